@@ -1,0 +1,19 @@
+#include "app/Globals.h"
+
+#include <QFileInfo>
+
+QString ProgramDir;
+bool WiresCrashChecking = true;
+int32_t RepeatReturnX = 0;
+int32_t JogStopPosA = 0;
+int32_t JogStopPosB = 0;
+QString DealerBrandName;
+bool ApplicationRightToLeft = false;
+
+QString FolderWithSeparator(const QString& filePath)
+{
+    QString dir = QFileInfo(filePath).absolutePath();
+    if (!dir.endsWith('/'))
+        dir += '/';
+    return dir;
+}

@@ -1,0 +1,23 @@
+#pragma once
+#include <QString>
+#include <cstdint>
+
+// The program folder, with a trailing separator. Every file the program keeps
+// beside itself (language and settings files, "out.cn", "base.txt") is named from it.
+extern QString ProgramDir;
+
+// Wire-collision checking; off only with the switch "disableWiresCrashChecking".
+extern bool WiresCrashChecking;
+
+extern int32_t RepeatReturnX;
+extern int32_t JogStopPosA;
+extern int32_t JogStopPosB;
+
+// Dealer brand: empty, "VOSKAR", or the upper-cased value of a "D:" parameter.
+extern QString DealerBrandName;
+
+// True while the application lays itself out right to left.
+extern bool ApplicationRightToLeft;
+
+// ProgramDir from the executable's own path (or any file path): its folder plus "/".
+QString FolderWithSeparator(const QString& filePath);

@@ -1,0 +1,200 @@
+#include "app/Translator.h"
+
+#include "Version.h"
+#include "app/CommandLine.h"
+#include "app/Globals.h"
+#include "app/MessageBoxes.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <cstdlib>
+
+tInterfejs* Interfejs = nullptr;
+
+namespace {
+const char* const kTitle = "Pelvartonix";
+const char* const kConfigError = "Configuration error";
+
+struct CountryRow {
+    int32_t code;
+    const char* lang;
+    const char* territory;
+};
+
+// Windows country code, language code, and the locale territory that stands for it.
+const CountryRow kCountries[] = {
+    {1, "US", "US"},   {7, "RU", "RU"},   {33, "FR", "FR"},   {34, "ES", "ES"},
+    {36, "HU", "HU"},  {39, "IT", "IT"},  {40, "RO", "RO"},   {48, "PL", "PL"},
+    {49, "DE", "DE"},  {86, "CN", "CN"},  {421, "SK", "SK"},  {966, "SA", "SA"},
+};
+
+struct LanguageSwitch {
+    const char* names[3];
+    const char* lang;
+    int32_t code;
+};
+
+// Tested in this order; the last one present wins.
+const LanguageSwitch kSwitches[] = {
+    {{"USA", "US", "GB"}, "US", 1},
+    {{"POLSKA", "PL", nullptr}, "PL", 48},
+    {{"DE", nullptr, nullptr}, "DE", 49},
+    {{"RU", nullptr, nullptr}, "RU", 7},
+    {{"CN", nullptr, nullptr}, "CN", 86},
+    {{"SK", nullptr, nullptr}, "SK", 421},
+    {{"ITALY", "IT", nullptr}, "IT", 39},
+    {{"SPAIN", "ESPANOL", "ES"}, "ES", 34},
+    {{"SA", nullptr, nullptr}, "SA", 966},
+    {{"HU", nullptr, nullptr}, "HU", 36},
+    {{"RO", nullptr, nullptr}, "RO", 40},
+    {{"FR", nullptr, nullptr}, "FR", 33},
+};
+
+QString LanguageVersion()
+{
+    return QString::number(PELV_VERSION_MAJOR) + "." + QString::number(PELV_VERSION_MINOR);
+}
+}  // namespace
+
+tInterfejs::tInterfejs() : tInterfejs(HostCountryCode()) {}
+
+tInterfejs::tInterfejs(int32_t hostCountryCode)
+{
+    RightToLeft = false;
+    Loaded = ChooseLanguage(hostCountryCode);
+}
+
+bool tInterfejs::ChooseLanguage(int32_t hostCountryCode)
+{
+    CountryCode = hostCountryCode;
+    DealerBrandName.clear();
+    LangCode = "US";
+    bool known = false;
+    for (const CountryRow& row : kCountries) {
+        if (row.code == CountryCode) {
+            LangCode = row.lang;
+            known = true;
+            break;
+        }
+    }
+    if (!known)
+        CountryCode = 1;
+    else if (CountryCode == 1)
+        DealerBrandName = "VOSKAR";
+
+    for (const LanguageSwitch& sw : kSwitches) {
+        for (const char* name : sw.names) {
+            if (name && HasSwitch(name)) {
+                LangCode = sw.lang;
+                CountryCode = sw.code;
+                break;
+            }
+        }
+    }
+    return LoadLanguageFile(LangCode);
+}
+
+QString tInterfejs::LanguageFilePath(const QString& code)
+{
+    return ProgramDir + kTitle + "_" + code + ".xml";
+}
+
+bool tInterfejs::LoadLanguageFile(const QString& code)
+{
+    RootNode = QDomElement();
+    m_document = QDomDocument();
+
+    QString path = LanguageFilePath(code);
+    if (!QFileInfo::exists(path)) {
+        path = LanguageFilePath("US");
+        if (!QFileInfo::exists(path)) {
+            ShowMessageBox("Application could't work without file: \r\n" + path, true, kConfigError);
+            return false;
+        }
+    }
+
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        ShowMessageBox("Application could't work without file: \r\n" + path, true, kConfigError);
+        return false;
+    }
+    // A file that does not parse has no usable root: the same message as a
+    // missing root, rather than an exception that ends the program silently.
+    QDomDocument document;
+    if (!document.setContent(&file) || document.documentElement().isNull()) {
+        ShowMessageBox("Corruption detected in file: \r\n" + path, true, kConfigError);
+        return false;
+    }
+    const QDomElement root = document.documentElement();
+    if (root.tagName() != QLatin1String("interface") || !root.hasAttribute("name") ||
+        !root.hasAttribute("version")) {
+        ShowMessageBox("Invalid file structure: \r\n" + path, true, kConfigError);
+        return false;
+    }
+    if (root.attribute("name").compare(kTitle, Qt::CaseInsensitive) != 0 ||
+        root.attribute("version") != LanguageVersion()) {
+        ShowMessageBox("Incompatibile file version: \r\n" + path, true, kConfigError);
+        return false;
+    }
+    m_document = document;
+    RootNode = root;
+    return true;
+}
+
+void tInterfejs::Translate(const QString& section, const QString& key, QString& text) const
+{
+    text.clear();
+    const QDomElement sectionElement = RootNode.firstChildElement(section);
+    const QDomElement keyElement = sectionElement.firstChildElement(key);
+    if (sectionElement.isNull() || keyElement.isNull() || !keyElement.hasAttribute("str")) {
+        text = "error";
+        return;
+    }
+    text = keyElement.attribute("str");
+}
+
+QString tInterfejs::Translate(const QString& section, const QString& key) const
+{
+    QString text;
+    Translate(section, key, text);
+    return text;
+}
+
+QString Tr(const char* section, const char* key)
+{
+    if (!Interfejs)
+        return "error";
+    return Interfejs->Translate(QLatin1String(section), QLatin1String(key));
+}
+
+int32_t CountryCodeForTerritory(const QString& territory)
+{
+    for (const CountryRow& row : kCountries)
+        if (territory.compare(QLatin1String(row.territory), Qt::CaseInsensitive) == 0)
+            return row.code;
+    return 1;
+}
+
+int32_t HostCountryCode()
+{
+    // The locale that decides the language of messages, as the C library picks it.
+    QString locale;
+    for (const char* var : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+        const char* value = std::getenv(var);
+        if (value && *value) {
+            locale = QString::fromLocal8Bit(value);
+            break;
+        }
+    }
+    // language[_TERRITORY][.codeset][@modifier]
+    const qsizetype underscore = locale.indexOf('_');
+    if (underscore < 0)
+        return 1;
+    QString territory = locale.mid(underscore + 1);
+    for (QChar stop : {QChar('.'), QChar('@')}) {
+        const qsizetype at = territory.indexOf(stop);
+        if (at >= 0)
+            territory.truncate(at);
+    }
+    return CountryCodeForTerritory(territory);
+}

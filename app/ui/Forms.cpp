@@ -1,0 +1,75 @@
+#include "app/ui/Forms.h"
+
+#include "app/ui/AppForms.h"
+#include "app/ui/MainForm.h"
+#include "machine/ui/MachineForms.h"
+#include "production/ui/ProductionForms.h"
+
+TMainForm* MainForm = nullptr;
+TDlgkonfig* Dlgkonfig = nullptr;
+TNumPadForm* NumPadForm = nullptr;
+TPunkty_bazowe* Punkty_bazowe = nullptr;
+TfMemoryInfo* fMemoryInfo = nullptr;
+TUpgradeProgramForm* UpgradeProgramForm = nullptr;
+TAboutBox* AboutBox = nullptr;
+Tprzesun* przesun = nullptr;
+Tinfoform* infoform = nullptr;
+TfUsb* fUsb = nullptr;
+TTransArm* TransArm = nullptr;
+Tster* ster = nullptr;
+TfGenSer* fGenSer = nullptr;
+TfModelInfo* fModelInfo = nullptr;
+TfDlgSeryjne* fDlgSeryjne = nullptr;
+TfZaginacz* fZaginacz = nullptr;
+TfDlgDir* fDlgDir = nullptr;
+
+bool CreateForms()
+{
+    MainForm = new TMainForm();
+    if (!MainForm->Created()) {
+        delete MainForm;
+        MainForm = nullptr;
+        return false;
+    }
+    QWidget* owner = MainForm;
+    Dlgkonfig = new TDlgkonfig(owner);
+    NumPadForm = new TNumPadForm(owner);
+    Punkty_bazowe = new TPunkty_bazowe(owner);
+    fMemoryInfo = new TfMemoryInfo(owner);
+    UpgradeProgramForm = new TUpgradeProgramForm(owner);
+    AboutBox = new TAboutBox(owner);
+    przesun = new Tprzesun(owner);
+    infoform = new Tinfoform(owner);
+    fUsb = new TfUsb(owner);
+    TransArm = new TTransArm(owner);
+    ster = new Tster(owner);
+    fGenSer = new TfGenSer(owner);
+    fModelInfo = new TfModelInfo(owner);
+    fDlgSeryjne = new TfDlgSeryjne(owner);
+    fZaginacz = new TfZaginacz(owner);
+    fDlgDir = new TfDlgDir(owner);
+    return true;
+}
+
+void DestroyForms()
+{
+    // The other windows are children of the main window and go with it.
+    delete MainForm;
+    MainForm = nullptr;
+    Dlgkonfig = nullptr;
+    NumPadForm = nullptr;
+    Punkty_bazowe = nullptr;
+    fMemoryInfo = nullptr;
+    UpgradeProgramForm = nullptr;
+    AboutBox = nullptr;
+    przesun = nullptr;
+    infoform = nullptr;
+    fUsb = nullptr;
+    TransArm = nullptr;
+    ster = nullptr;
+    fGenSer = nullptr;
+    fModelInfo = nullptr;
+    fDlgSeryjne = nullptr;
+    fZaginacz = nullptr;
+    fDlgDir = nullptr;
+}

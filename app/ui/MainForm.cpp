@@ -1,0 +1,476 @@
+#include "app/ui/MainForm.h"
+
+#include "app/CommandLine.h"
+#include "app/Globals.h"
+#include "app/HostInfo.h"
+#include "app/MainStatus.h"
+#include "app/MessageBoxes.h"
+#include "app/Settings.h"
+#include "app/Translator.h"
+#include "app/ui/AppForms.h"
+#include "app/ui/Forms.h"
+#include "job/ui/JobView.h"
+#include "job/ui/MDIChild.h"
+#include "machine/JobState.h"
+#include "machine/ui/MachineForms.h"
+#include "production/ui/ProductionForms.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenuBar>
+#include <QStatusBar>
+#include <QStyle>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+
+namespace {
+// Space is the operator's pause key during a cut: it reaches STOP even when an
+// edit field has the focus, in every window that is not a modal dialog.
+class SpaceKeyFilter : public QObject {
+public:
+    explicit SpaceKeyFilter(TMainForm* form) : QObject(form), m_form(form) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() != QEvent::KeyPress)
+            return false;
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() != Qt::Key_Space || key->modifiers() != Qt::NoModifier)
+            return false;
+        if (QApplication::activeModalWidget() || !watched->isWidgetType())
+            return false;
+        if (!key->isAutoRepeat() && m_form->Wstrzymaj1->isEnabled())
+            m_form->Wstrzymaj1->trigger();
+        return true;
+    }
+
+private:
+    TMainForm* m_form;
+};
+
+QAction* MakeAction(QObject* owner, const char* name, const QKeySequence& shortcut = {})
+{
+    auto* a = new QAction(owner);
+    a->setObjectName(QString::fromLatin1(name));
+    if (!shortcut.isEmpty())
+        a->setShortcut(shortcut);
+    return a;
+}
+
+QToolButton* MakeButton(QWidget* parent, const char* name)
+{
+    auto* b = new QToolButton(parent);
+    b->setObjectName(QString::fromLatin1(name));
+    b->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    b->setAutoRaise(false);
+    b->setMinimumWidth(80);
+    return b;
+}
+}  // namespace
+
+QString ExtractFileExt(const QString& name)
+{
+    const qsizetype dot = name.lastIndexOf('.');
+    const qsizetype sep = std::max(name.lastIndexOf('/'), name.lastIndexOf('\\'));
+    if (dot < 0 || dot < sep)
+        return QString();
+    return name.mid(dot);
+}
+
+TMainForm::TMainForm()
+{
+    setObjectName("MainForm");
+    setMinimumSize(447, 142);
+
+    // main() names the program folder before any window exists; a window made
+    // without it (a test) takes the executable's folder.
+    if (ProgramDir.isEmpty())
+        ProgramDir = FolderWithSeparator(QCoreApplication::applicationFilePath());
+    WiresCrashChecking = !HasSwitch("disableWiresCrashChecking");
+
+    m_mdiArea = new QMdiArea(this);
+    m_mdiArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    m_mdiArea->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    setCentralWidget(m_mdiArea);
+    statusBar()->setSizeGripEnabled(true);
+    SetMainStatusSink([this](const QString& text) {
+        statusBar()->showMessage(text);
+        statusBar()->repaint();
+    });
+
+    BuildMenus();
+    BuildSpeedButtons();
+
+    delete Interfejs;
+    Interfejs = new tInterfejs();
+    if (!Interfejs->Loaded)
+        return;  // the translator has told why; the program ends
+    TranslateMainForm();
+    RepeatReturnX = 0;
+    JogStopPosA = 0;
+    JogStopPosB = 0;
+
+    connect(m_mdiArea, &QMdiArea::subWindowActivated, this, &TMainForm::UpdateMenuItems);
+    m_spaceKey = std::make_unique<SpaceKeyFilter>(this);
+    qApp->installEventFilter(m_spaceKey.get());
+    UpdateMenuItems();
+    m_created = true;
+}
+
+TMainForm::~TMainForm()
+{
+    // The job windows go with the frame; their last signals must not reach a
+    // window that is already half destroyed.
+    m_mdiArea->disconnect(this);
+    for (QMdiSubWindow* sub : m_mdiArea->subWindowList()) {
+        sub->disconnect(this);
+        if (sub->widget())
+            sub->widget()->disconnect(this);
+    }
+    if (m_spaceKey)
+        qApp->removeEventFilter(m_spaceKey.get());
+    m_spaceKey.release();  // a child of the window: freed with it
+    SetMainStatusSink(nullptr);
+}
+
+void TMainForm::BuildMenus()
+{
+    FileOpenItem = MakeAction(this, "FileOpenItem", Qt::Key_F3);
+    FileSaveAsHPGL = MakeAction(this, "FileSaveAsHPGL");
+    FileSaveAsHPGL->setText("Save as HPGL...");
+    FileSaveAsHPGL->setVisible(false);
+    FileCloseItem = MakeAction(this, "FileCloseItem");
+    miDuplikujPlt = MakeAction(this, "miDuplikujPlt", Qt::Key_F4);
+    // F6 belongs to two items; the first in menu order takes it.
+    miGenSeryjnego3D = MakeAction(this, "miGenSeryjnego3D", Qt::Key_F6);
+    miSaveSerial = MakeAction(this, "miSaveSerial", QKeySequence(Qt::SHIFT | Qt::Key_F6));
+    miZaginaczProfili = MakeAction(this, "miZaginaczProfili", Qt::Key_F7);
+    info = MakeAction(this, "info");
+    Symulacja = MakeAction(this, "Symulacja", Qt::Key_F1);
+    About1 = MakeAction(this, "About1");
+    miInstrObslugi = MakeAction(this, "miInstrObslugi");
+    miPrzyklady = MakeAction(this, "miPrzyklady");
+    miKatalog = MakeAction(this, "miKatalog");
+    FileExitItem = MakeAction(this, "FileExitItem", QKeySequence(Qt::ALT | Qt::Key_X));
+    Start1 = MakeAction(this, "Start1", Qt::Key_F2);
+    // Space is delivered by the key filter, which also reaches it from edit fields.
+    Wstrzymaj1 = MakeAction(this, "Wstrzymaj1");
+    Kontynuacja1 = MakeAction(this, "Kontynuacja1", QKeySequence(Qt::SHIFT | Qt::Key_F2));
+    sterowanie = MakeAction(this, "sterowanie", Qt::Key_F5);
+    Konfiguracja = MakeAction(this, "Konfiguracja");
+    WindowCascadeItem = MakeAction(this, "WindowCascadeItem");
+    WindowTileItem = MakeAction(this, "WindowTileItem");
+    CloseAll = MakeAction(this, "CloseAll");
+
+    QMenuBar* bar = menuBar();
+    File1 = bar->addMenu(QString());
+    File1->setObjectName("File1");
+    for (QAction* a : {FileOpenItem, FileSaveAsHPGL, FileCloseItem, miDuplikujPlt, miGenSeryjnego3D, miSaveSerial,
+                       miZaginaczProfili, info, Symulacja, About1, miInstrObslugi, miPrzyklady, miKatalog})
+        File1->addAction(a);
+    File1->addSeparator();
+    File1->addAction(FileExitItem);
+    Cicie1 = bar->addMenu(QString());
+    Cicie1->setObjectName("Cicie1");
+    Cicie1->addActions({Start1, Wstrzymaj1, Kontynuacja1});
+    bar->addAction(sterowanie);
+    bar->addAction(Konfiguracja);
+    Window1 = bar->addMenu(QString());
+    Window1->setObjectName("Window1");
+    Window1->addActions({WindowCascadeItem, WindowTileItem, CloseAll});
+    Window1Action = Window1->menuAction();
+    // Shortcuts work wherever the focus is in the main window.
+    addActions({FileOpenItem, FileCloseItem, miDuplikujPlt, miGenSeryjnego3D, miSaveSerial, miZaginaczProfili,
+                info, Symulacja, About1, FileExitItem, Start1, Wstrzymaj1, Kontynuacja1, sterowanie, Konfiguracja});
+
+    connect(FileOpenItem, &QAction::triggered, this, &TMainForm::FileOpenItemClick);
+    connect(FileCloseItem, &QAction::triggered, this, &TMainForm::FileCloseItemClick);
+    connect(CloseAll, &QAction::triggered, this, &TMainForm::CloseAllClick);
+    connect(WindowCascadeItem, &QAction::triggered, this, &TMainForm::WindowCascadeItemClick);
+    connect(WindowTileItem, &QAction::triggered, this, &TMainForm::WindowTileItemClick);
+    connect(FileExitItem, &QAction::triggered, this, &TMainForm::FileExitItemClick);
+    connect(About1, &QAction::triggered, this, &TMainForm::HelpAboutItemClick);
+    connect(info, &QAction::triggered, this, &TMainForm::infoClick);
+    connect(Symulacja, &QAction::triggered, this, &TMainForm::SymulacjaClick);
+    connect(sterowanie, &QAction::triggered, this, &TMainForm::SterowanieClick);
+    connect(Konfiguracja, &QAction::triggered, this, &TMainForm::KonfiguracjaClick);
+    connect(miGenSeryjnego3D, &QAction::triggered, this, &TMainForm::miGenSeryjnego3DClick);
+    connect(Start1, &QAction::triggered, this, &TMainForm::Start1Click);
+    connect(Wstrzymaj1, &QAction::triggered, this, &TMainForm::Wstrzymaj1Click);
+    connect(Kontynuacja1, &QAction::triggered, this, &TMainForm::Kontynuacja1Click);
+}
+
+void TMainForm::BuildSpeedButtons()
+{
+    auto* speedPanel = new QToolBar(this);
+    speedPanel->setObjectName("SpeedPanel");
+    speedPanel->setMovable(false);
+    speedPanel->setFloatable(false);
+    pPrzyciski = new QWidget(speedPanel);
+    pPrzyciski->setObjectName("pPrzyciski");
+    auto* layout = new QHBoxLayout(pPrzyciski);
+    layout->setContentsMargins(2, 2, 2, 2);
+    OpenBtn = MakeButton(pPrzyciski, "OpenBtn");
+    OpenBtn->setIcon(style()->standardIcon(QStyle::SP_DialogOpenButton));
+    OpenBtn->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    OpenBtn->setMinimumWidth(0);
+    SpeedSymulacja = MakeButton(pPrzyciski, "SpeedSymulacja");
+    SpeedSymulacja->setEnabled(false);
+    SpeedStart = MakeButton(pPrzyciski, "SpeedStart");
+    SpeedStop = MakeButton(pPrzyciski, "SpeedStop");
+    Skont = MakeButton(pPrzyciski, "Skont");
+    sbSideUp = MakeButton(pPrzyciski, "sbSideUp");
+    sbSideUp->setArrowType(Qt::UpArrow);
+    sbSideDown = MakeButton(pPrzyciski, "sbSideDown");
+    sbSideDown->setArrowType(Qt::DownArrow);
+    for (QToolButton* b : {OpenBtn, SpeedSymulacja, SpeedStart, SpeedStop, Skont, sbSideUp, sbSideDown})
+        layout->addWidget(b);
+    layout->addStretch(1);
+    speedPanel->addWidget(pPrzyciski);
+    addToolBar(Qt::TopToolBarArea, speedPanel);
+
+    connect(OpenBtn, &QToolButton::clicked, this, &TMainForm::FileOpenItemClick);
+    connect(SpeedSymulacja, &QToolButton::clicked, this, &TMainForm::SymulacjaClick);
+    connect(SpeedStart, &QToolButton::clicked, this, &TMainForm::Start1Click);
+    connect(SpeedStop, &QToolButton::clicked, this, &TMainForm::Wstrzymaj1Click);
+    connect(Skont, &QToolButton::clicked, this, &TMainForm::Kontynuacja1Click);
+    // The side-wire moves are not connected to a machine yet.
+    connect(sbSideUp, &QToolButton::clicked, this, &TMainForm::MachineNotConnected);
+    connect(sbSideDown, &QToolButton::clicked, this, &TMainForm::MachineNotConnected);
+}
+
+void TMainForm::TranslateMainForm()
+{
+    Interfejs->RightToLeft = Interfejs->CountryCode == 966;
+    DealerBrand(DealerBrandName);
+
+    setWindowTitle(QString("Pelvartonix") + "   " + Tr("Universal", "txtWer") + " " + VersionText(true, true));
+
+    if (Interfejs->RightToLeft) {
+        // Qt mirrors the menus, the button panel and every layout.
+        ApplicationRightToLeft = true;
+        QApplication::setLayoutDirection(Qt::RightToLeft);
+        setLayoutDirection(Qt::RightToLeft);
+    }
+
+    File1->setTitle(Tr("Main_window", "File1.Caption"));
+    FileOpenItem->setText(Tr("Main_window", "FileOpenItem.Caption"));
+    FileCloseItem->setText(Tr("Main_window", "FileCloseItem.Caption"));
+    miDuplikujPlt->setText(Tr("Main_window", "miDuplikujPlt.Caption"));
+    miGenSeryjnego3D->setText(Tr("Main_window", "miGenSeryjnego3D.caption"));
+    miZaginaczProfili->setText(Tr("Main_window", "miZaginaczProfili.caption"));
+    miSaveSerial->setText(Tr("Main_window", "miSaveSerial.Caption"));
+    info->setText(Tr("Main_window", "info.Caption"));
+    Symulacja->setText(Tr("Main_window", "Symulacja.Caption"));
+    About1->setText(Tr("Main_window", "About1.Caption"));
+    miInstrObslugi->setText(Tr("Main_window", "miInstrObslugi.Caption"));
+    miPrzyklady->setText(Tr("Main_window", "miPrzyklady.Caption"));
+    FileExitItem->setText(Tr("Main_window", "FileExitItem.Caption"));
+    Cicie1->setTitle(Tr("Main_window", "Cicie1.Caption"));
+    Start1->setText(Tr("Main_window", "Start1.Caption"));
+    Wstrzymaj1->setText(Tr("Main_window", "Wstrzymaj1.Caption") + "\t" + QKeySequence(Qt::Key_Space).toString(QKeySequence::NativeText));
+    Kontynuacja1->setText(Tr("Main_window", "Kontynuacja1.Caption"));
+    sterowanie->setText(Tr("Main_window", "sterowanie.Caption"));
+    Konfiguracja->setText(Tr("Main_window", "Konfiguracja.Caption"));
+    Window1->setTitle(Tr("Main_window", "Window1.Caption"));
+    WindowCascadeItem->setText(Tr("Main_window", "WindowCascadeItem.Caption"));
+    WindowTileItem->setText(Tr("Main_window", "WindowTileItem.Caption"));
+    CloseAll->setText(Tr("Main_window", "CloseAll.Caption"));
+    SpeedSymulacja->setText(Tr("Main_window", "SpeedSymulacja.Caption"));
+    SpeedStart->setText(Tr("Main_window", "SpeedStart.Caption"));
+    SpeedStop->setText(Tr("Main_window", "SpeedStop.Caption"));
+    Skont->setText(Tr("Main_window", "Skont.Caption"));
+    OpenBtn->setToolTip(QString(FileOpenItem->text()).remove('&'));
+
+    QString path;
+    const QString catalogue = Tr("Main_window", "miKatalog.Caption");
+    miKatalog->setText(BrandCataloguePath(path) ? DealerBrandName + " " + catalogue : "Dravinor " + catalogue);
+
+    sbSideUp->setVisible(!WiresCrashChecking);
+    sbSideDown->setVisible(!WiresCrashChecking);
+}
+
+QList<TMDIChild*> TMainForm::JobWindows() const
+{
+    QList<TMDIChild*> jobs;
+    for (QMdiSubWindow* sub : m_mdiArea->subWindowList()) {
+        auto* child = qobject_cast<TMDIChild*>(sub->widget());
+        if (child && !child->Closing() && !sub->isHidden())
+            jobs.append(child);
+    }
+    return jobs;
+}
+
+TMDIChild* TMainForm::ActiveJob() const
+{
+    QMdiSubWindow* sub = m_mdiArea->currentSubWindow();
+    if (!sub)
+        return nullptr;
+    auto* child = qobject_cast<TMDIChild*>(sub->widget());
+    return child && !child->Closing() ? child : nullptr;
+}
+
+TMDIChild* TMainForm::NewJobWindow(const QString&)
+{
+    auto* child = new TMDIChild();
+    QMdiSubWindow* sub = m_mdiArea->addSubWindow(child);
+    sub->setAttribute(Qt::WA_DeleteOnClose);
+    connect(sub, &QObject::destroyed, this, &TMainForm::UpdateMenuItems);
+    connect(child, &QWidget::windowTitleChanged, this, &TMainForm::UpdateMenuItems);
+    sub->show();
+    m_mdiArea->setActiveSubWindow(sub);
+    UpdateMenuItems();
+    return child;
+}
+
+void TMainForm::UpdateMenuItems()
+{
+    const QList<TMDIChild*> jobs = JobWindows();
+    const bool any = !jobs.isEmpty();
+    for (QAction* a : {FileCloseItem, FileSaveAsHPGL, miZaginaczProfili, info, Symulacja, Start1, WindowCascadeItem,
+                       WindowTileItem, Window1Action})
+        a->setEnabled(any);
+    SpeedSymulacja->setEnabled(any);
+    SpeedStart->setEnabled(any);
+
+    const int mode = Settings().Mode();
+    TMDIChild* active = ActiveJob();
+    const QString caption = active ? active->windowTitle() : QString();
+    miDuplikujPlt->setEnabled(any && ExtractFileExt(caption).toUpper() != ".DPL" && mode == 0);
+    miSaveSerial->setEnabled(any && mode == 2);
+
+    QString path;
+    miInstrObslugi->setVisible(ManualPath(path));
+    miPrzyklady->setVisible(SamplesFolder(path));
+    miKatalog->setVisible(CataloguePath(path));
+}
+
+void TMainForm::FileOpenItemClick()
+{
+    static QString lastFolder;
+    const QString filter = Tr("Universal", "plikPLT") + " (*.plt *.PLT)";
+    const QString file = QFileDialog::getOpenFileName(this, Tr("Main_window", "otworz"), lastFolder, filter);
+    if (file.isEmpty())
+        return;
+    if (!QFileInfo::exists(file)) {
+        ShowMessageBox(Tr("Universal", "zbioruNieMoznaOtworzyc") + file, true);
+        return;
+    }
+    lastFolder = QFileInfo(file).absolutePath();
+    const QString ext = ExtractFileExt(file).toUpper();
+    TMDIChild* child = NewJobWindow();
+    child->Job().InputFileType = ext == ".PLT" ? 1 : ext == ".DXF" ? 2 : 0;
+    child->Job().SideDrawing = 0;
+    child->Load(file, 255);
+    UpdateMenuItems();
+}
+
+void TMainForm::FileCloseItemClick()
+{
+    if (QMdiSubWindow* sub = m_mdiArea->currentSubWindow())
+        sub->close();
+}
+
+void TMainForm::CloseAllClick()
+{
+    const QList<QMdiSubWindow*> subs = m_mdiArea->subWindowList();
+    for (qsizetype i = subs.size() - 1; i >= 0; --i)
+        subs[i]->close();
+    UpdateMenuItems();
+}
+
+void TMainForm::WindowCascadeItemClick() { m_mdiArea->cascadeSubWindows(); }
+
+void TMainForm::WindowTileItemClick() { m_mdiArea->tileSubWindows(); }
+
+void TMainForm::FileExitItemClick() { close(); }
+
+void TMainForm::HelpAboutItemClick() { AboutBox->exec(); }
+
+void TMainForm::infoClick() { infoform->exec(); }
+
+void TMainForm::SymulacjaClick()
+{
+    TMDIChild* child = ActiveJob();
+    if (!child)
+        return;
+    TJob& job = child->Job();
+    if (Settings().Mode() == 2) {
+        const int8_t sign = (job.SerialIndex % 2 != 0) ? 1 : -1;
+        job.FeedSign[0] = sign;
+        job.FeedSign[1] = sign;
+    }
+    job.ShowPath = 1;
+    child->View()->repaint();
+    job.ShowPath = 0;
+    child->View()->update();
+    if (Settings().CatDir() == 2) {
+        job.FeedSign[0] = static_cast<int8_t>(-job.FeedSign[0]);
+        job.FeedSign[1] = static_cast<int8_t>(-job.FeedSign[1]);
+    }
+}
+
+void TMainForm::SterowanieClick()
+{
+    ster->show();
+    ster->raise();
+}
+
+void TMainForm::KonfiguracjaClick()
+{
+    Dlgkonfig->exec();
+    UpdateMenuItems();
+}
+
+void TMainForm::miGenSeryjnego3DClick()
+{
+    // Bottom-right corner at the main window's client bottom-right corner.
+    const QRect client = m_mdiArea->geometry();
+    const QPoint corner = mapToGlobal(client.bottomRight());
+    fGenSer->move(corner.x() - fGenSer->width(), corner.y() - fGenSer->height());
+    fGenSer->show();
+}
+
+void TMainForm::MachineNotConnected() { ShowMessageBox(Tr("Control", "ploterBrakLacznosci"), true); }
+
+void TMainForm::Start1Click() { MachineNotConnected(); }
+
+void TMainForm::Wstrzymaj1Click()
+{
+    // Nothing is running without a machine; STOP only pauses a job that runs.
+    if (JobRunning)
+        JobStopped = true;
+}
+
+void TMainForm::Kontynuacja1Click() { MachineNotConnected(); }
+
+void TMainForm::closeEvent(QCloseEvent* event)
+{
+    if (TransArm && TransArm->Timer()->isActive()) {
+        if (!JobStopped) {
+            ShowMessageBox(Tr("Main_window", "wyjscieNiemozliwe"), false, Tr("Universal", "uwaga"));
+            event->ignore();
+            return;
+        }
+        TransArm->stop();
+    }
+    delete fUsb;
+    fUsb = nullptr;
+    event->accept();
+}
+
+void TMainForm::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    if (!isMaximized())
+        QTimer::singleShot(0, this, [this] { setWindowState(windowState() | Qt::WindowMaximized); });
+}

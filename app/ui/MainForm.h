@@ -1,0 +1,109 @@
+#pragma once
+#include <QMainWindow>
+#include <memory>
+
+class QAction;
+class QMdiArea;
+class QMdiSubWindow;
+class QMenu;
+class QToolButton;
+class QWidget;
+class TMDIChild;
+class tInterfejs;
+
+// The main window: the frame of the job windows, with the menus, the speed
+// buttons and the status bar.
+class TMainForm : public QMainWindow {
+    Q_OBJECT
+public:
+    TMainForm();
+    ~TMainForm() override;
+
+    // False when the translator could not load a language file: the program ends.
+    bool Created() const { return m_created; }
+
+    QMdiArea* MdiArea() const { return m_mdiArea; }
+    // A new, empty job window, made the active one.
+    TMDIChild* NewJobWindow(const QString& name = QString());
+    // The active job window, or nullptr.
+    TMDIChild* ActiveJob() const;
+    // The job windows in window order.
+    QList<TMDIChild*> JobWindows() const;
+
+    // Code of the machine command file being written.
+    int32_t JobFileMode = 0;
+
+    // Menu items.
+    QMenu* File1 = nullptr;
+    QMenu* Cicie1 = nullptr;
+    QMenu* Window1 = nullptr;
+    QAction* FileOpenItem = nullptr;
+    QAction* FileSaveAsHPGL = nullptr;
+    QAction* FileCloseItem = nullptr;
+    QAction* miDuplikujPlt = nullptr;
+    QAction* miGenSeryjnego3D = nullptr;
+    QAction* miSaveSerial = nullptr;
+    QAction* miZaginaczProfili = nullptr;
+    QAction* info = nullptr;
+    QAction* Symulacja = nullptr;
+    QAction* About1 = nullptr;
+    QAction* miInstrObslugi = nullptr;
+    QAction* miPrzyklady = nullptr;
+    QAction* miKatalog = nullptr;
+    QAction* FileExitItem = nullptr;
+    QAction* Start1 = nullptr;
+    QAction* Wstrzymaj1 = nullptr;
+    QAction* Kontynuacja1 = nullptr;
+    QAction* sterowanie = nullptr;
+    QAction* Konfiguracja = nullptr;
+    QAction* WindowCascadeItem = nullptr;
+    QAction* WindowTileItem = nullptr;
+    QAction* CloseAll = nullptr;
+    QAction* Window1Action = nullptr;
+
+    // Speed buttons.
+    QWidget* pPrzyciski = nullptr;
+    QToolButton* OpenBtn = nullptr;
+    QToolButton* SpeedSymulacja = nullptr;
+    QToolButton* SpeedStart = nullptr;
+    QToolButton* SpeedStop = nullptr;
+    QToolButton* Skont = nullptr;
+    QToolButton* sbSideUp = nullptr;
+    QToolButton* sbSideDown = nullptr;
+
+public slots:
+    void UpdateMenuItems();
+    void FileOpenItemClick();
+    void FileCloseItemClick();
+    void CloseAllClick();
+    void WindowCascadeItemClick();
+    void WindowTileItemClick();
+    void FileExitItemClick();
+    void HelpAboutItemClick();
+    void infoClick();
+    void SymulacjaClick();
+    void SterowanieClick();
+    void KonfiguracjaClick();
+    void miGenSeryjnego3DClick();
+    void Start1Click();
+    void Wstrzymaj1Click();
+    void Kontynuacja1Click();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void BuildMenus();
+    void BuildSpeedButtons();
+    void TranslateMainForm();
+    void MachineNotConnected();
+
+    bool m_created = false;
+    QMdiArea* m_mdiArea = nullptr;
+    std::unique_ptr<QObject> m_spaceKey;
+};
+
+// Extension of a file name or caption as the program compares it: from the last
+// "." after the last folder separator, including the dot; empty when none.
+QString ExtractFileExt(const QString& name);

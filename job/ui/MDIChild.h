@@ -1,0 +1,42 @@
+#pragma once
+#include "job/Job.h"
+
+#include <QWidget>
+
+class QStatusBar;
+class JobView;
+
+// The job window: one job shown in a child window of the main window. The job
+// itself (figures, loading, planning) lives in TJob; the window shows it.
+class TMDIChild : public QWidget, public JobHost {
+    Q_OBJECT
+public:
+    explicit TMDIChild(QWidget* parent = nullptr);
+    ~TMDIChild() override;
+
+    TJob& Job() { return m_job; }
+    const TJob& Job() const { return m_job; }
+
+    bool Load(const QString& fileName, uint8_t penFilter);
+
+    QStatusBar* StatusBar() const { return m_statusBar; }
+    JobView* View() const { return m_view; }
+    // The window has been asked to close and is on its way out.
+    bool Closing() const { return m_closing; }
+
+    // JobHost
+    void SetCaption(const QString& caption) override;
+    void SetOwnStatus(const QString& text) override;
+    void SetBusy(bool busy) override;
+    void CloseWindow() override;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    TJob m_job;
+    JobView* m_view;
+    QStatusBar* m_statusBar;
+    bool m_busy = false;
+    bool m_closing = false;
+};

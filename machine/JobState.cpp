@@ -1,0 +1,4 @@
+#include "machine/JobState.h"
+
+bool JobRunning = false;
+bool JobStopped = false;

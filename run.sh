@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# Installs the missing Debian packages, builds the program and starts it.
+# Parameters are passed to the program (for example: ./run.sh PL).
+set -euo pipefail
+cd "$(dirname "$0")"
+. scripts/deps.sh
+install_missing_packages
+
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DPELV_TESTS=OFF -DPELV_BENCH=OFF >/dev/null
+cmake --build build
+
+if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then
+  echo "The program is built (build/bin/Pelvartonix), but there is no display to show it on:"
+  echo "DISPLAY is not set. Start ./run.sh from a desktop session (or through ssh -X)."
+  exit 1
+fi
+exec build/bin/Pelvartonix "$@"

@@ -1,0 +1,335 @@
+#include "app/MainStatus.h"
+#include "app/Settings.h"
+#include "app/Translator.h"
+#include "job/Geometry.h"
+#include "job/Hpgl.h"
+#include "job/Job.h"
+#include "machine/MachineConstants.h"
+#include "tests/support/TestSupport.h"
+
+#include <QFile>
+#include <gtest/gtest.h>
+#include <random>
+
+namespace {
+using Points = std::vector<TFigPoint>;
+
+class RecordingHost : public JobHost {
+public:
+    void SetCaption(const QString& c) override { caption = c; }
+    void SetOwnStatus(const QString& t) override { status = t; }
+    void SetBusy(bool b) override { busyChanges += b ? "+" : "-"; }
+    void CloseWindow() override { ++closed; }
+    QString caption, status, busyChanges;
+    int closed = 0;
+};
+
+class JobLoadTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        Settings().Reset();
+        ResetMachineConstants();
+        PointTolerance = 10.0;
+    }
+    void TearDown() override { Settings().Reset(); }
+
+    // Loads HPGL text through a file, as the open command does.
+    bool Load(const std::string& text, uint8_t filter = 255)
+    {
+        path = dir.Write("drawing.plt", QByteArray::fromStdString(text));
+        job.InputFileType = 1;
+        return job.Load(path, filter);
+    }
+    std::vector<Points> Shapes() const
+    {
+        std::vector<Points> out;
+        for (const auto& f : job.FigureList)
+            out.push_back(f->Points);
+        return out;
+    }
+
+    ScopedTranslator translator;
+    TempProgramDir dir{false};
+    ScriptedPresenter boxes;
+    RecordingHost host;
+    TJob job{&host};
+    QString path;
+};
+}  // namespace
+
+TEST_F(JobLoadTest, LoadsFiguresWithBoundsOriginAndCount)
+{
+    ASSERT_TRUE(Load("IN;SP1;PU100,200;PD300,200,300,400,100,400,100,200;PU;PU500,50;PD600,60;PU;"));
+    ASSERT_EQ(job.FigureList.size(), 2u);
+    EXPECT_EQ(job.JobMinX, 100);
+    EXPECT_EQ(job.JobMinY, 50);
+    EXPECT_EQ(job.JobMaxX, 600);
+    EXPECT_EQ(job.JobMaxY, 400);
+    EXPECT_EQ(job.JobWidth, 500);
+    EXPECT_EQ(job.JobHeight, 350);
+    for (size_t i = 0; i < job.FigureList.size(); ++i) {
+        EXPECT_EQ(job.FigureList[i]->Index, static_cast<int32_t>(i));
+        EXPECT_EQ(job.FigureList[i]->OriginX, 100);
+        EXPECT_EQ(job.FigureList[i]->OriginY, 50);
+        EXPECT_EQ(job.FigureList[i]->TurnParent, -1);
+    }
+    EXPECT_EQ(job.FigureList[0]->Closed, 1);
+    EXPECT_EQ(job.FigureList[1]->IsOpen, 1);
+    EXPECT_EQ(host.caption, path);
+    EXPECT_EQ(host.status, "Number of figures: 2");
+    EXPECT_EQ(host.busyChanges, "+-");
+    EXPECT_EQ(host.closed, 0);
+    EXPECT_TRUE(MainStatusText().isEmpty());
+    EXPECT_EQ(job.SelectedFigure, -1);
+    EXPECT_EQ(job.PathPlanned, 0) << "planning is not part of loading yet";
+    EXPECT_TRUE(boxes.shown.empty());
+}
+
+TEST_F(JobLoadTest, OpenPolylinesWhoseEndsMeetAreJoined)
+{
+    // B near C: the first line continues the second; then the ends meet: closed.
+    ASSERT_TRUE(Load("PU0,0;PD100,0,100,100;PU;PU103,98;PD0,100,2,3;PU;"));
+    ASSERT_EQ(job.FigureList.size(), 1u);
+    EXPECT_EQ(job.FigureList[0]->Points, (Points{{103, 98}, {0, 100}, {2, 3}, {100, 0}, {100, 100}}));
+    EXPECT_EQ(job.FigureList[0]->Closed, 1);
+
+    // B near D: the earlier line is appended in reverse, without its touching point.
+    ASSERT_TRUE(Load("PU0,0;PD100,0;PU;PU200,0;PD105,5;PU;"));
+    ASSERT_EQ(job.FigureList.size(), 1u);
+    EXPECT_EQ(job.FigureList[0]->Points, (Points{{200, 0}, {105, 5}, {0, 0}}));
+
+    // A near C and A near D put the other line in front.
+    ASSERT_TRUE(Load("PU0,0;PD0,100;PU;PU0,0;PD100,0;PU;"));
+    EXPECT_EQ(Shapes(), (std::vector<Points>{{{0, 100}, {0, 0}, {100, 0}}}));
+    ASSERT_TRUE(Load("PU50,50;PD0,0;PU;PU0,0;PD100,0;PU;"));
+    EXPECT_EQ(Shapes(), (std::vector<Points>{{{50, 50}, {0, 0}, {100, 0}}}));
+}
+
+TEST_F(JobLoadTest, JoiningStopsOnceTheFigureHasClosed)
+{
+    // The last line closes with the first; the second touches its start as well
+    // (within the tolerance, but not the first line), and must stay apart.
+    ASSERT_TRUE(Load("PU9,0;PD100,0,100,100;PU;PU-100,-100;PD-9,0;PU;PU0,0;PD0,100,100,100;PU;"));
+    ASSERT_EQ(job.FigureList.size(), 2u);
+    EXPECT_EQ(job.FigureList[0]->Points, (Points{{-100, -100}, {-9, 0}}));
+    EXPECT_EQ(job.FigureList[1]->Points, (Points{{0, 0}, {0, 100}, {100, 100}, {100, 0}, {9, 0}}));
+    EXPECT_EQ(job.FigureList[1]->Closed, 1);
+}
+
+TEST_F(JobLoadTest, DuplicatesAreDroppedOnlyWhenIdenticalInOrder)
+{
+    const std::string square = "PU0,0;PD100,0,100,100,0,100,0,0;PU;";
+    ASSERT_TRUE(Load(square + square));
+    EXPECT_EQ(job.FigureList.size(), 1u);
+    ASSERT_TRUE(Load(square + "PU0,0;PD0,100,100,100,100,0,0,0;PU;"));
+    EXPECT_EQ(job.FigureList.size(), 2u) << "the same contour the other way round is kept";
+}
+
+TEST_F(JobLoadTest, PenFilterKeepsItsPenAndPenSix)
+{
+    const std::string text = "SP3;PU0,0;PD10,0;PU;SP4;PU0,20;PD10,20;PU;SP6;PU0,40;PD10,40;PU;";
+    ASSERT_TRUE(Load(text, 4));
+    ASSERT_EQ(job.FigureList.size(), 2u);
+    EXPECT_EQ(job.FigureList[0]->Pen, 4);
+    EXPECT_EQ(job.FigureList[1]->Pen, 6);
+    ASSERT_TRUE(Load(text, 255));
+    EXPECT_EQ(job.FigureList.size(), 3u);
+}
+
+TEST_F(JobLoadTest, DegenerateFiguresAreDropped)
+{
+    ASSERT_TRUE(Load("PU5,5;PD;PU;PU0,0;PD0,0,0,0;PU;PU0,0;PD10,0;PU;"));
+    ASSERT_EQ(job.FigureList.size(), 1u);
+    EXPECT_EQ(job.FigureList[0]->Points, (Points{{0, 0}, {10, 0}}));
+}
+
+TEST_F(JobLoadTest, FeedSignAndRotationAngleComeFromSettingsAndPenOne)
+{
+    Settings().SetItemIndex("CatDir", 1);
+    ASSERT_TRUE(Load("PW0.45,1;PU0,0;PD10,0;PU;"));
+    EXPECT_EQ(job.FeedSign[0], -1);
+    EXPECT_EQ(job.FeedSign[1], -1);
+    EXPECT_DOUBLE_EQ(job.RotationAngle, 45.0);
+    Settings().SetItemIndex("CatDir", 2);
+    ASSERT_TRUE(Load("PU0,0;PD10,0;PU;"));
+    EXPECT_EQ(job.FeedSign[0], 1);
+    EXPECT_EQ(job.RotationAngle, 0.0);
+}
+
+TEST_F(JobLoadTest, RangeWarningIsStrictAndNamesTheCarriage)
+{
+    // 4800 mm = 192000 steps: exactly the travel is fine.
+    ASSERT_TRUE(Load("PU0,0;PD192000,0;PU;"));
+    EXPECT_TRUE(boxes.shown.empty());
+    ASSERT_TRUE(Load("PU0,0;PD192040,0;PU;"));
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(boxes.shown[0].kind, MessageKind::Error);
+    EXPECT_EQ(boxes.shown[0].caption, Tr("Control", "KeyFront.caption"));
+    EXPECT_EQ(job.FigureList.size(), 1u) << "loading goes on after the warning";
+
+    boxes.shown.clear();
+    Settings().SetValue("skala", 50);
+    ASSERT_TRUE(Load("PU0,0;PD192040,0;PU;"));
+    EXPECT_TRUE(boxes.shown.empty()) << "at half scale it fits";
+
+    job.SideDrawing = 1;
+    SideLimitY = 100;
+    ASSERT_TRUE(Load("PU0,0;PD0,16040;PU;"));
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(boxes.shown[0].caption, Tr("Control", "VeKeyBack.caption"));
+}
+
+TEST_F(JobLoadTest, UnreadableDrawingsAreReportedAndTheWindowCloses)
+{
+    struct Case {
+        std::string text;
+        QString message;
+    };
+    const Case cases[] = {
+        {"IN;SP1;PU0,0;PU10,10;", Tr("Project_window", "zbiorPusty")},
+        {"PU0,0;PD10,0,10,10;PU;PD1e99999999999999,0;", QString()},
+        {"PU0,0;PD10,0;PU;PD99999999999,0;", QString()},
+    };
+    for (const Case& c : cases) {
+        boxes.shown.clear();
+        host.closed = 0;
+        EXPECT_FALSE(Load(c.text)) << c.text;
+        ASSERT_EQ(boxes.shown.size(), 1u) << c.text;
+        EXPECT_EQ(boxes.shown[0].kind, MessageKind::Error);
+        const QString expected = c.message.isEmpty() ? Tr("Universal", "zbioruNieMoznaOtworzyc") + path : c.message;
+        EXPECT_EQ(boxes.shown[0].text, expected) << c.text;
+        EXPECT_EQ(host.closed, 1);
+        EXPECT_TRUE(job.FigureList.empty());
+        EXPECT_TRUE(host.busyChanges.endsWith("-"));
+    }
+    boxes.shown.clear();
+    job.InputFileType = 1;
+    EXPECT_FALSE(job.Load(dir.File("missing.plt"), 255));
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(boxes.shown[0].text, Tr("Universal", "zbioruNieMoznaOtworzyc") + dir.File("missing.plt"));
+}
+
+TEST_F(JobLoadTest, BuildingOperations)
+{
+    TJob built;
+    built.Ustaw_PPiPK();
+    EXPECT_EQ(built.JobMinX, 2147483647);
+    EXPECT_EQ(built.JobMaxX, -2147483647);
+
+    auto f = std::make_unique<tfigura>();
+    f->Points = {{40, 80}, {400, 80}, {400, 800}, {40, 80}};
+    EXPECT_EQ(built.AddFigure(std::move(f)), 0);
+    auto c = std::make_unique<tfigura>();
+    c->Points = {{0, 0}, {40, 80}};
+    EXPECT_EQ(built.AddLacznik(std::move(c), 0), 1);
+    EXPECT_EQ(built.FigureList[1]->IsFigure, 0);
+    EXPECT_EQ(built.FigureList[0]->IsFigure, 1);
+    built.JobWidth = 17;
+    built.Ustaw_PPiPK();
+    EXPECT_EQ(built.JobMinX, 0);
+    EXPECT_EQ(built.JobMaxY, 800);
+    EXPECT_EQ(built.JobWidth, 17) << "width and height are Load's";
+    EXPECT_EQ(built.FigureList[1]->Index, 1);
+
+    Settings().SetItemIndex("StolikSwitch", 0);
+    EXPECT_DOUBLE_EQ(built.DajPoz1szegoWjazduWmat(), 1.0);
+    Settings().SetItemIndex("StolikSwitch", 1);
+    EXPECT_DOUBLE_EQ(built.DajPoz1szegoWjazduWmat(), 2.0);
+    built.AxisFigure = 0;
+    EXPECT_DOUBLE_EQ(built.DajPoz1szegoWjazduWmat(), 0.0);
+    Settings().SetItemIndex("StolikSwitch", 2);
+    built.AxisFigure = -1;
+    EXPECT_DOUBLE_EQ(built.DajPoz1szegoWjazduWmat(), 0.0);
+}
+
+// Joining and duplicate removal in the plain form: every pass over the whole
+// list, every figure compared. The loader's indexed search must agree.
+namespace {
+bool JoinableRef(const Points& p) { return p.size() > 1 && !(p.size() >= 3 && NearPoint(p.front(), p.back())); }
+
+std::vector<Points> ReferenceLoad(const std::vector<Points>& read)
+{
+    std::vector<Points> list;
+    std::vector<bool> open;
+    for (Points n : read) {
+        bool joined = true;
+        while (joined && JoinableRef(n)) {
+            joined = false;
+            for (size_t i = 0; i < list.size() && JoinableRef(n);) {
+                const Points& f = list[i];
+                if (!open[i] || f.size() < 2) {
+                    ++i;
+                    continue;
+                }
+                const TFigPoint a = n.front(), b = n.back(), c = f.front(), d = f.back();
+                Points merged;
+                if (NearPoint(b, c)) {
+                    merged = n;
+                    merged.insert(merged.end(), f.begin() + 1, f.end());
+                } else if (NearPoint(b, d)) {
+                    merged = n;
+                    merged.insert(merged.end(), f.rbegin() + 1, f.rend());
+                } else if (NearPoint(a, c)) {
+                    merged.assign(f.rbegin(), f.rend() - 1);
+                    merged.insert(merged.end(), n.begin(), n.end());
+                } else if (NearPoint(a, d)) {
+                    merged.assign(f.begin(), f.end() - 1);
+                    merged.insert(merged.end(), n.begin(), n.end());
+                } else {
+                    ++i;
+                    continue;
+                }
+                n = merged;
+                list.erase(list.begin() + static_cast<long>(i));
+                open.erase(open.begin() + static_cast<long>(i));
+                joined = true;
+            }
+        }
+        bool duplicate = false;
+        for (const Points& f : list)
+            duplicate = duplicate || f == n;
+        if (!duplicate) {
+            list.push_back(n);
+            open.push_back(n.size() < 3 || !NearPoint(n.front(), n.back()));
+        }
+    }
+    return list;
+}
+}  // namespace
+
+TEST_F(JobLoadTest, IndexedJoiningAgreesWithThePlainPasses)
+{
+    std::mt19937 rng(20261208);
+    for (int round = 0; round < 60; ++round) {
+        // Short polylines on a coarse grid, so ends meet often and within the tolerance.
+        std::uniform_int_distribution<int> cell(0, 6 + round % 10), jitter(-6, 6), len(2, 4), count(1, 40);
+        std::vector<Points> read;
+        std::string text;
+        const int n = count(rng);
+        for (int i = 0; i < n; ++i) {
+            Points p;
+            const int k = len(rng);
+            for (int j = 0; j < k; ++j) {
+                TFigPoint q{cell(rng) * 100 + jitter(rng), cell(rng) * 100 + jitter(rng)};
+                if (p.empty() || !(p.back() == q))
+                    p.push_back(q);
+            }
+            if (p.size() < 2)
+                continue;
+            if (rng() % 5 == 0)
+                read.push_back(read.empty() ? p : read[rng() % read.size()]);  // a duplicate now and then
+            else
+                read.push_back(p);
+            const Points& r = read.back();
+            text += "PU" + std::to_string(r[0].x) + "," + std::to_string(r[0].y) + ";PD";
+            for (size_t j = 1; j < r.size(); ++j)
+                text += (j > 1 ? "," : "") + std::to_string(r[j].x) + "," + std::to_string(r[j].y);
+            text += ";PU;";
+        }
+        if (read.empty())
+            continue;
+        ASSERT_TRUE(Load(text)) << text;
+        EXPECT_EQ(Shapes(), ReferenceLoad(read)) << "round " << round << ": " << text;
+    }
+}

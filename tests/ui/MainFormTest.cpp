@@ -1,0 +1,227 @@
+#include "app/CommandLine.h"
+#include "app/Globals.h"
+#include "app/MainStatus.h"
+#include "app/Settings.h"
+#include "app/Translator.h"
+#include "app/ui/AppForms.h"
+#include "app/ui/Forms.h"
+#include "app/ui/MainForm.h"
+#include "job/ui/MDIChild.h"
+#include "machine/JobState.h"
+#include "machine/ui/MachineForms.h"
+#include "tests/support/TestSupport.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QSignalSpy>
+#include <QStatusBar>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+#include <gtest/gtest.h>
+
+namespace {
+QApplication* App()
+{
+    static int argc = 1;
+    static char name[] = "test_ui";
+    static char* argv[] = {name, nullptr};
+    static QApplication* app = new QApplication(argc, argv);
+    return app;
+}
+
+class MainFormTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        App();
+        Settings().Reset();
+        JobRunning = false;
+        JobStopped = false;
+    }
+    void TearDown() override
+    {
+        DestroyForms();
+        delete Interfejs;
+        Interfejs = nullptr;
+        SetCommandLine({});
+        DealerBrandName.clear();
+        QApplication::setLayoutDirection(Qt::LeftToRight);
+        ApplicationRightToLeft = false;
+    }
+
+    // The forms as the program creates them, in a program folder of the test's own.
+    void Start(const QStringList& parameters = {})
+    {
+        SetCommandLine(parameters);
+        ASSERT_TRUE(CreateForms());
+    }
+
+    TMDIChild* OpenDrawing(const QString& name, const QByteArray& hpgl)
+    {
+        const QString path = dir.Write(name, hpgl);
+        TMDIChild* child = MainForm->NewJobWindow();
+        child->Job().InputFileType = 1;
+        child->Load(path, 255);
+        MainForm->UpdateMenuItems();
+        return child;
+    }
+
+    TempProgramDir dir;
+    ScriptedPresenter boxes;
+};
+
+bool Enabled(QAction* a) { return a->isEnabled(); }
+}  // namespace
+
+TEST_F(MainFormTest, StartsWithTitleVersionAndEnglishMenus)
+{
+    Start();
+    EXPECT_TRUE(MainForm->windowTitle().startsWith("Pelvartonix   "));
+    EXPECT_TRUE(MainForm->windowTitle().endsWith(" " + QString::number(1) + ".0.0.1") ||
+                MainForm->windowTitle().split(' ').last().split('.').size() == 4);
+    EXPECT_EQ(MainForm->FileOpenItem->text(), Tr("Main_window", "FileOpenItem.Caption"));
+    EXPECT_NE(MainForm->FileOpenItem->text(), "error");
+    EXPECT_EQ(MainForm->File1->title(), Tr("Main_window", "File1.Caption"));
+    EXPECT_FALSE(MainForm->FileSaveAsHPGL->isVisible());
+    EXPECT_TRUE(MainForm->sbSideUp->isHidden());
+    EXPECT_TRUE(boxes.shown.empty());
+    // Every window exists, in its class.
+    const QList<const void*> forms = {Dlgkonfig, NumPadForm, Punkty_bazowe, fMemoryInfo, UpgradeProgramForm,
+                                      AboutBox, przesun, infoform, fUsb, TransArm, ster, fGenSer,
+                                      fModelInfo, fDlgSeryjne, fZaginacz, fDlgDir};
+    for (const void* w : forms)
+        EXPECT_NE(w, nullptr);
+    EXPECT_EQ(MainStatusText(), Tr("Control", "brakLacznosci")) << "no machine is connected";
+}
+
+TEST_F(MainFormTest, PolishSwitchGivesPolishMenus)
+{
+    Start({"PL"});
+    EXPECT_EQ(Interfejs->LangCode, "PL");
+    EXPECT_EQ(MainForm->File1->title(), QString::fromUtf8("&Plik"));
+    EXPECT_EQ(MainForm->Cicie1->title(), QString::fromUtf8("&Cięcie"));
+}
+
+TEST_F(MainFormTest, SideWireButtonsOnlyWithoutCrashChecking)
+{
+    Start({"disableWiresCrashChecking"});
+    EXPECT_FALSE(WiresCrashChecking);
+    EXPECT_FALSE(MainForm->sbSideUp->isHidden());
+    EXPECT_FALSE(MainForm->sbSideDown->isHidden());
+}
+
+TEST_F(MainFormTest, MenuItemsFollowTheJobWindows)
+{
+    Start();
+    QAction* const needJob[] = {MainForm->FileCloseItem, MainForm->miZaginaczProfili,
+                                MainForm->info, MainForm->Symulacja, MainForm->Start1, MainForm->WindowCascadeItem,
+                                MainForm->WindowTileItem, MainForm->Window1Action};
+    for (QAction* a : needJob)
+        EXPECT_FALSE(Enabled(a)) << a->objectName().toStdString();
+    EXPECT_FALSE(MainForm->SpeedStart->isEnabled());
+    EXPECT_FALSE(MainForm->SpeedSymulacja->isEnabled());
+    EXPECT_FALSE(Enabled(MainForm->miDuplikujPlt));
+    EXPECT_FALSE(Enabled(MainForm->miSaveSerial));
+    EXPECT_TRUE(Enabled(MainForm->Wstrzymaj1));
+    EXPECT_TRUE(Enabled(MainForm->Kontynuacja1));
+
+    TMDIChild* child = OpenDrawing("part.plt", "PU0,0;PD400,0,400,400,0,400,0,0;PU;");
+    ASSERT_EQ(MainForm->JobWindows().size(), 1);
+    EXPECT_EQ(child->StatusBar()->currentMessage(), Tr("Project_window", "iloscFigur") + "1");
+    for (QAction* a : needJob)
+        EXPECT_TRUE(Enabled(a)) << a->objectName().toStdString();
+    EXPECT_TRUE(MainForm->SpeedStart->isEnabled());
+    EXPECT_TRUE(Enabled(MainForm->miDuplikujPlt)) << "a drawing that is not a duplication job, mode 0";
+
+    child->SetCaption("grid.DPL");
+    MainForm->UpdateMenuItems();
+    EXPECT_FALSE(Enabled(MainForm->miDuplikujPlt)) << "a duplication job is not duplicated again";
+    child->SetCaption("part.plt");
+    Settings().SetItemIndex("Mode", 2);
+    MainForm->UpdateMenuItems();
+    EXPECT_FALSE(Enabled(MainForm->miDuplikujPlt));
+    EXPECT_TRUE(Enabled(MainForm->miSaveSerial));
+
+    MainForm->CloseAllClick();
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(MainForm->JobWindows().isEmpty());
+    EXPECT_FALSE(Enabled(MainForm->Start1));
+}
+
+TEST_F(MainFormTest, AFailedLoadClosesItsWindowAndTheProgramGoesOn)
+{
+    Start();
+    OpenDrawing("empty.plt", "IN;PU0,0;");
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(MainForm->JobWindows().isEmpty());
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(boxes.shown[0].text, Tr("Project_window", "zbiorPusty"));
+    EXPECT_FALSE(Enabled(MainForm->FileCloseItem));
+}
+
+TEST_F(MainFormTest, F6OpensTheSerialGeneratorAndNotTheSettings)
+{
+    Start();
+    EXPECT_EQ(MainForm->miGenSeryjnego3D->shortcut(), QKeySequence(Qt::Key_F6));
+    EXPECT_TRUE(MainForm->Konfiguracja->shortcut().isEmpty());
+    EXPECT_EQ(MainForm->FileOpenItem->shortcut(), QKeySequence(Qt::Key_F3));
+    EXPECT_EQ(MainForm->Kontynuacja1->shortcut(), QKeySequence(Qt::SHIFT | Qt::Key_F2));
+    EXPECT_EQ(MainForm->FileExitItem->shortcut(), QKeySequence(Qt::ALT | Qt::Key_X));
+}
+
+TEST_F(MainFormTest, SpaceReachesStopEvenFromAnEditField)
+{
+    Start();
+    MainForm->show();
+    auto* edit = new QLineEdit(MainForm);
+    edit->show();
+    edit->setFocus();
+    QSignalSpy stop(MainForm->Wstrzymaj1, &QAction::triggered);
+    QTest::keyClick(edit, Qt::Key_Space);
+    EXPECT_EQ(stop.count(), 1);
+    EXPECT_TRUE(edit->text().isEmpty()) << "the space does not go into the field";
+    QTest::keyClick(edit, Qt::Key_A);
+    EXPECT_EQ(edit->text(), "a");
+    EXPECT_EQ(stop.count(), 1);
+}
+
+TEST_F(MainFormTest, ClosingIsRefusedWhileATransmissionRuns)
+{
+    Start();
+    TransArm->Timer()->start(1000);
+    EXPECT_FALSE(MainForm->close());
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(boxes.shown[0].text, Tr("Main_window", "wyjscieNiemozliwe"));
+    EXPECT_EQ(boxes.shown[0].caption, Tr("Universal", "uwaga"));
+
+    JobStopped = true;
+    EXPECT_TRUE(MainForm->close()) << "a job paused by STOP may be left";
+    EXPECT_FALSE(TransArm->Timer()->isActive());
+    EXPECT_EQ(fUsb, nullptr);
+}
+
+TEST_F(MainFormTest, AlternatingFeedRunsEachSimulationTheOtherWay)
+{
+    Start();
+    TMDIChild* child = OpenDrawing("a.plt", "PU0,0;PD400,0;PU;");
+    Settings().SetItemIndex("CatDir", 2);
+    const int8_t first = child->Job().FeedSign[0];
+    MainForm->SymulacjaClick();
+    EXPECT_EQ(child->Job().FeedSign[0], -first);
+    MainForm->SymulacjaClick();
+    EXPECT_EQ(child->Job().FeedSign[0], first);
+    EXPECT_EQ(child->Job().ShowPath, 0);
+}
+
+TEST(ExtractFileExtTest, TakesTheLastDotOfTheName)
+{
+    EXPECT_EQ(ExtractFileExt("a/b.c/grid.dpl"), ".dpl");
+    EXPECT_EQ(ExtractFileExt("a/b.c/grid"), "");
+    EXPECT_EQ(ExtractFileExt("drawing.plt FRONT"), ".plt FRONT");
+}
