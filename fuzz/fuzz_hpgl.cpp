@@ -1,26 +1,38 @@
-// Any bytes as an HPGL drawing: the reader either gives figures or a ReaderError,
-// never a crash, a hang or an endless figure.
-#include "job/Hpgl.h"
+// Any bytes as an HPGL drawing, loaded into a job as the open command does: the
+// reader and the loader either give figures or report the file, never crash,
+// hang or read out of bounds.
+#include "app/MessageBoxes.h"
+#include "job/Figure.h"
+#include "job/Job.h"
 
+#include <QString>
 #include <cstddef>
 #include <cstdint>
-#include <string_view>
+#include <sys/mman.h>
+#include <unistd.h>
+
+namespace {
+class Quiet : public MessagePresenter {
+public:
+    void Show(const MessageRequest&) override {}
+    int Ask(const MessageRequest&) override { return mrCancel; }
+};
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    Thpgl reader;
-    reader.OpenInputText(std::string_view(reinterpret_cast<const char*>(data), size), 1);
-    size_t figures = 0;
-    try {
-        while (!reader.EndOfInput) {
-            tfigura figure;
-            reader.ReadFigure(figure);
-            // Every figure consumes input, so there can't be more figures than bytes.
-            if (++figures > size + 1)
-                __builtin_trap();
-        }
-    } catch (const ReaderError&) {
-    }
-    reader.CloseInput();
+    static Quiet quiet;
+    static const int fd = memfd_create("drawing", 0);
+    SetMessagePresenter(&quiet);
+    if (ftruncate(fd, 0) != 0 || pwrite(fd, data, size, 0) != static_cast<ssize_t>(size))
+        return 0;
+    TJob job;
+    job.InputFileType = 1;
+    const bool loaded = job.Load(QString("/proc/self/fd/%1").arg(fd), 255);
+    if (loaded == job.FigureList.empty())
+        __builtin_trap();
+    for (const auto& f : job.FigureList)
+        if (!f || !HasTwoDistinctPoints(*f) || f->Index < 0)
+            __builtin_trap();
     return 0;
 }

@@ -3,6 +3,7 @@
 #include "app/MathUtil.h"
 
 #include <QFile>
+#include <algorithm>
 #include <charconv>
 #include <vector>
 
@@ -71,8 +72,10 @@ int Thpgl::OpenInput(const QString& fileName, int32_t type)
     if (!file->open(QIODevice::ReadOnly))
         throw ReaderError(("Cannot open " + fileName + ": " + file->errorString()).toStdString());
     m_file = std::move(file);
-    m_buffer.resize(1 << 20);
-    m_pos = m_end = m_buffer.data();
+    // Large blocks for large drawings; a small drawing needs no megabyte.
+    m_bufferSize = static_cast<size_t>(std::clamp<qint64>(m_file->size() + 1, 4096, 1 << 20));
+    m_buffer = std::make_unique_for_overwrite<char[]>(m_bufferSize);
+    m_pos = m_end = m_buffer.get();
     Prime();
     return 0;
 }
@@ -124,10 +127,10 @@ bool Thpgl::Refill()
 {
     if (!m_file)
         return false;
-    const qint64 n = m_file->read(m_buffer.data(), static_cast<qint64>(m_buffer.size()));
+    const qint64 n = m_file->read(m_buffer.get(), static_cast<qint64>(m_bufferSize));
     if (n < 0)
         throw ReaderError(("Cannot read " + m_file->fileName() + ": " + m_file->errorString()).toStdString());
-    m_pos = m_buffer.data();
+    m_pos = m_buffer.get();
     m_end = m_pos + n;
     return n > 0;
 }

@@ -97,7 +97,8 @@ private:
     Cmd m_cmd = Cmd::None;
 
     std::unique_ptr<QFile> m_file;
-    std::vector<char> m_buffer;
+    std::unique_ptr<char[]> m_buffer;
+    size_t m_bufferSize = 0;
     const char* m_pos = nullptr;
     const char* m_end = nullptr;
     int m_raw = -1;  // current character as read, -1 once the input is exhausted

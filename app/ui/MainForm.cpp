@@ -295,6 +295,18 @@ void TMainForm::TranslateMainForm()
     const QString catalogue = Tr("Main_window", "miKatalog.Caption");
     miKatalog->setText(BrandCataloguePath(path) ? DealerBrandName + " " + catalogue : "Dravinor " + catalogue);
 
+    // Hints: the status bar shows what a menu item or button does while the
+    // pointer rests on it.
+    for (QAction* a : actions()) {
+        const QString text = a->text().section('\t', 0, 0).remove('&');
+        a->setStatusTip(text);
+    }
+    for (QToolButton* b : {SpeedSymulacja, SpeedStart, SpeedStop, Skont}) {
+        b->setStatusTip(b->text());
+        b->setToolTip(b->text());
+    }
+    OpenBtn->setStatusTip(OpenBtn->toolTip());
+
     sbSideUp->setVisible(!WiresCrashChecking);
     sbSideDown->setVisible(!WiresCrashChecking);
 }
@@ -324,6 +336,8 @@ TMDIChild* TMainForm::NewJobWindow(const QString&)
     auto* child = new TMDIChild();
     QMdiSubWindow* sub = m_mdiArea->addSubWindow(child);
     sub->setAttribute(Qt::WA_DeleteOnClose);
+    const QSize area = m_mdiArea->viewport()->size();
+    sub->resize(std::max(480, area.width() * 2 / 3), std::max(360, area.height() * 2 / 3));
     connect(sub, &QObject::destroyed, this, &TMainForm::UpdateMenuItems);
     connect(child, &QWidget::windowTitleChanged, this, &TMainForm::UpdateMenuItems);
     sub->show();

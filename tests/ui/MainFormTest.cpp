@@ -108,6 +108,20 @@ TEST_F(MainFormTest, PolishSwitchGivesPolishMenus)
     EXPECT_EQ(MainForm->Cicie1->title(), QString::fromUtf8("&Cięcie"));
 }
 
+TEST_F(MainFormTest, ArabicCountryLaysTheProgramOutRightToLeft)
+{
+    Start({"SA"});
+    EXPECT_TRUE(Interfejs->RightToLeft);
+    EXPECT_EQ(Interfejs->LangCode, "SA");
+    EXPECT_EQ(MainForm->layoutDirection(), Qt::RightToLeft);
+    TMDIChild* child = MainForm->NewJobWindow();
+    EXPECT_EQ(child->layoutDirection(), Qt::RightToLeft);
+    MainForm->Start1Click();
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_TRUE(boxes.shown[0].rightToLeft);
+    EXPECT_EQ(boxes.shown[0].caption, Tr("Universal", "blad"));
+}
+
 TEST_F(MainFormTest, SideWireButtonsOnlyWithoutCrashChecking)
 {
     Start({"disableWiresCrashChecking"});
