@@ -9,6 +9,8 @@ int32_t JogStopPosA = 0;
 int32_t JogStopPosB = 0;
 QString DealerBrandName;
 bool ApplicationRightToLeft = false;
+double PointTolerance = 10.0;
+QString BuildDateText;
 
 QString FolderWithSeparator(const QString& filePath)
 {

@@ -16,6 +16,13 @@ extern int32_t JogStopPosB;
 // Dealer brand: empty, "VOSKAR", or the upper-cased value of a "D:" parameter.
 extern QString DealerBrandName;
 
+// Two drawing points closer than this in both x and y count as one (steps of
+// 1/40 mm; 0.25 mm by default, from the accuracy setting).
+extern double PointTolerance;
+
+// Date of the program file, as the About box shows it.
+extern QString BuildDateText;
+
 // True while the application lays itself out right to left.
 extern bool ApplicationRightToLeft;
 

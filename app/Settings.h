@@ -1,4 +1,7 @@
 #pragma once
+#include <QString>
+#include <QStringList>
+#include <functional>
 #include <string_view>
 #include <vector>
 
@@ -16,18 +19,29 @@ struct SettingEntry {
     double defaultValue;  // item index, check state, position or value (mm for lengths)
     double minValue;      // 0 and 0: no range check
     double maxValue;
-    double increment;
-    int itemCount;  // radio groups: number of items
+    double increment;     // mm for lengths
+    int itemCount;        // radio groups: number of items offered
     double value;
     bool enabled = true;
     bool visible = true;
+    int digits = 0;       // decimals shown; 0: the shortest form
+};
+
+// What the settings need to know about the attached machine.
+struct MachineFacts {
+    bool twoWire = false;
+    bool sideCurrentLimit = false;
+    QString productName = "T000    ";
+    double maxCutSpeed = 5000;
+    double maxTravelSpeed = 5000;
+    double outputMaxCurrent[3] = {4, 8, 12};
 };
 
 class TDlgkonfigModel {
 public:
     TDlgkonfigModel();
 
-    // Every value back to its default.
+    // Every value back to its default, every flag lowered.
     void Reset();
 
     std::vector<SettingEntry>& Entries() { return m_entries; }
@@ -39,11 +53,17 @@ public:
     const SettingEntry& At(std::string_view name) const;
 
     int ItemIndex(std::string_view name) const;
-    void SetItemIndex(std::string_view name, int index);
     double Value(std::string_view name) const;
-    void SetValue(std::string_view name, double value);
     bool Checked(std::string_view name) const;
+
+    // Values set as the operator sets them in the dialog: clamped to the
+    // control's range, and the control's own reaction runs (a work mode or unit
+    // updates the dialog as a click would). Nothing runs when nothing changes.
+    void SetItemIndex(std::string_view name, int index);
+    void SetValue(std::string_view name, double value);
     void SetChecked(std::string_view name, bool checked);
+    void SetCheckState(std::string_view name, CheckState state);
+    void SetPosition(std::string_view name, int position);
 
     // The settings that most of the program asks for.
     int Mode() const { return ItemIndex("Mode"); }
@@ -51,9 +71,51 @@ public:
     int StolikSwitch() const { return ItemIndex("StolikSwitch"); }
     double Skala() const { return Value("skala"); }
 
+    // The dialog's flags (see the main window's settings command).
+    bool CalibrationChanged = false;
+    bool RotaryChanged = false;
+    bool Loading = false;
+    bool PowerChanged = false;
+    bool ModeChanged = false;
+
+    // Which of the two hints the work mode list shows: 0 none, 1 the straight
+    // wire output is recommended, 2 the shaped wire output is recommended.
+    int ModeHint = 0;
+
+    // The reactions of the dialog's controls.
+    void updateactiv();
+    void VIChange();
+    void ModeClick();
+    void radiounitClick();
+    void PowerOutputClick();
+    void feKalibracjaXChange();
+    void ApplyPowerLimits(const MachineFacts& machine);
+
+    // Limits that come from the machine: speed bounds, accuracy range, powers.
+    void ApplyMachineLimits(const MachineFacts& machine);
+    // Rebuilds the offered work modes for the machine from the full list; true
+    // when the selected mode was taken away (the selection is then mode 0).
+    bool PruneModes(const MachineFacts& machine, bool showAll);
+
+    // Called whenever the direction of the feed changes in updateactiv: every
+    // open job window takes the sign (+1 or -1).
+    std::function<void(int sign)> OnFeedDirection;
+    // Called after any change of a value, a range or an enabled state.
+    std::function<void()> OnChanged;
+
 private:
+    void Store(SettingEntry& e, double value);
+    void React(const SettingEntry& e);
+    void Enable(std::string_view name, bool on);
+    void Changed();
+
     std::vector<SettingEntry> m_entries;
+    MachineFacts m_machine;
+    int m_depth = 0;
 };
 
 // The program's one settings store.
 TDlgkonfigModel& Settings();
+
+// The twelve length fields, shown in the display unit.
+extern const char* const kLengthSettings[12];

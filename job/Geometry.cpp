@@ -4,8 +4,6 @@
 
 #include <cstdlib>
 
-double PointTolerance = 10.0;
-
 double StepsToMm(int32_t steps) { return steps * 1000.0 / 40000.0; }
 
 double StepsToMm(double steps) { return steps * 1000.0 / 40000.0; }

@@ -1,4 +1,5 @@
 #pragma once
+#include "app/Globals.h"
 #include "job/Figure.h"
 
 #include <cstdint>
@@ -6,9 +7,6 @@
 // Inside a job one step is 1/40 mm.
 constexpr double kStepsPerMm = 40.0;
 
-// Two points closer than this in both x and y count as one (steps; 0.25 mm by
-// default, set from the accuracy setting).
-extern double PointTolerance;
 
 double StepsToMm(int32_t steps);
 double StepsToMm(double steps);

@@ -12,6 +12,8 @@
 #include "job/ui/JobView.h"
 #include "job/ui/MDIChild.h"
 #include "machine/JobState.h"
+#include "machine/MachineState.h"
+#include "machine/WireSelection.h"
 #include "machine/ui/MachineForms.h"
 #include "production/ui/ProductionForms.h"
 
@@ -120,6 +122,11 @@ TMainForm::TMainForm()
     JogStopPosB = 0;
 
     connect(m_mdiArea, &QMdiArea::subWindowActivated, this, &TMainForm::UpdateMenuItems);
+    // The feed direction of the settings is every open job's direction.
+    Settings().OnFeedDirection = [this](int sign) {
+        for (TMDIChild* job : JobWindows())
+            job->Job().FeedSign[0] = job->Job().FeedSign[1] = static_cast<int8_t>(sign);
+    };
     m_spaceKey = std::make_unique<SpaceKeyFilter>(this);
     qApp->installEventFilter(m_spaceKey.get());
     UpdateMenuItems();
@@ -139,6 +146,7 @@ TMainForm::~TMainForm()
     if (m_spaceKey)
         qApp->removeEventFilter(m_spaceKey.get());
     m_spaceKey.release();  // a child of the window: freed with it
+    Settings().OnFeedDirection = nullptr;
     SetMainStatusSink(nullptr);
 }
 
@@ -441,7 +449,26 @@ void TMainForm::SterowanieClick()
 
 void TMainForm::KonfiguracjaClick()
 {
+    TDlgkonfigModel& settings = Settings();
+    settings.RotaryChanged = false;
     Dlgkonfig->exec();
+    if (settings.ModeChanged)
+        CloseAllClick();
+    // Loading a settings file raises the power flag too, and nothing lowers
+    // it: the heater output goes to the machine after every settings command.
+    if (settings.PowerChanged) {
+        ReadStatus();
+        if (MachineConnected() && !PlotState.JobWorking()) {
+            const int32_t output =
+                settings.ItemIndex("PowerOutput") != 0 ? 1 : (WireSelection().KeyFront ? 0 : 5);
+            SendPowerOutput(output);
+        }
+    }
+    const QList<TMDIChild*> jobs = JobWindows();
+    if (settings.RotaryChanged && !jobs.isEmpty() && MachineConnected())
+        SendUnitMode(settings.ItemIndex("radiounit"));
+    for (qsizetype i = jobs.size() - 1; i >= 0; --i)
+        jobs[i]->View()->repaint();
     UpdateMenuItems();
 }
 

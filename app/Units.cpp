@@ -1,0 +1,2 @@
+#include "app/Units.h"
+int32_t CurrentLengthUnit = 0;

@@ -1,0 +1,3 @@
+#pragma once
+#include <cstdint>
+extern int32_t CurrentLengthUnit;

@@ -1,0 +1,7 @@
+#include "machine/WireSelection.h"
+
+TsterModel& WireSelection()
+{
+    static TsterModel model;
+    return model;
+}
