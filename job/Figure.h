@@ -64,7 +64,7 @@ public:
     int32_t IdxMaxX = 0;
     int32_t IdxMinY = 0;
     int32_t IdxMaxY = 0;
-    std::vector<int32_t> Nearest;  // up to 22 entries, only when a planner fills them
+    std::array<int32_t, 22> Nearest{};
     double PathLength = 0.0;
     uint8_t ClosedTrace = 0;
 

@@ -5,9 +5,9 @@
 
 // A multimap from 64-bit keys to 32-bit values in one flat table (open
 // addressing, linear probing). Built for the loader's indexes, which hold a few
-// hundred thousand entries and only ever grow: no erase, no node allocations.
-// Only 32 bits of each key's hash are kept, so a lookup may also visit values of
-// other keys: callers check what they find.
+// hundred thousand entries: no node allocations.
+// Entries are told apart by a 64-bit hash of the key, so a lookup may (very
+// rarely) also visit values of another key: callers check what they find.
 class FlatMultiMap {
 public:
     void Reserve(size_t n)
@@ -35,14 +35,29 @@ public:
             return;
         const size_t mask = m_slots.size() - 1;
         const uint64_t h = Mix(key);
-        const auto tag = static_cast<uint32_t>(h >> 32);
         for (size_t i = h & mask;; i = (i + 1) & mask) {
             const Slot& s = m_slots[i];
             if (s.value < 0)
                 return;
-            if (s.tag == tag)
+            if (HashOf(s) == h)
                 visit(s.value);
         }
+    }
+
+    // Removes one entry with the key and the value; false when there is none.
+    bool Erase(uint64_t key, int32_t value)
+    {
+        if (m_slots.empty())
+            return false;
+        const size_t mask = m_slots.size() - 1;
+        const uint64_t h = Mix(key);
+        for (size_t i = h & mask; m_slots[i].value >= 0; i = (i + 1) & mask) {
+            if (HashOf(m_slots[i]) == h && m_slots[i].value == value) {
+                RemoveAt(i);
+                return true;
+            }
+        }
+        return false;
     }
 
     size_t Size() const { return m_count; }
@@ -51,7 +66,7 @@ private:
     struct Slot {
         uint32_t tag = 0;    // high half of the key's hash
         int32_t value = -1;  // -1: empty (stored values are never negative)
-        uint32_t low = 0;    // low half of the hash, to place the slot again
+        uint32_t low = 0;    // low half of the hash
     };
 
     static uint64_t Mix(uint64_t k)
@@ -75,13 +90,32 @@ private:
 
     void Place(uint64_t key, int32_t value) { PlaceHash(Mix(key), value); }
 
+    static uint64_t HashOf(const Slot& s) { return static_cast<uint64_t>(s.tag) << 32 | s.low; }
+
+    // Backward-shift deletion: the entries after the hole that may live there
+    // move up, so no lookup ever stops early at the hole.
+    void RemoveAt(size_t hole)
+    {
+        const size_t mask = m_slots.size() - 1;
+        for (size_t j = (hole + 1) & mask; m_slots[j].value >= 0; j = (j + 1) & mask) {
+            const size_t home = HashOf(m_slots[j]) & mask;
+            const bool between = hole <= j ? (hole < home && home <= j) : (hole < home || home <= j);
+            if (!between) {
+                m_slots[hole] = m_slots[j];
+                hole = j;
+            }
+        }
+        m_slots[hole] = Slot{};
+        --m_count;
+    }
+
     void Rehash(size_t capacity)
     {
         std::vector<Slot> old = std::move(m_slots);
         m_slots.assign(capacity, Slot{});
         for (const Slot& s : old)
             if (s.value >= 0)
-                PlaceHash(static_cast<uint64_t>(s.tag) << 32 | s.low, s.value);
+                PlaceHash(HashOf(s), s.value);
     }
 
     std::vector<Slot> m_slots;

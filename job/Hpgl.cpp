@@ -4,6 +4,7 @@
 
 #include <QFile>
 #include <algorithm>
+#include <cmath>
 #include <charconv>
 #include <vector>
 
@@ -53,9 +54,43 @@ double HpglNumber(std::string_view token)
         std::string text(token.substr(start, i - start));
         if (text.front() == '.')
             text.insert(text.begin(), '0');
-        std::from_chars(text.data(), text.data() + text.size(), value);
+        // A number too large for a double is out of every range, never a
+        // smaller number that happens to fit.
+        if (std::from_chars(text.data(), text.data() + text.size(), value).ec == std::errc::result_out_of_range)
+            value = HUGE_VAL;
     }
     return negative ? -value : value;
+}
+
+void Thpgl::PointAccumulator::Add(const TFigPoint& p)
+{
+    if (m_used == 0 || m_chunks[m_used - 1].size() == kChunk) {
+        if (m_used == m_chunks.size())
+            m_chunks.emplace_back().reserve(m_used == 0 ? 1024 : kChunk);
+        ++m_used;
+    }
+    std::vector<TFigPoint>& chunk = m_chunks[m_used - 1];
+    if (chunk.size() == chunk.capacity() && chunk.capacity() < kChunk)
+        chunk.reserve(kChunk);
+    chunk.push_back(p);
+    ++m_count;
+}
+
+void Thpgl::PointAccumulator::MoveInto(std::vector<TFigPoint>& dest)
+{
+    if (m_count == 0)
+        return;
+    dest.reserve(dest.size() + m_count);
+    for (size_t i = 0; i < m_used; ++i) {
+        dest.insert(dest.end(), m_chunks[i].begin(), m_chunks[i].end());
+        if (i > 0)
+            m_chunks[i] = std::vector<TFigPoint>();  // a long contour's memory goes as it is copied
+        else
+            m_chunks[i].clear();
+    }
+    m_chunks.resize(1);
+    m_used = 0;
+    m_count = 0;
 }
 
 Thpgl::Thpgl() = default;
@@ -343,13 +378,13 @@ void Thpgl::HandleStep(tfigura& fig)
             PenTable[static_cast<size_t>(pen)].Width = Arg1;
     }
     if (c == Cmd::SP) {
+        // A pen outside the table is no pen: the current one stays, but the
+        // change still ends a figure drawn with the pen down.
         int32_t pen = 0;
-        const bool valid = ArgCount < 1 || (RoundToInt32(Arg1, pen) && pen >= 0 && pen < kPenCount);
-        if (valid) {
+        if (ArgCount < 1 || (RoundToInt32(Arg1, pen) && pen >= 0 && pen < kPenCount))
             CurrentPen = pen;
-            if (PenDown)
-                FigureDone = true;
-        }
+        if (PenDown)
+            FigureDone = true;
     }
     if (c == Cmd::PR) {
         Relative = true;
@@ -360,15 +395,17 @@ void Thpgl::HandleStep(tfigura& fig)
         if (!PenDown) {
             fig.Pen = static_cast<uint8_t>(CurrentPen);
             fig.PenWidth = PenTable[static_cast<size_t>(CurrentPen)].Width;
-            fig.AddPoint(PrevPoint);
+            m_points.Add(PrevPoint);
         }
         PenDown = true;
         if (Relative) {
             Acc = AddChecked(Acc, Point);
             Point = Acc;
         }
-        if (fig.Points.empty() || !(fig.Points.back() == Point))
-            fig.AddPoint(Point);
+        const bool any = !m_points.Empty() || !fig.Points.empty();
+        const TFigPoint& last = !m_points.Empty() ? m_points.Back() : fig.Points.empty() ? Point : fig.Points.back();
+        if (!any || !(last == Point))
+            m_points.Add(Point);
         LastPos = Point;
     }
     if (c == Cmd::PU && PenDown) {
@@ -383,9 +420,9 @@ void Thpgl::HandleStep(tfigura& fig)
     }
     if (c == Cmd::C) {
         if (!PenDown)
-            fig.AddPoint(LastPos);
+            m_points.Add(LastPos);
         PenDown = true;
-        fig.AddPoint(Point);
+        m_points.Add(Point);
         LastPos = Point;
     }
     if (c == Cmd::M) {
@@ -421,5 +458,6 @@ void Thpgl::ReadFigure(tfigura& fig)
                 break;
         }
     }
+    m_points.MoveInto(fig.Points);
     fig.FinishRead();
 }

@@ -96,6 +96,24 @@ private:
     static Cmd CommandCode(const std::string& mnemonic);
     Cmd m_cmd = Cmd::None;
 
+    // The points of the figure being read, in blocks: a contour of millions of
+    // points is never copied to grow, and leaves the reader at its exact size.
+    class PointAccumulator {
+    public:
+        void Add(const TFigPoint& p);
+        bool Empty() const { return m_count == 0; }
+        const TFigPoint& Back() const { return m_chunks[m_used - 1].back(); }
+        // Appends everything to dest and starts empty again.
+        void MoveInto(std::vector<TFigPoint>& dest);
+
+    private:
+        static constexpr size_t kChunk = 1 << 16;
+        std::vector<std::vector<TFigPoint>> m_chunks;
+        size_t m_used = 0;  // chunks holding points
+        size_t m_count = 0;
+    };
+    PointAccumulator m_points;
+
     std::unique_ptr<QFile> m_file;
     std::unique_ptr<char[]> m_buffer;
     size_t m_bufferSize = 0;

@@ -71,6 +71,5 @@ public:
     uint8_t PathPlanned = 0;
 
 private:
-    void JoinOpenFigures(tfigura& figure, class EndpointIndex& ends);
     JobHost* m_host;
 };

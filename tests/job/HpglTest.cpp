@@ -125,12 +125,15 @@ TEST(HpglReader, PenWidthNamesItsPenOnlyWithTwoNumbers)
     EXPECT_EQ(r.PenTable[256].Width, 0.25);
     EXPECT_EQ(r.PenTable[0].Width, 0.0);
 
+    // A pen outside the table changes no pen, but the pen change still ends
+    // the figure drawn with the pen down.
     const auto figs = ReadAll("PW0.4,2;SP2;PU0,0;PD10,10;SP300;PD20,20;PU;SP-1;PU0,0;PD5,5;");
-    ASSERT_EQ(figs.size(), 2u);
-    EXPECT_EQ(figs[0].Pen, 2) << "an out-of-range pen changes nothing";
+    ASSERT_EQ(figs.size(), 3u);
+    EXPECT_EQ(figs[0].Points, P({{0, 0}, {10, 10}}));
     EXPECT_EQ(figs[0].PenWidth, 0.4);
-    EXPECT_EQ(figs[0].Points.back(), (TFigPoint{20, 20}));
-    EXPECT_EQ(figs[1].Pen, 2);
+    EXPECT_EQ(figs[1].Points, P({{10, 10}, {20, 20}}));
+    for (const tfigura& f : figs)
+        EXPECT_EQ(f.Pen, 2);
 }
 
 TEST(HpglReader, TextThatIsNotDrawingIsSkipped)
