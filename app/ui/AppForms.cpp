@@ -4,8 +4,6 @@
 
 TDlgkonfig::TDlgkonfig(QWidget* parent) : PlainForm("TDlgkonfig", parent) {}
 
-TNumPadForm::TNumPadForm(QWidget* parent) : PlainForm("TNumPadForm", parent) {}
-
 TfMemoryInfo::TfMemoryInfo(QWidget* parent) : PlainForm("TfMemoryInfo", parent)
 {
     setWindowTitle(Tr("MemoryInfo", "caption"));

@@ -8,13 +8,6 @@ public:
     explicit TDlgkonfig(QWidget* parent = nullptr);
 };
 
-// On-screen keypad of the numeric fields.
-class TNumPadForm : public PlainForm {
-    Q_OBJECT
-public:
-    explicit TNumPadForm(QWidget* parent = nullptr);
-};
-
 // Memory information.
 class TfMemoryInfo : public PlainForm {
     Q_OBJECT

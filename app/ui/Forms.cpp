@@ -2,12 +2,13 @@
 
 #include "app/ui/AppForms.h"
 #include "app/ui/MainForm.h"
+#include "app/widgets/NumPad.h"
 #include "machine/ui/MachineForms.h"
 #include "production/ui/ProductionForms.h"
 
 TMainForm* MainForm = nullptr;
 TDlgkonfig* Dlgkonfig = nullptr;
-TNumPadForm* NumPadForm = nullptr;
+// NumPadForm is defined with its class, which the numeric edits share it from.
 TPunkty_bazowe* Punkty_bazowe = nullptr;
 TfMemoryInfo* fMemoryInfo = nullptr;
 TUpgradeProgramForm* UpgradeProgramForm = nullptr;
