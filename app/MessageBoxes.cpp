@@ -29,7 +29,10 @@ void ShowMessageBox(const QString& text, bool isError, const QString& caption)
     MessageRequest r;
     r.kind = isError ? MessageKind::Error : MessageKind::Information;
     r.text = text;
-    r.caption = !caption.isEmpty() ? caption : Tr("Universal", isError ? "blad" : "informacja");
+    if (!caption.isEmpty())
+        r.caption = caption;
+    else
+        r.caption = isError ? Tr("Universal", "blad") : Tr("Universal", "informacja");
     Deliver(r);
 }
 

@@ -14,6 +14,8 @@ tInterfejs* Interfejs = nullptr;
 namespace {
 const char* const kTitle = "Pelvartonix";
 const char* const kConfigError = "Configuration error";
+// A country code outside the language table.
+constexpr int32_t kOtherCountry = 0;
 
 struct CountryRow {
     int32_t code;
@@ -172,7 +174,8 @@ int32_t CountryCodeForTerritory(const QString& territory)
     for (const CountryRow& row : kCountries)
         if (territory.compare(QLatin1String(row.territory), Qt::CaseInsensitive) == 0)
             return row.code;
-    return 1;
+    // Any other country: English, without the dealer brand of the US.
+    return kOtherCountry;
 }
 
 int32_t HostCountryCode()
@@ -189,7 +192,7 @@ int32_t HostCountryCode()
     // language[_TERRITORY][.codeset][@modifier]
     const qsizetype underscore = locale.indexOf('_');
     if (underscore < 0)
-        return 1;
+        return kOtherCountry;
     QString territory = locale.mid(underscore + 1);
     for (QChar stop : {QChar('.'), QChar('@')}) {
         const qsizetype at = territory.indexOf(stop);

@@ -44,6 +44,7 @@ extern tInterfejs* Interfejs;
 QString Tr(const char* section, const char* key);
 
 // Country code of the user's locale (territory of LC_ALL, LC_MESSAGES or LANG)
-// as the telephone-style code the language table is keyed by; 1 for anything else.
+// as the telephone-style code the language table is keyed by; 0 for a country
+// the table does not list (or a locale without one).
 int32_t HostCountryCode();
 int32_t CountryCodeForTerritory(const QString& territory);

@@ -73,13 +73,15 @@ private:
     bool m_reversed = false;
 };
 
-// Open figures of the list by the cells their two ends fall in. A cell is at
-// least as wide as the point tolerance, so every end near a point lies in the
-// 3 x 3 cells around it.
+// Open figures of the list by the cells their two ends fall in. A cell is
+// twice as wide as the reach of the point tolerance, so the points near any
+// point lie in at most 2 x 2 cells.
 class FigureAssembler::EndpointIndex {
 public:
     explicit EndpointIndex(double tolerance)
-        : m_cell(std::max<int64_t>(1, static_cast<int64_t>(std::ceil(tolerance))))
+        // |d| < tolerance means |d| <= reach for whole steps.
+        : m_reach(std::max<int64_t>(0, static_cast<int64_t>(std::ceil(tolerance)) - 1)),
+          m_cell(2 * m_reach + 2)
     {
     }
 
@@ -99,18 +101,20 @@ public:
             m_cells.Erase(b, pos);
     }
 
-    // Calls visit(pos) for every indexed figure with an end in the cells around p.
+    // Calls visit(pos) for every indexed figure with an end in the cells that
+    // hold the points near p.
     template <typename Visit>
     void Around(const TFigPoint& p, Visit&& visit) const
     {
-        const int64_t cx = Cell(p.x), cy = Cell(p.y);
-        for (int64_t dx = -1; dx <= 1; ++dx)
-            for (int64_t dy = -1; dy <= 1; ++dy)
-                m_cells.ForEach(Key(cx + dx, cy + dy), visit);
+        const int64_t x0 = Cell(p.x - m_reach), x1 = Cell(p.x + m_reach);
+        const int64_t y0 = Cell(p.y - m_reach), y1 = Cell(p.y + m_reach);
+        for (int64_t cx = x0; cx <= x1; ++cx)
+            for (int64_t cy = y0; cy <= y1; ++cy)
+                m_cells.ForEach(Key(cx, cy), visit);
     }
 
 private:
-    int64_t Cell(int32_t v) const
+    int64_t Cell(int64_t v) const
     {
         const int64_t q = v / m_cell;
         return (v % m_cell != 0 && v < 0) ? q - 1 : q;
@@ -121,6 +125,7 @@ private:
     }
     uint64_t CellKey(const TFigPoint& p) const { return Key(Cell(p.x), Cell(p.y)); }
 
+    int64_t m_reach;
     int64_t m_cell;
     FlatMultiMap m_cells;
 };

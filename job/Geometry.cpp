@@ -16,10 +16,3 @@ int32_t MmToSteps(double mm)
     return steps;
 }
 
-bool NearPoint(const TFigPoint& p, const TFigPoint& q)
-{
-    // Differences in 64 bits: far-apart int32 coordinates must not wrap to "near".
-    const int64_t dx = std::llabs(static_cast<int64_t>(p.x) - q.x);
-    const int64_t dy = std::llabs(static_cast<int64_t>(p.y) - q.y);
-    return dx < PointTolerance && dy < PointTolerance;
-}

@@ -142,7 +142,8 @@ TEST_F(TranslatorTest, TerritoryOfTheLocaleGivesTheCountryCode)
 {
     EXPECT_EQ(CountryCodeForTerritory("PL"), 48);
     EXPECT_EQ(CountryCodeForTerritory("sa"), 966);
-    EXPECT_EQ(CountryCodeForTerritory("GB"), 1);
+    EXPECT_EQ(CountryCodeForTerritory("US"), 1);
+    EXPECT_EQ(CountryCodeForTerritory("GB"), 0) << "a country the table does not list";
 
     const char* saved[3];
     const char* vars[3] = {"LC_ALL", "LC_MESSAGES", "LANG"};
@@ -158,7 +159,28 @@ TEST_F(TranslatorTest, TerritoryOfTheLocaleGivesTheCountryCode)
     setenv("LC_MESSAGES", "de_DE@euro", 1);
     EXPECT_EQ(HostCountryCode(), 49) << "messages' locale before LANG";
     setenv("LC_ALL", "C", 1);
-    EXPECT_EQ(HostCountryCode(), 1);
+    EXPECT_EQ(HostCountryCode(), 0);
+
+    // The locale chooses the language of the program as it starts.
+    TempProgramDir dir;
+    setenv("LC_ALL", "en_GB.UTF-8", 1);
+    {
+        tInterfejs uk;
+        EXPECT_EQ(uk.LangCode, "US");
+        EXPECT_EQ(uk.CountryCode, 1);
+        EXPECT_TRUE(DealerBrandName.isEmpty()) << "only the US carries the dealer brand";
+    }
+    setenv("LC_ALL", "pl_PL.UTF-8", 1);
+    {
+        tInterfejs pl;
+        EXPECT_EQ(pl.LangCode, "PL");
+        EXPECT_EQ(pl.Translate("Universal", "uwaga"), QString::fromUtf8("Uwaga"));
+    }
+    setenv("LC_ALL", "en_US.UTF-8", 1);
+    {
+        tInterfejs us;
+        EXPECT_EQ(DealerBrandName, "VOSKAR");
+    }
     for (int i = 0; i < 3; ++i) {
         if (saved[i])
             setenv(vars[i], keep[i].c_str(), 1);

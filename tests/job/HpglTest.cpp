@@ -1,5 +1,6 @@
 #include "job/Hpgl.h"
 
+#include <cmath>
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
@@ -85,6 +86,7 @@ TEST(HpglReader, NumberTokensConvertTheirPrefix)
     EXPECT_EQ(HpglNumber("+-5"), 0.0);
     EXPECT_EQ(HpglNumber("007"), 7.0);
     EXPECT_EQ(HpglNumber("123456789012345678901234567890"), 123456789012345678901234567890.0);
+    EXPECT_TRUE(std::isinf(HpglNumber("1" + std::string(400, '0')))) << "too large is never a small number";
 }
 
 TEST(HpglReader, RelativePlottingStartsFromTheLastPenPosition)
@@ -97,6 +99,22 @@ TEST(HpglReader, RelativePlottingStartsFromTheLastPenPosition)
     ASSERT_EQ(rel.size(), 2u);
     EXPECT_EQ(rel[0].Points, P({{100, 100}, {110, 100}, {110, 110}, {100, 110}, {100, 100}}));
     EXPECT_EQ(rel[1].Points, P({{0, 0}, {5, 5}})) << "PU with the pen down ends relative plotting";
+}
+
+TEST(HpglReader, PenMovesOfTheOtherCommands)
+{
+    // PA with the pen down draws; M lifts the pen and moves; any command with
+    // two numbers moves the pen position, PW and IP included.
+    const auto figs = ReadAll("PU0,0;PD10,0;PA20,0,20,20;M30,30;PA40,40;IP5,6;PD;PU;PR10,10;PD0,5;PU;");
+    ASSERT_EQ(figs.size(), 3u);
+    EXPECT_EQ(figs[0].Points, P({{0, 0}, {10, 0}, {20, 0}, {20, 20}}));
+    EXPECT_EQ(figs[1].Points, P({{5, 6}})) << "PD without numbers starts where IP left the pen";
+    // PR with numbers adds them to the relative base (here 0, 0 after PA).
+    EXPECT_EQ(figs[2].Points, P({{10, 10}, {10, 15}}));
+
+    Thpgl r;
+    ReadAll("PU0,0;PW0.5,3;", &r);
+    EXPECT_EQ(r.Point, (TFigPoint{0, 3})) << "the width's two numbers move the pen position";
 }
 
 TEST(HpglReader, RepeatedPointsOnceUnderPdEveryTimeUnderC)

@@ -188,7 +188,7 @@ TEST_F(JobLoadTest, UnreadableDrawingsAreReportedAndTheWindowCloses)
     };
     const Case cases[] = {
         {"IN;SP1;PU0,0;PU10,10;", Tr("Project_window", "zbiorPusty")},
-        {"PU0,0;PD10,0,10,10;PU;PD1e99999999999999,0;", QString()},
+        {"PU0,0;PD10,0,10,10;PU;PD" + std::string(400, '9') + ",0;", QString()},
         {"PU0,0;PD10,0;PU;PD99999999999,0;", QString()},
     };
     for (const Case& c : cases) {
@@ -244,7 +244,9 @@ TEST_F(JobLoadTest, BuildingOperations)
 }
 
 // Joining and duplicate removal in the plain form: every pass over the whole
-// list, every figure compared. The loader's indexed search must agree.
+// list, every figure compared. The loader's indexed search must agree. A figure
+// counts as open (and takes others in) only while its ends are apart by the
+// tolerance, as parameter computation decides it.
 namespace {
 bool JoinableRef(const Points& p) { return p.size() > 1 && !(p.size() >= 3 && NearPoint(p.front(), p.back())); }
 
@@ -298,12 +300,17 @@ std::vector<Points> ReferenceLoad(const std::vector<Points>& read)
 }
 }  // namespace
 
+
 TEST_F(JobLoadTest, IndexedJoiningAgreesWithThePlainPasses)
 {
     std::mt19937 rng(20261208);
-    for (int round = 0; round < 60; ++round) {
-        // Short polylines on a coarse grid, so ends meet often and within the tolerance.
-        std::uniform_int_distribution<int> cell(0, 6 + round % 10), jitter(-6, 6), len(2, 4), count(1, 40);
+    const double tolerances[] = {0.5, 1, 3, 10, 10.5, 25};
+    for (int round = 0; round < 120; ++round) {
+        PointTolerance = tolerances[round % 6];
+        // Short polylines on a coarse grid around the origin, so ends meet often,
+        // within the tolerance or just outside it.
+        const int spread = 3 + round % 10;
+        std::uniform_int_distribution<int> cell(-spread, spread), jitter(-12, 12), len(2, 5), count(1, 50);
         std::vector<Points> read;
         std::string text;
         const int n = count(rng);
@@ -333,3 +340,40 @@ TEST_F(JobLoadTest, IndexedJoiningAgreesWithThePlainPasses)
         EXPECT_EQ(Shapes(), ReferenceLoad(read)) << "round " << round << ": " << text;
     }
 }
+
+TEST_F(JobLoadTest, AFigureClosedWithinTheToleranceTakesNothingIn)
+{
+    // The second figure's ends are 5 steps apart: closed, as parameter
+    // computation calls it, so the line touching its start stays apart.
+    ASSERT_TRUE(Load("PU0,0;PD-100,0;PU;PU3,0;PD50,50,0,5;PU;"));
+    EXPECT_EQ(job.FigureList.size(), 2u);
+    EXPECT_EQ(job.FigureList[1]->Closed, 1);
+}
+
+TEST_F(JobLoadTest, LongChainsOfSegmentsBecomeOneFigure)
+{
+    // Drawn forwards, backwards, and as spokes of a star meeting at the centre.
+    std::string forward, backward, star;
+    for (int i = 0; i < 3000; ++i) {
+        forward += "PU" + std::to_string(i * 50) + ",0;PD" + std::to_string(i * 50 + 50) + ",0;PU;";
+        backward += "PU" + std::to_string(-i * 50) + ",0;PD" + std::to_string(-i * 50 - 50) + ",0;PU;";
+        star += "PU0,0;PD" + std::to_string(1000 + 20 * i) + "," + std::to_string(i % 2 ? 5000 : -5000) + ";PU;";
+    }
+    ASSERT_TRUE(Load(forward));
+    ASSERT_EQ(job.FigureList.size(), 1u);
+    EXPECT_EQ(job.FigureList[0]->Points.size(), 3001u);
+    EXPECT_EQ(job.FigureList[0]->Points.front(), (TFigPoint{0, 0}));
+    EXPECT_EQ(job.FigureList[0]->Points.back(), (TFigPoint{150000, 0}));
+
+    ASSERT_TRUE(Load(backward));
+    ASSERT_EQ(job.FigureList.size(), 1u);
+    EXPECT_EQ(job.FigureList[0]->Points.front(), (TFigPoint{0, 0}));
+    EXPECT_EQ(job.FigureList[0]->Points.back(), (TFigPoint{-150000, 0}));
+
+    // Each pair of spokes joins at the centre into a V; the next spoke finds the
+    // centre free again.
+    ASSERT_TRUE(Load(star));
+    ASSERT_EQ(job.FigureList.size(), 1500u);
+    EXPECT_EQ(job.FigureList[0]->Points, (Points{{1000, -5000}, {0, 0}, {1020, 5000}}));
+}
+
