@@ -50,6 +50,19 @@ bool UsesRemappedSideAxes() { return ModelIs({"Jy"}); }
 
 bool HasSideCurrentLimit() { return PlotState.ModelCode.toUpper() == QLatin1String("ZU"); }
 
+MachineFacts CurrentMachineFacts()
+{
+    MachineFacts f;
+    f.twoWire = IsTwoWireModel();
+    f.sideCurrentLimit = HasSideCurrentLimit();
+    f.productName = PlotState.ProductName;
+    f.maxCutSpeed = MaxCutSpeed;
+    f.maxTravelSpeed = MaxTravelSpeed;
+    for (int i = 0; i < 3; ++i)
+        f.outputMaxCurrent[i] = OutputMaxCurrent[i];
+    return f;
+}
+
 bool ReadStatus()
 {
     ReplyBlock r;

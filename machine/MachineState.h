@@ -1,4 +1,5 @@
 #pragma once
+#include "app/Settings.h"
 #include "machine/ControllerLink.h"
 
 #include <QByteArray>
@@ -47,6 +48,9 @@ bool IsTwoWireModel();
 bool SupportsIndependentCut();
 bool UsesRemappedSideAxes();
 bool HasSideCurrentLimit();
+
+// What the settings need to know of the attached machine, as it stands.
+MachineFacts CurrentMachineFacts();
 
 // Reads the status reply; without an answer the status reads 0.
 bool ReadStatus();

@@ -4,47 +4,13 @@
 #include "machine/Bytes.h"
 #include "machine/MachineConstants.h"
 #include "machine/MachineState.h"
+#include "tests/support/FakeLink.h"
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
 #include <map>
 
 namespace {
-// A controller that answers from prepared replies and records what it is sent.
-class FakeLink : public ControllerLink {
-public:
-    bool MachineFound() const override { return found; }
-    int Write(const QByteArray& bytes) override
-    {
-        writes.push_back(bytes);
-        return failAtWrite == static_cast<int>(writes.size()) ? 31 : 0;
-    }
-    bool ReadString(int index, ReplyBlock& reply) override
-    {
-        const auto it = replies.find(index);
-        if (it == replies.end())
-            return false;
-        reply = it->second;
-        return true;
-    }
-    void Put32(int index, size_t at, int32_t v)
-    {
-        const QByteArray b = Int32ToBytes(v);
-        for (int i = 0; i < 4; ++i)
-            replies[index][at + static_cast<size_t>(i)] = static_cast<uint8_t>(b[i]);
-    }
-    void Put64(int index, size_t at, int64_t v)
-    {
-        for (int i = 0; i < 8; ++i)
-            replies[index][at + static_cast<size_t>(i)] = static_cast<uint8_t>(static_cast<uint64_t>(v) >> (8 * i));
-    }
-
-    bool found = true;
-    int failAtWrite = 0;
-    std::vector<QByteArray> writes;
-    std::map<int, ReplyBlock> replies;
-};
-
 class MachineStateTest : public ::testing::Test {
 protected:
     void SetUp() override
