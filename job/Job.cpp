@@ -159,7 +159,30 @@ bool TJob::Load(const QString& fileName, uint8_t penFilter)
         ShowMessageBox(Tr("Main_window", "projektZaDuzy"), true,
                        side ? Tr("Control", "VeKeyBack.caption") : Tr("Control", "KeyFront.caption"));
 
-    // The job stays unplanned here: planning by work mode follows loading once
-    // the planners are part of the program.
+    PlanForWorkMode();
     return true;
+}
+
+PlainPlanner::Result TJob::ciecie()
+{
+    PlainPlanner planner(*this, Settings().Mode(), Settings().Checked("AddFrame"));
+    PlanProgress* progress = m_host ? m_host->BeginPlanning() : nullptr;
+    const PlainPlanner::Result result = planner.Run(progress);
+    SetMainStatusText(QString());
+    if (m_host)
+        m_host->EndPlanning();
+    if (result == PlainPlanner::Result::Unreachable)
+        ShowMessageBox(Tr("Project_window", "figuryNiepolaczone") + QString::number(planner.Unconnected()), true);
+    return result;
+}
+
+void TJob::PlanForWorkMode()
+{
+    const int mode = Settings().Mode();
+    const int rotary = Settings().StolikSwitch();
+    // Rotary cutting and turning around an axis have planners of their own;
+    // until they are part of the program such jobs stay unplanned.
+    const bool plain = mode == 0 || mode == 4 || mode == 5 || (mode == 2 && rotary != 0) || (mode == 3 && rotary == 2);
+    if (plain)
+        ciecie();
 }

@@ -1,5 +1,6 @@
 #pragma once
 #include "job/Figure.h"
+#include "job/Planner.h"
 
 #include <QString>
 #include <cstdint>
@@ -17,6 +18,10 @@ public:
     virtual void SetBusy(bool busy) = 0;
     // The job can't be shown (nothing to cut, unreadable drawing): the window goes.
     virtual void CloseWindow() = 0;
+    // Planning starts: where its progress goes and whether the operator cancels
+    // (nullptr: nobody watches). Planning ends: the window shows the plan.
+    virtual PlanProgress* BeginPlanning() { return nullptr; }
+    virtual void EndPlanning() {}
 };
 
 using TFigureList = std::vector<std::unique_ptr<tfigura>>;
@@ -47,6 +52,12 @@ public:
     void Ustaw_PPiPK();
     // First entry into the material of a rotary or turning job, in mm.
     double DajPoz1szegoWjazduWmat() const;
+    // Plans one continuous wire path through every figure (work mode and frame
+    // from the settings). When figures can't be reached the operator is told
+    // how many, and the job stays unplanned.
+    PlainPlanner::Result ciecie();
+    // The planner of the work mode, as loading runs it.
+    void PlanForWorkMode();
 
     TFigureList FigureList;
     int32_t JobMinX = 0;
@@ -69,6 +80,12 @@ public:
     uint8_t FrameAdded = 0;
     uint8_t StartOutline = 0;
     uint8_t PathPlanned = 0;
+    uint8_t SingleOpenFigure = 0;
+    // Distances in steps from the entry point to the four sides of the job.
+    int32_t EntryToLeft = 0;
+    int32_t EntryToRight = 0;
+    int32_t EntryToTop = 0;
+    int32_t EntryToBottom = 0;
 
 private:
     JobHost* m_host;

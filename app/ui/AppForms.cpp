@@ -2,8 +2,6 @@
 
 #include "app/Translator.h"
 
-TDlgkonfig::TDlgkonfig(QWidget* parent) : PlainForm("TDlgkonfig", parent) {}
-
 TfMemoryInfo::TfMemoryInfo(QWidget* parent) : PlainForm("TfMemoryInfo", parent)
 {
     setWindowTitle(Tr("MemoryInfo", "caption"));

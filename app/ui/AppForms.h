@@ -1,12 +1,6 @@
 #pragma once
+#include "app/ui/SettingsDialog.h"
 #include "app/widgets/PlainForm.h"
-
-// Settings dialog.
-class TDlgkonfig : public PlainForm {
-    Q_OBJECT
-public:
-    explicit TDlgkonfig(QWidget* parent = nullptr);
-};
 
 // Memory information.
 class TfMemoryInfo : public PlainForm {

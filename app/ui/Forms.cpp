@@ -2,6 +2,7 @@
 
 #include "app/ui/AppForms.h"
 #include "app/ui/MainForm.h"
+#include "app/ui/SettingsDialog.h"
 #include "app/widgets/NumPad.h"
 #include "machine/ui/MachineForms.h"
 #include "production/ui/ProductionForms.h"

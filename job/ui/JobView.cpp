@@ -39,14 +39,26 @@ void JobView::paintEvent(QPaintEvent*)
     QPainter painter(this);
     const QTransform t = JobToView();
     painter.setRenderHint(QPainter::Antialiasing, m_job.FigureList.size() < 20000);
-    painter.setPen(QPen(Qt::black, 0));
+    // Drawn figures black, the frame grey, connectors blue; the entry into
+    // the material as a red ring.
+    const QPen drawn(Qt::black, 0), frame(Qt::gray, 0, Qt::DashLine), connector(QColor(0, 90, 220), 0);
     for (const auto& f : m_job.FigureList) {
         if (!f || f->Points.size() < 2)
             continue;
+        painter.setPen(f->Origin == 1 ? frame : f->Origin == 3 ? connector : drawn);
         QPolygonF poly;
         poly.reserve(static_cast<qsizetype>(f->Points.size()));
         for (const TFigPoint& p : f->Points)
             poly << t.map(QPointF(p.x, p.y));
         painter.drawPolyline(poly);
+    }
+    if (m_job.PathPlanned && m_job.StartFigure >= 0 && static_cast<size_t>(m_job.StartFigure) < m_job.FigureList.size()) {
+        const tfigura& start = *m_job.FigureList[static_cast<size_t>(m_job.StartFigure)];
+        if (m_job.FigureList[static_cast<size_t>(m_job.StartFigure)] && start.EntryVertex >= 0 &&
+            static_cast<size_t>(start.EntryVertex) < start.Points.size()) {
+            const TFigPoint& e = start.Points[static_cast<size_t>(start.EntryVertex)];
+            painter.setPen(QPen(Qt::red, 2));
+            painter.drawEllipse(t.map(QPointF(e.x, e.y)), 5, 5);
+        }
     }
 }

@@ -1,10 +1,13 @@
 #include "job/ui/MDIChild.h"
 
+#include "app/MainStatus.h"
 #include "app/Translator.h"
 #include "job/ui/JobView.h"
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QElapsedTimer>
+#include <QProgressDialog>
 #include <QMdiSubWindow>
 #include <QStatusBar>
 #include <QVBoxLayout>
@@ -24,6 +27,48 @@ TMDIChild::TMDIChild(QWidget* parent) : QWidget(parent), m_job(this)
         setLayoutDirection(Qt::RightToLeft);
     resize(480, 360);
 }
+
+// Planning runs on the window's own thread: this reports its progress in the
+// main window's status bar, keeps the windows painted, and offers Cancel in a
+// small dialog that blocks the other windows meanwhile.
+class TMDIChild::Progress : public PlanProgress {
+public:
+    explicit Progress(QWidget* owner)
+    {
+        m_dialog = new QProgressDialog(owner);
+        m_dialog->setWindowModality(Qt::ApplicationModal);
+        m_dialog->setMinimumDuration(400);
+        m_dialog->setRange(0, 100);
+        m_dialog->setCancelButtonText(QString(Tr("Base_points", "anuluj.Caption")).remove('&'));
+        m_dialog->setAutoClose(false);
+        m_dialog->setAutoReset(false);
+        m_clock.start();
+    }
+    ~Progress() override { delete m_dialog; }
+
+    bool Continue(int percent) override
+    {
+        if (percent != m_last) {
+            m_last = percent;
+            const QString text = "Ready " + QString::number(percent) + "%";
+            SetMainStatusText(text);
+            m_dialog->setLabelText(text);
+            m_dialog->setValue(percent);
+        }
+        // Events now and then: enough to repaint and to see Cancel, without
+        // slowing a large job down.
+        if (m_clock.elapsed() >= 40) {
+            QCoreApplication::processEvents();
+            m_clock.restart();
+        }
+        return !m_dialog->wasCanceled();
+    }
+
+private:
+    QProgressDialog* m_dialog;
+    QElapsedTimer m_clock;
+    int m_last = -1;
+};
 
 TMDIChild::~TMDIChild()
 {
@@ -70,8 +115,30 @@ void TMDIChild::CloseWindow()
         close();
 }
 
+PlanProgress* TMDIChild::BeginPlanning()
+{
+    m_planning = std::make_unique<Progress>(this);
+    SetBusy(true);
+    return m_planning.get();
+}
+
+void TMDIChild::EndPlanning()
+{
+    m_planning.reset();
+    SetBusy(false);
+    m_view->update();
+    if (m_closeAfterPlanning)
+        CloseWindow();
+}
+
 void TMDIChild::closeEvent(QCloseEvent* event)
 {
+    // The planner is still working on this window's figures: it closes when done.
+    if (m_planning) {
+        m_closeAfterPlanning = true;
+        event->ignore();
+        return;
+    }
     m_closing = true;
     QWidget::closeEvent(event);
 }

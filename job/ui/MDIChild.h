@@ -2,7 +2,9 @@
 #include "job/Job.h"
 
 #include <QWidget>
+#include <memory>
 
+class QProgressDialog;
 class QStatusBar;
 class JobView;
 
@@ -29,6 +31,10 @@ public:
     void SetOwnStatus(const QString& text) override;
     void SetBusy(bool busy) override;
     void CloseWindow() override;
+    PlanProgress* BeginPlanning() override;
+    void EndPlanning() override;
+    // Planning is running in this window (it can't be closed meanwhile).
+    bool Planning() const { return m_planning != nullptr; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -39,4 +45,7 @@ private:
     QStatusBar* m_statusBar;
     bool m_busy = false;
     bool m_closing = false;
+    bool m_closeAfterPlanning = false;
+    class Progress;
+    std::unique_ptr<Progress> m_planning;
 };

@@ -29,6 +29,8 @@ protected:
     void SetUp() override
     {
         Settings().Reset();
+        // Loading plans the job; a frame would move the job's bounds.
+        Settings().SetChecked("AddFrame", false);
         ResetMachineConstants();
         PointTolerance = 10.0;
     }
@@ -41,10 +43,19 @@ protected:
         job.InputFileType = 1;
         return job.Load(path, filter);
     }
+    // The figures of the drawing, without what the planner added.
+    std::vector<tfigura*> Drawn() const
+    {
+        std::vector<tfigura*> out;
+        for (const auto& f : job.FigureList)
+            if (f->Origin == 0)
+                out.push_back(f.get());
+        return out;
+    }
     std::vector<Points> Shapes() const
     {
         std::vector<Points> out;
-        for (const auto& f : job.FigureList)
+        for (const tfigura* f : Drawn())
             out.push_back(f->Points);
         return out;
     }
@@ -61,28 +72,28 @@ protected:
 TEST_F(JobLoadTest, LoadsFiguresWithBoundsOriginAndCount)
 {
     ASSERT_TRUE(Load("IN;SP1;PU100,200;PD300,200,300,400,100,400,100,200;PU;PU500,50;PD600,60;PU;"));
-    ASSERT_EQ(job.FigureList.size(), 2u);
+    ASSERT_EQ(Drawn().size(), 2u);
     EXPECT_EQ(job.JobMinX, 100);
     EXPECT_EQ(job.JobMinY, 50);
     EXPECT_EQ(job.JobMaxX, 600);
     EXPECT_EQ(job.JobMaxY, 400);
     EXPECT_EQ(job.JobWidth, 500);
     EXPECT_EQ(job.JobHeight, 350);
-    for (size_t i = 0; i < job.FigureList.size(); ++i) {
-        EXPECT_EQ(job.FigureList[i]->Index, static_cast<int32_t>(i));
-        EXPECT_EQ(job.FigureList[i]->OriginX, 100);
-        EXPECT_EQ(job.FigureList[i]->OriginY, 50);
-        EXPECT_EQ(job.FigureList[i]->TurnParent, -1);
+    for (size_t i = 0; i < Drawn().size(); ++i) {
+        EXPECT_EQ(Drawn()[i]->Index, static_cast<int32_t>(i));
+        EXPECT_EQ(Drawn()[i]->OriginX, 100);
+        EXPECT_EQ(Drawn()[i]->OriginY, 50);
+        EXPECT_EQ(Drawn()[i]->TurnParent, -1);
     }
-    EXPECT_EQ(job.FigureList[0]->Closed, 1);
-    EXPECT_EQ(job.FigureList[1]->IsOpen, 1);
+    EXPECT_EQ(Drawn()[0]->Closed, 1);
+    EXPECT_EQ(Drawn()[1]->IsOpen, 1);
     EXPECT_EQ(host.caption, path);
     EXPECT_EQ(host.status, "Number of figures: 2");
     EXPECT_EQ(host.busyChanges, "+-");
     EXPECT_EQ(host.closed, 0);
     EXPECT_TRUE(MainStatusText().isEmpty());
     EXPECT_EQ(job.SelectedFigure, -1);
-    EXPECT_EQ(job.PathPlanned, 0) << "planning is not part of loading yet";
+    EXPECT_EQ(job.PathPlanned, 1) << "loading plans the job";
     EXPECT_TRUE(boxes.shown.empty());
 }
 
@@ -90,14 +101,14 @@ TEST_F(JobLoadTest, OpenPolylinesWhoseEndsMeetAreJoined)
 {
     // B near C: the first line continues the second; then the ends meet: closed.
     ASSERT_TRUE(Load("PU0,0;PD100,0,100,100;PU;PU103,98;PD0,100,2,3;PU;"));
-    ASSERT_EQ(job.FigureList.size(), 1u);
-    EXPECT_EQ(job.FigureList[0]->Points, (Points{{103, 98}, {0, 100}, {2, 3}, {100, 0}, {100, 100}}));
-    EXPECT_EQ(job.FigureList[0]->Closed, 1);
+    ASSERT_EQ(Drawn().size(), 1u);
+    EXPECT_EQ(Drawn()[0]->Points, (Points{{103, 98}, {0, 100}, {2, 3}, {100, 0}, {100, 100}}));
+    EXPECT_EQ(Drawn()[0]->Closed, 1);
 
     // B near D: the earlier line is appended in reverse, without its touching point.
     ASSERT_TRUE(Load("PU0,0;PD100,0;PU;PU200,0;PD105,5;PU;"));
-    ASSERT_EQ(job.FigureList.size(), 1u);
-    EXPECT_EQ(job.FigureList[0]->Points, (Points{{200, 0}, {105, 5}, {0, 0}}));
+    ASSERT_EQ(Drawn().size(), 1u);
+    EXPECT_EQ(Drawn()[0]->Points, (Points{{200, 0}, {105, 5}, {0, 0}}));
 
     // A near C and A near D put the other line in front.
     ASSERT_TRUE(Load("PU0,0;PD0,100;PU;PU0,0;PD100,0;PU;"));
@@ -111,37 +122,37 @@ TEST_F(JobLoadTest, JoiningStopsOnceTheFigureHasClosed)
     // The last line closes with the first; the second touches its start as well
     // (within the tolerance, but not the first line), and must stay apart.
     ASSERT_TRUE(Load("PU9,0;PD100,0,100,100;PU;PU-100,-100;PD-9,0;PU;PU0,0;PD0,100,100,100;PU;"));
-    ASSERT_EQ(job.FigureList.size(), 2u);
-    EXPECT_EQ(job.FigureList[0]->Points, (Points{{-100, -100}, {-9, 0}}));
-    EXPECT_EQ(job.FigureList[1]->Points, (Points{{0, 0}, {0, 100}, {100, 100}, {100, 0}, {9, 0}}));
-    EXPECT_EQ(job.FigureList[1]->Closed, 1);
+    ASSERT_EQ(Drawn().size(), 2u);
+    EXPECT_EQ(Drawn()[0]->Points, (Points{{-100, -100}, {-9, 0}}));
+    EXPECT_EQ(Drawn()[1]->Points, (Points{{0, 0}, {0, 100}, {100, 100}, {100, 0}, {9, 0}}));
+    EXPECT_EQ(Drawn()[1]->Closed, 1);
 }
 
 TEST_F(JobLoadTest, DuplicatesAreDroppedOnlyWhenIdenticalInOrder)
 {
     const std::string square = "PU0,0;PD100,0,100,100,0,100,0,0;PU;";
     ASSERT_TRUE(Load(square + square));
-    EXPECT_EQ(job.FigureList.size(), 1u);
+    EXPECT_EQ(Drawn().size(), 1u);
     ASSERT_TRUE(Load(square + "PU0,0;PD0,100,100,100,100,0,0,0;PU;"));
-    EXPECT_EQ(job.FigureList.size(), 2u) << "the same contour the other way round is kept";
+    EXPECT_EQ(Drawn().size(), 2u) << "the same contour the other way round is kept";
 }
 
 TEST_F(JobLoadTest, PenFilterKeepsItsPenAndPenSix)
 {
     const std::string text = "SP3;PU0,0;PD10,0;PU;SP4;PU0,20;PD10,20;PU;SP6;PU0,40;PD10,40;PU;";
     ASSERT_TRUE(Load(text, 4));
-    ASSERT_EQ(job.FigureList.size(), 2u);
-    EXPECT_EQ(job.FigureList[0]->Pen, 4);
-    EXPECT_EQ(job.FigureList[1]->Pen, 6);
+    ASSERT_EQ(Drawn().size(), 2u);
+    EXPECT_EQ(Drawn()[0]->Pen, 4);
+    EXPECT_EQ(Drawn()[1]->Pen, 6);
     ASSERT_TRUE(Load(text, 255));
-    EXPECT_EQ(job.FigureList.size(), 3u);
+    EXPECT_EQ(Drawn().size(), 3u);
 }
 
 TEST_F(JobLoadTest, DegenerateFiguresAreDropped)
 {
     ASSERT_TRUE(Load("PU5,5;PD;PU;PU0,0;PD0,0,0,0;PU;PU0,0;PD10,0;PU;"));
-    ASSERT_EQ(job.FigureList.size(), 1u);
-    EXPECT_EQ(job.FigureList[0]->Points, (Points{{0, 0}, {10, 0}}));
+    ASSERT_EQ(Drawn().size(), 1u);
+    EXPECT_EQ(Drawn()[0]->Points, (Points{{0, 0}, {10, 0}}));
 }
 
 TEST_F(JobLoadTest, FeedSignAndRotationAngleComeFromSettingsAndPenOne)
@@ -166,7 +177,7 @@ TEST_F(JobLoadTest, RangeWarningIsStrictAndNamesTheCarriage)
     ASSERT_EQ(boxes.shown.size(), 1u);
     EXPECT_EQ(boxes.shown[0].kind, MessageKind::Error);
     EXPECT_EQ(boxes.shown[0].caption, Tr("Control", "KeyFront.caption"));
-    EXPECT_EQ(job.FigureList.size(), 1u) << "loading goes on after the warning";
+    EXPECT_EQ(Drawn().size(), 1u) << "loading goes on after the warning";
 
     boxes.shown.clear();
     Settings().SetValue("skala", 50);
@@ -346,8 +357,8 @@ TEST_F(JobLoadTest, AFigureClosedWithinTheToleranceTakesNothingIn)
     // The second figure's ends are 5 steps apart: closed, as parameter
     // computation calls it, so the line touching its start stays apart.
     ASSERT_TRUE(Load("PU0,0;PD-100,0;PU;PU3,0;PD50,50,0,5;PU;"));
-    EXPECT_EQ(job.FigureList.size(), 2u);
-    EXPECT_EQ(job.FigureList[1]->Closed, 1);
+    EXPECT_EQ(Drawn().size(), 2u);
+    EXPECT_EQ(Drawn()[1]->Closed, 1);
 }
 
 TEST_F(JobLoadTest, LongChainsOfSegmentsBecomeOneFigure)
@@ -360,20 +371,20 @@ TEST_F(JobLoadTest, LongChainsOfSegmentsBecomeOneFigure)
         star += "PU0,0;PD" + std::to_string(1000 + 20 * i) + "," + std::to_string(i % 2 ? 5000 : -5000) + ";PU;";
     }
     ASSERT_TRUE(Load(forward));
-    ASSERT_EQ(job.FigureList.size(), 1u);
-    EXPECT_EQ(job.FigureList[0]->Points.size(), 3001u);
-    EXPECT_EQ(job.FigureList[0]->Points.front(), (TFigPoint{0, 0}));
-    EXPECT_EQ(job.FigureList[0]->Points.back(), (TFigPoint{150000, 0}));
+    ASSERT_EQ(Drawn().size(), 1u);
+    EXPECT_EQ(Drawn()[0]->Points.size(), 3001u);
+    EXPECT_EQ(Drawn()[0]->Points.front(), (TFigPoint{0, 0}));
+    EXPECT_EQ(Drawn()[0]->Points.back(), (TFigPoint{150000, 0}));
 
     ASSERT_TRUE(Load(backward));
-    ASSERT_EQ(job.FigureList.size(), 1u);
-    EXPECT_EQ(job.FigureList[0]->Points.front(), (TFigPoint{0, 0}));
-    EXPECT_EQ(job.FigureList[0]->Points.back(), (TFigPoint{-150000, 0}));
+    ASSERT_EQ(Drawn().size(), 1u);
+    EXPECT_EQ(Drawn()[0]->Points.front(), (TFigPoint{0, 0}));
+    EXPECT_EQ(Drawn()[0]->Points.back(), (TFigPoint{-150000, 0}));
 
     // Each pair of spokes joins at the centre into a V; the next spoke finds the
     // centre free again.
     ASSERT_TRUE(Load(star));
-    ASSERT_EQ(job.FigureList.size(), 1500u);
-    EXPECT_EQ(job.FigureList[0]->Points, (Points{{1000, -5000}, {0, 0}, {1020, 5000}}));
+    ASSERT_EQ(Drawn().size(), 1500u);
+    EXPECT_EQ(Drawn()[0]->Points, (Points{{1000, -5000}, {0, 0}, {1020, 5000}}));
 }
 

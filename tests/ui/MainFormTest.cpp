@@ -64,6 +64,11 @@ protected:
     {
         SetCommandLine(parameters);
         ASSERT_TRUE(CreateForms());
+        // A fresh program folder has no settings file: the settings dialog
+        // reports that once and writes one. The tests look at what follows.
+        ASSERT_EQ(boxes.shown.size(), 1u);
+        EXPECT_EQ(boxes.shown[0].caption, Tr("Configuration", "brakKonfiga"));
+        boxes.shown.clear();
     }
 
     TMDIChild* OpenDrawing(const QString& name, const QByteArray& hpgl)

@@ -1,0 +1,130 @@
+// Plans generated jobs with the program's planner and reports the time and the
+// peak memory; for a small job it also runs the plain scans every pair
+// variant and prints how much faster the program's planner is.
+//
+//   bench_planner [figures ...]      (default: 1000 10000 50000)
+#include "job/Figure.h"
+#include "job/Geometry.h"
+#include "job/Job.h"
+#include "job/Planner.h"
+#include "tests/job/ReferencePlanner.h"
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <numbers>
+#include <random>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+using Points = std::vector<TFigPoint>;
+
+Points Ring(int32_t cx, int32_t cy, int32_t r, int n, double phase)
+{
+    Points p;
+    for (int k = 0; k < n; ++k) {
+        const double a = phase + 2 * std::numbers::pi * k / n;
+        p.push_back({cx + static_cast<int32_t>(std::lround(r * std::cos(a))), cy + static_cast<int32_t>(std::lround(r * std::sin(a)))});
+    }
+    p.push_back(p.front());
+    return p;
+}
+
+void Add(TJob& job, Points p)
+{
+    auto f = std::make_unique<tfigura>();
+    f->Points = std::move(p);
+    job.AddFigure(std::move(f));
+}
+
+// Parts on a sheet: outlines of 4 to 40 vertices, a third of them with one or
+// two holes, a few open lines, rows that touch now and then.
+void MakeJob(TJob& job, int figures, uint32_t seed)
+{
+    std::mt19937 rng(seed);
+    auto between = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+    const int side = std::max(1, static_cast<int>(std::sqrt(figures / 1.5)));
+    int made = 0;
+    for (int i = 0; made < figures; ++i) {
+        const int32_t x = (i % side) * 1200, y = (i / side) * 1200;
+        const int kind = between(0, 9);
+        if (kind < 4) {
+            Add(job, {{x, y}, {x + 1000, y}, {x + 1000, y + 800}, {x, y + 800}, {x, y}});
+        } else if (kind < 9) {
+            Add(job, Ring(x + 500, y + 500, 480, between(8, 40), between(0, 100) / 100.0));
+        } else {
+            Add(job, {{x, y}, {x + between(200, 900), y + between(200, 900)}, {x + 1000, y + 200}});
+        }
+        ++made;
+        if (kind < 9 && between(0, 2) == 0)
+            for (int h = between(1, 2); h > 0 && made < figures; --h, ++made)
+                Add(job, Ring(x + 250 + 400 * (h - 1), y + 400, 120, between(6, 16), 0));
+    }
+    job.Ustaw_PPiPK();
+    job.JobWidth = job.JobMaxX - job.JobMinX;
+    job.JobHeight = job.JobMaxY - job.JobMinY;
+}
+
+long PeakRssKb()
+{
+    struct rusage ru {};
+    getrusage(RUSAGE_SELF, &ru);
+    return ru.ru_maxrss;
+}
+
+double Seconds(std::chrono::steady_clock::time_point since)
+{
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
+}
+
+template <typename Planner>
+double Plan(int figures, size_t& listSize, bool& planned)
+{
+    TJob job;
+    MakeJob(job, figures, 2026);
+    const auto start = std::chrono::steady_clock::now();
+    Planner planner(job, 0, true);
+    planned = planner.Run() == PlainPlanner::Result::Planned;
+    listSize = job.FigureList.size();
+    return Seconds(start);
+}
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    std::vector<int> sizes;
+    for (int i = 1; i < argc; ++i)
+        sizes.push_back(std::atoi(argv[i]));
+    if (sizes.empty())
+        sizes = {1000, 10000, 50000};
+
+    for (int figures : sizes) {
+        std::fflush(stdout);
+        const pid_t child = fork();
+        if (child == 0) {
+            size_t listSize = 0;
+            bool planned = false;
+            const double s = Plan<PlainPlanner>(figures, listSize, planned);
+            std::printf("%6d figures (%6zu with connectors): %8.3f s, peak memory %6.1f MB%s\n", figures, listSize, s,
+                        PeakRssKb() / 1024.0, planned ? "" : "  NOT PLANNED");
+            std::fflush(stdout);
+            std::_Exit(planned ? 0 : 1);
+        }
+        int status = 0;
+        waitpid(child, &status, 0);
+    }
+
+    // The same job planned both ways.
+    size_t a = 0, b = 0;
+    bool pa = false, pb = false;
+    const double plain = Plan<ReferencePlanner>(300, a, pa);
+    const double fast = Plan<PlainPlanner>(300, b, pb);
+    std::printf("   300 figures: every pair scanned %.3f s, the program's planner %.4f s: %.0f times faster\n", plain,
+                fast, plain / fast);
+    return 0;
+}

@@ -1,0 +1,134 @@
+#pragma once
+#include "job/Figure.h"
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+class TJob;
+
+// Told of the planner's progress ("Ready N%"); answers false when the operator
+// cancels the planning.
+class PlanProgress {
+public:
+    virtual ~PlanProgress() = default;
+    virtual bool Continue(int percent) = 0;
+};
+
+// The plain cutting planner: one start figure, the entry vertices of every
+// figure, and connectors added one at a time (always the cheapest) until every
+// figure hangs in one tree rooted at the start figure. Figures that touch are
+// linked without a connector.
+//
+// The expensive searches are virtual: the program's own answer them through
+// spatial indexes and incremental candidate queues; a literal implementation
+// (scanning every pair each time) must give the same answers.
+class PlainPlanner {
+public:
+    enum class Result { Planned, Empty, Cancelled, Unreachable };
+
+    PlainPlanner(TJob& job, int mode, bool addFrame);
+    virtual ~PlainPlanner();
+    PlainPlanner(const PlainPlanner&) = delete;
+    PlainPlanner& operator=(const PlainPlanner&) = delete;
+
+    Result Run(PlanProgress* progress = nullptr);
+    // Figures still without a link when planning stopped.
+    int Unconnected() const { return static_cast<int>(F().size()) - m_connectedCount; }
+
+    // A connector search's choice: the unconnected figure X entered at vertex
+    // vx from the connected figure Y at vertex vy, at weighted distance w. The
+    // search keeps the first strictly smaller w in the scan order X, Y, vx, vy,
+    // so the smallest (w, x, y, vx, vy) wins.
+    struct Pair {
+        int64_t w = INT64_MAX;
+        int32_t x = -1, y = -1, vx = -1, vy = -1;
+        bool operator<(const Pair& o) const
+        {
+            if (w != o.w) return w < o.w;
+            if (x != o.x) return x < o.x;
+            if (y != o.y) return y < o.y;
+            if (vx != o.vx) return vx < o.vx;
+            return vy < o.vy;
+        }
+        bool operator>(const Pair& o) const { return o < *this; }
+        bool operator==(const Pair& o) const = default;
+        bool Valid() const { return x >= 0; }
+    };
+
+    // The distance rules of the searches, shared by every implementation.
+    // Weighted: the squared distance times Kind/10 for each end that may be
+    // entered (X's end first), in integers, truncating after each end.
+    static int64_t Weighted(int64_t d2, const TFigVertexInfo& vx, const TFigVertexInfo& vy);
+    // Both ends count one half.
+    static int64_t Halved(int64_t d2);
+    static int32_t Stride(size_t vertexCount);
+    // Where ConnectChildren measures from: a point moved by (d, d) with d by
+    // the parity of the depth (X: 2, Y: 1).
+    static TFigPoint Shifted(const TFigPoint& p, int32_t depth, int32_t amount);
+
+protected:
+    std::vector<std::unique_ptr<tfigura>>& F() const;
+    tfigura& Fig(int32_t i) const { return *F()[static_cast<size_t>(i)]; }
+    int32_t Count() const { return static_cast<int32_t>(F().size()); }
+    bool Connected(int32_t i) const { return Fig(i).NotConnected == 0; }
+    void SetConnected(int32_t i, bool connected);
+    int32_t StartFigure() const;
+    // Figures in the order they became connected (the searches' new partners).
+    const std::vector<int32_t>& ConnectionLog() const { return m_log; }
+
+    // Literal pieces shared by every implementation.
+    bool FigureInside(int32_t a, int32_t b) const;
+    void PropagateDepth(int32_t k);
+    bool FindTouchingVertices(int32_t a, int32_t b, int32_t& va, int32_t& vb);
+    void LinkTouching(int32_t parent, int32_t vp, int32_t child, int32_t vc);
+    int32_t ConnectorCrossing(int32_t a, int32_t va, int32_t b, int32_t vb) const;
+    int32_t NearestVertexToCorner(int32_t f) const;
+    bool YAllowedByAny(int32_t x, int32_t y) const;
+    bool InNearest(int32_t x, int32_t y) const;
+    // Repairs a chosen pair against crossings and adds its connector.
+    void MakeConnector(Pair pair, int32_t container, bool startConnector);
+
+    // The searches and analyses; each returns whether a candidate was found.
+    virtual void co_w_czym();
+    virtual bool VertexNearOtherFigure(int32_t v, int32_t f);
+    virtual void LinkStartTouching();
+    virtual void LinkTouchingFigures();
+    virtual void BuildNearestLists();
+    virtual Pair SearchChildren(int32_t c);
+    virtual Pair SearchChildrenNearest(int32_t c);
+    virtual Pair SearchNearest();
+    virtual Pair SearchAny();
+    Pair SearchStart();
+
+    std::unique_ptr<class PlannerEngines> m_engines;
+    void ResetEngines();
+    // Every vertex of the job in a grid (the program's searches).
+    class VertexGrid& Vertices();
+    int32_t VertexEntry(int32_t figure, int32_t vertex) const;
+
+    TJob& m_job;
+    int m_mode;
+    bool m_addFrame;
+    bool m_useNearest = false;
+
+private:
+    bool ConnectStart();
+    bool ConnectChildren(int32_t c);
+    bool ConnectChildrenNearest(int32_t c);
+    bool ConnectNearest();
+    bool ConnectAny();
+    void RemovePreviousPlan();
+    void RebuildVertexInfo(tfigura& f);
+    void MarkEntryVertices();
+    bool IsStartCandidate(int32_t f);
+    void AddJobFrame();
+    void AddCornerStub();
+    int32_t OpenStartEntry();
+    void AddDepthToAll(int32_t d);
+    int32_t Append(std::unique_ptr<tfigura> f);
+    bool Report(PlanProgress* progress);
+
+    int32_t m_connectedCount = 0;
+    std::vector<int32_t> m_log;
+};

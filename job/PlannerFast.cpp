@@ -1,0 +1,932 @@
+// The planner's searches answered through indexes: the answers are the ones
+// the plain scans over every pair would give, without scanning every pair.
+#include "app/MathUtil.h"
+#include "job/Geometry.h"
+#include "job/Job.h"
+#include "job/Planner.h"
+#include "job/Spatial.h"
+
+#include <algorithm>
+#include <cmath>
+#include <functional>
+#include <map>
+#include <queue>
+#include <set>
+
+namespace {
+using Pair = PlainPlanner::Pair;
+
+// Whole-step reach of a tolerance compared with <=.
+int64_t Reach(double tolerance) { return std::max<int64_t>(0, static_cast<int64_t>(std::floor(tolerance))); }
+
+bool Within(const TFigPoint& p, const TFigPoint& q, double tolerance)
+{
+    return std::llabs(static_cast<int64_t>(p.x) - q.x) <= tolerance &&
+           std::llabs(static_cast<int64_t>(p.y) - q.y) <= tolerance;
+}
+
+// Centres of figures, for the nearest figures and the figures within a distance.
+class CentreTree {
+public:
+    struct Item {
+        int64_t x, y;
+        int32_t id;
+    };
+
+    explicit CentreTree(std::vector<Item> items) : m_items(std::move(items))
+    {
+        if (!m_items.empty())
+            Build(0, m_items.size(), 0);
+    }
+
+    bool Empty() const { return m_items.empty(); }
+
+    // The k items nearest to (x, y) that pass the filter, by squared distance
+    // and then by id: (d2, id) pairs in that order.
+    template <typename Filter>
+    std::vector<std::pair<int64_t, int32_t>> Nearest(int64_t x, int64_t y, size_t k, Filter&& pass) const
+    {
+        std::priority_queue<std::pair<int64_t, int32_t>> best;  // the worst on top
+        if (!m_items.empty())
+            Search(0, x, y, k, pass, best);
+        std::vector<std::pair<int64_t, int32_t>> out;
+        while (!best.empty()) {
+            out.push_back(best.top());
+            best.pop();
+        }
+        std::reverse(out.begin(), out.end());
+        return out;
+    }
+
+    // Every item within squared distance r2 that passes the filter.
+    template <typename Filter, typename Visit>
+    void Within(int64_t x, int64_t y, int64_t r2, Filter&& pass, Visit&& visit) const
+    {
+        if (!m_items.empty())
+            Range(0, x, y, r2, pass, visit);
+    }
+
+private:
+    struct Node {
+        size_t begin, end;
+        int64_t minX, minY, maxX, maxY;
+        int32_t left = -1, right = -1;
+    };
+
+    static int64_t D2(int64_t ax, int64_t ay, int64_t bx, int64_t by)
+    {
+        const double dx = static_cast<double>(ax - bx), dy = static_cast<double>(ay - by);
+        const double d = dx * dx + dy * dy;
+        return d >= 9.0e18 ? INT64_MAX : (ax - bx) * (ax - bx) + (ay - by) * (ay - by);
+    }
+
+    int64_t BoxD2(const Node& n, int64_t x, int64_t y) const
+    {
+        const int64_t dx = x < n.minX ? n.minX - x : x > n.maxX ? x - n.maxX : 0;
+        const int64_t dy = y < n.minY ? n.minY - y : y > n.maxY ? y - n.maxY : 0;
+        return D2(dx, dy, 0, 0);
+    }
+
+    int32_t Build(size_t begin, size_t end, int depth)
+    {
+        Node n{begin, end, INT64_MAX, INT64_MAX, INT64_MIN, INT64_MIN};
+        for (size_t i = begin; i < end; ++i) {
+            n.minX = std::min(n.minX, m_items[i].x);
+            n.minY = std::min(n.minY, m_items[i].y);
+            n.maxX = std::max(n.maxX, m_items[i].x);
+            n.maxY = std::max(n.maxY, m_items[i].y);
+        }
+        const auto index = static_cast<int32_t>(m_nodes.size());
+        m_nodes.push_back(n);
+        if (end - begin > 8) {
+            const size_t mid = (begin + end) / 2;
+            const bool byX = depth % 2 == 0;
+            std::nth_element(m_items.begin() + static_cast<std::ptrdiff_t>(begin),
+                             m_items.begin() + static_cast<std::ptrdiff_t>(mid),
+                             m_items.begin() + static_cast<std::ptrdiff_t>(end),
+                             [byX](const Item& a, const Item& b) { return byX ? a.x < b.x : a.y < b.y; });
+            const int32_t l = Build(begin, mid, depth + 1);
+            const int32_t r = Build(mid, end, depth + 1);
+            m_nodes[static_cast<size_t>(index)].left = l;
+            m_nodes[static_cast<size_t>(index)].right = r;
+        }
+        return index;
+    }
+
+    template <typename Filter>
+    void Search(int32_t ni, int64_t x, int64_t y, size_t k, Filter& pass,
+                std::priority_queue<std::pair<int64_t, int32_t>>& best) const
+    {
+        const Node& n = m_nodes[static_cast<size_t>(ni)];
+        if (best.size() == k && BoxD2(n, x, y) > best.top().first)
+            return;
+        if (n.left < 0) {
+            for (size_t i = n.begin; i < n.end; ++i) {
+                const Item& it = m_items[i];
+                if (!pass(it.id))
+                    continue;
+                const std::pair<int64_t, int32_t> e{D2(it.x, it.y, x, y), it.id};
+                if (best.size() < k) {
+                    best.push(e);
+                } else if (e < best.top()) {
+                    best.pop();
+                    best.push(e);
+                }
+            }
+            return;
+        }
+        const Node& l = m_nodes[static_cast<size_t>(n.left)];
+        const Node& r = m_nodes[static_cast<size_t>(n.right)];
+        const bool leftFirst = BoxD2(l, x, y) <= BoxD2(r, x, y);
+        Search(leftFirst ? n.left : n.right, x, y, k, pass, best);
+        Search(leftFirst ? n.right : n.left, x, y, k, pass, best);
+    }
+
+    template <typename Filter, typename Visit>
+    void Range(int32_t ni, int64_t x, int64_t y, int64_t r2, Filter& pass, Visit& visit) const
+    {
+        const Node& n = m_nodes[static_cast<size_t>(ni)];
+        if (BoxD2(n, x, y) > r2)
+            return;
+        if (n.left < 0) {
+            for (size_t i = n.begin; i < n.end; ++i)
+                if (D2(m_items[i].x, m_items[i].y, x, y) <= r2 && pass(m_items[i].id))
+                    visit(m_items[i].id);
+            return;
+        }
+        Range(n.left, x, y, r2, pass, visit);
+        Range(n.right, x, y, r2, pass, visit);
+    }
+
+    std::vector<Item> m_items;
+    std::vector<Node> m_nodes;
+};
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// The searches for connectors. Every partner Y already connected keeps the best
+// figure X it could enter (with the vertices): the best of all of them is the
+// pair the plain scan would find first. The weights of a pair never change
+// while the planner runs, and figures only ever leave the set still to be
+// entered, so a partner's best needs a new search only when its X has been
+// entered meanwhile.
+// ---------------------------------------------------------------------------
+namespace {
+enum class SearchKind { Children, ChildrenNearest, Nearest, Any };
+}
+
+class SearchEngine {
+public:
+    struct Hooks {
+        std::function<const tfigura&(int32_t)> fig;
+        std::function<bool(int32_t)> connected;
+        std::function<bool(int32_t, int32_t)> allowed;  // the pair filter of the search
+        std::function<bool(int32_t)> yEligible;         // Y apart from being connected
+    };
+
+    // xs: the figures the search may enter; ys: the partners connected already.
+    // byDepth: X is never shallower than its partner, so the figures to enter
+    // are kept by depth and a partner looks only at its depth and deeper.
+    SearchEngine(SearchKind kind, bool byDepth, size_t figureCount, const std::vector<int32_t>& xs,
+                 const std::vector<int32_t>& ys, Hooks hooks, const std::vector<int32_t>& log)
+        : m_kind(kind), m_byDepth(byDepth), m_h(std::move(hooks)), m_log(log), m_isX(figureCount, 0),
+          m_active(figureCount, 0), m_leaf(figureCount, -1), m_openLeaf(figureCount, -1)
+    {
+        std::map<int32_t, std::vector<int32_t>> all, open;
+        for (int32_t x : xs) {
+            if (m_h.connected(x))
+                continue;
+            m_isX[static_cast<size_t>(x)] = 1;
+            m_active[static_cast<size_t>(x)] = 1;
+            const int32_t key = m_byDepth ? Fig(x).Depth : 0;
+            all[key].push_back(x);
+            if (Fig(x).IsOpen)
+                open[key].push_back(x);
+        }
+        for (auto& [depth, items] : all)
+            m_all.emplace(depth, Build(std::move(items), false));
+        for (auto& [depth, items] : open)
+            m_open.emplace(depth, Build(std::move(items), true));
+        m_logPos = m_log.size();
+        for (int32_t y : ys)
+            Push(y);
+    }
+
+    Pair Best()
+    {
+        while (m_logPos < m_log.size()) {
+            const int32_t y = m_log[m_logPos++];
+            if (m_h.connected(y) && m_h.yEligible(y))
+                Push(y);
+        }
+        while (!m_heap.empty()) {
+            const Pair top = m_heap.top();
+            if (!m_h.connected(top.x))
+                return top;
+            m_heap.pop();
+            Push(top.y);  // its X was entered meanwhile: the next best
+        }
+        return Pair();
+    }
+
+private:
+    struct Node {
+        Box box;
+        int32_t active;  // figures in the subtree still to be entered
+        int32_t parent, left, right;
+        size_t begin, end;
+    };
+    struct Tree {
+        std::vector<int32_t> items;
+        std::vector<Node> nodes;
+    };
+
+    const tfigura& Fig(int32_t i) const { return m_h.fig(i); }
+
+    Tree Build(std::vector<int32_t> xs, bool open)
+    {
+        Tree t;
+        t.items = std::move(xs);
+        if (!t.items.empty())
+            BuildNode(t, 0, t.items.size(), -1, 0, open);
+        return t;
+    }
+
+    int32_t BuildNode(Tree& t, size_t begin, size_t end, int32_t parent, int depth, bool open)
+    {
+        Box box = Box::Of(Fig(t.items[begin]));
+        for (size_t i = begin + 1; i < end; ++i)
+            box.Grow(Box::Of(Fig(t.items[i])));
+        const auto index = static_cast<int32_t>(t.nodes.size());
+        t.nodes.push_back({box, static_cast<int32_t>(end - begin), parent, -1, -1, begin, end});
+        if (end - begin <= 8) {
+            for (size_t i = begin; i < end; ++i)
+                (open ? m_openLeaf : m_leaf)[static_cast<size_t>(t.items[i])] = index;
+            return index;
+        }
+        const size_t mid = (begin + end) / 2;
+        const bool byX = depth % 2 == 0;
+        auto centre = [&](int32_t i) {
+            const tfigura& f = Fig(i);
+            return byX ? static_cast<int64_t>(f.MinX) + f.MaxX : static_cast<int64_t>(f.MinY) + f.MaxY;
+        };
+        std::nth_element(t.items.begin() + static_cast<std::ptrdiff_t>(begin),
+                         t.items.begin() + static_cast<std::ptrdiff_t>(mid),
+                         t.items.begin() + static_cast<std::ptrdiff_t>(end),
+                         [&](int32_t a, int32_t b) { return centre(a) < centre(b); });
+        const int32_t l = BuildNode(t, begin, mid, index, depth + 1, open);
+        const int32_t r = BuildNode(t, mid, end, index, depth + 1, open);
+        t.nodes[static_cast<size_t>(index)].left = l;
+        t.nodes[static_cast<size_t>(index)].right = r;
+        return index;
+    }
+
+    static void Deactivate(Tree& t, int32_t leaf)
+    {
+        for (int32_t ni = leaf; ni >= 0; ni = t.nodes[static_cast<size_t>(ni)].parent)
+            --t.nodes[static_cast<size_t>(ni)].active;
+    }
+
+    int64_t LowerBound(const Box& a, const Box& b) const
+    {
+        switch (m_kind) {
+        case SearchKind::Nearest:
+            return MulSat(Box::Gap2(a, b), 25);
+        case SearchKind::Children:
+            return std::max<int64_t>(0, Box::Gap2(a, b, 3) / 4 - 2);
+        case SearchKind::ChildrenNearest:
+        case SearchKind::Any:
+            break;
+        }
+        return std::max<int64_t>(0, Box::Gap2(a, b) / 4 - 2);
+    }
+
+    // The best vertex pair of X and Y in the scan order of the search.
+    Pair Eval(int32_t xi, int32_t yi) const
+    {
+        const tfigura& x = Fig(xi);
+        const tfigura& y = Fig(yi);
+        Pair best;
+        const auto nx = static_cast<int32_t>(x.Points.size());
+        const auto ny = static_cast<int32_t>(y.Points.size());
+        if (m_kind == SearchKind::Children || m_kind == SearchKind::Any) {
+            const int32_t sx = PlainPlanner::Stride(x.Points.size()), sy = PlainPlanner::Stride(y.Points.size());
+            const bool shift = m_kind == SearchKind::Children;
+            for (int32_t vx = 0; vx < nx; vx += sx) {
+                const TFigPoint& rx = x.Points[static_cast<size_t>(vx)];
+                const TFigPoint px = shift ? PlainPlanner::Shifted(rx, x.Depth, 2) : rx;
+                for (int32_t vy = 0; vy < ny; vy += sy) {
+                    const TFigPoint& ry = y.Points[static_cast<size_t>(vy)];
+                    const TFigPoint py = shift ? PlainPlanner::Shifted(ry, y.Depth, 1) : ry;
+                    const int64_t w = PlainPlanner::Weighted(DistanceSqr(px, py), x.VertexInfo[static_cast<size_t>(vx)],
+                                                             y.VertexInfo[static_cast<size_t>(vy)]);
+                    if (w < best.w)
+                        best = {w, xi, yi, vx, vy};
+                }
+            }
+            return best;
+        }
+        const bool halved = m_kind == SearchKind::ChildrenNearest;
+        for (int32_t vx = 0; vx < nx; ++vx) {
+            const TFigVertexInfo& ix = x.VertexInfo[static_cast<size_t>(vx)];
+            if (!ix.EntryAllowed)
+                continue;
+            for (int32_t vy = halved ? 1 : 0; vy < ny; ++vy) {
+                const TFigVertexInfo& iy = y.VertexInfo[static_cast<size_t>(vy)];
+                if (!iy.EntryAllowed)
+                    continue;
+                const int64_t d2 = DistanceSqr(x.Points[static_cast<size_t>(vx)], y.Points[static_cast<size_t>(vy)]);
+                const int64_t w = halved ? PlainPlanner::Halved(d2) : MulSat(MulSat(d2, ix.Kind), iy.Kind);
+                if (w < best.w)
+                    best = {w, xi, yi, vx, vy};
+            }
+        }
+        return best;
+    }
+
+    // Whether X is still to be entered; an X found entered leaves the trees.
+    bool StillOpen(int32_t x)
+    {
+        if (!m_active[static_cast<size_t>(x)])
+            return false;
+        if (!m_h.connected(x))
+            return true;
+        m_active[static_cast<size_t>(x)] = 0;
+        const int32_t key = m_byDepth ? Fig(x).Depth : 0;
+        Deactivate(m_all.at(key), m_leaf[static_cast<size_t>(x)]);
+        if (m_openLeaf[static_cast<size_t>(x)] >= 0)
+            Deactivate(m_open.at(key), m_openLeaf[static_cast<size_t>(x)]);
+        return false;
+    }
+
+    void Consider(int32_t xi, int32_t yi, const Box& yBox, Pair& best)
+    {
+        if (!StillOpen(xi) || !m_h.allowed(xi, yi))
+            return;
+        if (LowerBound(Box::Of(Fig(xi)), yBox) > best.w)
+            return;
+        const Pair p = Eval(xi, yi);
+        if (p.Valid() && p < best)
+            best = p;
+    }
+
+    // The best X of the trees for Y, nearest boxes first; a box that can't beat
+    // the best found so far is not opened.
+    void Search(std::map<int32_t, Tree>& trees, int32_t yi, const Box& yBox, Pair& best)
+    {
+        using Item = std::pair<int64_t, std::pair<Tree*, int32_t>>;
+        std::priority_queue<Item, std::vector<Item>, std::greater<>> queue;
+        const int32_t minDepth = m_byDepth ? Fig(yi).Depth : INT32_MIN;
+        for (auto it = trees.lower_bound(minDepth); it != trees.end(); ++it)
+            if (!it->second.nodes.empty())
+                queue.push({LowerBound(it->second.nodes[0].box, yBox), {&it->second, 0}});
+        while (!queue.empty()) {
+            const auto [lb, where] = queue.top();
+            queue.pop();
+            if (lb > best.w)
+                break;
+            Tree& t = *where.first;
+            const Node& n = t.nodes[static_cast<size_t>(where.second)];
+            if (n.active <= 0)
+                continue;
+            if (n.left < 0) {
+                for (size_t i = n.begin; i < n.end; ++i)
+                    Consider(t.items[i], yi, yBox, best);
+                continue;
+            }
+            for (int32_t c : {n.left, n.right})
+                queue.push({LowerBound(t.nodes[static_cast<size_t>(c)].box, yBox), {&t, c}});
+        }
+    }
+
+    void Push(int32_t yi)
+    {
+        const tfigura& y = Fig(yi);
+        const Box yBox = Box::Of(y);
+        Pair best;
+        const bool listed = m_kind == SearchKind::Nearest || m_kind == SearchKind::ChildrenNearest;
+        if (listed && !y.IsOpen) {
+            // A closed partner reaches the figures of its list, and every open one.
+            for (int32_t x : y.Nearest)
+                if (x >= 0 && static_cast<size_t>(x) < m_isX.size() && m_isX[static_cast<size_t>(x)])
+                    Consider(x, yi, yBox, best);
+            Search(m_open, yi, yBox, best);
+        } else {
+            Search(m_all, yi, yBox, best);
+        }
+        if (best.Valid())
+            m_heap.push(best);
+    }
+
+    SearchKind m_kind;
+    bool m_byDepth;
+    Hooks m_h;
+    const std::vector<int32_t>& m_log;
+    size_t m_logPos = 0;
+    std::vector<uint8_t> m_isX;
+    std::vector<uint8_t> m_active;
+    std::vector<int32_t> m_leaf;      // leaf of each X in its tree of all figures
+    std::vector<int32_t> m_openLeaf;  // and in its tree of open figures
+    std::map<int32_t, Tree> m_all, m_open;
+    std::priority_queue<Pair, std::vector<Pair>, std::greater<>> m_heap;
+};
+
+// ---------------------------------------------------------------------------
+// What the program's searches keep between calls during one run.
+// ---------------------------------------------------------------------------
+class PlannerEngines {
+public:
+    // Every vertex of the job, for "which figures touch here"; figures the
+    // planner adds join it when they are first asked about.
+    std::unique_ptr<VertexGrid> vertices;
+    std::vector<int32_t> firstEntry;  // entry of each figure's vertex 0
+    std::vector<std::vector<int32_t>> children;  // drawn figures by container, from the analysis
+    int32_t engineContainer = -1;
+    SearchKind engineKind = SearchKind::Any;
+    std::unique_ptr<SearchEngine> containerEngine;
+    std::unique_ptr<SearchEngine> nearest;
+    std::unique_ptr<SearchEngine> any;
+};
+
+PlainPlanner::PlainPlanner(TJob& job, int mode, bool addFrame) : m_job(job), m_mode(mode), m_addFrame(addFrame) {}
+
+PlainPlanner::~PlainPlanner() = default;
+
+void PlainPlanner::ResetEngines() { m_engines.reset(); }
+
+namespace {
+PlannerEngines& EnginesOf(std::unique_ptr<PlannerEngines>& e)
+{
+    if (!e)
+        e = std::make_unique<PlannerEngines>();
+    return *e;
+}
+
+// A quadtree over the boxes of closed figures: a figure is kept at the
+// smallest node that holds its box whole, so every box that holds a given box
+// lies on the path from the root to that box's own node.
+class ContainerTree {
+public:
+    explicit ContainerTree(const Box& world) { m_nodes.push_back({world, {}, {-1, -1, -1, -1}}); }
+
+    void Insert(const Box& b, int32_t id)
+    {
+        int32_t ni = 0;
+        for (int depth = 0; depth < 24; ++depth) {
+            const int32_t child = ChildHolding(ni, b, true);
+            if (child < 0)
+                break;
+            ni = child;
+        }
+        m_nodes[static_cast<size_t>(ni)].items.push_back(id);
+    }
+
+    // Every figure kept on the path towards the box.
+    template <typename Visit>
+    void Holders(const Box& b, Visit&& visit) const
+    {
+        int32_t ni = 0;
+        while (ni >= 0) {
+            for (int32_t id : m_nodes[static_cast<size_t>(ni)].items)
+                visit(id);
+            ni = ChildHolding(ni, b, false);
+        }
+    }
+
+private:
+    struct Node {
+        Box box;
+        std::vector<int32_t> items;
+        int32_t child[4];
+    };
+
+    int32_t ChildHolding(int32_t ni, const Box& b, bool create)
+    {
+        const Box nb = m_nodes[static_cast<size_t>(ni)].box;
+        if (nb.maxX - nb.minX < 2 || nb.maxY - nb.minY < 2)
+            return -1;
+        const int64_t mx = nb.minX + (nb.maxX - nb.minX) / 2, my = nb.minY + (nb.maxY - nb.minY) / 2;
+        int quadrant;
+        Box q;
+        if (b.maxX <= mx && b.maxY <= my) {
+            quadrant = 0;
+            q = {nb.minX, nb.minY, mx, my};
+        } else if (b.minX > mx && b.maxY <= my) {
+            quadrant = 1;
+            q = {mx + 1, nb.minY, nb.maxX, my};
+        } else if (b.maxX <= mx && b.minY > my) {
+            quadrant = 2;
+            q = {nb.minX, my + 1, mx, nb.maxY};
+        } else if (b.minX > mx && b.minY > my) {
+            quadrant = 3;
+            q = {mx + 1, my + 1, nb.maxX, nb.maxY};
+        } else {
+            return -1;
+        }
+        int32_t c = m_nodes[static_cast<size_t>(ni)].child[quadrant];
+        if (c < 0 && create) {
+            c = static_cast<int32_t>(m_nodes.size());
+            m_nodes.push_back({q, {}, {-1, -1, -1, -1}});
+            m_nodes[static_cast<size_t>(ni)].child[quadrant] = c;
+        }
+        return c;
+    }
+
+    int32_t ChildHolding(int32_t ni, const Box& b, bool) const
+    {
+        return const_cast<ContainerTree*>(this)->ChildHolding(ni, b, false);
+    }
+
+    std::vector<Node> m_nodes;
+};
+}  // namespace
+
+// The vertices of every figure of the list, in one grid.
+VertexGrid& PlainPlanner::Vertices()
+{
+    PlannerEngines& e = EnginesOf(m_engines);
+    if (!e.vertices) {
+        size_t total = 0;
+        for (auto& f : F())
+            total += f->Points.size();
+        e.vertices = std::make_unique<VertexGrid>(Reach(PointTolerance));
+        e.vertices->Reserve(total + total / 8 + 64);
+    }
+    for (int32_t i = static_cast<int32_t>(e.firstEntry.size()); i < Count(); ++i) {
+        const tfigura& f = Fig(i);
+        e.firstEntry.push_back(f.Points.empty() ? -1 : static_cast<int32_t>(e.vertices->Size()));
+        for (size_t k = 0; k < f.Points.size(); ++k)
+            e.vertices->Insert(i, static_cast<int32_t>(k), f.Points[k]);
+    }
+    return *e.vertices;
+}
+
+int32_t PlainPlanner::VertexEntry(int32_t figure, int32_t vertex) const
+{
+    return m_engines->firstEntry[static_cast<size_t>(figure)] + vertex;
+}
+
+// Containment: the candidate containers of each figure come from the quadtree;
+// the passes then run exactly as over every pair, on those candidates only.
+void PlainPlanner::co_w_czym()
+{
+    const int32_t n = Count();
+    for (auto& f : F()) {
+        f->Depth = 0;
+        f->Container = -1;
+        f->ChildCount = 0;
+    }
+    Box world{INT64_MAX, INT64_MAX, INT64_MIN, INT64_MIN};
+    for (auto& f : F())
+        world.Grow(Box::Of(*f));
+    ContainerTree tree(world);
+    for (int32_t j = 0; j < n; ++j)
+        if (!Fig(j).IsOpen)
+            tree.Insert(Box::Of(Fig(j)), j);
+    std::vector<std::vector<int32_t>> candidates(static_cast<size_t>(n));
+    for (int32_t i = 0; i < n; ++i) {
+        std::vector<int32_t>& c = candidates[static_cast<size_t>(i)];
+        tree.Holders(Box::Of(Fig(i)), [&](int32_t j) {
+            if (FigureInside(i, j))
+                c.push_back(j);
+        });
+        std::sort(c.begin(), c.end());
+    }
+
+    PlannerEngines& e = EnginesOf(m_engines);
+    std::vector<std::vector<int32_t>>& kids = e.children;
+    kids.assign(static_cast<size_t>(n), {});
+    auto propagate = [&](int32_t root) {
+        std::vector<int32_t> stack{root};
+        while (!stack.empty()) {
+            const int32_t k = stack.back();
+            stack.pop_back();
+            for (int32_t m : kids[static_cast<size_t>(k)]) {
+                Fig(m).Depth = Fig(k).Depth + 1;
+                m_job.MaxDepth = std::max(m_job.MaxDepth, Fig(m).Depth);
+                stack.push_back(m);
+            }
+            m_job.MaxDepth = std::max(m_job.MaxDepth, Fig(k).Depth);
+        }
+    };
+    for (bool changed = true; changed;) {
+        changed = false;
+        for (int32_t i = 0; i < n; ++i) {
+            for (int32_t j : candidates[static_cast<size_t>(i)]) {
+                tfigura& fi = Fig(i);
+                if (fi.Container >= 0 && Fig(fi.Container).Depth >= Fig(j).Depth)
+                    continue;
+                if (fi.Container >= 0)
+                    std::erase(kids[static_cast<size_t>(fi.Container)], i);
+                fi.Container = j;
+                kids[static_cast<size_t>(j)].push_back(i);
+                fi.Depth = Fig(j).Depth + 1;
+                propagate(i);
+                ++Fig(j).ChildCount;
+                changed = true;
+            }
+        }
+    }
+    for (auto& list : kids)
+        std::sort(list.begin(), list.end());
+}
+
+bool PlainPlanner::VertexNearOtherFigure(int32_t v, int32_t fi)
+{
+    VertexGrid& grid = Vertices();
+    const TFigPoint& p = Fig(fi).Points[static_cast<size_t>(v)];
+    const double limit = PointTolerance * PointTolerance;
+    bool near = false;
+    grid.Near(p, [&](int32_t, const VertexGrid::Entry& entry) {
+        near = near || (entry.figure != fi && static_cast<double>(DistanceSqr(entry.p, p)) <= limit);
+    });
+    return near;
+}
+
+void PlainPlanner::LinkStartTouching()
+{
+    const int32_t s = StartFigure();
+    tfigura& start = Fig(s);
+    VertexGrid& grid = Vertices();
+    auto link = [&](int32_t r, int32_t vs, int32_t vr) {
+        // A stub or connector vertex moved onto what it touches moves in the grid too.
+        if (Fig(s).Origin == 3)
+            grid.Move(VertexEntry(s, vs), Fig(s).Points[static_cast<size_t>(vs)]);
+        else if (Fig(r).Origin == 3)
+            grid.Move(VertexEntry(r, vr), Fig(r).Points[static_cast<size_t>(vr)]);
+        LinkTouching(s, vs, r, vr);
+        SetConnected(s, true);
+    };
+    // A small start figure (a frame, a stub, a lead-in) is compared directly,
+    // also because a stub's vertex moves onto what it touches.
+    if (start.Points.size() <= 64 || start.Origin == 3) {
+        for (int32_t r = 0; r < Count(); ++r) {
+            int32_t vs, vr;
+            if (FindTouchingVertices(s, r, vs, vr))
+                link(r, vs, vr);
+        }
+        return;
+    }
+    VertexGrid startGrid(Reach(PointTolerance));
+    for (size_t k = 0; k < start.Points.size(); ++k)
+        startGrid.Insert(s, static_cast<int32_t>(k), start.Points[k]);
+    for (int32_t r = 0; r < Count(); ++r) {
+        if (r == s)
+            continue;
+        if (Fig(r).Origin == 3) {
+            int32_t vs, vr;
+            if (FindTouchingVertices(s, r, vs, vr))
+                link(r, vs, vr);
+            continue;
+        }
+        // The first pair of the scan: the last vertex of the start figure that
+        // touches, then the last vertex of r that touches it.
+        int32_t bestS = -1, bestR = -1;
+        const tfigura& f = Fig(r);
+        for (size_t k = 0; k < f.Points.size(); ++k)
+            startGrid.Near(f.Points[k], [&](int32_t, const VertexGrid::Entry& e) {
+                if (!Within(e.p, f.Points[k], PointTolerance))
+                    return;
+                const auto vr = static_cast<int32_t>(k);
+                if (e.vertex > bestS || (e.vertex == bestS && vr > bestR)) {
+                    bestS = e.vertex;
+                    bestR = vr;
+                }
+            });
+        if (bestS >= 0)
+            link(r, bestS, bestR);
+    }
+}
+
+void PlainPlanner::LinkTouchingFigures()
+{
+    const int32_t n = Count();
+    VertexGrid& grid = Vertices();
+    // The first figure not connected yet that touches i, by index.
+    auto firstTouching = [&](int32_t i) {
+        int32_t best = INT32_MAX;
+        const tfigura& f = Fig(i);
+        for (const TFigPoint& p : f.Points)
+            grid.Near(p, [&](int32_t, const VertexGrid::Entry& e) {
+                if (e.figure != i && e.figure < best && !Connected(e.figure) && Within(e.p, p, PointTolerance))
+                    best = e.figure;
+            });
+        return best == INT32_MAX ? -1 : best;
+    };
+    // The pair the plain scan finds first (last vertex of i, then last of j),
+    // with the planner's own short figures moved onto what they touch.
+    auto touch = [&](int32_t i, int32_t j, int32_t& vi, int32_t& vj) {
+        tfigura& a = Fig(i);
+        for (int32_t k = static_cast<int32_t>(a.Points.size()) - 1; k >= 0; --k) {
+            const TFigPoint p = a.Points[static_cast<size_t>(k)];
+            int32_t found = -1;
+            grid.Near(p, [&](int32_t, const VertexGrid::Entry& e) {
+                if (e.figure == j && e.vertex > found && Within(e.p, p, PointTolerance))
+                    found = e.vertex;
+            });
+            if (found < 0)
+                continue;
+            vi = k;
+            vj = found;
+            tfigura& b = Fig(j);
+            if (a.Origin == 3) {
+                a.Points[static_cast<size_t>(k)] = b.Points[static_cast<size_t>(found)];
+                grid.Move(VertexEntry(i, k), a.Points[static_cast<size_t>(k)]);
+            } else if (b.Origin == 3) {
+                b.Points[static_cast<size_t>(found)] = p;
+                grid.Move(VertexEntry(j, found), p);
+            }
+            return;
+        }
+    };
+
+    std::vector<uint8_t> active(static_cast<size_t>(n), 1);
+    std::set<int32_t> walk;  // connected and active
+    for (bool linked = true; linked;) {
+        linked = false;
+        walk.clear();
+        for (int32_t i = 0; i < n; ++i)
+            if (Connected(i) && active[static_cast<size_t>(i)])
+                walk.insert(i);
+        auto it = walk.begin();
+        while (it != walk.end()) {
+            const int32_t i = *it;
+            const int32_t j = firstTouching(i);
+            if (j >= 0) {
+                int32_t vi = 0, vj = 0;
+                touch(i, j, vi, vj);
+                LinkTouching(i, vi, j, vj);
+                linked = true;
+                if (j < 2)
+                    break;
+                // The walk goes on with j itself.
+                it = walk.insert(j).first;
+                continue;
+            }
+            active[static_cast<size_t>(i)] = 0;
+            it = walk.erase(it);
+        }
+    }
+    for (int32_t i = 0; i < n; ++i)
+        Fig(i).Active = active[static_cast<size_t>(i)];
+}
+
+// The 22 figures of smallest key for each figure r, the key being the rounded
+// distance of the centres plus 500000000 for a shallower figure and as much
+// again for a child of r; ties keep list order. The children of r are taken
+// from their list, the others from one tree of centres per depth.
+void PlainPlanner::BuildNearestLists()
+{
+    constexpr size_t kListSize = 22;
+    constexpr int64_t kPenalty = 500000000;
+    const int32_t n = Count();
+    std::map<int32_t, std::vector<CentreTree::Item>> byDepth;
+    std::vector<std::vector<int32_t>> childrenOf(static_cast<size_t>(n));
+    for (int32_t s = 0; s < n; ++s) {
+        const tfigura& f = Fig(s);
+        byDepth[f.Depth].push_back({f.CentreX, f.CentreY, s});
+        if (f.Container >= 0 && f.Container < n)
+            childrenOf[static_cast<size_t>(f.Container)].push_back(s);
+    }
+    std::map<int32_t, CentreTree> trees;
+    for (auto& [depth, items] : byDepth)
+        trees.emplace(depth, CentreTree(std::move(items)));
+
+    auto key = [&](int32_t r, int32_t s) {
+        const tfigura& a = Fig(r);
+        const tfigura& b = Fig(s);
+        const double dx = static_cast<double>(a.CentreX) - b.CentreX, dy = static_cast<double>(a.CentreY) - b.CentreY;
+        int64_t k = RoundToInt64Sat(std::sqrt(dx * dx + dy * dy));
+        if (b.Depth < a.Depth)
+            k += kPenalty;
+        if (b.Container == r)
+            k += kPenalty;
+        return k;
+    };
+
+    for (int32_t r = 0; r < n; ++r) {
+        tfigura& fr = Fig(r);
+        std::vector<std::pair<int64_t, int32_t>> entries;  // (key, s)
+        for (int32_t s : childrenOf[static_cast<size_t>(r)])
+            entries.push_back({key(r, s), s});
+        auto notChild = [&](int32_t s) { return Fig(s).Container != r; };
+        // From each depth the figures that can be among the first 22 by key:
+        // the 22 nearest, then all as near as the farthest of them (ties).
+        for (auto& [depth, tree] : trees) {
+            const auto nearest = tree.Nearest(fr.CentreX, fr.CentreY, kListSize, notChild);
+            if (nearest.empty())
+                continue;
+            if (nearest.size() < kListSize) {
+                for (const auto& [d2, s] : nearest)
+                    entries.push_back({key(r, s), s});
+                continue;
+            }
+            int64_t farthest = 0;
+            for (const auto& [d2, s] : nearest)
+                farthest = std::max(farthest, RoundToInt64Sat(std::sqrt(static_cast<double>(d2))));
+            const double reach = static_cast<double>(farthest) + 0.5;
+            const double r2 = reach * reach;
+            tree.Within(fr.CentreX, fr.CentreY, r2 >= 9.0e18 ? INT64_MAX : static_cast<int64_t>(std::ceil(r2)), notChild,
+                        [&](int32_t s) { entries.push_back({key(r, s), s}); });
+        }
+        std::sort(entries.begin(), entries.end());
+        entries.erase(std::unique(entries.begin(), entries.end()), entries.end());
+        fr.Nearest.fill(-1);
+        for (size_t i = 0; i < entries.size() && i < kListSize; ++i)
+            fr.Nearest[i] = entries[i].second;
+    }
+}
+
+PlainPlanner::Pair PlainPlanner::SearchChildren(int32_t c)
+{
+    PlannerEngines& e = EnginesOf(m_engines);
+    if (!e.containerEngine || e.engineContainer != c || e.engineKind != SearchKind::Children) {
+        const std::vector<int32_t>& kids = e.children[static_cast<size_t>(c)];
+        std::vector<int32_t> ys{c};
+        for (int32_t k : kids)
+            if (Connected(k) && Fig(k).IsFigure)
+                ys.push_back(k);
+        SearchEngine::Hooks hooks{
+            [this](int32_t i) -> const tfigura& { return Fig(i); },
+            [this](int32_t i) { return Connected(i); },
+            [](int32_t, int32_t) { return true; },
+            [this, c](int32_t y) { return Fig(y).IsFigure && Fig(y).Container == c; }};
+        e.containerEngine =
+            std::make_unique<SearchEngine>(SearchKind::Children, false, F().size(), kids, ys, hooks, ConnectionLog());
+        e.engineContainer = c;
+        e.engineKind = SearchKind::Children;
+    }
+    return e.containerEngine->Best();
+}
+
+PlainPlanner::Pair PlainPlanner::SearchChildrenNearest(int32_t c)
+{
+    PlannerEngines& e = EnginesOf(m_engines);
+    if (!e.containerEngine || e.engineContainer != c || e.engineKind != SearchKind::ChildrenNearest) {
+        const std::vector<int32_t>& kids = e.children[static_cast<size_t>(c)];
+        std::vector<int32_t> ys{c};
+        for (int32_t k : kids)
+            if (Connected(k) && Fig(k).IsFigure)
+                ys.push_back(k);
+        SearchEngine::Hooks hooks{
+            [this](int32_t i) -> const tfigura& { return Fig(i); },
+            [this](int32_t i) { return Connected(i); },
+            [this](int32_t x, int32_t y) { return InNearest(x, y) || Fig(x).IsOpen || Fig(y).IsOpen; },
+            [this, c](int32_t y) { return Fig(y).IsFigure && Fig(y).Container == c; }};
+        e.containerEngine =
+            std::make_unique<SearchEngine>(SearchKind::ChildrenNearest, false, F().size(), kids, ys, hooks, ConnectionLog());
+        e.engineContainer = c;
+        e.engineKind = SearchKind::ChildrenNearest;
+    }
+    return e.containerEngine->Best();
+}
+
+namespace {
+std::vector<int32_t> Everything(int32_t n)
+{
+    std::vector<int32_t> all(static_cast<size_t>(n));
+    for (int32_t i = 0; i < n; ++i)
+        all[static_cast<size_t>(i)] = i;
+    return all;
+}
+}  // namespace
+
+PlainPlanner::Pair PlainPlanner::SearchNearest()
+{
+    PlannerEngines& e = EnginesOf(m_engines);
+    if (!e.nearest) {
+        std::vector<int32_t> ys;
+        for (int32_t i = 0; i < Count(); ++i)
+            if (Connected(i) && Fig(i).IsFigure)
+                ys.push_back(i);
+        SearchEngine::Hooks hooks{
+            [this](int32_t i) -> const tfigura& { return Fig(i); },
+            [this](int32_t i) { return Connected(i); },
+            [this](int32_t x, int32_t y) {
+                return YAllowedByAny(x, y) && (InNearest(x, y) || Fig(x).IsOpen || Fig(y).IsOpen);
+            },
+            [this](int32_t y) { return Fig(y).IsFigure != 0; }};
+        e.nearest = std::make_unique<SearchEngine>(SearchKind::Nearest, true, F().size(), Everything(Count()), ys, hooks,
+                                                   ConnectionLog());
+    }
+    return e.nearest->Best();
+}
+
+PlainPlanner::Pair PlainPlanner::SearchAny()
+{
+    PlannerEngines& e = EnginesOf(m_engines);
+    if (!e.any) {
+        std::vector<int32_t> ys;
+        for (int32_t i = 0; i < Count(); ++i)
+            if (Connected(i) && Fig(i).IsFigure)
+                ys.push_back(i);
+        SearchEngine::Hooks hooks{
+            [this](int32_t i) -> const tfigura& { return Fig(i); },
+            [this](int32_t i) { return Connected(i); },
+            [this](int32_t x, int32_t y) { return YAllowedByAny(x, y); },
+            [this](int32_t y) { return Fig(y).IsFigure != 0; }};
+        e.any = std::make_unique<SearchEngine>(SearchKind::Any, true, F().size(), Everything(Count()), ys, hooks,
+                                               ConnectionLog());
+    }
+    return e.any->Best();
+}

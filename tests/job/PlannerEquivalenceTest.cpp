@@ -1,0 +1,201 @@
+#include "job/Geometry.h"
+#include "job/Job.h"
+#include "job/Planner.h"
+#include "tests/job/PlannerTestSupport.h"
+#include "tests/job/ReferencePlanner.h"
+
+#include <gtest/gtest.h>
+#include <random>
+#include <sstream>
+
+using namespace plan_test;
+
+namespace {
+// Random jobs of the kinds drawings have.
+class JobMaker {
+public:
+    explicit JobMaker(uint32_t seed) : m_rng(seed) {}
+
+    int Between(int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(m_rng); }
+    bool Chance(int percent) { return Between(1, 100) <= percent; }
+
+    // A part at (x, y) of about size s: a square, a ring, a C or an odd polygon.
+    Points Part(int32_t x, int32_t y, int32_t s)
+    {
+        switch (Between(0, 4)) {
+        case 0:
+            return Rect(x, y, x + s, y + s * Between(5, 10) / 10);
+        case 1:
+            return Circle(x + s / 2, y + s / 2, s / 2, Between(8, 40), Between(0, 90) / 100.0);
+        case 2:
+            return CShape(x, y, s, s, std::max(10, s / 5));
+        case 3: {
+            Points p;
+            const int n = Between(5, 12);
+            for (int k = 0; k < n; ++k) {
+                const double a = 2 * std::numbers::pi * k / n;
+                const int r = s / 2 * Between(50, 100) / 100;
+                p.push_back({x + s / 2 + static_cast<int32_t>(r * std::cos(a)), y + s / 2 + static_cast<int32_t>(r * std::sin(a))});
+            }
+            p.push_back(p.front());
+            return p;
+        }
+        default:
+            return Circle(x + s / 2, y + s / 2, s / 2, Between(260, 700));  // long: the searches stride over it
+        }
+    }
+
+    Points Polyline(int32_t x, int32_t y, int32_t s)
+    {
+        Points p{{x, y}};
+        for (int k = Between(1, 5); k > 0; --k)
+            p.push_back({p.back().x + Between(-s, s), p.back().y + Between(-s, s)});
+        return p;
+    }
+
+    void Grid(TJob& job, int n)
+    {
+        const int side = std::max(1, static_cast<int>(std::sqrt(n)));
+        const int s = Between(300, 800), gap = Chance(30) ? 0 : Between(0, 400);
+        for (int i = 0; i < n; ++i)
+            Add(job, Part((i % side) * (s + gap), (i / side) * (s + gap), s));
+    }
+
+    void Sheet(TJob& job, int n)
+    {
+        const int side = std::max(1, static_cast<int>(std::sqrt(n)));
+        const int s = 500;
+        Add(job, Rect(-200, -200, side * 700 + 200, (n / side + 1) * 700 + 200));
+        for (int i = 0; i < n; ++i)
+            Add(job, Part((i % side) * 700, (i / side) * 700, s));
+    }
+
+    void Holes(TJob& job, int n)
+    {
+        for (int i = 0; i < n; ++i) {
+            const int32_t x = (i % 6) * 5000, y = (i / 6) * 5000;
+            Add(job, Rect(x, y, x + 4000, y + 4000));
+            for (int h = Between(1, 25); h > 0; --h) {
+                const int32_t hx = x + 200 + (h % 5) * 750, hy = y + 200 + (h / 5) * 750;
+                Add(job, Part(hx, hy, 500));
+                if (Chance(30))
+                    Add(job, Rect(hx + 200, hy + 200, hx + 300, hy + 300));  // a hole in the hole's island
+            }
+        }
+    }
+
+    void Clusters(TJob& job, int n)
+    {
+        const int clusters = Between(2, 6);
+        for (int i = 0; i < n; ++i) {
+            const int c = i % clusters;
+            const int32_t cx = c * 200000 + Between(0, 3000), cy = (c % 2) * 150000 + Between(0, 3000);
+            Add(job, Part(cx, cy, Between(100, 600)));
+        }
+    }
+
+    void Open(TJob& job, int n)
+    {
+        for (int i = 0; i < n; ++i) {
+            const int32_t x = Between(0, 20000), y = Between(0, 20000);
+            if (Chance(60))
+                Add(job, Polyline(x, y, 2000));
+            else
+                Add(job, Part(x, y, Between(300, 1500)));
+        }
+        // Long lines from far away that end on a part: their centres are far
+        // from what they touch, so no list of nearest figures holds them.
+        for (int k = Between(0, 4); k > 0; --k) {
+            const TFigPoint end = job.FigureList[static_cast<size_t>(Between(0, static_cast<int>(job.FigureList.size()) - 1))]->Points.front();
+            Add(job, {{end.x + Between(-60000, 60000), end.y + Between(20000, 60000)}, {end.x + 3, end.y - 2}});
+        }
+        // A lead-in: a line from free space to the first figure.
+        const TFigPoint target = job.FigureList.front()->Points.front();
+        if (Chance(50))
+            Add(job, {{target.x - 3000, target.y - 3000}, target});
+    }
+
+    // Parts that share edges and corners, and a large many-sided figure listed
+    // last, so that it is the start when nothing else decides.
+    void Touching(TJob& job, int n)
+    {
+        const Points big = Circle(0, 0, 3000, Between(70, 120));
+        const TFigPoint on = big[static_cast<size_t>(Between(0, 60))];
+        const int side = std::max(1, static_cast<int>(std::sqrt(n)));
+        for (int i = 0; i < n; ++i)
+            Add(job, Rect(4000 + (i % side) * 500, (i / side) * 500, 4500 + (i % side) * 500, (i / side) * 500 + 500));
+        // Two of its vertices touch one vertex of the large figure.
+        Add(job, {{on.x + 3, on.y + 2}, {on.x + 400, on.y + 50}, {on.x + 5, on.y - 4}, {on.x + 300, on.y - 500}, {on.x + 3, on.y + 2}});
+        Add(job, big);
+    }
+
+    std::mt19937 m_rng;
+};
+
+std::string Describe(const TJob& job)
+{
+    std::ostringstream out;
+    out << "start " << job.StartFigure << " frame " << int(job.FrameAdded) << " outline " << int(job.StartOutline)
+        << " planned " << int(job.PathPlanned) << " length " << job.TotalLength << " entry " << job.EntryToLeft << ","
+        << job.EntryToRight << "," << job.EntryToTop << "," << job.EntryToBottom << " bounds " << job.JobMinX << ","
+        << job.JobMinY << "," << job.JobMaxX << "," << job.JobMaxY << " maxdepth " << job.MaxDepth << "\n";
+    for (size_t i = 0; i < job.FigureList.size(); ++i) {
+        const tfigura& f = *job.FigureList[i];
+        out << i << ": o" << int(f.Origin) << " d" << f.Depth << " c" << f.Container << " k" << f.ChildCount << " p"
+            << f.ConnParent << " pv" << f.ConnParentVertex << " e" << f.EntryVertex << " n" << int(f.NotConnected);
+        for (const TFigPoint& p : f.Points.size() <= 2 ? f.Points : std::vector<TFigPoint>{})
+            out << " (" << p.x << "," << p.y << ")";
+        for (size_t k = 0; k < f.VertexInfo.size(); ++k)
+            out << (k ? "" : " v") << int(f.VertexInfo[k].EntryAllowed) << f.VertexInfo[k].Kind;
+        if (f.Nearest[0] >= 0)
+            for (int32_t m : f.Nearest)
+                out << " " << m;
+        out << "\n";
+    }
+    return out.str();
+}
+
+void Copy(const TJob& from, TJob& to)
+{
+    for (const auto& f : from.FigureList) {
+        auto c = std::make_unique<tfigura>();
+        c->Points = f->Points;
+        to.AddFigure(std::move(c));
+    }
+    Finish(to);
+}
+}  // namespace
+
+TEST(PlannerEquivalence, ProgramPlannerAgreesWithThePlainScans)
+{
+    PointTolerance = 10.0;
+    const char* kinds[] = {"grid", "sheet", "holes", "clusters", "open", "touching"};
+    for (uint32_t seed = 1; seed <= 48; ++seed) {
+        JobMaker make(seed * 7919);
+        TJob reference;
+        const int kind = static_cast<int>(seed % 6);
+        const int n = make.Between(1, seed % 4 == 0 ? 130 : 45);
+        switch (kind) {
+        case 0: make.Grid(reference, n); break;
+        case 1: make.Sheet(reference, n); break;
+        case 2: make.Holes(reference, std::max(1, n / 12)); break;
+        case 3: make.Clusters(reference, n); break;
+        case 4: make.Open(reference, n + 20); break;
+        default: make.Touching(reference, n); break;
+        }
+        Finish(reference);
+        TJob program;
+        Copy(reference, program);
+        const int mode = seed % 7 == 0 || kind == 5 ? 2 : 0;
+        const bool frame = seed % 3 != 0;
+        ReferencePlanner plain(reference, mode, frame);
+        PlainPlanner fast(program, mode, frame);
+        const auto a = plain.Run();
+        const auto b = fast.Run();
+        EXPECT_EQ(a, b) << "seed " << seed;
+        const std::string da = Describe(reference), db = Describe(program);
+        EXPECT_EQ(da, db) << "seed " << seed << " (" << kinds[kind] << ", " << reference.FigureList.size() << " figures)";
+        if (da != db)
+            break;
+    }
+}

@@ -1,0 +1,364 @@
+#include "app/Settings.h"
+#include "job/Geometry.h"
+#include "job/Job.h"
+#include "job/Planner.h"
+#include "tests/job/PlannerTestSupport.h"
+#include "tests/support/TestSupport.h"
+
+#include <gtest/gtest.h>
+#include <set>
+
+using namespace plan_test;
+
+namespace {
+class PlannerTest : public ::testing::Test {
+protected:
+    void SetUp() override { PointTolerance = 10.0; }
+
+    PlainPlanner::Result Plan(int mode = 0, bool frame = true)
+    {
+        Finish(job);
+        PlainPlanner planner(job, mode, frame);
+        return planner.Run();
+    }
+    tfigura& F(size_t i) { return *job.FigureList[i]; }
+    int32_t Count() const { return static_cast<int32_t>(job.FigureList.size()); }
+    std::vector<int32_t> Connectors() const
+    {
+        std::vector<int32_t> out;
+        for (int32_t i = 0; i < Count(); ++i)
+            if (job.FigureList[static_cast<size_t>(i)]->Origin == 3 && job.FigureList[static_cast<size_t>(i)]->Points.size() == 2 &&
+                job.FigureList[static_cast<size_t>(i)]->ConnParent >= 0)
+                out.push_back(i);
+        return out;
+    }
+
+    TJob job;
+};
+
+// Every figure hangs in one tree rooted at the start figure.
+void ExpectOneTree(const TJob& job)
+{
+    const auto n = static_cast<int32_t>(job.FigureList.size());
+    for (int32_t i = 0; i < n; ++i) {
+        const tfigura& f = *job.FigureList[static_cast<size_t>(i)];
+        EXPECT_EQ(f.NotConnected, 0) << "figure " << i;
+        std::set<int32_t> seen;
+        int32_t at = i;
+        while (at != job.StartFigure) {
+            ASSERT_TRUE(seen.insert(at).second) << "a loop in the links of figure " << i;
+            at = job.FigureList[static_cast<size_t>(at)]->ConnParent;
+            ASSERT_GE(at, 0) << "figure " << i << " is not reached from the start";
+            ASSERT_LT(at, n);
+        }
+    }
+    EXPECT_EQ(job.FigureList[static_cast<size_t>(job.StartFigure)]->ConnParent, -1);
+}
+}  // namespace
+
+TEST_F(PlannerTest, GeometryOfTheSearches)
+{
+    EXPECT_EQ(DirectionAngle({0, 0}, {0, 5}), std::numbers::pi / 2);
+    EXPECT_EQ(DirectionAngle({0, 0}, {-5, 0}), std::numbers::pi);
+    EXPECT_DOUBLE_EQ(DirectionAngle({0, 0}, {5, -5}), 7 * std::numbers::pi / 4);
+    EXPECT_DOUBLE_EQ(TurnAngle({0, 0}, {10, 0}, {10, 10}), -std::numbers::pi / 2);
+    EXPECT_TRUE(SegmentsIntersect({0, 0, 10, 10}, {0, 10, 10, 0}));
+    EXPECT_FALSE(SegmentsIntersect({0, 0, 10, 0}, {10, 0, 20, 5})) << "end to end is no crossing";
+    EXPECT_TRUE(SegmentsIntersect({5, -5, 5, 5}, {0, 0, 10, 0})) << "a vertical through a line";
+    EXPECT_FALSE(SegmentsIntersect({5, 0, 5, 5}, {0, 0, 10, 0})) << "a vertical standing on a line";
+    EXPECT_TRUE(SegmentsIntersect({0, 0, 10, 0}, {5, 0, 15, 0})) << "overlapping on one line";
+    EXPECT_EQ(DistanceSqr({-2147483647 - 1, 0}, {2147483647, 0}), INT64_MAX) << "saturates, never wraps";
+    EXPECT_EQ(PlainPlanner::Stride(251), 1);
+    EXPECT_EQ(PlainPlanner::Stride(376), 2) << "1.5 rounds to even";
+    EXPECT_EQ(PlainPlanner::Stride(626), 2) << "2.5 rounds to even";
+    TFigVertexInfo corner{0, 5, 1}, smooth{0, 10, 0};
+    EXPECT_EQ(PlainPlanner::Weighted(1000, corner, smooth), 500);
+    EXPECT_EQ(PlainPlanner::Weighted(1000, corner, corner), 250);
+    EXPECT_EQ(PlainPlanner::Weighted(7, corner, corner), 1) << "truncated after each end";
+}
+
+TEST_F(PlannerTest, EmptyJobPlansNothing)
+{
+    EXPECT_EQ(Plan(), PlainPlanner::Result::Empty);
+    EXPECT_TRUE(job.FigureList.empty());
+    EXPECT_EQ(job.PathPlanned, 0);
+}
+
+TEST_F(PlannerTest, ContainmentOfNestedFigures)
+{
+    // Innermost first, and a duplicate pair, an open line inside, and a box
+    // touching its container's bounding box.
+    Add(job, Rect(200, 200, 300, 300));
+    Add(job, Rect(100, 100, 400, 400));
+    Add(job, Rect(0, 0, 500, 500));
+    Add(job, {{120, 350}, {180, 380}});
+    Add(job, Rect(600, 0, 700, 100));
+    Add(job, Rect(600, 0, 700, 100));
+    Add(job, Rect(0, 450, 50, 500));
+    ASSERT_EQ(Plan(), PlainPlanner::Result::Planned);
+    EXPECT_EQ(F(2).Container, -1);
+    EXPECT_EQ(F(1).Container, 2);
+    EXPECT_EQ(F(0).Container, 1);
+    EXPECT_EQ(F(3).Container, 1) << "an open line lies inside a closed figure";
+    EXPECT_EQ(F(4).Container, -1) << "identical figures contain neither the other";
+    EXPECT_EQ(F(5).Container, -1);
+    EXPECT_EQ(F(6).Container, -1) << "touching the container's box is not inside";
+    EXPECT_EQ(job.MaxDepth, 2);
+    // A frame is the start; every depth is one more.
+    EXPECT_EQ(F(2).Depth, 1);
+    EXPECT_EQ(F(0).Depth, 3);
+    EXPECT_GT(F(2).ChildCount, 0);
+    ExpectOneTree(job);
+}
+
+TEST_F(PlannerTest, ContainerKeepsItsCountAfterLosingAChild)
+{
+    // Listed so that the small square first finds the big one, then the middle one.
+    Add(job, Rect(200, 200, 300, 300));
+    Add(job, Rect(0, 0, 500, 500));
+    Add(job, Rect(100, 100, 400, 400));
+    Plan();
+    EXPECT_EQ(F(0).Container, 2);
+    EXPECT_GE(F(1).ChildCount, 2) << "counts every figure ever attached";
+}
+
+TEST_F(PlannerTest, VertexOnTheContainersEdgeIsDecidedByTheNext)
+{
+    // The inner figure's first vertex lies on the outer square's edge... but its
+    // box is inside: the decision falls to its second vertex.
+    Add(job, Rect(0, 0, 100, 100));
+    Add(job, {{50, 10}, {60, 20}, {40, 20}, {50, 10}});
+    Add(job, {{50, 100}, {50, 100}});  // never mind: one point is dropped by loading
+    job.FigureList.pop_back();
+    Add(job, {{10, 10}, {100, 50}, {10, 90}, {10, 10}});
+    Plan();
+    EXPECT_EQ(F(1).Container, 0);
+    EXPECT_EQ(F(2).Container, -1) << "its vertex on the right edge touches the box";
+}
+
+TEST_F(PlannerTest, RectangleOfMaterialIsTheStart)
+{
+    Add(job, Circle(500, 500, 200, 24));
+    Add(job, Rect(0, 0, 2000, 1000));
+    Add(job, Circle(1500, 500, 200, 24));
+    ASSERT_EQ(Plan(), PlainPlanner::Result::Planned);
+    EXPECT_EQ(job.StartFigure, 1);
+    EXPECT_EQ(job.StartOutline, 1);
+    EXPECT_EQ(job.FrameAdded, 0);
+    EXPECT_EQ(F(1).EntryVertex, 0) << "the corner nearest the job's lower left";
+    const auto connectors = Connectors();
+    ASSERT_FALSE(connectors.empty());
+    EXPECT_EQ(F(static_cast<size_t>(connectors.front())).ConnParent, 1);
+    EXPECT_EQ(F(static_cast<size_t>(connectors.front())).ConnParentVertex, 0) << "the first connector leaves from the entry";
+    ExpectOneTree(job);
+}
+
+TEST_F(PlannerTest, LeadInNearestTheCornerIsTheStart)
+{
+    Add(job, Rect(1000, 1000, 2000, 2000));
+    Add(job, {{3000, 3000}, {2000, 2000}});  // free end first
+    Add(job, {{1000, 1000}, {500, 200}});    // free end last, nearer the corner
+    ASSERT_EQ(Plan(), PlainPlanner::Result::Planned);
+    EXPECT_EQ(job.StartFigure, 2);
+    EXPECT_EQ(F(2).EntryVertex, 1) << "entered at its free end";
+    EXPECT_EQ(job.FrameAdded, 0);
+    EXPECT_EQ(F(0).Depth, 1);
+    ExpectOneTree(job);
+}
+
+TEST_F(PlannerTest, FrameTenMillimetresOutsideWithoutALeadIn)
+{
+    Add(job, Rect(0, 0, 400, 400));
+    Add(job, Rect(1000, 0, 1400, 400));
+    ASSERT_EQ(Plan(0, true), PlainPlanner::Result::Planned);
+    ASSERT_EQ(job.FrameAdded, 1);
+    const tfigura& frame = F(2);
+    EXPECT_EQ(frame.Origin, 1);
+    EXPECT_EQ(frame.Points, Rect(-400, -400, 1800, 800));
+    EXPECT_EQ(job.JobMinX, -400);
+    EXPECT_EQ(job.JobMaxY, 800);
+    EXPECT_EQ(job.JobWidth, 2200);
+    EXPECT_EQ(job.StartFigure, 2);
+    EXPECT_EQ(job.EntryToLeft, 0);
+    EXPECT_EQ(job.EntryToTop, 1200);
+    ExpectOneTree(job);
+
+    // Planning again gives the same plan, not a second frame.
+    std::vector<Points> first;
+    for (auto& f : job.FigureList)
+        first.push_back(f->Points);
+    const double length = job.TotalLength;
+    PlainPlanner again(job, 0, true);
+    ASSERT_EQ(again.Run(), PlainPlanner::Result::Planned);
+    std::vector<Points> second;
+    for (auto& f : job.FigureList)
+        second.push_back(f->Points);
+    EXPECT_EQ(first, second);
+    EXPECT_EQ(job.TotalLength, length);
+    EXPECT_EQ(job.JobMinX, -400);
+}
+
+TEST_F(PlannerTest, CornerStubWithoutFrame)
+{
+    Add(job, Rect(100, 100, 400, 400));
+    Add(job, Rect(600, 100, 900, 400));
+    ASSERT_EQ(Plan(0, false), PlainPlanner::Result::Planned);
+    const tfigura& stub = F(2);
+    EXPECT_EQ(stub.Origin, 3);
+    EXPECT_EQ(stub.Points, (Points{{100, 100}, {100, 100}}));
+    EXPECT_EQ(job.StartFigure, 2);
+    // The stub sits on the first square's corner: it is linked, no connector needed.
+    EXPECT_EQ(F(0).ConnParent, 2);
+    ExpectOneTree(job);
+}
+
+TEST_F(PlannerTest, EntryVerticesOfCircleAndSquare)
+{
+    Add(job, Circle(0, 0, 4000, 60));
+    Add(job, Rect(10000, 0, 12000, 2000));
+    Plan();
+    const tfigura& circle = F(0);
+    std::set<int32_t> allowed;
+    for (size_t k = 0; k < circle.VertexInfo.size(); ++k)
+        if (circle.VertexInfo[k].EntryAllowed)
+            allowed.insert(static_cast<int32_t>(k));
+    // Every sixth vertex (step 60 / 12 + 1... over 61 points: 6), and the extremes.
+    for (int32_t k = 0; k < 61; k += 6)
+        EXPECT_TRUE(allowed.count(k)) << k;
+    EXPECT_TRUE(allowed.count(circle.IdxMaxY));
+    EXPECT_TRUE(allowed.count(circle.IdxMinX));
+    EXPECT_LE(allowed.size(), 16u);
+    const tfigura& square = F(1);
+    for (size_t k = 0; k < square.VertexInfo.size(); ++k)
+        EXPECT_EQ(square.VertexInfo[k].EntryAllowed, 1) << "every corner of a square";
+}
+
+TEST_F(PlannerTest, TouchingFiguresNeedNoConnector)
+{
+    Add(job, Rect(0, 0, 100, 100));
+    Add(job, Rect(100, 0, 200, 100));
+    Add(job, Rect(205, 0, 300, 100));  // within the tolerance of the second
+    Plan(0, true);
+    // One connector from the frame into the job; the rest is linked at the
+    // shared corners.
+    EXPECT_EQ(Connectors().size(), 1u);
+    EXPECT_EQ(F(1).ConnParent, 0);
+    EXPECT_EQ(F(2).ConnParent, 1);
+    ExpectOneTree(job);
+}
+
+TEST_F(PlannerTest, ConnectorsNeverCutTheirOwnFigures)
+{
+    // The C's opening faces away from the square: the nearest pair would cut
+    // the C, so the connector moves to earlier vertices.
+    Add(job, CShape(0, 0, 1000, 1000, 100));
+    Add(job, Rect(-700, 400, -500, 600));
+    Add(job, Rect(3000, 3000, 3100, 3100));
+    ASSERT_EQ(Plan(), PlainPlanner::Result::Planned);
+    for (int32_t c : Connectors()) {
+        const tfigura& con = F(static_cast<size_t>(c));
+        const TSegment seg{con.Points[0].x, con.Points[0].y, con.Points[1].x, con.Points[1].y};
+        for (int32_t g = 0; g < 2; ++g) {
+            const Points& p = F(static_cast<size_t>(g)).Points;
+            for (size_t k = 0; k + 1 < p.size(); ++k) {
+                const bool touchesEnd = (p[k] == con.Points[0] || p[k] == con.Points[1] || p[k + 1] == con.Points[0] ||
+                                         p[k + 1] == con.Points[1]);
+                if (!touchesEnd) {
+                    EXPECT_FALSE(SegmentsIntersect(seg, {p[k].x, p[k].y, p[k + 1].x, p[k + 1].y}))
+                        << "connector " << c << " cuts figure " << g;
+                }
+            }
+        }
+    }
+    ExpectOneTree(job);
+}
+
+TEST_F(PlannerTest, TotalLengthIsEveryPiece)
+{
+    Add(job, Rect(0, 0, 100, 100));
+    Add(job, Rect(1000, 0, 1100, 100));
+    Plan();
+    double sum = 0;
+    for (auto& f : job.FigureList)
+        for (size_t k = 1; k < f->Points.size(); ++k)
+            sum += Distance(f->Points[k - 1], f->Points[k]);
+    EXPECT_DOUBLE_EQ(job.TotalLength, sum);
+    EXPECT_GT(sum, 800.0 + 2 * 2200 + 2 * 1300);
+}
+
+namespace {
+// A planner whose searches find nothing: what no search can reach.
+class NothingFound : public PlainPlanner {
+public:
+    using PlainPlanner::PlainPlanner;
+
+protected:
+    Pair SearchChildren(int32_t) override { return {}; }
+    Pair SearchChildrenNearest(int32_t) override { return {}; }
+    Pair SearchNearest() override { return {}; }
+    Pair SearchAny() override { return {}; }
+};
+
+class CancelAt : public PlanProgress {
+public:
+    explicit CancelAt(int calls) : m_left(calls) {}
+    bool Continue(int percent) override
+    {
+        last = percent;
+        return --m_left > 0;
+    }
+    int last = -1;
+
+private:
+    int m_left;
+};
+}  // namespace
+
+TEST_F(PlannerTest, FiguresThatNoSearchReachesStopThePlanning)
+{
+    for (int i = 0; i < 5; ++i)
+        Add(job, Rect(i * 1000, 0, i * 1000 + 100, 100));
+    Finish(job);
+    NothingFound planner(job, 0, true);
+    EXPECT_EQ(planner.Run(), PlainPlanner::Result::Unreachable);
+    EXPECT_EQ(planner.Unconnected(), 4) << "only the entry from the frame was found";
+    EXPECT_EQ(job.PathPlanned, 0);
+}
+
+TEST_F(PlannerTest, CancelKeepsTheLinksMadeSoFar)
+{
+    for (int i = 0; i < 30; ++i)
+        Add(job, Rect(i * 1000, 0, i * 1000 + 100, 100));
+    Finish(job);
+    PlainPlanner planner(job, 0, true);
+    CancelAt cancel(3);
+    EXPECT_EQ(planner.Run(&cancel), PlainPlanner::Result::Cancelled);
+    EXPECT_EQ(job.PathPlanned, 0);
+    EXPECT_GT(planner.Unconnected(), 0);
+
+    PlainPlanner again(job, 0, true);
+    CancelAt never(1 << 30);
+    EXPECT_EQ(again.Run(&never), PlainPlanner::Result::Planned);
+    EXPECT_EQ(never.last, 100) << "the progress reaches 100 with the last figure";
+    ExpectOneTree(job);
+}
+
+TEST_F(PlannerTest, JobLoadPlansByWorkMode)
+{
+    ScopedTranslator translator;
+    TempProgramDir dir(false);
+    ScriptedPresenter boxes;
+    Settings().Reset();
+    const QString path = dir.Write("parts.plt", "PU0,0;PD400,0,400,400,0,400,0,0;PU;PU1000,0;PD1400,0,1400,400,1000,400,1000,0;PU;");
+    TJob loaded;
+    ASSERT_TRUE(loaded.Load(path, 255));
+    EXPECT_EQ(loaded.PathPlanned, 1);
+    EXPECT_EQ(loaded.FrameAdded, 1);
+    ExpectOneTree(loaded);
+
+    Settings().SetItemIndex("Mode", 1);  // rotary: its own planner
+    TJob rotary;
+    ASSERT_TRUE(rotary.Load(path, 255));
+    EXPECT_EQ(rotary.PathPlanned, 0);
+    Settings().Reset();
+}
