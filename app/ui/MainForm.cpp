@@ -467,6 +467,12 @@ void TMainForm::KonfiguracjaClick()
     const QList<TMDIChild*> jobs = JobWindows();
     if (settings.RotaryChanged && !jobs.isEmpty() && MachineConnected())
         SendUnitMode(settings.ItemIndex("radiounit"));
+    // Plain jobs whose planning was not finished are planned now. (Rotary jobs
+    // are planned again by their own planner, which is not part of the program yet.)
+    if (settings.Mode() == 0)
+        for (qsizetype i = jobs.size() - 1; i >= 0; --i)
+            if (!jobs[i]->Job().PathPlanned)
+                jobs[i]->Job().ciecie();
     for (qsizetype i = jobs.size() - 1; i >= 0; --i)
         jobs[i]->View()->repaint();
     UpdateMenuItems();

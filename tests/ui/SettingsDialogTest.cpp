@@ -665,3 +665,20 @@ TEST_F(SettingsDialogTest, SettingsCommandSendsTheHeaterOutputAfterTheDialogClos
     EXPECT_TRUE(link.writes.empty());
     EXPECT_TRUE(boxes.shown.empty());
 }
+
+TEST_F(SettingsDialogTest, SettingsCommandPlansThePlainJobsNotPlannedYet)
+{
+    Start();
+    TMDIChild* child = MainForm->NewJobWindow();
+    for (int i = 0; i < 3; ++i) {
+        auto f = std::make_unique<tfigura>();
+        f->Points = {{i * 1000, 0}, {i * 1000 + 400, 0}, {i * 1000 + 400, 400}, {i * 1000, 400}, {i * 1000, 0}};
+        child->Job().AddFigure(std::move(f));
+    }
+    child->Job().Ustaw_PPiPK();
+    ASSERT_EQ(child->Job().PathPlanned, 0);
+    RunSettingsCommand([this] { Child<QPushButton>("Button1")->click(); });
+    EXPECT_EQ(child->Job().PathPlanned, 1);
+    for (const auto& f : child->Job().FigureList)
+        EXPECT_EQ(f->NotConnected, 0);
+}
