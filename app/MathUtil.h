@@ -39,6 +39,11 @@ inline bool RoundToInt32(double x, int32_t& out)
 // Round into an int64, saturating at the ends of the range.
 inline int64_t RoundToInt64Sat(double x)
 {
+    if (x >= -4.5e15 && x <= 4.5e15) {
+        const auto i = static_cast<int64_t>(x);
+        if (static_cast<double>(i) == x)
+            return i;
+    }
     const double r = RoundEven(x);
     if (std::isnan(r))
         return 0;
@@ -47,4 +52,10 @@ inline int64_t RoundToInt64Sat(double x)
     if (r <= -9.2e18)
         return std::numeric_limits<int64_t>::min();
     return static_cast<int64_t>(r);
+}
+
+// An int64 brought into the int32 range, saturating at its ends.
+inline int32_t Clamp32(int64_t v)
+{
+    return static_cast<int32_t>(v < INT32_MIN ? INT32_MIN : v > INT32_MAX ? INT32_MAX : v);
 }

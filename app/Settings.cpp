@@ -84,6 +84,7 @@ void TDlgkonfigModel::Reset()
     CalibrationChanged = RotaryChanged = Loading = PowerChanged = ModeChanged = false;
     ModeHint = 0;
     m_machine = MachineFacts();
+    m_powerLimitsActive = false;
 }
 
 SettingEntry* TDlgkonfigModel::Find(std::string_view name)
@@ -120,6 +121,14 @@ bool TDlgkonfigModel::Checked(std::string_view name) const
     return static_cast<int>(At(name).value) == static_cast<int>(CheckState::Checked);
 }
 
+namespace {
+bool IsHeaterPower(const SettingEntry& e)
+{
+    const std::string_view n = e.name;
+    return n == "work_power" || n == "work_power_Bok";
+}
+}  // namespace
+
 void TDlgkonfigModel::Store(SettingEntry& e, double value)
 {
     switch (e.kind) {
@@ -132,7 +141,9 @@ void TDlgkonfigModel::Store(SettingEntry& e, double value)
         break;
     case SettingKind::FloatEdit:
     case SettingKind::FloatEditU:
-        if (e.minValue != e.maxValue)
+        if (Loading && IsHeaterPower(e))
+            value = std::clamp(value, 0.0, 100.0);  // the output's limit applies once loading ends
+        else if (e.minValue != e.maxValue)
             value = std::clamp(value, e.minValue, e.maxValue);
         break;
     case SettingKind::CheckBox:
@@ -215,7 +226,14 @@ void TDlgkonfigModel::radiounitClick()
 void TDlgkonfigModel::PowerOutputClick()
 {
     PowerChanged = true;
-    ApplyPowerLimits(m_machine);
+    if (!Loading)
+        ApplyPowerLimits(m_machine);
+}
+
+void TDlgkonfigModel::LoadFinished()
+{
+    if (m_powerLimitsActive)
+        ApplyPowerLimits(m_machine);
 }
 
 void TDlgkonfigModel::feKalibracjaXChange() { CalibrationChanged = true; }
@@ -292,6 +310,7 @@ void TDlgkonfigModel::updateactiv()
 void TDlgkonfigModel::ApplyPowerLimits(const MachineFacts& machine)
 {
     m_machine = machine;
+    m_powerLimitsActive = true;
     SettingEntry& front = At("work_power");
     SettingEntry& side = At("work_power_Bok");
     if (ItemIndex("PowerOutput") == 0) {
@@ -307,13 +326,19 @@ void TDlgkonfigModel::ApplyPowerLimits(const MachineFacts& machine)
     Changed();
 }
 
-void TDlgkonfigModel::ApplyMachineLimits(const MachineFacts& machine)
+void TDlgkonfigModel::ApplySpeedLimits(const MachineFacts& machine)
 {
     At("szybkoscObrobki").maxValue = machine.maxCutSpeed;
     At("szybkoscObrobkiBok").maxValue = machine.maxCutSpeed;
     At("PrzeSpeed").maxValue = machine.maxTravelSpeed;
     At("fuPlt_accuracy").minValue = 0.05;
     At("fuPlt_accuracy").maxValue = 0.25;
+    Changed();
+}
+
+void TDlgkonfigModel::ApplyMachineLimits(const MachineFacts& machine)
+{
+    ApplySpeedLimits(machine);
     At("MoveAfter").visible = machine.twoWire;
     ApplyPowerLimits(machine);
 }

@@ -91,8 +91,13 @@ public:
     void feKalibracjaXChange();
     void ApplyPowerLimits(const MachineFacts& machine);
 
-    // Limits that come from the machine: speed bounds, accuracy range, powers.
+    // Limits that come from the machine: speed bounds and accuracy range ...
+    void ApplySpeedLimits(const MachineFacts& machine);
+    // ... and those with the heater powers.
     void ApplyMachineLimits(const MachineFacts& machine);
+    // The end of reading a settings file: the heater powers read meet the
+    // limits of the output read with them (not those of the output before).
+    void LoadFinished();
     // Rebuilds the offered work modes for the machine from the full list; true
     // when the selected mode was taken away (the selection is then mode 0).
     bool PruneModes(const MachineFacts& machine, bool showAll);
@@ -111,6 +116,7 @@ private:
 
     std::vector<SettingEntry> m_entries;
     MachineFacts m_machine;
+    bool m_powerLimitsActive = false;  // not before the dialog is first shown
     int m_depth = 0;
 };
 

@@ -275,11 +275,14 @@ void LoadKonfig(const QString& path)
                 break;
             case SettingKind::RadioGroup: {
                 const int index = value.toInt(&ok);
-                if (ok && std::string_view(e->name) == "radiounit" && (index < 0 || index > 2)) {
-                    settings.SetItemIndex(e->name, 0);  // an unknown unit reads as millimetres
+                const std::string_view name = e->name;
+                // An unknown unit reads as millimetres; a work mode this machine
+                // doesn't offer (a file of another machine) as plain cutting.
+                if (ok && (name == "radiounit" || name == "Mode") && (index < 0 || index >= e->itemCount)) {
+                    settings.SetItemIndex(e->name, 0);
                     break;
                 }
-                ok = ok && index >= 0 && index < e->itemCount;
+                ok = ok && index >= -1 && index < e->itemCount;  // -1: nothing chosen
                 if (ok)
                     settings.SetItemIndex(e->name, index);
                 break;
@@ -302,15 +305,22 @@ void LoadKonfig(const QString& path)
         SaveKonfig(path);
     }
     settings.Loading = false;
+    settings.LoadFinished();
     settings.PowerChanged = true;
 }
 
 QString SettingsSnapshotPath() { return ProgramDir + "Pelvartonix.vkf"; }
 
+namespace {
+bool modeTakenAway = false;  // by the last showing of the dialog
+}
+
 void SettingsFormCreate(const MachineFacts& machine)
 {
     TDlgkonfigModel& s = Settings();
-    s.ApplyMachineLimits(machine);
+    // Only the speeds: the heater powers are bounded once the dialog is shown,
+    // by the output read from the file.
+    s.ApplySpeedLimits(machine);
     const QFileInfo program(ProgramDir + "Pelvartonix");
     BuildDateText = program.exists() ? QLocale().toString(program.lastModified().date(), QLocale::ShortFormat)
                                      : QString("Nieznana");
@@ -325,11 +335,11 @@ void SettingsFormActivate(const MachineFacts& machine, bool showAll)
 {
     TDlgkonfigModel& s = Settings();
     s.ApplyMachineLimits(machine);
-    const bool modeTakenAway = s.PruneModes(machine, showAll);
+    modeTakenAway = s.PruneModes(machine, showAll);
     s.updateactiv();
     SaveKonfig(SettingsSnapshotPath());
     // A work mode that this machine no longer offers changes the mode: the
-    // job windows of the old mode must go.
+    // job windows of the old mode must go, even when the dialog is cancelled.
     s.ModeChanged = modeTakenAway;
     s.CalibrationChanged = false;
 }
@@ -348,7 +358,7 @@ bool SettingsOk()
 void SettingsCancel()
 {
     LoadKonfig(SettingsSnapshotPath());
-    Settings().ModeChanged = false;
+    Settings().ModeChanged = modeTakenAway;
 }
 
 void SettingsSaveAs(const QString& path)

@@ -70,6 +70,32 @@ void MakeJob(TJob& job, int figures, uint32_t seed)
     job.JobHeight = job.JobMaxY - job.JobMinY;
 }
 
+// Strips cut from a long block: equal parts in one row.
+void MakeRow(TJob& job, int figures)
+{
+    for (int32_t i = 0; i < figures; ++i)
+        Add(job, {{i * 1200, 0}, {i * 1200 + 1000, 0}, {i * 1200 + 1000, 800}, {i * 1200, 800}, {i * 1200, 0}});
+    job.Ustaw_PPiPK();
+    job.JobWidth = job.JobMaxX - job.JobMinX;
+    job.JobHeight = job.JobMaxY - job.JobMinY;
+}
+
+// Two groups of squares far apart on one drawing.
+void MakeFarGroups(TJob& job, int figures)
+{
+    const int side = std::max(1, static_cast<int>(std::sqrt(figures / 2)));
+    for (int32_t i = 0; i < figures; ++i) {
+        const int32_t k = i / 2, x = (i % 2) * 4000000 + (k % side) * 1200, y = (k / side) * 1200;
+        Add(job, {{x, y}, {x + 1000, y}, {x + 1000, y + 1000}, {x, y + 1000}, {x, y}});
+    }
+    job.Ustaw_PPiPK();
+    job.JobWidth = job.JobMaxX - job.JobMinX;
+    job.JobHeight = job.JobMaxY - job.JobMinY;
+}
+
+enum class Layout { Sheet, Row, FarGroups };
+const char* const kLayoutNames[] = {"parts on a sheet", "parts in a row", "two far groups"};
+
 long PeakRssKb()
 {
     struct rusage ru {};
@@ -83,10 +109,15 @@ double Seconds(std::chrono::steady_clock::time_point since)
 }
 
 template <typename Planner>
-double Plan(int figures, size_t& listSize, bool& planned)
+double Plan(Layout layout, int figures, size_t& listSize, bool& planned)
 {
     TJob job;
-    MakeJob(job, figures, 2026);
+    if (layout == Layout::Row)
+        MakeRow(job, figures);
+    else if (layout == Layout::FarGroups)
+        MakeFarGroups(job, figures);
+    else
+        MakeJob(job, figures, 2026);
     const auto start = std::chrono::steady_clock::now();
     Planner planner(job, 0, true);
     planned = planner.Run() == PlainPlanner::Result::Planned;
@@ -103,27 +134,30 @@ int main(int argc, char** argv)
     if (sizes.empty())
         sizes = {1000, 10000, 50000};
 
-    for (int figures : sizes) {
-        std::fflush(stdout);
-        const pid_t child = fork();
-        if (child == 0) {
-            size_t listSize = 0;
-            bool planned = false;
-            const double s = Plan<PlainPlanner>(figures, listSize, planned);
-            std::printf("%6d figures (%6zu with connectors): %8.3f s, peak memory %6.1f MB%s\n", figures, listSize, s,
-                        PeakRssKb() / 1024.0, planned ? "" : "  NOT PLANNED");
+    for (const Layout layout : {Layout::Sheet, Layout::Row, Layout::FarGroups}) {
+        std::printf("%s\n", kLayoutNames[static_cast<int>(layout)]);
+        for (int figures : sizes) {
             std::fflush(stdout);
-            std::_Exit(planned ? 0 : 1);
+            const pid_t child = fork();
+            if (child == 0) {
+                size_t listSize = 0;
+                bool planned = false;
+                const double s = Plan<PlainPlanner>(layout, figures, listSize, planned);
+                std::printf("%6d figures (%6zu with connectors): %8.3f s, peak memory %6.1f MB%s\n", figures, listSize,
+                            s, PeakRssKb() / 1024.0, planned ? "" : "  NOT PLANNED");
+                std::fflush(stdout);
+                std::_Exit(planned ? 0 : 1);
+            }
+            int status = 0;
+            waitpid(child, &status, 0);
         }
-        int status = 0;
-        waitpid(child, &status, 0);
     }
 
     // The same job planned both ways.
     size_t a = 0, b = 0;
     bool pa = false, pb = false;
-    const double plain = Plan<ReferencePlanner>(300, a, pa);
-    const double fast = Plan<PlainPlanner>(300, b, pb);
+    const double plain = Plan<ReferencePlanner>(Layout::Sheet, 300, a, pa);
+    const double fast = Plan<PlainPlanner>(Layout::Sheet, 300, b, pb);
     std::printf("   300 figures: every pair scanned %.3f s, the program's planner %.4f s: %.0f times faster\n", plain,
                 fast, plain / fast);
     return 0;

@@ -134,3 +134,25 @@ bool SegmentsIntersect(const TSegment& a, const TSegment& b)
     }
     return true;
 }
+
+double Length3D(double x, double y, double z) { return std::sqrt(x * x + y * y + z * z); }
+
+double CornerCosine3D(const std::array<double, 3>& a, const std::array<double, 3>& b, const std::array<double, 3>& c)
+{
+    const double g = Length3D(a[0] - b[0], a[1] - b[1], a[2] - b[2]);
+    const double h = Length3D(b[0] - c[0], b[1] - c[1], b[2] - c[2]);
+    const double k = Length3D(a[0] - c[0], a[1] - c[1], a[2] - c[2]);
+    if (g == 0.0 || h == 0.0)
+        return 1.0;
+    return -(g * g + h * h - k * k) / (2 * g * h);
+}
+
+double CornerCosine(const std::array<int32_t, 10>& a, const std::array<int32_t, 10>& b, const std::array<int32_t, 10>& c)
+{
+    auto pick = [](const std::array<int32_t, 10>& r, int i, int j, int k) {
+        return std::array<double, 3>{static_cast<double>(r[static_cast<size_t>(i)]), static_cast<double>(r[static_cast<size_t>(j)]),
+                                     static_cast<double>(r[static_cast<size_t>(k)])};
+    };
+    return std::min(CornerCosine3D(pick(a, 0, 1, 3), pick(b, 0, 1, 3), pick(c, 0, 1, 3)),
+                    CornerCosine3D(pick(a, 4, 5, 7), pick(b, 4, 5, 7), pick(c, 4, 5, 7)));
+}

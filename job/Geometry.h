@@ -2,6 +2,7 @@
 #include "app/Globals.h"
 #include "job/Figure.h"
 
+#include <array>
 #include <cstdint>
 
 // Inside a job one step is 1/40 mm.
@@ -68,3 +69,12 @@ TSegment OrderByX(const TSegment& s);
 bool OffsetFromSegment(const TSegment& s, const TFigPoint& p, double& offset);
 // Whether two segments cross; touching end to end is no crossing.
 bool SegmentsIntersect(const TSegment& s, const TSegment& t);
+
+double Length3D(double x, double y, double z);
+// The cosine of the corner at b along a -> b -> c in three dimensions: 1 for a
+// straight run (or when a step has no length), 0 for a right angle, -1 for a
+// reversal.
+double CornerCosine3D(const std::array<double, 3>& a, const std::array<double, 3>& b, const std::array<double, 3>& c);
+// The smaller corner cosine of the two carriages (front x, y and table turn;
+// back x, y and spindle turn) over three axis position records of the writer.
+double CornerCosine(const std::array<int32_t, 10>& a, const std::array<int32_t, 10>& b, const std::array<int32_t, 10>& c);

@@ -3,6 +3,7 @@
 #include "app/MathUtil.h"
 
 #include <QFile>
+#include <QSaveFile>
 #include <algorithm>
 #include <cmath>
 #include <charconv>
@@ -101,29 +102,40 @@ int64_t Thpgl::InputBytes() const { return m_file ? m_file->size() : m_end - m_p
 int Thpgl::OpenInput(const QString& fileName, int32_t type)
 {
     InputType = type;
-    if (type != 1)
+    if (type != 1 && type != 2)
         return 2;  // no reader for this kind of file
     auto file = std::make_unique<QFile>(fileName);
-    if (!file->open(QIODevice::ReadOnly))
+    if (!file->open(QIODevice::ReadOnly)) {
+        // A DXF drawing that can't be opened is reported by the loader with the
+        // code: 2 no such file, 5 no access.
+        if (type == 2)
+            return file->exists() ? 5 : 2;
         throw ReaderError(("Cannot open " + fileName + ": " + file->errorString()).toStdString());
+    }
     m_file = std::move(file);
     // Large blocks for large drawings; a small drawing needs no megabyte.
     m_bufferSize = static_cast<size_t>(std::clamp<qint64>(m_file->size() + 1, 4096, 1 << 20));
     m_buffer = std::make_unique_for_overwrite<char[]>(m_bufferSize);
     m_pos = m_end = m_buffer.get();
-    Prime();
+    if (type == 2)
+        StartDxf();
+    else
+        Prime();
     return 0;
 }
 
 int Thpgl::OpenInputText(std::string_view text, int32_t type)
 {
     InputType = type;
-    if (type != 1)
+    if (type != 1 && type != 2)
         return 2;
     m_file.reset();
     m_pos = text.data();
     m_end = text.data() + text.size();
-    Prime();
+    if (type == 2)
+        StartDxf();
+    else
+        Prime();
     return 0;
 }
 
@@ -440,6 +452,10 @@ void Thpgl::HandleStep(tfigura& fig)
 
 void Thpgl::ReadFigure(tfigura& fig)
 {
+    if (InputType == 2) {
+        ReadDxfFigure(fig);
+        return;
+    }
     fig.Pen = static_cast<uint8_t>(CurrentPen);
     FigureDone = false;
     PenDown = false;

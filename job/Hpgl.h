@@ -1,6 +1,8 @@
 #pragma once
+#include "job/Curves.h"
 #include "job/Figure.h"
 
+#include <QByteArray>
 #include <QString>
 #include <array>
 #include <cstdint>
@@ -11,6 +13,8 @@
 #include <vector>
 
 class QFile;
+class QSaveFile;
+class TJob;
 
 // A drawing that cannot be read: the file can't be opened or read, or its
 // content is out of range.
@@ -23,7 +27,8 @@ struct THpglPen {
     double Width = 0.0;
 };
 
-// Reader of HPGL drawings, one contour per call (input type 1; type 2 is DXF).
+// Reader of HPGL drawings, one contour per call (input type 1; type 2 is DXF),
+// and writer of the machine command file (the output operations below).
 // Plotter units are steps: coordinates are taken one to one.
 class Thpgl {
 public:
@@ -65,6 +70,68 @@ public:
     // No command step is left to handle: the loader stops reading.
     bool EndOfInput = true;
     bool FigureDone = false;
+
+    // DXF drawings (input type 2): one figure per entity of the ENTITIES section.
+    // The ENTITIES section has begun (and not yet ended).
+    bool InEntities = false;
+    int32_t LineCount = 0;  // lines read
+    // "$LTSCALE" of the drawing; 0.000394 (about 1/2540) marks a drawing whose
+    // coordinates are to be taken 25.4 times. Each file starts at 1.
+    double DrawingScale = 1.0;
+
+    // ---- Writing the machine command file ----
+
+    // The axis slots of the writer, in the order of the machine positions.
+    enum Slot { FrontX, FrontY, AxisZ, TableTurn, BackX, BackY, ThirdTurn, SpindleTurn, SideX, SideY };
+    using Axes = std::array<int32_t, 10>;
+    // A target that leaves its axis where it is.
+    static const double Keep;
+
+    // The wire sets of the manual panel, copied before BeginOutput.
+    uint8_t UseFront = 0, UseBack = 0, UseSide = 0;
+    uint8_t HeaterChannel = 1;
+    Axes AxisPositions{};
+    // Positions two moves back, one move back and after the newest move.
+    std::array<Axes, 3> CornerHistory{};
+    bool HeatDwellPending = false;
+    // The job being written, and the highest serial number of its series (the
+    // last piece of a serial cut ends with the cut-off move).
+    TJob* Job = nullptr;
+    int32_t LastSerialIndex = -1;
+    // After a two-wire cut the manual control panel is to be shown.
+    bool ShowControlPanel = false;
+
+    // Creates the file (nothing of it is in place until EndOutput succeeds)
+    // and writes the header of the job type. False when it can't be created.
+    bool BeginOutput(const QString& fileName);
+    // One move to the targets (mm; turns for the turn slots, relative), with
+    // its corner dwell in front; empty when nothing moves.
+    QByteArray Move(double frontX, double backX, double frontY, double backY, double tableTurn, double spindleTurn,
+                    double axisZ, double thirdTurn, double sideX, double sideY);
+    void WritePath(const tfigura& figure, int direction, double& endFraction, double startFraction);
+    void WriteScaledMove(int32_t x, int32_t y, bool front, bool back, bool side);
+    void WriteScaledMove4(int32_t frontX, int32_t frontY, int32_t backX, int32_t backY);
+    void WritePause(int32_t count);
+    void WriteHold();
+    void WriteSideMove(double spindleTurns, double tableTurns);
+    void SetStartPosition(int32_t x, int32_t y, int32_t turn);
+    // Writes the trailer and puts the file in place. False when anything
+    // could not be written: the operator has been told, and no file is left
+    // that could be sent to the machine.
+    bool EndOutput();
+
+    double CutSpeed() const;
+    double WorkPower() const;
+    double HeatingTime() const;
+    double CornerPause() const;
+    static uint8_t ScalePower(double amperes);
+
+    // The command file is refused: the cut must not be written (a zero pitch
+    // or steps per turn). Raised by the path writer, reported by the save.
+    class Refused : public std::runtime_error {
+    public:
+        using std::runtime_error::runtime_error;
+    };
 
 private:
     void Prime();
@@ -114,6 +181,21 @@ private:
     };
     PointAccumulator m_points;
 
+    void Write(const QByteArray& bytes);
+    // Move, appending the dwell and the records to `out`; false when nothing moves.
+    bool MoveInto(QByteArray& out, double frontX, double backX, double frontY, double backY, double tableTurn,
+                  double spindleTurn, double axisZ, double thirdTurn, double sideX, double sideY);
+    void Emit(char letter, std::initializer_list<int> bytes);
+    void Speed(uint8_t slot, double mmPerMinute);
+    void Dwell(int32_t count, bool restFirst, QByteArray& out) const;
+    int32_t Target(int slot, double value) const;
+    void Header();
+
+    std::unique_ptr<QSaveFile> m_out;
+    QByteArray m_outBuffer;
+    bool m_outFailed = false;
+    QString m_outError;
+
     std::unique_ptr<QFile> m_file;
     std::unique_ptr<char[]> m_buffer;
     size_t m_bufferSize = 0;
@@ -124,6 +206,63 @@ private:
     int m_labelTerminator = 3;
     double m_tokenValue = 0.0;  // the current number token, converted
     bool m_quotedArguments = false;  // the last command (CO, BP) takes quoted text
+
+    // ---- Reading DXF drawings ----
+    // The entities and markers the reader tells apart by their code 0 group.
+    enum class DxfKind {
+        Other, Line, Circle, Arc, Ellipse, LwPolyline, Polyline, Vertex, Seqend, Spline, Section, EndSec, Eof
+    };
+    struct DxfVertex {
+        CurvePoint p;  // mm
+        double bulge = 0.0;
+        int32_t flags = 0;
+        unsigned seen = 0;  // 1 x, 2 y read
+    };
+    void StartDxf();
+    void ReadDxfFigure(tfigura& figure);
+    bool DxfReadLine(std::string_view& line);
+    bool DxfFindEntities();
+    bool DxfNextGroup();
+    bool DxfEntityGroup();
+    [[noreturn]] void DxfFail(const char* what) const;
+    bool DxfNumber(double& value) const;
+    int32_t DxfInteger() const;
+    void DxfCoordinate(double& mm) const;
+    void DxfColour(tfigura& figure);
+    void DxfUpdateScale();
+    void DxfAppend(const CurvePoint& p);
+    int32_t DxfSegments(double length, double fraction);
+    void DxfArcPoints(const CurvePoint& centre, double radius, double start, double sweep, const CurvePoint* from,
+                      const CurvePoint* to);
+    void DxfBulge(const CurvePoint& p, const CurvePoint& q, double bulge);
+    void DxfSpan(size_t first, int from, int to);
+    void DxfSkipEntity();
+    void DxfLine(tfigura& figure);
+    void DxfCircle(tfigura& figure);
+    void DxfArc(tfigura& figure);
+    void DxfEllipse(tfigura& figure);
+    void DxfPolyline(tfigura& figure, bool lightweight);
+    void DxfPlainPolyline(bool closed);
+    void DxfFittedPolyline(bool closed);
+    void DxfSpline(tfigura& figure);
+
+    std::string m_dxfLine;  // a line that runs over the end of a block
+    bool m_dxfSkipLf = false;  // the last line ended in CR: a LF right after it belongs to it
+    int32_t m_dxfCode = 0;  // the current group: its code, its value (trimmed) and,
+    std::string_view m_dxfValue;  // for code 0, the kind of entity it starts
+    DxfKind m_dxfKind = DxfKind::Other;
+    bool m_dxfHeld = false;  // the current group is to be read again
+    bool m_dxfEnded = false;  // the input ended inside the ENTITIES section
+    double m_dxfMmPerUnit = 1.0;  // drawing units to mm, with the drawing's factor
+    TFigPoint m_dxfLast;  // the last point appended to the figure
+    bool m_dxfHaveLast = false;
+    int64_t m_dxfEntitySegments = 0;  // curve segments of the current entity
+    // Reused from entity to entity, so that reading allocates only while the
+    // largest entity so far grows.
+    std::vector<DxfVertex> m_dxfVertices;
+    std::vector<CurvePoint> m_dxfCurve;  // fitted vertices, or a spline's control points
+    std::vector<double> m_dxfKnots;
+    std::vector<double> m_dxfWeights;
 };
 
 // Text of a number token as the reader converts it: an optional sign, digits

@@ -159,7 +159,13 @@ bool TJob::Load(const QString& fileName, uint8_t penFilter)
         ShowMessageBox(Tr("Main_window", "projektZaDuzy"), true,
                        side ? Tr("Control", "VeKeyBack.caption") : Tr("Control", "KeyFront.caption"));
 
-    PlanForWorkMode();
+    // A planner that can't plan the job leaves the closing to us: the window
+    // goes only once the planner is done with the figures.
+    if (!PlanForWorkMode()) {
+        if (m_host)
+            m_host->CloseWindow();
+        return false;
+    }
     return true;
 }
 
@@ -176,13 +182,76 @@ PlainPlanner::Result TJob::ciecie()
     return result;
 }
 
-void TJob::PlanForWorkMode()
+bool TJob::PlanForWorkMode()
 {
     const int mode = Settings().Mode();
     const int rotary = Settings().StolikSwitch();
-    // Rotary cutting and turning around an axis have planners of their own;
-    // until they are part of the program such jobs stay unplanned.
-    const bool plain = mode == 0 || mode == 4 || mode == 5 || (mode == 2 && rotary != 0) || (mode == 3 && rotary == 2);
-    if (plain)
-        ciecie();
+    // Rotary cutting always goes round the drawn axis, serial cutting only on
+    // the spindle, turning on a spindle or a table. Everything else is cut plain.
+    if (mode == 1 || (mode == 2 && rotary == 0))
+        return ciecie_obrotowe();
+    if (mode == 3 && (rotary == 0 || rotary == 1))
+        return toczenie();
+    ciecie();
+    return true;
+}
+
+namespace {
+// Turns round every figure marked (of at least two points). Vertex numbers
+// that belong to a turned figure count from its other end afterwards, so its
+// entry and what hangs from it stay at the same points.
+void TurnFigures(TJob& job, const std::vector<uint8_t>& marked)
+{
+    auto& list = job.FigureList;
+    const auto count = static_cast<int32_t>(list.size());
+    auto turned = [&](int32_t i) {
+        return i >= 0 && i < count && marked[static_cast<size_t>(i)] && list[static_cast<size_t>(i)]->Points.size() >= 2;
+    };
+    auto flip = [](int32_t& v, int32_t n) {
+        if (v >= 0 && v <= n)
+            v = n - v;
+    };
+    for (int32_t i = 0; i < count; ++i) {
+        if (!turned(i))
+            continue;
+        tfigura& f = *list[static_cast<size_t>(i)];
+        const auto n = static_cast<int32_t>(f.Points.size()) - 1;
+        job.OdwrocKierunek(f);
+        flip(f.EntryVertex, n);
+        flip(f.IdxMinX, n);
+        flip(f.IdxMaxX, n);
+        flip(f.IdxMinY, n);
+        flip(f.IdxMaxY, n);
+    }
+    for (auto& g : list)
+        if (turned(g->ConnParent))
+            flip(g->ConnParentVertex, static_cast<int32_t>(list[static_cast<size_t>(g->ConnParent)]->Points.size()) - 1);
+}
+}  // namespace
+
+void TJob::OdwrocKierunek(int32_t index)
+{
+    if (index >= static_cast<int32_t>(FigureList.size()))
+        return;
+    std::vector<uint8_t> marked(FigureList.size(), index < 0 ? 1 : 0);
+    if (index >= 0)
+        marked[static_cast<size_t>(index)] = 1;
+    TurnFigures(*this, marked);
+}
+
+void TJob::UstawKierunek(int direction)
+{
+    std::vector<uint8_t> marked(FigureList.size(), 0);
+    for (size_t i = 0; i < FigureList.size(); ++i) {
+        const tfigura& f = *FigureList[i];
+        if (f.MayOrient && f.Points.size() >= 2) {
+            const int32_t first = f.Points.front().x, last = f.Points.back().x;
+            marked[i] = direction == 1 ? last < first : first < last;
+        }
+    }
+    TurnFigures(*this, marked);
+    for (auto& f : FigureList)
+        if (f->MayOrient)
+            f->EntryVertex = 0;
+    SetMainStatusText(QString());
 }

@@ -3,6 +3,7 @@
 #include "job/Planner.h"
 
 #include <QString>
+#include <functional>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -25,6 +26,17 @@ public:
 };
 
 using TFigureList = std::vector<std::unique_ptr<tfigura>>;
+
+// One point of a captured cut path, as the drawing merge reads it: the tag
+// changes from one figure to the next; coordinates in steps.
+struct TCapturedPoint {
+    int32_t tag = 0;
+    int32_t vertex = 0;
+    int32_t x = 0;
+    int32_t y = 0;
+    friend bool operator==(const TCapturedPoint&, const TCapturedPoint&) = default;
+};
+static_assert(sizeof(TCapturedPoint) == 16);
 
 // One cutting job: its figures in order (drawing figures first, then what the
 // planners add), its bounds and the marks the planners set. Owned by its window.
@@ -56,8 +68,42 @@ public:
     // from the settings). When figures can't be reached the operator is told
     // how many, and the job stays unplanned.
     PlainPlanner::Result ciecie();
-    // The planner of the work mode, as loading runs it.
-    void PlanForWorkMode();
+    // The planner of the work mode, as loading runs it. False when the job
+    // can't be cut in this mode (the operator has been told why): the caller
+    // closes the window once nothing works on the job any more.
+    bool PlanForWorkMode();
+
+    // Jobs cut around a rotary axis carry that axis as a straight two-point
+    // line of the drawing. These planners find it, move the drawing so that
+    // the axis starts at the origin and orient the figures; the turning ones
+    // also fix the cutting order. Each returns false when the job can't be
+    // planned: the operator has been told why and the caller closes the window.
+    bool ciecie_obrotowe();
+    // Turning on the rotary axis chosen in the settings.
+    bool toczenie();
+    bool toczenie_wrzeciono();
+    bool toczenie_stolik();
+    // The cutting order of a turning job: each figure after the figures that
+    // hang from it (TurnParent), deeper figures' trees first.
+    void sortuj_toczenie();
+
+    // Writing the job as the machine command file, one method per kind of
+    // cut (the job type code JobFileMode is set by the caller). Each returns
+    // false when the file could not be written; the operator has been told.
+    bool save_ciecie(const QString& fileName, double turn, int32_t lastSerialIndex = -1);
+    bool Save_toczenie_wrzeciono(const QString& fileName, int32_t first, int32_t last);
+    bool Save_toczenie_stolik(const QString& fileName, int32_t first, int32_t last);
+    bool Save_ciecie_obrotowe(const QString& fileName, int32_t first, int32_t last);
+    bool save_ciecie_seryjne_wrzeciono(const QString& fileName, int32_t first, int32_t sign, double turn, int32_t last);
+    // Turns a figure round: its points (and what belongs to each point).
+    void OdwrocKierunek(tfigura& figure);
+    // Turns figure `index` round (every figure when index < 0); the figures
+    // hanging from it stay at the same vertex, now numbered from the other end.
+    void OdwrocKierunek(int32_t index);
+    // Orients every figure that may be oriented: direction 1 from left to
+    // right, any other value from right to left; each is then entered at its
+    // first vertex.
+    void UstawKierunek(int direction);
 
     TFigureList FigureList;
     int32_t JobMinX = 0;
@@ -81,6 +127,20 @@ public:
     uint8_t StartOutline = 0;
     uint8_t PathPlanned = 0;
     uint8_t SingleOpenFigure = 0;
+    // A job of two profiles cut at once (front and back wires).
+    uint8_t TwoProfile = 0;
+    // The start figure is cut too, not only walked for its connectors.
+    uint8_t CutStartFigure = 0;
+    // With ShowPath: the path is captured into CapturedPath instead of drawn.
+    uint8_t CapturePath = 0;
+    std::vector<TCapturedPoint> CapturedPath;
+    // After the last save of a two-wire cut the manual control panel is shown.
+    bool ShowControlPanel = false;
+    // The rotary planner found a horizontal axis line: the material turns on
+    // the spindle.
+    uint8_t HasSpindleAxis = 0;
+    // Nothing of the job lies above that horizontal axis.
+    uint8_t FlatProfile = 0;
     // Distances in steps from the entry point to the four sides of the job.
     int32_t EntryToLeft = 0;
     int32_t EntryToRight = 0;
@@ -88,5 +148,17 @@ public:
     int32_t EntryToBottom = 0;
 
 private:
+    void EmitCuttingJob(class Thpgl& writer, double turn);
+    void WalkConnectorTree(class Thpgl& writer, int32_t figure);
+    bool Save(const QString& fileName, bool announce, int32_t lastSerialIndex,
+              const std::function<void(class Thpgl&)>& walk);
+    void WriteTurningOrRotary(class Thpgl& writer, int32_t first, int32_t last, bool turning);
+    enum class RotaryPlan { Cutting, SpindleTurning, TableTurning };
+    bool PlanAroundAxis(RotaryPlan plan);
+    int32_t FindAxisLine(bool horizontal, bool rightmost) const;
+    // The hourglass while a planner runs; nested planners keep it until the
+    // outermost ends.
+    void Busy(bool busy);
+    int m_busyDepth = 0;
     JobHost* m_host;
 };

@@ -39,7 +39,7 @@ int32_t PlainPlanner::Stride(size_t vertexCount)
 TFigPoint PlainPlanner::Shifted(const TFigPoint& p, int32_t depth, int32_t amount)
 {
     const int32_t d = depth % 2 != 0 ? -amount : amount;
-    return {p.x + d, p.y + d};
+    return {Clamp32(static_cast<int64_t>(p.x) + d), Clamp32(static_cast<int64_t>(p.y) + d)};
 }
 
 void PlainPlanner::SetConnected(int32_t i, bool connected)
@@ -157,8 +157,10 @@ bool PlainPlanner::IsStartCandidate(int32_t fi)
 
 void PlainPlanner::AddJobFrame()
 {
-    const int32_t x0 = m_job.JobMinX - kFrameMargin, y0 = m_job.JobMinY - kFrameMargin;
-    const int32_t x1 = m_job.JobMaxX + kFrameMargin, y1 = m_job.JobMaxY + kFrameMargin;
+    const int32_t x0 = Clamp32(static_cast<int64_t>(m_job.JobMinX) - kFrameMargin);
+    const int32_t y0 = Clamp32(static_cast<int64_t>(m_job.JobMinY) - kFrameMargin);
+    const int32_t x1 = Clamp32(static_cast<int64_t>(m_job.JobMaxX) + kFrameMargin);
+    const int32_t y1 = Clamp32(static_cast<int64_t>(m_job.JobMaxY) + kFrameMargin);
     auto f = std::make_unique<tfigura>();
     f->Points = {{x0, y0}, {x1, y0}, {x1, y1}, {x0, y1}, {x0, y0}};
     f->Origin = 1;
@@ -167,8 +169,8 @@ void PlainPlanner::AddJobFrame()
     f->MinY = y0;
     f->MaxX = x1;
     f->MaxY = y1;
-    f->Width = x1 - x0;
-    f->Height = y1 - y0;
+    f->Width = Clamp32(static_cast<int64_t>(x1) - x0);
+    f->Height = Clamp32(static_cast<int64_t>(y1) - y0);
     m_job.JobMinX = x0;
     m_job.JobMinY = y0;
     m_job.JobMaxX = x1;
@@ -257,11 +259,11 @@ bool PlainPlanner::FigureInside(int32_t ai, int32_t bi) const
         return false;
     const tfigura& a = Fig(ai);
     const tfigura& b = Fig(bi);
-    if (a.Points == b.Points)
-        return false;
     if (b.IsOpen)
         return false;
     if (!(b.MinX < a.MinX && a.MaxX < b.MaxX && b.MinY < a.MinY && a.MaxY < b.MaxY))
+        return false;
+    if (a.Points == b.Points)
         return false;
     const size_t n = b.Points.size();
     int below = 0;
@@ -271,9 +273,9 @@ bool PlainPlanner::FigureInside(int32_t ai, int32_t bi) const
         for (size_t k = 0; k < n; ++k) {
             const TFigPoint& u = b.Points[k];
             const TFigPoint& v = b.Points[k + 1 < n ? k + 1 : 0];
-            // The edge's half-open x range, taken from either end.
-            if (!((u.x <= p.x && p.x < v.x) || (v.x < p.x && p.x <= u.x)))
-                continue;
+            // Every edge counts over the same half-open range [left, right):
+            // a vertex between two edges is then counted exactly once, whichever
+            // way the outline runs.
             double offset = 0;
             if (!OffsetFromSegment({u.x, u.y, v.x, v.y}, p, offset))
                 continue;
@@ -429,8 +431,8 @@ void PlainPlanner::MakeConnector(Pair pair, int32_t container, bool startConnect
     c->MaxX = std::max(from.x, to.x);
     c->MinY = std::min(from.y, to.y);
     c->MaxY = std::max(from.y, to.y);
-    c->Width = c->MaxX - c->MinX;
-    c->Height = c->MaxY - c->MinY;
+    c->Width = Clamp32(static_cast<int64_t>(c->MaxX) - c->MinX);
+    c->Height = Clamp32(static_cast<int64_t>(c->MaxY) - c->MinY);
     c->ConnParent = yi;
     c->ConnParentVertex = vy;
     c->EntryVertex = 0;

@@ -190,7 +190,7 @@ public:
     SearchEngine(SearchKind kind, bool byDepth, size_t figureCount, const std::vector<int32_t>& xs,
                  const std::vector<int32_t>& ys, Hooks hooks, const std::vector<int32_t>& log)
         : m_kind(kind), m_byDepth(byDepth), m_h(std::move(hooks)), m_log(log), m_isX(figureCount, 0),
-          m_active(figureCount, 0), m_leaf(figureCount, -1), m_openLeaf(figureCount, -1)
+          m_active(figureCount, 0), m_leaf(figureCount, -1), m_openLeaf(figureCount, -1), m_minKind(figureCount, -1)
     {
         std::map<int32_t, std::vector<int32_t>> all, open;
         for (int32_t x : xs) {
@@ -232,7 +232,8 @@ public:
 private:
     struct Node {
         Box box;
-        int32_t active;  // figures in the subtree still to be entered
+        int32_t minKind;  // the lightest vertex weight in the subtree, in tenths
+        int32_t active;   // figures in the subtree still to be entered
         int32_t parent, left, right;
         size_t begin, end;
     };
@@ -255,10 +256,13 @@ private:
     int32_t BuildNode(Tree& t, size_t begin, size_t end, int32_t parent, int depth, bool open)
     {
         Box box = Box::Of(Fig(t.items[begin]));
-        for (size_t i = begin + 1; i < end; ++i)
+        int32_t minKind = MinKind(t.items[begin]);
+        for (size_t i = begin + 1; i < end; ++i) {
             box.Grow(Box::Of(Fig(t.items[i])));
+            minKind = std::min(minKind, MinKind(t.items[i]));
+        }
         const auto index = static_cast<int32_t>(t.nodes.size());
-        t.nodes.push_back({box, static_cast<int32_t>(end - begin), parent, -1, -1, begin, end});
+        t.nodes.push_back({box, minKind, static_cast<int32_t>(end - begin), parent, -1, -1, begin, end});
         if (end - begin <= 8) {
             for (size_t i = begin; i < end; ++i)
                 (open ? m_openLeaf : m_leaf)[static_cast<size_t>(t.items[i])] = index;
@@ -287,16 +291,36 @@ private:
             --t.nodes[static_cast<size_t>(ni)].active;
     }
 
-    int64_t LowerBound(const Box& a, const Box& b) const
+    // The lightest weight factor (tenths) any vertex of the figure can give a
+    // pair: its smallest kind among the vertices that may be entered, and 10
+    // (no weighting) for the others.
+    int32_t MinKind(int32_t i)
+    {
+        const auto at = static_cast<size_t>(i);
+        if (at < m_minKind.size() && m_minKind[at] >= 0)
+            return m_minKind[at];
+        int32_t k = 10;
+        for (const TFigVertexInfo& v : Fig(i).VertexInfo)
+            k = std::min(k, v.EntryAllowed ? std::max(0, v.Kind) : 10);
+        if (at < m_minKind.size())
+            m_minKind[at] = k;
+        return k;
+    }
+
+    // No pair of figures in the boxes a and b, with the lightest weights ka and
+    // kb, can weigh less than this.
+    int64_t LowerBound(const Box& a, int32_t ka, const Box& b, int32_t kb) const
     {
         switch (m_kind) {
         case SearchKind::Nearest:
-            return MulSat(Box::Gap2(a, b), 25);
+            return MulSat(MulSat(Box::Gap2(a, b), ka), kb);
         case SearchKind::Children:
-            return std::max<int64_t>(0, Box::Gap2(a, b, 3) / 4 - 2);
+            // Each weighting floors once, so the product may lose up to 2.
+            return std::max<int64_t>(0, MulSat(MulSat(Box::Gap2(a, b, 3), ka), kb) / 100 - 2);
         case SearchKind::ChildrenNearest:
-        case SearchKind::Any:
             break;
+        case SearchKind::Any:
+            return std::max<int64_t>(0, MulSat(MulSat(Box::Gap2(a, b), ka), kb) / 100 - 2);
         }
         return std::max<int64_t>(0, Box::Gap2(a, b) / 4 - 2);
     }
@@ -359,11 +383,11 @@ private:
         return false;
     }
 
-    void Consider(int32_t xi, int32_t yi, const Box& yBox, Pair& best)
+    void Consider(int32_t xi, int32_t yi, const Box& yBox, int32_t yKind, Pair& best)
     {
         if (!StillOpen(xi) || !m_h.allowed(xi, yi))
             return;
-        if (LowerBound(Box::Of(Fig(xi)), yBox) > best.w)
+        if (LowerBound(Box::Of(Fig(xi)), MinKind(xi), yBox, yKind) > best.w)
             return;
         const Pair p = Eval(xi, yi);
         if (p.Valid() && p < best)
@@ -372,14 +396,15 @@ private:
 
     // The best X of the trees for Y, nearest boxes first; a box that can't beat
     // the best found so far is not opened.
-    void Search(std::map<int32_t, Tree>& trees, int32_t yi, const Box& yBox, Pair& best)
+    void Search(std::map<int32_t, Tree>& trees, int32_t yi, const Box& yBox, int32_t yKind, Pair& best)
     {
         using Item = std::pair<int64_t, std::pair<Tree*, int32_t>>;
         std::priority_queue<Item, std::vector<Item>, std::greater<>> queue;
         const int32_t minDepth = m_byDepth ? Fig(yi).Depth : INT32_MIN;
         for (auto it = trees.lower_bound(minDepth); it != trees.end(); ++it)
             if (!it->second.nodes.empty())
-                queue.push({LowerBound(it->second.nodes[0].box, yBox), {&it->second, 0}});
+                queue.push({LowerBound(it->second.nodes[0].box, it->second.nodes[0].minKind, yBox, yKind),
+                            {&it->second, 0}});
         while (!queue.empty()) {
             const auto [lb, where] = queue.top();
             queue.pop();
@@ -391,11 +416,13 @@ private:
                 continue;
             if (n.left < 0) {
                 for (size_t i = n.begin; i < n.end; ++i)
-                    Consider(t.items[i], yi, yBox, best);
+                    Consider(t.items[i], yi, yBox, yKind, best);
                 continue;
             }
-            for (int32_t c : {n.left, n.right})
-                queue.push({LowerBound(t.nodes[static_cast<size_t>(c)].box, yBox), {&t, c}});
+            for (int32_t c : {n.left, n.right}) {
+                const Node& child = t.nodes[static_cast<size_t>(c)];
+                queue.push({LowerBound(child.box, child.minKind, yBox, yKind), {&t, c}});
+            }
         }
     }
 
@@ -403,16 +430,17 @@ private:
     {
         const tfigura& y = Fig(yi);
         const Box yBox = Box::Of(y);
+        const int32_t yKind = MinKind(yi);
         Pair best;
         const bool listed = m_kind == SearchKind::Nearest || m_kind == SearchKind::ChildrenNearest;
         if (listed && !y.IsOpen) {
             // A closed partner reaches the figures of its list, and every open one.
             for (int32_t x : y.Nearest)
                 if (x >= 0 && static_cast<size_t>(x) < m_isX.size() && m_isX[static_cast<size_t>(x)])
-                    Consider(x, yi, yBox, best);
-            Search(m_open, yi, yBox, best);
+                    Consider(x, yi, yBox, yKind, best);
+            Search(m_open, yi, yBox, yKind, best);
         } else {
-            Search(m_all, yi, yBox, best);
+            Search(m_all, yi, yBox, yKind, best);
         }
         if (best.Valid())
             m_heap.push(best);
@@ -427,6 +455,7 @@ private:
     std::vector<uint8_t> m_active;
     std::vector<int32_t> m_leaf;      // leaf of each X in its tree of all figures
     std::vector<int32_t> m_openLeaf;  // and in its tree of open figures
+    std::vector<int32_t> m_minKind;   // MinKind of each figure, -1 until asked
     std::map<int32_t, Tree> m_all, m_open;
     std::priority_queue<Pair, std::vector<Pair>, std::greater<>> m_heap;
 };
@@ -462,81 +491,87 @@ PlannerEngines& EnginesOf(std::unique_ptr<PlannerEngines>& e)
     return *e;
 }
 
-// A quadtree over the boxes of closed figures: a figure is kept at the
-// smallest node that holds its box whole, so every box that holds a given box
-// lies on the path from the root to that box's own node.
+// The boxes of the closed figures in a tree of boxes: a node's box holds all
+// its figures' boxes, so a subtree whose box does not hold a given box can't
+// hold a figure whose box holds it. Parts lying in a row, a column or a grid
+// are then found in logarithmic time.
 class ContainerTree {
 public:
-    explicit ContainerTree(const Box& world) { m_nodes.push_back({world, {}, {-1, -1, -1, -1}}); }
-
-    void Insert(const Box& b, int32_t id)
+    explicit ContainerTree(std::vector<std::pair<Box, int32_t>> items) : m_items(std::move(items))
     {
-        int32_t ni = 0;
-        for (int depth = 0; depth < 24; ++depth) {
-            const int32_t child = ChildHolding(ni, b, true);
-            if (child < 0)
-                break;
-            ni = child;
-        }
-        m_nodes[static_cast<size_t>(ni)].items.push_back(id);
+        if (!m_items.empty())
+            Build(0, m_items.size(), 0);
     }
 
-    // Every figure kept on the path towards the box.
+    // Every figure whose box holds the box (and perhaps a few more).
     template <typename Visit>
     void Holders(const Box& b, Visit&& visit) const
     {
-        int32_t ni = 0;
-        while (ni >= 0) {
-            for (int32_t id : m_nodes[static_cast<size_t>(ni)].items)
-                visit(id);
-            ni = ChildHolding(ni, b, false);
+        if (m_nodes.empty())
+            return;
+        std::vector<int32_t> stack{0};
+        while (!stack.empty()) {
+            const Node& n = m_nodes[static_cast<size_t>(stack.back())];
+            stack.pop_back();
+            if (!Holds(n.box, b))
+                continue;
+            if (n.left < 0) {
+                for (size_t i = n.begin; i < n.end; ++i)
+                    if (Holds(m_items[i].first, b))
+                        visit(m_items[i].second);
+                continue;
+            }
+            stack.push_back(n.left);
+            stack.push_back(n.right);
         }
     }
 
 private:
     struct Node {
         Box box;
-        std::vector<int32_t> items;
-        int32_t child[4];
+        size_t begin, end;
+        int32_t left = -1, right = -1;
     };
 
-    int32_t ChildHolding(int32_t ni, const Box& b, bool create)
+    static bool Holds(const Box& outer, const Box& inner)
     {
-        const Box nb = m_nodes[static_cast<size_t>(ni)].box;
-        if (nb.maxX - nb.minX < 2 || nb.maxY - nb.minY < 2)
-            return -1;
-        const int64_t mx = nb.minX + (nb.maxX - nb.minX) / 2, my = nb.minY + (nb.maxY - nb.minY) / 2;
-        int quadrant;
-        Box q;
-        if (b.maxX <= mx && b.maxY <= my) {
-            quadrant = 0;
-            q = {nb.minX, nb.minY, mx, my};
-        } else if (b.minX > mx && b.maxY <= my) {
-            quadrant = 1;
-            q = {mx + 1, nb.minY, nb.maxX, my};
-        } else if (b.maxX <= mx && b.minY > my) {
-            quadrant = 2;
-            q = {nb.minX, my + 1, mx, nb.maxY};
-        } else if (b.minX > mx && b.minY > my) {
-            quadrant = 3;
-            q = {mx + 1, my + 1, nb.maxX, nb.maxY};
-        } else {
-            return -1;
-        }
-        int32_t c = m_nodes[static_cast<size_t>(ni)].child[quadrant];
-        if (c < 0 && create) {
-            c = static_cast<int32_t>(m_nodes.size());
-            m_nodes.push_back({q, {}, {-1, -1, -1, -1}});
-            m_nodes[static_cast<size_t>(ni)].child[quadrant] = c;
-        }
-        return c;
+        return outer.minX <= inner.minX && inner.maxX <= outer.maxX && outer.minY <= inner.minY &&
+               inner.maxY <= outer.maxY;
     }
 
-    int32_t ChildHolding(int32_t ni, const Box& b, bool) const
+    int32_t Build(size_t begin, size_t end, int depth)
     {
-        return const_cast<ContainerTree*>(this)->ChildHolding(ni, b, false);
+        Box box = m_items[begin].first;
+        for (size_t i = begin + 1; i < end; ++i)
+            box.Grow(m_items[i].first);
+        const auto index = static_cast<int32_t>(m_nodes.size());
+        m_nodes.push_back({box, begin, end});
+        if (end - begin <= 8 || depth > 60)
+            return index;
+        // Split across the wider spread of the boxes' centres.
+        int64_t lo[2] = {INT64_MAX, INT64_MAX}, hi[2] = {INT64_MIN, INT64_MIN};
+        for (size_t i = begin; i < end; ++i) {
+            const Box& c = m_items[i].first;
+            const int64_t cx = c.minX / 2 + c.maxX / 2, cy = c.minY / 2 + c.maxY / 2;
+            lo[0] = std::min(lo[0], cx), hi[0] = std::max(hi[0], cx);
+            lo[1] = std::min(lo[1], cy), hi[1] = std::max(hi[1], cy);
+        }
+        const bool byX = hi[0] - lo[0] >= hi[1] - lo[1];
+        const size_t mid = (begin + end) / 2;
+        std::nth_element(m_items.begin() + static_cast<std::ptrdiff_t>(begin),
+                         m_items.begin() + static_cast<std::ptrdiff_t>(mid),
+                         m_items.begin() + static_cast<std::ptrdiff_t>(end), [byX](const auto& p, const auto& q) {
+                             return byX ? p.first.minX / 2 + p.first.maxX / 2 < q.first.minX / 2 + q.first.maxX / 2
+                                        : p.first.minY / 2 + p.first.maxY / 2 < q.first.minY / 2 + q.first.maxY / 2;
+                         });
+        const int32_t l = Build(begin, mid, depth + 1);
+        const int32_t r = Build(mid, end, depth + 1);
+        m_nodes[static_cast<size_t>(index)].left = l;
+        m_nodes[static_cast<size_t>(index)].right = r;
+        return index;
     }
 
+    std::vector<std::pair<Box, int32_t>> m_items;
     std::vector<Node> m_nodes;
 };
 }  // namespace
@@ -576,13 +611,11 @@ void PlainPlanner::co_w_czym()
         f->Container = -1;
         f->ChildCount = 0;
     }
-    Box world{INT64_MAX, INT64_MAX, INT64_MIN, INT64_MIN};
-    for (auto& f : F())
-        world.Grow(Box::Of(*f));
-    ContainerTree tree(world);
+    std::vector<std::pair<Box, int32_t>> closed;
     for (int32_t j = 0; j < n; ++j)
         if (!Fig(j).IsOpen)
-            tree.Insert(Box::Of(Fig(j)), j);
+            closed.push_back({Box::Of(Fig(j)), j});
+    const ContainerTree tree(std::move(closed));
     std::vector<std::vector<int32_t>> candidates(static_cast<size_t>(n));
     for (int32_t i = 0; i < n; ++i) {
         std::vector<int32_t>& c = candidates[static_cast<size_t>(i)];
@@ -843,8 +876,8 @@ PlainPlanner::Pair PlainPlanner::SearchChildren(int32_t c)
     if (!e.containerEngine || e.engineContainer != c || e.engineKind != SearchKind::Children) {
         const std::vector<int32_t>& kids = e.children[static_cast<size_t>(c)];
         std::vector<int32_t> ys{c};
-        for (int32_t k : kids)
-            if (Connected(k) && Fig(k).IsFigure)
+        for (int32_t k : kids)  // the start figure left its container
+            if (Connected(k) && Fig(k).IsFigure && Fig(k).Container == c)
                 ys.push_back(k);
         SearchEngine::Hooks hooks{
             [this](int32_t i) -> const tfigura& { return Fig(i); },
@@ -865,8 +898,8 @@ PlainPlanner::Pair PlainPlanner::SearchChildrenNearest(int32_t c)
     if (!e.containerEngine || e.engineContainer != c || e.engineKind != SearchKind::ChildrenNearest) {
         const std::vector<int32_t>& kids = e.children[static_cast<size_t>(c)];
         std::vector<int32_t> ys{c};
-        for (int32_t k : kids)
-            if (Connected(k) && Fig(k).IsFigure)
+        for (int32_t k : kids)  // the start figure left its container
+            if (Connected(k) && Fig(k).IsFigure && Fig(k).Container == c)
                 ys.push_back(k);
         SearchEngine::Hooks hooks{
             [this](int32_t i) -> const tfigura& { return Fig(i); },

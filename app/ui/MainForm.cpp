@@ -6,6 +6,7 @@
 #include "app/MainStatus.h"
 #include "app/MessageBoxes.h"
 #include "app/Settings.h"
+#include "app/SettingsFiles.h"
 #include "app/Translator.h"
 #include "app/ui/AppForms.h"
 #include "app/ui/Forms.h"
@@ -122,6 +123,8 @@ TMainForm::TMainForm()
     JogStopPosB = 0;
 
     connect(m_mdiArea, &QMdiArea::subWindowActivated, this, &TMainForm::UpdateMenuItems);
+    // A right click on a job opens the job information window.
+    TMDIChild::SetInfoWindowHook([this] { infoClick(); });
     // The feed direction of the settings is every open job's direction.
     Settings().OnFeedDirection = [this](int sign) {
         for (TMDIChild* job : JobWindows())
@@ -147,6 +150,7 @@ TMainForm::~TMainForm()
         qApp->removeEventFilter(m_spaceKey.get());
     m_spaceKey.release();  // a child of the window: freed with it
     Settings().OnFeedDirection = nullptr;
+    TMDIChild::SetInfoWindowHook(nullptr);
     SetMainStatusSink(nullptr);
 }
 
@@ -376,25 +380,7 @@ void TMainForm::UpdateMenuItems()
     miKatalog->setVisible(CataloguePath(path));
 }
 
-void TMainForm::FileOpenItemClick()
-{
-    static QString lastFolder;
-    const QString filter = Tr("Universal", "plikPLT") + " (*.plt *.PLT)";
-    const QString file = QFileDialog::getOpenFileName(this, Tr("Main_window", "otworz"), lastFolder, filter);
-    if (file.isEmpty())
-        return;
-    if (!QFileInfo::exists(file)) {
-        ShowMessageBox(Tr("Universal", "zbioruNieMoznaOtworzyc") + file, true);
-        return;
-    }
-    lastFolder = QFileInfo(file).absolutePath();
-    const QString ext = ExtractFileExt(file).toUpper();
-    TMDIChild* child = NewJobWindow();
-    child->Job().InputFileType = ext == ".PLT" ? 1 : ext == ".DXF" ? 2 : 0;
-    child->Job().SideDrawing = 0;
-    child->Load(file, 255);
-    UpdateMenuItems();
-}
+void TMainForm::FileOpenItemClick() { OpenFiles(OpenDialogState.InitialDir, true); }
 
 void TMainForm::FileCloseItemClick()
 {
@@ -431,10 +417,13 @@ void TMainForm::SymulacjaClick()
         job.FeedSign[0] = sign;
         job.FeedSign[1] = sign;
     }
+    // The replay is worked out now, with the feed sign as it is, and then
+    // animates on its own while the program goes on.
     job.ShowPath = 1;
-    child->View()->repaint();
+    child->View()->PaintPath();
     job.ShowPath = 0;
-    child->View()->update();
+    if (!job.TwoProfile)
+        child->View()->update();
     if (Settings().CatDir() == 2) {
         job.FeedSign[0] = static_cast<int8_t>(-job.FeedSign[0]);
         job.FeedSign[1] = static_cast<int8_t>(-job.FeedSign[1]);
@@ -467,14 +456,22 @@ void TMainForm::KonfiguracjaClick()
     const QList<TMDIChild*> jobs = JobWindows();
     if (settings.RotaryChanged && !jobs.isEmpty() && MachineConnected())
         SendUnitMode(settings.ItemIndex("radiounit"));
-    // Plain jobs whose planning was not finished are planned now. (Rotary jobs
-    // are planned again by their own planner, which is not part of the program yet.)
-    if (settings.Mode() == 0)
+    // Plain jobs whose planning was not finished are planned now; rotary jobs
+    // are planned again, as the rotary device may have changed. A rotary job
+    // that can't be planned any more closes once its planner is done.
+    // A window still planning is left to its planner.
+    if (settings.Mode() == 0) {
         for (qsizetype i = jobs.size() - 1; i >= 0; --i)
-            if (!jobs[i]->Job().PathPlanned)
+            if (!jobs[i]->Planning() && !jobs[i]->Job().PathPlanned)
                 jobs[i]->Job().ciecie();
+    } else if (settings.Mode() == 1) {
+        for (qsizetype i = jobs.size() - 1; i >= 0; --i)
+            if (!jobs[i]->Planning() && !jobs[i]->Job().ciecie_obrotowe())
+                jobs[i]->CloseWindow();
+    }
     for (qsizetype i = jobs.size() - 1; i >= 0; --i)
-        jobs[i]->View()->repaint();
+        if (!jobs[i]->Closing())
+            jobs[i]->View()->repaint();
     UpdateMenuItems();
 }
 

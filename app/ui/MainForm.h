@@ -1,5 +1,9 @@
 #pragma once
+#include "app/SerialFiles.h"
+
 #include <QMainWindow>
+#include <QPointer>
+#include <functional>
 #include <memory>
 
 class QAction;
@@ -30,8 +34,21 @@ public:
     // The job windows in window order.
     QList<TMDIChild*> JobWindows() const;
 
-    // Code of the machine command file being written.
-    int32_t JobFileMode = 0;
+    // Opens drawings as the work mode needs: one window per file, a folder of
+    // numbered files (serial cutting), a drawing split by pen colour (front
+    // and back), or a front and a side drawing side by side (transverse).
+    void OpenFiles(const QString& initialFolder, bool rememberFolder);
+    QString BuildOpenFilter() const;
+    // The open dialog, replaceable (tests): title, folder, filter -> file or empty.
+    std::function<QString(const QString&, const QString&, const QString&)> ChooseFileToOpen;
+    // Job windows side by side.
+    void TileVertically();
+
+    SerialFileTable SerialFileNames;
+    QString SerialFolder;
+    // The front and side windows of a transverse cut; empty once closed.
+    QPointer<TMDIChild> FrontWindow;
+    QPointer<TMDIChild> SideWindow;
 
     // Menu items.
     QMenu* File1 = nullptr;

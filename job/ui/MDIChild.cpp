@@ -12,6 +12,16 @@
 #include <QStatusBar>
 #include <QVBoxLayout>
 
+namespace {
+std::function<void()>& InfoWindowHook()
+{
+    static std::function<void()> hook;
+    return hook;
+}
+}  // namespace
+
+void TMDIChild::SetInfoWindowHook(std::function<void()> hook) { InfoWindowHook() = std::move(hook); }
+
 TMDIChild::TMDIChild(QWidget* parent) : QWidget(parent), m_job(this)
 {
     setAttribute(Qt::WA_DeleteOnClose);
@@ -23,6 +33,12 @@ TMDIChild::TMDIChild(QWidget* parent) : QWidget(parent), m_job(this)
     m_statusBar->setSizeGripEnabled(false);
     layout->addWidget(m_view, 1);
     layout->addWidget(m_statusBar);
+    connect(m_view, &JobView::StatusText, this, &TMDIChild::SetOwnStatus);
+    connect(m_view, &JobView::InfoRequested, this, [] {
+        if (InfoWindowHook())
+            InfoWindowHook()();
+    });
+    m_view->SetStatusBarHeight(m_statusBar->sizeHint().height());
     if (Interfejs && Interfejs->RightToLeft)
         setLayoutDirection(Qt::RightToLeft);
     resize(480, 360);
@@ -57,8 +73,11 @@ public:
         }
         // Events now and then: enough to repaint and to see Cancel, without
         // slowing a large job down.
+        // Until the dialog shows and blocks the other windows, no input is
+        // taken: a command started now would work on the job being planned.
         if (m_clock.elapsed() >= 40) {
-            QCoreApplication::processEvents();
+            QCoreApplication::processEvents(m_dialog->isVisible() ? QEventLoop::AllEvents
+                                                                  : QEventLoop::ExcludeUserInputEvents);
             m_clock.restart();
         }
         return !m_dialog->wasCanceled();
@@ -131,6 +150,13 @@ void TMDIChild::EndPlanning()
         CloseWindow();
 }
 
+void TMDIChild::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    // The view leaves room for the status bar as it is once shown.
+    m_view->SetStatusBarHeight(m_statusBar->sizeHint().height());
+}
+
 void TMDIChild::closeEvent(QCloseEvent* event)
 {
     // The planner is still working on this window's figures: it closes when done.
@@ -140,5 +166,6 @@ void TMDIChild::closeEvent(QCloseEvent* event)
         return;
     }
     m_closing = true;
+    m_view->StopReplay();
     QWidget::closeEvent(event);
 }

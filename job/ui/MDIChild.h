@@ -2,6 +2,7 @@
 #include "job/Job.h"
 
 #include <QWidget>
+#include <functional>
 #include <memory>
 
 class QProgressDialog;
@@ -26,6 +27,10 @@ public:
     // The window has been asked to close and is on its way out.
     bool Closing() const { return m_closing; }
 
+    // What a right click on a job opens: the job information window. The
+    // main window sets it; without it a right click does nothing.
+    static void SetInfoWindowHook(std::function<void()> hook);
+
     // JobHost
     void SetCaption(const QString& caption) override;
     void SetOwnStatus(const QString& text) override;
@@ -38,6 +43,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     TJob m_job;

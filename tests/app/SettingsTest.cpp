@@ -265,6 +265,8 @@ TEST_F(SettingsTest, ModeListFollowsTheMachineOnEveryShow)
     EXPECT_EQ(s.At("Mode").itemCount, 4);
     EXPECT_EQ(s.Mode(), 0) << "back to plain cutting, not to a neighbour";
     EXPECT_TRUE(s.ModeChanged) << "so the windows of the old mode close";
+    SettingsCancel();
+    EXPECT_TRUE(s.ModeChanged) << "cancelling does not bring the old mode back";
 
     MachineFacts twoWire;
     twoWire.twoWire = true;
@@ -276,6 +278,42 @@ TEST_F(SettingsTest, ModeListFollowsTheMachineOnEveryShow)
 
     SettingsFormActivate(plain, true);
     EXPECT_EQ(s.At("Mode").itemCount, 5) << "showAll keeps independent cutting";
+}
+
+TEST_F(SettingsTest, SavedHeaterPowersSurviveTheStartAndALoad)
+{
+    dir.Write("Pelvartonix.vkf", "work_power := 10\r\nwork_power_Bok := 6\r\nPowerOutput := 1\r\n");
+    SettingsFormCreate(MachineFacts());
+    EXPECT_EQ(s.Value("work_power"), 10) << "read before the output that allows it";
+    EXPECT_EQ(s.Value("work_power_Bok"), 6);
+
+    MachineFacts zu;
+    zu.productName = "Zu40    ";
+    zu.sideCurrentLimit = true;
+    SettingsFormActivate(zu, false);
+    EXPECT_EQ(s.Value("work_power"), 10) << "the shaped-wire output gives 12 A";
+    EXPECT_EQ(s.Value("work_power_Bok"), 6);
+
+    // Loaded while the dialog shows the straight-wire output.
+    s.SetItemIndex("PowerOutput", 0);
+    EXPECT_EQ(s.Value("work_power"), 4);
+    SettingsLoadFrom(dir.Write("shaped.vkf", "work_power := 11\r\nPowerOutput := 1\r\n"));
+    EXPECT_EQ(s.Value("work_power"), 11);
+    SettingsLoadFrom(dir.Write("straight.vkf", "work_power := 10\r\nPowerOutput := 0\r\n"));
+    EXPECT_EQ(s.Value("work_power"), 4) << "the limits of the output read still hold";
+    EXPECT_TRUE(s.PowerChanged);
+}
+
+TEST_F(SettingsTest, RadioGroupsReadNoChoiceAndModesOfOtherMachines)
+{
+    SettingsFormActivate(MachineFacts(), false);  // four work modes on this machine
+    s.SetItemIndex("Mode", 1);
+    s.ModeChanged = false;
+    LoadKonfig(dir.Write("other.vkf", "CatDir := -1\r\nMode := 5\r\n"));
+    EXPECT_EQ(s.CatDir(), -1) << "as the settings file writes it";
+    EXPECT_EQ(s.Mode(), 0) << "a mode this machine lacks reads as plain cutting";
+    EXPECT_TRUE(s.ModeChanged);
+    EXPECT_TRUE(boxes.shown.empty());
 }
 
 TEST_F(SettingsTest, CancelReturnsToTheValuesOfTheShowing)

@@ -199,6 +199,6 @@ TEST(HpglReader, EmptyAndCommentOnlyInputGivesNoFigure)
 TEST(HpglReader, OtherFileTypesAreNotReadHere)
 {
     Thpgl r;
-    EXPECT_NE(r.OpenInputText("0\nSECTION\n", 2), 0);
+    EXPECT_NE(r.OpenInputText("0\nSECTION\n", 3), 0) << "neither HPGL nor DXF";
     EXPECT_THROW(r.OpenInput("/nonexistent/drawing.plt", 1), ReaderError);
 }

@@ -129,6 +129,29 @@ public:
         Add(job, big);
     }
 
+    // Round parts holding holes, rings in rings listed innermost first (their
+    // depths are corrected as outer rings turn up), and a lead-in that starts
+    // inside a part and ends on one of its holes.
+    void Nested(TJob& job, int n)
+    {
+        for (int i = 0; i < n; ++i) {
+            const int32_t x = (i % 4) * 9000, y = (i / 4) * 9000;
+            if (Chance(40)) {
+                for (int r = 1; r <= Between(2, 5); ++r)
+                    Add(job, Circle(x + 4000, y + 4000, 700 * r, Between(12, 40)));
+                continue;
+            }
+            Add(job, Circle(x + 4000, y + 4000, 4000, Between(20, 90), Between(0, 90) / 100.0));
+            const size_t firstHole = job.FigureList.size();
+            for (int h = Between(1, 6); h > 0; --h)
+                Add(job, Part(x + 2000 + (h % 3) * 1400, y + 2000 + (h / 3) * 1800, 900));
+            if (Chance(50)) {
+                const TFigPoint on = job.FigureList[firstHole]->Points.front();
+                Add(job, {{x + 4000 + Between(-300, 300), y + 4000 + Between(-300, 300)}, {on.x + 2, on.y - 3}});
+            }
+        }
+    }
+
     std::mt19937 m_rng;
 };
 
@@ -169,11 +192,11 @@ void Copy(const TJob& from, TJob& to)
 TEST(PlannerEquivalence, ProgramPlannerAgreesWithThePlainScans)
 {
     PointTolerance = 10.0;
-    const char* kinds[] = {"grid", "sheet", "holes", "clusters", "open", "touching"};
-    for (uint32_t seed = 1; seed <= 48; ++seed) {
+    const char* kinds[] = {"grid", "sheet", "holes", "clusters", "open", "touching", "nested"};
+    for (uint32_t seed = 1; seed <= 140; ++seed) {
         JobMaker make(seed * 7919);
         TJob reference;
-        const int kind = static_cast<int>(seed % 6);
+        const int kind = static_cast<int>(seed % 7);
         const int n = make.Between(1, seed % 4 == 0 ? 130 : 45);
         switch (kind) {
         case 0: make.Grid(reference, n); break;
@@ -181,12 +204,13 @@ TEST(PlannerEquivalence, ProgramPlannerAgreesWithThePlainScans)
         case 2: make.Holes(reference, std::max(1, n / 12)); break;
         case 3: make.Clusters(reference, n); break;
         case 4: make.Open(reference, n + 20); break;
-        default: make.Touching(reference, n); break;
+        case 5: make.Touching(reference, n); break;
+        default: make.Nested(reference, std::max(1, n / 6)); break;
         }
         Finish(reference);
         TJob program;
         Copy(reference, program);
-        const int mode = seed % 7 == 0 || kind == 5 ? 2 : 0;
+        const int mode = seed % 5 == 0 || kind == 5 ? 2 : 0;
         const bool frame = seed % 3 != 0;
         ReferencePlanner plain(reference, mode, frame);
         PlainPlanner fast(program, mode, frame);

@@ -124,16 +124,31 @@ TEST_F(PlannerTest, ContainerKeepsItsCountAfterLosingAChild)
 
 TEST_F(PlannerTest, VertexOnTheContainersEdgeIsDecidedByTheNext)
 {
-    // The inner figure's first vertex lies on the outer square's edge... but its
-    // box is inside: the decision falls to its second vertex.
-    Add(job, Rect(0, 0, 100, 100));
-    Add(job, {{50, 10}, {60, 20}, {40, 20}, {50, 10}});
-    Add(job, {{50, 100}, {50, 100}});  // never mind: one point is dropped by loading
-    job.FigureList.pop_back();
-    Add(job, {{10, 10}, {100, 50}, {10, 90}, {10, 10}});
+    // The inner figure's first vertex lies on the diamond's lower-left edge:
+    // the counts above and below disagree there, so its second vertex decides.
+    Add(job, {{500, 0}, {1000, 500}, {500, 1000}, {0, 500}, {500, 0}});
+    Add(job, {{250, 250}, {500, 400}, {600, 500}, {250, 250}});
     Plan();
     EXPECT_EQ(F(1).Container, 0);
-    EXPECT_EQ(F(2).Container, -1) << "its vertex on the right edge touches the box";
+}
+
+TEST_F(PlannerTest, HolesAreInsideWhicheverWayTheOutlineRuns)
+{
+    // Outlines with extra vertices right above and below the holes' corners,
+    // drawn clockwise and counter-clockwise, and a diamond with a line on its axis.
+    const Points clockwise{{0, 0}, {0, 1000}, {300, 1000}, {700, 1000}, {1000, 1000}, {1000, 0}, {700, 0}, {300, 0}, {0, 0}};
+    const Points counter(clockwise.rbegin(), clockwise.rend());
+    const Points diamond{{500, 0}, {0, 500}, {500, 1000}, {1000, 500}, {500, 0}};
+    const std::pair<Points, Points> cases[] = {
+        {clockwise, Rect(300, 300, 700, 700)}, {counter, Rect(300, 300, 700, 700)}, {diamond, {{500, 300}, {500, 700}}}};
+    for (size_t c = 0; c < std::size(cases); ++c) {
+        TJob j;
+        Add(j, cases[c].first);
+        Add(j, cases[c].second);
+        Finish(j);
+        PlainPlanner(j, 0, true).Run();
+        EXPECT_EQ(j.FigureList[1]->Container, 0) << "case " << c;
+    }
 }
 
 TEST_F(PlannerTest, RectangleOfMaterialIsTheStart)
@@ -356,9 +371,11 @@ TEST_F(PlannerTest, JobLoadPlansByWorkMode)
     EXPECT_EQ(loaded.FrameAdded, 1);
     ExpectOneTree(loaded);
 
-    Settings().SetItemIndex("Mode", 1);  // rotary: its own planner
+    Settings().SetItemIndex("Mode", 1);  // rotary: its own planner, on a drawing with its axis
+    const QString withAxis = dir.Write("rotary.plt", "PU0,-200;PD1400,-200;PU;PU0,0;PD400,0,400,400,0,400,0,0;PU;");
     TJob rotary;
-    ASSERT_TRUE(rotary.Load(path, 255));
+    ASSERT_TRUE(rotary.Load(withAxis, 255));
     EXPECT_EQ(rotary.PathPlanned, 0);
+    EXPECT_EQ(rotary.FrameAdded, 0);
     Settings().Reset();
 }

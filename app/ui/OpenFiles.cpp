@@ -1,0 +1,161 @@
+// Opening drawings into job windows, as the work mode needs them.
+#include "app/Globals.h"
+#include "app/HostInfo.h"
+#include "app/MessageBoxes.h"
+#include "app/Settings.h"
+#include "app/SettingsFiles.h"
+#include "app/Translator.h"
+#include "app/ui/MainForm.h"
+#include "job/ui/MDIChild.h"
+#include "machine/WireSelection.h"
+
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+
+namespace {
+// 1 HPGL, 2 DXF, 0 for anything else; the case of the extension doesn't matter.
+int32_t FileTypeOf(const QString& file)
+{
+    const QString ext = QFileInfo(file).suffix().toUpper();
+    return ext == "PLT" ? 1 : ext == "DXF" ? 2 : 0;
+}
+
+// The last open folder, as the settings record keeps it (at most 79 characters).
+void RememberFolder(const QString& file)
+{
+    Gcf.OpenFolder = QFileInfo(file).absolutePath().left(79);
+    OpenDialogState.InitialDir = Gcf.OpenFolder;
+}
+
+bool HasFigures(TMDIChild* child) { return child && !child->Closing() && !child->Job().FigureList.empty(); }
+}  // namespace
+
+QString TMainForm::BuildOpenFilter() const
+{
+    // Patterns that match whatever the case of the extension.
+    const QString plt = "*.[pP][lL][tT]", dxf = "*.[dD][xX][fF]";
+    return Tr("Universal", "wszystkiePliki") + " (" + plt + " " + dxf + ");;" + Tr("Universal", "plikPLT") + " (" +
+           plt + ");;" + Tr("Universal", "plikDXF2D") + " (" + dxf + ")";
+}
+
+void TMainForm::TileVertically()
+{
+    const QList<QMdiSubWindow*> subs = m_mdiArea->subWindowList();
+    if (subs.isEmpty())
+        return;
+    const QRect area = m_mdiArea->viewport()->rect();
+    const int width = area.width() / static_cast<int>(subs.size());
+    for (qsizetype i = 0; i < subs.size(); ++i) {
+        subs[i]->showNormal();
+        subs[i]->setGeometry(static_cast<int>(i) * width, 0, width, area.height());
+    }
+}
+
+void TMainForm::OpenFiles(const QString& initialFolder, bool rememberFolder)
+{
+    const int mode = Settings().Mode();
+    // A new front and side pair starts when both drawings of the last are open.
+    if (mode == 5 && JobWindows().size() == 2)
+        CloseAllClick();
+    const qsizetype windowsBefore = JobWindows().size();
+    QString title = Tr("Main_window", "otworz");
+    bool side = WireSelection().KeySide;
+    if (mode == 5) {
+        side = windowsBefore == 1;
+        title = Tr("Main_window", side ? "VeOtworzBoczny" : "VeOtworzPrzedni");
+    }
+    const QString chosen = ChooseFileToOpen ? ChooseFileToOpen(title, initialFolder, BuildOpenFilter())
+                                            : QFileDialog::getOpenFileName(this, title, initialFolder, BuildOpenFilter());
+    if (chosen.isEmpty())
+        return;
+    const int32_t type = FileTypeOf(chosen);
+    if (!QFileInfo::exists(chosen) || type == 0) {
+        ShowMessageBox(Tr("Universal", "zbioruNieMoznaOtworzyc") + chosen, true);
+        return;
+    }
+
+    auto open = [&](const QString& file, uint8_t filter, uint8_t sideDrawing, int32_t serialIndex) {
+        TMDIChild* child = NewJobWindow();
+        child->Job().InputFileType = type;
+        child->Job().SideDrawing = sideDrawing;
+        child->Job().SerialIndex = serialIndex;
+        child->Load(file, filter);
+        return child;
+    };
+
+    switch (mode) {
+    case 2: {
+        CloseAllClick();
+        SerialFileNames.Clear();
+        if (rememberFolder)
+            RememberFolder(chosen);
+        SerialFolder = QFileInfo(chosen).absolutePath();
+        SerialFileNames.Fill(SerialFolder, "." + QFileInfo(chosen).suffix());
+        for (int i = SerialFileTable::kSize - 1; i >= 0; --i)
+            if (!SerialFileNames.At(i).isEmpty())
+                open(SerialFolder + "/" + SerialFileNames.At(i), 255, 0, i);
+        WindowTileItemClick();
+        break;
+    }
+    case 4: {
+        CloseAllClick();
+        const QString name = QFileInfo(chosen).fileName();
+        TMDIChild* front = open(chosen, 4, 0, 0);
+        if (!HasFigures(front)) {
+            ShowMessageBox(Tr("Main_window", "RouzyjZielonyDlaFrontu"), false, name);
+            CloseAllClick();
+            return;
+        }
+        front->SetCaption(chosen + " FRONT");
+        TMDIChild* back = open(chosen, 3, 0, 0);
+        if (!HasFigures(back)) {
+            ShowMessageBox(Tr("Main_window", "RouzyjCzerwonyDlaTylu"), false, name);
+            CloseAllClick();
+            return;
+        }
+        back->SetCaption(chosen + " BACK");
+        if (rememberFolder)
+            RememberFolder(chosen);
+        break;
+    }
+    case 5: {
+        const QString suffix = Tr("Control", windowsBefore > 0 ? "VeKeyBack.caption" : "KeyFront.caption");
+        TMDIChild* child = open(chosen, 255, side ? 1 : 0, static_cast<int32_t>(windowsBefore));
+        if (!child->Closing())
+            child->SetCaption(chosen + "   " + suffix);
+        if (rememberFolder)
+            RememberFolder(chosen);
+        QString companion;
+        if (JobWindows().size() == 1) {
+            FrontWindow = child;
+            if (FindSideFile(chosen, companion)) {
+                TMDIChild* sideChild = open(companion, 255, 1, 1);
+                if (!sideChild->Closing())
+                    sideChild->SetCaption(companion + "   " + Tr("Control", "VeKeyBack.caption"));
+                if (rememberFolder)
+                    RememberFolder(companion);
+            }
+        }
+        const QList<TMDIChild*> jobs = JobWindows();
+        if (jobs.size() == 2)
+            SideWindow = ActiveJob();
+        if (jobs.size() >= 2) {
+            if (FrontWindow)
+                m_mdiArea->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(FrontWindow->parentWidget()));
+            TileVertically();
+        } else if (jobs.size() == 1) {
+            FileOpenItemClick();  // the side drawing next
+        }
+        break;
+    }
+    default:
+        open(chosen, 255, side ? 1 : 0, 0);
+        if (rememberFolder)
+            RememberFolder(chosen);
+        break;
+    }
+    UpdateMenuItems();
+}

@@ -1,0 +1,162 @@
+#include "app/CommandLine.h"
+#include "app/Globals.h"
+#include "app/Settings.h"
+#include "app/SettingsFiles.h"
+#include "app/Translator.h"
+#include "app/ui/Forms.h"
+#include "app/ui/MainForm.h"
+#include "job/ui/MDIChild.h"
+#include "tests/support/TestSupport.h"
+
+#include <QApplication>
+#include <QDir>
+#include <gtest/gtest.h>
+
+namespace {
+QApplication* App()
+{
+    static int argc = 1;
+    static char name[] = "test_ui";
+    static char* argv[] = {name, nullptr};
+    static QApplication* app = new QApplication(argc, argv);
+    return app;
+}
+
+const QByteArray kSquare = "IN;SP1;PU0,0;PD4000,0,4000,4000,0,4000,0,0;PU;";
+
+// The open command with the file dialog answered from a list: each question's
+// title is kept, and an empty answer is a cancelled dialog.
+class OpenFilesTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        App();
+        setenv("LC_ALL", "C", 1);
+        Settings().Reset();
+        SetCommandLine({});
+        ASSERT_TRUE(CreateForms());
+        boxes.shown.clear();  // the settings file a fresh program folder lacks
+        MainForm->ChooseFileToOpen = [this](const QString& title, const QString& folder, const QString&) {
+            titles << title;
+            folders << folder;
+            return answers.isEmpty() ? QString() : answers.takeFirst();
+        };
+    }
+    void TearDown() override
+    {
+        DestroyForms();
+        delete Interfejs;
+        Interfejs = nullptr;
+    }
+
+    void Open(const QStringList& files)
+    {
+        answers = files;
+        MainForm->FileOpenItemClick();
+        QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+    QList<TMDIChild*> Jobs() const { return MainForm->JobWindows(); }
+
+    TempProgramDir dir;
+    ScriptedPresenter boxes;
+    QStringList answers, titles, folders;
+};
+}  // namespace
+
+TEST_F(OpenFilesTest, SerialModeOpensTheNumberedFilesOfTheFolderHighestFirst)
+{
+    QDir().mkpath(dir.File("serial"));
+    for (const char* name : {"serial/1.plt", "serial/2.plt", "serial/10.plt", "serial/notes.plt", "serial/3.dxf"})
+        dir.Write(name, kSquare);
+    Settings().SetItemIndex("Mode", 2);
+    Open({dir.File("serial/2.plt")});
+    const QList<TMDIChild*> jobs = Jobs();
+    ASSERT_EQ(jobs.size(), 3);
+    EXPECT_EQ(jobs[0]->Job().SerialIndex, 10);
+    EXPECT_EQ(jobs[1]->Job().SerialIndex, 2);
+    EXPECT_EQ(jobs[2]->Job().SerialIndex, 1);
+    EXPECT_TRUE(jobs[0]->windowTitle().endsWith("10.plt"));
+    EXPECT_EQ(Gcf.OpenFolder, QDir::cleanPath(dir.File("serial")));
+    EXPECT_TRUE(boxes.shown.empty());
+
+    // The next open starts from the folder remembered, and replaces the series.
+    Open({dir.File("serial/1.plt")});
+    EXPECT_EQ(folders.last(), Gcf.OpenFolder);
+    EXPECT_EQ(Jobs().size(), 3);
+}
+
+TEST_F(OpenFilesTest, TransverseModeOpensTheFrontAndItsSideDrawing)
+{
+    Settings().SetItemIndex("Mode", 5);
+    const QString wing = dir.Write("wing.plt", kSquare);
+    const QString wingSide = dir.Write("wing_bok.plt", kSquare);
+    Open({wing});
+    QList<TMDIChild*> jobs = Jobs();
+    ASSERT_EQ(jobs.size(), 2) << "the side drawing beside it is opened at once";
+    EXPECT_EQ(titles, QStringList{Tr("Main_window", "VeOtworzPrzedni")});
+    EXPECT_EQ(jobs[0]->windowTitle(), wing + "   " + Tr("Control", "KeyFront.caption"));
+    EXPECT_EQ(jobs[1]->windowTitle(), wingSide + "   " + Tr("Control", "VeKeyBack.caption"));
+    EXPECT_EQ(jobs[0]->Job().SideDrawing, 0);
+    EXPECT_EQ(jobs[1]->Job().SideDrawing, 1);
+    EXPECT_EQ(jobs[1]->Job().SerialIndex, 1);
+    EXPECT_EQ(MainForm->FrontWindow, jobs[0]);
+    EXPECT_GT(jobs[0]->parentWidget()->height(), jobs[0]->parentWidget()->width() / 4) << "tiled side by side";
+
+    // A new front drawing without a companion: the pair goes, and the side
+    // drawing is asked for next.
+    const QString tail = dir.Write("tail.plt", kSquare);
+    const QString tailSide = dir.Write("rudder.plt", kSquare);
+    titles.clear();
+    Open({tail, tailSide});
+    jobs = Jobs();
+    ASSERT_EQ(jobs.size(), 2);
+    EXPECT_EQ(titles, (QStringList{Tr("Main_window", "VeOtworzPrzedni"), Tr("Main_window", "VeOtworzBoczny")}));
+    EXPECT_EQ(jobs[0]->windowTitle(), tail + "   " + Tr("Control", "KeyFront.caption"));
+    EXPECT_EQ(jobs[1]->Job().SideDrawing, 1);
+    EXPECT_EQ(MainForm->SideWindow, jobs[1]);
+
+    // Cancelling the question for the side drawing leaves the front alone.
+    Open({dir.Write("fin.plt", kSquare)});
+    EXPECT_EQ(Jobs().size(), 1);
+}
+
+TEST_F(OpenFilesTest, IndependentWiresSplitTheDrawingByPen)
+{
+    Settings().SetItemIndex("Mode", 4);
+    const QString both = dir.Write("both.plt",
+                                   "IN;SP4;PU0,0;PD4000,0,4000,4000,0,4000,0,0;PU;"
+                                   "SP3;PU0,0;PD3000,0,3000,3000,0,3000,0,0;PU;");
+    Open({both});
+    QList<TMDIChild*> jobs = Jobs();
+    ASSERT_GE(jobs.size(), 2);
+    EXPECT_EQ(jobs[0]->windowTitle(), both + " FRONT");
+    EXPECT_EQ(jobs[1]->windowTitle(), both + " BACK");
+    EXPECT_EQ(jobs[0]->Job().JobMaxX, 4000) << "only the green pen";
+    EXPECT_EQ(jobs[1]->Job().JobMaxX, 3000) << "only the red pen";
+
+    const QString redOnly = dir.Write("red.plt", "IN;SP3;PU0,0;PD3000,0,3000,3000,0,3000,0,0;PU;");
+    boxes.shown.clear();
+    Open({redOnly});
+    EXPECT_TRUE(Jobs().isEmpty());
+    ASSERT_FALSE(boxes.shown.empty());
+    EXPECT_EQ(boxes.shown.back().text, Tr("Main_window", "RouzyjZielonyDlaFrontu"));
+    EXPECT_EQ(boxes.shown.back().caption, "red.plt");
+}
+
+TEST_F(OpenFilesTest, OnlyDrawingsOpenWhateverTheCaseOfTheirExtension)
+{
+    const QString upper = dir.Write("DRAWING.PLT", kSquare);
+    Open({upper});
+    ASSERT_EQ(Jobs().size(), 1);
+    EXPECT_EQ(Jobs()[0]->Job().InputFileType, 1);
+    EXPECT_TRUE(boxes.shown.empty());
+
+    for (const QString& refused : {dir.Write("drawing.hpgl", kSquare), dir.File("missing.plt")}) {
+        boxes.shown.clear();
+        Open({refused});
+        EXPECT_EQ(Jobs().size(), 1) << refused.toStdString();
+        ASSERT_EQ(boxes.shown.size(), 1u);
+        EXPECT_EQ(boxes.shown[0].text, Tr("Universal", "zbioruNieMoznaOtworzyc") + refused);
+    }
+    EXPECT_TRUE(MainForm->BuildOpenFilter().contains("*.[pP][lL][tT]"));
+}
