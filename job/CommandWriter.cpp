@@ -329,11 +329,12 @@ void Thpgl::WriteScaledMove(int32_t x, int32_t y, bool front, bool back, bool si
 {
     const double mx = StepsToMm(Scaled(x)), my = StepsToMm(Scaled(y));
     // Every selected carriage goes to the point in the one move; the others
-    // to 0 as in each single selection.
+    // stay where they are (a carriage that is not cutting must not be dragged
+    // towards the job's corner while the other cuts).
     if (m_outFailed || !m_out)
         return;
-    if (MoveInto(m_outBuffer, front ? mx : 0, back ? mx : 0, front ? my : 0, back ? my : 0, 0, 0, 0, 0, side ? mx : 0,
-                 side ? my : 0))
+    if (MoveInto(m_outBuffer, front ? mx : Keep, back ? mx : Keep, front ? my : Keep, back ? my : Keep, 0, 0, 0, 0,
+                 side ? mx : Keep, side ? my : Keep))
         Write(QByteArray());
 }
 
@@ -360,7 +361,19 @@ void Thpgl::WriteSideMove(double spindleTurns, double tableTurns)
         Emit('p', {1});
         Write(QByteArray("s\x02", 2) + Int32ToBytes(1));
     }
-    Write(Move(Keep, Keep, Keep, Keep, tableTurns, spindleTurns, 0, 0, 0, 0));
+    // The axes turn in place: the side carriage stays as well.
+    Write(Move(Keep, Keep, Keep, Keep, tableTurns, spindleTurns, 0, 0, Keep, Keep));
+}
+
+void Thpgl::AbortOutput()
+{
+    if (!m_out)
+        return;
+    const QString name = m_out->fileName();
+    m_out->cancelWriting();
+    m_out.reset();
+    m_outBuffer.clear();
+    QFile::remove(name);  // no older file of this name may stand in for the job
 }
 
 bool Thpgl::EndOutput()
@@ -472,7 +485,7 @@ void Thpgl::WritePath(const tfigura& f, int direction, double& endFraction, doub
     if (f.Points.size() < 2)
         return;
     if (perTurn == 0)
-        throw Refused("no steps per turn");
+        throw Refused(Refused::Reason::NoStepsPerTurn);
 
     const double skala = S().Skala();
     const double passes = S().Value("il_obr_rys");
@@ -481,11 +494,11 @@ void Thpgl::WritePath(const tfigura& f, int direction, double& endFraction, doub
     double pitch = -1;
     if (turning && passes != 0) {
         if (scaledAxis == 0)
-            throw Refused("no rotation axis length");
+            throw Refused(Refused::Reason::NoAxisLength);
         pitch = scaledAxis / passes;
     }
     if (!turning && scaledAxis == 0)
-        throw Refused("no rotation axis length");
+        throw Refused(Refused::Reason::NoAxisLength);
 
     auto point = [&](size_t i, int32_t& X, int32_t& Y, double& radius) {
         const int32_t sx = Scaled(f.Points[i].x), sy = Scaled(f.Points[i].y);

@@ -89,6 +89,10 @@ const char* BSplineCurve::Invalid(int degree, size_t controlCount, std::span<con
         if (i > 0 && knots[i] < knots[i - 1])
             return "spline knots decrease";
     }
+    // De Boor's algorithm divides by differences of knots, and the reader
+    // steps over the range: all of them must be numbers too.
+    if (!std::isfinite(knots.back() - knots.front()))
+        return "spline knots span no finite range";
     if (!(knots[p] < knots[controlCount]))
         return "spline knots leave the curve no range";
     if (!weights.empty()) {

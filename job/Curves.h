@@ -57,9 +57,9 @@ public:
 
     // Why the data can't describe a curve, or nullptr when it can: the degree
     // is 1 to kMaxDegree, there are more control points than the degree,
-    // exactly control count + degree + 1 finite knots that never decrease and
-    // leave the curve a range of its own, and the weights (none, or one per
-    // control point) are finite and positive.
+    // exactly control count + degree + 1 finite knots that never decrease, lie
+    // a finite distance apart and leave the curve a range of its own, and the
+    // weights (none, or one per control point) are finite and positive.
     static const char* Invalid(int degree, size_t controlCount, std::span<const double> knots,
                                std::span<const double> weights);
 

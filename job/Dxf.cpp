@@ -25,6 +25,12 @@ constexpr int32_t kMaxCurveSegments = 100000;
 // Nor does one entity produce more curve segments in all (a polyline of many
 // arcs): a drawing that asks for more is refused rather than filling memory.
 constexpr int64_t kMaxEntitySegments = 1'000'000;
+// Nor does a whole drawing: its curves together cost at most this many
+// segments, or so many for each byte of a larger file. Real parts stay far
+// below; a few kilobytes asking for huge circles by the thousand would
+// otherwise fill memory, or take minutes, long after reading.
+constexpr double kMinDrawingSegments = 4'000'000;
+constexpr double kDrawingSegmentsPerByte = 32;
 
 // A bulge whose arc strays less than half a step from its chord is drawn as
 // the chord: its centre would lie far away and gain nothing.
@@ -74,7 +80,8 @@ void Thpgl::StartDxf()
     m_dxfLine.clear();
     m_dxfSkipLf = false;
     m_dxfHeld = false;
-    m_dxfEnded = false;
+    m_dxfSectionLines = 0;
+    m_dxfSegmentsLeft = std::max(kMinDrawingSegments, kDrawingSegmentsPerByte * static_cast<double>(InputBytes()));
     m_dxfCode = 0;
     m_dxfValue = {};
     // Points of a figure that an error cut short belong to no drawing.
@@ -133,45 +140,48 @@ bool Thpgl::DxfReadLine(std::string_view& line)
     }
 }
 
-// Everything up to the line "ENTITIES" is passed over line by line, so a
-// header or blocks section out of step or of unknown content never matters.
-// False when the drawing ends first, or reaches the OBJECTS section, after
-// which nothing is read.
+// Everything up to the start of the ENTITIES section is passed over line by
+// line, so a header or blocks section out of step or of unknown content never
+// matters. A section starts with the lines "SECTION" and "2" before its name:
+// a block or a layer that happens to be called ENTITIES or OBJECTS starts
+// nothing. False when the drawing ends first, or reaches the OBJECTS section,
+// after which nothing is read.
 bool Thpgl::DxfFindEntities()
 {
     std::string_view line;
     while (DxfReadLine(line)) {
         line = Trim(line);
-        if (line == "ENTITIES") {
-            InEntities = true;
-            return true;
+        if (m_dxfSectionLines == 2) {
+            if (line == "ENTITIES") {
+                m_dxfSectionLines = 0;
+                InEntities = true;
+                return true;
+            }
+            if (line == "OBJECTS")
+                return false;
         }
-        if (line == "OBJECTS")
-            return false;
+        m_dxfSectionLines = line == "SECTION" ? 1 : m_dxfSectionLines == 1 && line == "2" ? 2 : 0;
     }
     return false;
 }
 
-// The next group (code line and value line) of the ENTITIES section. False at
-// the end of the input; a code line without its value is a cut-off file.
-bool Thpgl::DxfNextGroup()
+// The next group (code line and value line) of the ENTITIES section. The
+// section ends with ENDSEC (or EOF): a file that stops before it is cut off
+// somewhere, and what it holds is no whole drawing.
+void Thpgl::DxfNextGroup()
 {
     if (m_dxfHeld) {
         m_dxfHeld = false;
-        return true;
+        return;
     }
     std::string_view line;
     if (!DxfReadLine(line))
-        return false;
+        DxfFail("the file ends inside the ENTITIES section");
     line = Trim(line);
-    if (line.empty()) {
-        // Blank lines may close a file; anywhere else they break its pairing.
-        while (DxfReadLine(line))
-            if (!Trim(line).empty())
-                DxfFail("group code expected");
-        return false;
-    }
-    // Group codes are whole numbers of a few digits (a sign for some).
+    // Group codes are whole numbers of a few digits (a sign for some); a blank
+    // line breaks the pairing.
+    if (line.empty())
+        DxfFail("group code expected");
     int32_t code = 0;
     size_t i = line[0] == '-' || line[0] == '+' ? 1 : 0;
     if (i == line.size() || line.size() - i > 6)
@@ -201,18 +211,13 @@ bool Thpgl::DxfNextGroup()
                 break;
             }
     }
-    return true;
 }
 
 // The next group of the current entity. False at the entity's end: the group
-// that starts the next entity is held for the main loop, or the input ended
-// (m_dxfEnded).
+// that starts the next entity is held for the main loop.
 bool Thpgl::DxfEntityGroup()
 {
-    if (!DxfNextGroup()) {
-        m_dxfEnded = true;
-        return false;
-    }
+    DxfNextGroup();
     if (m_dxfCode == 0) {
         m_dxfHeld = true;
         return false;
@@ -347,17 +352,31 @@ void Thpgl::DxfAppend(const CurvePoint& p)
     m_points.Add(s);
 }
 
-// Segments of a curve that covers `fraction` of a whole of `length` mm (a
-// circle and its arcs): at least 16, at most kMaxCurveSegments, and within the
-// entity's allowance.
-int32_t Thpgl::DxfSegments(double length, double fraction)
+// The segments of one curve, from the count its size asks for: at least
+// `least`, at most kMaxCurveSegments. They are charged to the entity and, at
+// `cost` each (1 for an arc), to the drawing; a read that exceeds either is
+// refused. A count that is no number (a curve of infinite length) is a broken
+// drawing, never converted.
+int32_t Thpgl::DxfCharge(double count, int32_t least, double cost)
 {
-    const double n = std::fabs(RoundEven(fraction * length / FlatteningChord(length) + 0.5));
-    const int32_t segments = n < kMaxCurveSegments ? std::max(16, static_cast<int32_t>(n)) : kMaxCurveSegments;
+    if (!std::isfinite(count))
+        DxfFail("curve of no finite size");
+    const auto segments =
+        static_cast<int32_t>(std::clamp(count, static_cast<double>(least), static_cast<double>(kMaxCurveSegments)));
     m_dxfEntitySegments += segments;
     if (m_dxfEntitySegments > kMaxEntitySegments)
         DxfFail("too many curve segments in one entity");
+    m_dxfSegmentsLeft -= segments * cost;
+    if (m_dxfSegmentsLeft < 0.0)
+        DxfFail("too many curve segments in the drawing");
     return segments;
+}
+
+// Segments of a curve that covers `fraction` of a whole of `length` mm (a
+// circle and its arcs): at least 16, at most kMaxCurveSegments.
+int32_t Thpgl::DxfSegments(double length, double fraction)
+{
+    return DxfCharge(std::fabs(RoundEven(fraction * length / FlatteningChord(length) + 0.5)), 16, 1.0);
 }
 
 // The points of an arc from the start angle by the sweep (radians,
@@ -410,31 +429,30 @@ void Thpgl::ReadDxfFigure(tfigura& fig)
                 EndOfInput = true;
             continue;
         }
-        if (!DxfNextGroup()) {
-            EndOfInput = true;
-            break;
-        }
+        DxfNextGroup();
         if (m_dxfCode != 0) {
             // Between entities only the drawing scale means anything.
             if (m_dxfCode == 9 && m_dxfValue == "$LTSCALE") {
-                if (DxfNextGroup()) {
-                    if (m_dxfCode == 40) {
-                        DxfNumber(DrawingScale);
-                        DxfUpdateScale();
-                    } else {
-                        m_dxfHeld = true;
-                    }
+                DxfNextGroup();
+                if (m_dxfCode == 40) {
+                    DxfNumber(DrawingScale);
+                    DxfUpdateScale();
+                } else {
+                    m_dxfHeld = true;
                 }
             }
             continue;
         }
         m_dxfEntitySegments = 0;
-        m_dxfEnded = false;
         switch (m_dxfKind) {
         case DxfKind::EndSec:
-        case DxfKind::Section:
             // What follows the ENTITIES section is passed over like what came before it.
             InEntities = false;
+            break;
+        case DxfKind::Section:
+            // The next section begins without ENDSEC: its name is still to come.
+            InEntities = false;
+            m_dxfSectionLines = 1;
             break;
         case DxfKind::Eof:
             EndOfInput = true;
@@ -464,8 +482,6 @@ void Thpgl::ReadDxfFigure(tfigura& fig)
             DxfSkipEntity();
             break;
         }
-        if (m_dxfEnded)
-            EndOfInput = true;
         if (!m_points.Empty())
             FigureDone = true;
     }
@@ -641,7 +657,6 @@ void Thpgl::DxfPolyline(tfigura& fig, bool lightweight)
     std::vector<DxfVertex>& v = m_dxfVertices;
     v.clear();
     int32_t flags = 0;
-    int64_t declared = -1;  // the vertex count an LWPOLYLINE announces
     auto vertexGroup = [&](DxfVertex* vertex) {
         switch (m_dxfCode) {
         case 20:
@@ -662,8 +677,10 @@ void Thpgl::DxfPolyline(tfigura& fig, bool lightweight)
             DxfColour(fig);
             break;
         case 90:
+            // The vertices are counted as they come; a count that is no whole
+            // number still marks a broken file.
             if (lightweight)
-                declared = DxfInteger();
+                DxfInteger();
             break;
         case 10:
             if (lightweight) {
@@ -677,13 +694,8 @@ void Thpgl::DxfPolyline(tfigura& fig, bool lightweight)
             break;
         }
     }
-    if (lightweight) {
-        if (m_dxfEnded && static_cast<int64_t>(v.size()) < declared)
-            DxfFail("the file ends inside an LWPOLYLINE");
-    } else {
+    if (!lightweight) {
         for (;;) {
-            if (m_dxfEnded)
-                DxfFail("the file ends inside a POLYLINE");
             DxfNextGroup();  // the code 0 that ended the entity before
             if (m_dxfKind == DxfKind::Seqend) {
                 DxfSkipEntity();
@@ -775,6 +787,8 @@ void Thpgl::DxfSpan(size_t first, int from, int to)
     const size_t k = f.size();
     const std::array<CurvePoint, 4> p{f[first % k], f[(first + 1) % k], f[(first + 2) % k], f[(first + 3) % k]};
     const double length = DistanceF(p[0], p[1]) + DistanceF(p[1], p[2]) + DistanceF(p[2], p[3]);
+    if (!std::isfinite(length))
+        DxfFail("fitted vertices beyond any distance");
     if (!(length > 0.25))
         return;
     double step = std::clamp(4 * length / 192, 0.25, 5.0) / length;
@@ -783,9 +797,7 @@ void Thpgl::DxfSpan(size_t first, int from, int to)
     step = std::max(step, 1.0 / kMaxCurveSegments);
     const CubicThrough4 cubic(p);
     const double t0 = cubic.Parameter(from), t1 = cubic.Parameter(to);
-    m_dxfEntitySegments += static_cast<int64_t>((t1 - t0) / step) + 1;
-    if (m_dxfEntitySegments > kMaxEntitySegments)
-        DxfFail("too many curve segments in one entity");
+    DxfCharge((t1 - t0) / step + 1, 0, 1.0);
     for (int32_t i = 1;; ++i) {
         const double t = t0 + i * step;
         if (t > t1)
@@ -856,11 +868,11 @@ void Thpgl::DxfSpline(tfigura& fig)
     for (size_t i = 1; i < n; ++i)
         length += DistanceF(control[i - 1], control[i]);
     const double chord = std::clamp(length / (192.0 * static_cast<double>(n)), 0.25, 5.0);
-    const double steps = RoundEven(std::max(length / chord, 4.0));
-    const int32_t segments = steps < kMaxCurveSegments ? static_cast<int32_t>(steps) : kMaxCurveSegments;
-    m_dxfEntitySegments += segments;
-    if (m_dxfEntitySegments > kMaxEntitySegments)
-        DxfFail("too many curve segments in one entity");
+    // A point costs about the square of the order (de Boor's triangle); a
+    // cubic's counts as one segment of a circle.
+    const double order = degree + 1.0;
+    const int32_t segments =
+        DxfCharge(RoundEven(std::max(length / chord, 4.0)), 4, std::max(1.0, order * order / 16.0));
     BSplineCurve curve(degree, control, m_dxfKnots, m_dxfWeights);
     const double t0 = curve.Start(), t1 = curve.End();
     for (int32_t i = 0; i <= segments; ++i)

@@ -104,6 +104,9 @@ public:
     // Creates the file (nothing of it is in place until EndOutput succeeds)
     // and writes the header of the job type. False when it can't be created.
     bool BeginOutput(const QString& fileName);
+    // Drops what was written, and any older file of the name: the job must
+    // not reach the machine.
+    void AbortOutput();
     // One move to the targets (mm; turns for the turn slots, relative), with
     // its corner dwell in front; empty when nothing moves.
     QByteArray Move(double frontX, double backX, double frontY, double backY, double tableTurn, double spindleTurn,
@@ -130,7 +133,12 @@ public:
     // or steps per turn). Raised by the path writer, reported by the save.
     class Refused : public std::runtime_error {
     public:
-        using std::runtime_error::runtime_error;
+        enum class Reason { NoAxisLength, NoStepsPerTurn };
+        explicit Refused(Reason r)
+            : std::runtime_error(r == Reason::NoAxisLength ? "no rotation axis length" : "no steps per turn"), reason(r)
+        {
+        }
+        Reason reason;
     };
 
 private:
@@ -222,7 +230,7 @@ private:
     void ReadDxfFigure(tfigura& figure);
     bool DxfReadLine(std::string_view& line);
     bool DxfFindEntities();
-    bool DxfNextGroup();
+    void DxfNextGroup();
     bool DxfEntityGroup();
     [[noreturn]] void DxfFail(const char* what) const;
     bool DxfNumber(double& value) const;
@@ -231,6 +239,7 @@ private:
     void DxfColour(tfigura& figure);
     void DxfUpdateScale();
     void DxfAppend(const CurvePoint& p);
+    int32_t DxfCharge(double count, int32_t least, double cost);
     int32_t DxfSegments(double length, double fraction);
     void DxfArcPoints(const CurvePoint& centre, double radius, double start, double sweep, const CurvePoint* from,
                       const CurvePoint* to);
@@ -252,11 +261,14 @@ private:
     std::string_view m_dxfValue;  // for code 0, the kind of entity it starts
     DxfKind m_dxfKind = DxfKind::Other;
     bool m_dxfHeld = false;  // the current group is to be read again
-    bool m_dxfEnded = false;  // the input ended inside the ENTITIES section
+    // Outside ENTITIES, how much of a section start ("SECTION", "2") the last
+    // lines were: only after both does a name start a section.
+    int m_dxfSectionLines = 0;
     double m_dxfMmPerUnit = 1.0;  // drawing units to mm, with the drawing's factor
     TFigPoint m_dxfLast;  // the last point appended to the figure
     bool m_dxfHaveLast = false;
     int64_t m_dxfEntitySegments = 0;  // curve segments of the current entity
+    double m_dxfSegmentsLeft = 0.0;  // what the rest of the drawing's curves may cost
     // Reused from entity to entity, so that reading allocates only while the
     // largest entity so far grows.
     std::vector<DxfVertex> m_dxfVertices;

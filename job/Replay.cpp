@@ -1,6 +1,7 @@
 #include "job/Replay.h"
 
 #include "app/Settings.h"
+#include "job/CutOrder.h"
 #include "job/Geometry.h"
 #include "job/Job.h"
 
@@ -65,8 +66,8 @@ private:
 // reaches that vertex. An open figure entered at an end is cut from that end
 // to the other and back; one entered between its ends goes to one end, along
 // the whole figure to the other, and back to the entry. Unlike the file, the
-// replay shows the start figure's own edges and the way back along an open
-// figure in every work mode.
+// replay shows the start figure's own edges. In serial cutting an open figure
+// ends at its far end, as the cut does.
 void Builder::Plain()
 {
     const int32_t entry = ReplayEntryVertex(m_job);
@@ -101,107 +102,28 @@ void Builder::Plain()
                 children[static_cast<size_t>(fill[static_cast<size_t>(parent)]++)] = g;
     }
 
-    // What one visit of a figure does, in order: cut to a vertex (numbered
-    // along the way the figure is cut), or walk a figure hanging there.
-    struct Step {
-        bool child;
-        int32_t value;
-    };
     struct Visit {
         int32_t figure;
         bool reversed = false;  // cut from its last vertex back to its first
         int32_t n = 0;
-        std::vector<Step> steps;
+        std::vector<CutVisitStep> steps;
         size_t next = 0;
     };
     // A figure is walked once, even where broken links would lead to it again.
     std::vector<uint8_t> walkedFigure(static_cast<size_t>(count), 0);
+    const CutVisitRules rules{single, serial, false};
 
     auto plan = [&](int32_t fi, int32_t entryVertex) {
         walkedFigure[static_cast<size_t>(fi)] = 1;
         const tfigura& f = Fig(fi);
-        const std::vector<TFigPoint>& pts = f.Points;
-        const auto size = static_cast<int32_t>(pts.size());
-        Visit visit;
-        visit.figure = fi;
         Pause(pause);  // every figure begins with a pause
-        if (size == 0)
-            return visit;
-        const int32_t n = size - 1;
-        visit.n = n;
-        int32_t idx = std::clamp<int32_t>(entryVertex, 0, n);
-        const bool open = !f.Closed;
-        int dir = 1;
-        if (n > 1 && !(open && (idx == 0 || idx == n))) {
-            const int32_t next = (idx == 0 || idx == n) ? 1 : idx + 1;
-            const int32_t prev = (idx == 0 || idx == n) ? n - 1 : idx - 1;
-            dir = pts[static_cast<size_t>(next)].y < pts[static_cast<size_t>(prev)].y ? -1 : 1;
-        }
-        // An open figure entered at its last vertex is cut from there as if
-        // it were turned round; what hangs at a vertex stays at that vertex.
-        // (A two-point connector is simply cut there and back, but the only
-        // figure of a job must not lose its one edge to the end that is
-        // never closed.)
-        if (open && idx == n && (size > 2 || (single && n > 0))) {
-            visit.reversed = true;
-            dir = 1;
-            idx = 0;
-        }
-        std::map<int32_t, std::vector<int32_t>> at;
+        std::vector<std::pair<int32_t, int32_t>> hanging;
         for (int32_t c = first[static_cast<size_t>(fi)]; c < first[static_cast<size_t>(fi) + 1]; ++c) {
             const int32_t g = children[static_cast<size_t>(c)];
-            const int32_t v = Fig(g).ConnParentVertex;
-            at[visit.reversed ? n - v : v].push_back(g);
+            hanging.push_back({Fig(g).ConnParentVertex, g});
         }
-        std::vector<uint8_t> walked(static_cast<size_t>(size), 0);
-        auto hang = [&](int32_t v) {
-            if (walked[static_cast<size_t>(v)])
-                return;
-            walked[static_cast<size_t>(v)] = 1;
-            const auto it = at.find(v);
-            if (it != at.end())
-                for (int32_t g : it->second)
-                    visit.steps.push_back({true, g});
-        };
-        auto move = [&](int32_t v) { visit.steps.push_back({false, v}); };
-        auto step = [&](int32_t v) { return ((v + dir) % size + size) % size; };
-
-        if (open && size > 2 && idx > 0) {
-            const int32_t farEnd = dir > 0 ? n : 0, otherEnd = dir > 0 ? 0 : n;
-            int32_t v = idx;
-            hang(v);
-            while (v != farEnd) {
-                v += dir;
-                move(v);
-                hang(v);
-            }
-            while (v != otherEnd) {
-                v -= dir;
-                move(v);
-                hang(v);
-            }
-            if (!single)
-                while (v != idx) {
-                    v += dir;
-                    move(v);
-                }
-            return visit;
-        }
-        // As the cut goes: serial cutting leaves an open figure at its far end.
-        for (int32_t i = 0; i <= n; ++i) {
-            const auto it = at.find(idx);
-            if (it != at.end() && !walked[static_cast<size_t>(idx)])
-                for (int32_t g : it->second)
-                    visit.steps.push_back({true, g});
-            walked[static_cast<size_t>(idx)] = 1;
-            if (serial && open && size > 2 && i == n)
-                break;
-            idx = step(idx);
-            if (!single && open && i == n && size > 2 && !serial)
-                for (int32_t k = i; k >= 0; --k)
-                    move(k);
-            move(idx);
-        }
+        CutVisit cut = PlanCutVisit(f.Points, f.Closed != 0, entryVertex, hanging, rules);
+        Visit visit{fi, cut.reversed, static_cast<int32_t>(f.Points.size()) - 1, std::move(cut.steps)};
         return visit;
     };
 
@@ -214,7 +136,7 @@ void Builder::Plain()
             stack.pop_back();
             continue;
         }
-        const Step s = stack[top].steps[stack[top].next++];
+        const CutVisitStep s = stack[top].steps[stack[top].next++];
         if (s.child) {
             if (!walkedFigure[static_cast<size_t>(s.value)])
                 stack.push_back(plan(s.value, Fig(s.value).EntryVertex));
@@ -223,9 +145,6 @@ void Builder::Plain()
         const Visit& visit = stack[top];
         const tfigura& f = Fig(visit.figure);
         const int32_t v = s.value;
-        // The only figure of the job is not closed across its ends.
-        if (single && v == 0)
-            continue;
         const int32_t vertex = visit.reversed ? visit.n - v : v;
         if (!f.Closed && !paused && v == 0)
             Pause(pause);

@@ -4,6 +4,7 @@
 #include "app/MessageBoxes.h"
 #include "app/Settings.h"
 #include "app/Translator.h"
+#include "job/CutOrder.h"
 #include "job/CutState.h"
 #include "job/Geometry.h"
 #include "job/Hpgl.h"
@@ -51,18 +52,19 @@ bool TJob::Save(const QString& fileName, bool announce, int32_t lastSerialIndex,
     if (ok) {
         try {
             walk(writer);
-        } catch (const Thpgl::Refused&) {
+        } catch (const Thpgl::Refused& refused) {
             // Nothing of this job may reach the machine.
             ok = false;
-            ShowMessageBox(Tr("Project_window", "projektBrakOsiObrotu"), true);
+            ShowMessageBox(refused.reason == Thpgl::Refused::Reason::NoStepsPerTurn
+                               ? Tr("Project_window", "maszynaBrakKrokowNaObrot")
+                               : Tr("Project_window", "projektBrakOsiObrotu"),
+                           true);
         }
         SetMainStatusText(QString());
-        if (ok) {
+        if (ok)
             ok = writer.EndOutput();
-        } else {
-            writer.EndOutput();
-            QFile::remove(fileName);
-        }
+        else
+            writer.AbortOutput();
     }
     ShowControlPanel = ok && writer.ShowControlPanel;
     if (m_host)
@@ -110,9 +112,11 @@ void TJob::WalkConnectorTree(Thpgl& writer, int32_t root)
     std::vector<std::vector<int32_t>> children(static_cast<size_t>(count));
     for (int32_t g = 0; g < count; ++g) {
         const int32_t parent = FigureList[static_cast<size_t>(g)]->ConnParent;
-        if (parent >= 0 && parent < count && parent != g)
+        if (parent >= 0 && parent < count && parent != g && g != root)
             children[static_cast<size_t>(parent)].push_back(g);
     }
+    // Each figure is cut once, even where broken links lead to it again.
+    std::vector<uint8_t> visited(static_cast<size_t>(count), 0);
     bool dwellWritten = false;
     const int32_t cornerPause = static_cast<int32_t>(RoundToInt64Sat(writer.CornerPause()));
     auto pointsOf = [&](tfigura& f) -> std::vector<TFigPoint>& { return TwoProfile ? f.SecondProfile : f.Points; };
@@ -142,108 +146,34 @@ void TJob::WalkConnectorTree(Thpgl& writer, int32_t root)
                                writer.UseSide);
     };
 
-    // What one visit of a figure does, in order: cut to a vertex, or walk a
-    // figure hanging at the vertex reached.
-    struct Step {
-        bool child;
-        int32_t value;
-    };
     struct Visit {
         int32_t figure;
-        std::vector<Step> steps;
+        std::vector<CutVisitStep> steps;
         size_t next = 0;
     };
-
+    const CutVisitRules rules{SingleOpenFigure != 0, serial, TwoProfile != 0};
     auto plan = [&](int32_t fi) {
+        Visit visit{fi, {}};
+        if (visited[static_cast<size_t>(fi)])
+            return visit;
+        visited[static_cast<size_t>(fi)] = 1;
+        writer.WritePause(cornerPause);  // the entry dwell of every visit
         tfigura& f = *FigureList[static_cast<size_t>(fi)];
         std::vector<TFigPoint>& pts = pointsOf(f);
-        const int32_t size = static_cast<int32_t>(pts.size());
-        Visit visit{fi, {}};
-        writer.WritePause(cornerPause);  // the entry dwell of every visit
-        if (size == 0)
-            return visit;
-        const int32_t n = size - 1;
-        int32_t idx = std::clamp<int32_t>(f.EntryVertex, 0, n);
-        const bool open = !f.Closed;
-        int dir = 1;
-        // An open figure entered at an end is cut forward from vertex 0; a
-        // closed one leaves towards the neighbour with the larger y.
-        if (!TwoProfile && n > 1 && !(open && (idx == 0 || idx == n))) {
-            const int32_t next = (idx == 0 || idx == n) ? 1 : idx + 1;
-            const int32_t prev = (idx == 0 || idx == n) ? n - 1 : idx - 1;
-            dir = pts[static_cast<size_t>(next)].y < pts[static_cast<size_t>(prev)].y ? -1 : 1;
-        }
-        // An open figure entered at its last vertex is turned round, so it is
-        // cut from vertex 0; what hangs at it moves with its vertex.
-        if (open && size > 2 && idx == n) {
+        std::vector<std::pair<int32_t, int32_t>> hanging;
+        for (int32_t g : children[static_cast<size_t>(fi)])
+            hanging.push_back({FigureList[static_cast<size_t>(g)]->ConnParentVertex, g});
+        CutVisit cut = PlanCutVisit(pts, f.Closed != 0, f.EntryVertex, hanging, rules);
+        // A figure cut from its last vertex is turned round for good, so that
+        // the file and the figure agree; what hangs at it moves with its vertex.
+        if (cut.reversed) {
+            const auto n = static_cast<int32_t>(pts.size()) - 1;
             OdwrocKierunek(f);
             f.EntryVertex = 0;
             for (int32_t g : children[static_cast<size_t>(fi)])
                 FigureList[static_cast<size_t>(g)]->ConnParentVertex = n - FigureList[static_cast<size_t>(g)]->ConnParentVertex;
-            dir = 1;
-            idx = 0;
         }
-        // The figures hanging at each vertex, in list order.
-        std::map<int32_t, std::vector<int32_t>> at;
-        for (int32_t g : children[static_cast<size_t>(fi)])
-            at[FigureList[static_cast<size_t>(g)]->ConnParentVertex].push_back(g);
-        std::vector<uint8_t> walked(static_cast<size_t>(size), 0);
-        auto hang = [&](int32_t v) {
-            if (walked[static_cast<size_t>(v)])
-                return;
-            walked[static_cast<size_t>(v)] = 1;
-            const auto it = at.find(v);
-            if (it != at.end())
-                for (int32_t g : it->second)
-                    visit.steps.push_back({true, g});
-        };
-        auto move = [&](int32_t v) { visit.steps.push_back({false, v}); };
-        auto step = [&](int32_t v) { return ((v + dir) % size + size) % size; };
-
-        if (open && size > 2 && idx > 0) {
-            // Entered between its ends: to one end, along the whole figure to
-            // the other, and back to the entry, never across the material.
-            const int32_t farEnd = dir > 0 ? n : 0, otherEnd = dir > 0 ? 0 : n;
-            int32_t v = idx;
-            hang(v);
-            while (v != farEnd) {
-                v += dir;
-                move(v);
-                hang(v);
-            }
-            while (v != otherEnd) {
-                v -= dir;
-                move(v);
-                hang(v);
-            }
-            if (!SingleOpenFigure)
-                while (v != idx) {
-                    v += dir;
-                    move(v);
-                }
-            return visit;
-        }
-        // Serial cutting leaves an open figure at its far end, with no way
-        // back along it; what hangs at that end is still cut first. A
-        // connector (two points) always brings the wire back, and a closed
-        // figure goes all round (its last point repeats its first) whatever
-        // its entry and direction.
-        for (int32_t i = 0; i <= n; ++i) {
-            // Only the entry's own children count twice as visits in the plain
-            // scan; a vertex's children are walked once.
-            const auto it = at.find(idx);
-            if (it != at.end() && !walked[static_cast<size_t>(idx)])
-                for (int32_t g : it->second)
-                    visit.steps.push_back({true, g});
-            walked[static_cast<size_t>(idx)] = 1;
-            if (serial && open && size > 2 && i == n)
-                break;
-            idx = step(idx);
-            if (!SingleOpenFigure && open && i == n && size > 2 && !serial)
-                for (int32_t k = i; k >= 0; --k)
-                    move(k);
-            move(idx);
-        }
+        visit.steps = std::move(cut.steps);
         return visit;
     };
 
@@ -255,14 +185,14 @@ void TJob::WalkConnectorTree(Thpgl& writer, int32_t root)
             stack.pop_back();
             continue;
         }
-        const Step s = top.steps[top.next++];
+        const CutVisitStep s = top.steps[top.next++];
         if (s.child) {
             stack.push_back(plan(s.value));
             continue;
         }
         const tfigura& f = *FigureList[static_cast<size_t>(top.figure)];
         const int32_t v = s.value;
-        if ((SingleOpenFigure && v == 0) || (top.figure == StartFigure && !CutStartFigure))
+        if (top.figure == StartFigure && !CutStartFigure)
             continue;
         if (!f.Closed && !dwellWritten && v == 0)
             writer.WritePause(cornerPause);
@@ -380,8 +310,11 @@ bool TJob::save_ciecie_seryjne_wrzeciono(const QString& fileName, int32_t first,
     return Save(fileName, true, -1, [&](Thpgl& w) {
         // The piece starts where the one before it ended (positions in the
         // axes' own steps).
-        auto mm = [](int32_t slot, double factor) { return factor == 0 ? 0.0 : slot / (factor * 100.0); };
-        w.SetStartPosition(MmToSteps(mm(SerialPosition[0], StepsPerUnitX)), MmToSteps(mm(SerialPosition[1], StepsPerUnitY)), 0);
+        // Taken over as they are: a trip through millimetres and job steps
+        // would lose a fraction on every piece, and the pieces would drift.
+        w.SetStartPosition(0, 0, 0);
+        w.AxisPositions[Thpgl::FrontX] = w.AxisPositions[Thpgl::BackX] = SerialPosition[Thpgl::FrontX];
+        w.AxisPositions[Thpgl::FrontY] = w.AxisPositions[Thpgl::BackY] = SerialPosition[Thpgl::FrontY];
         double angle = 0;
         for (int32_t i = std::max(0, first); i <= last && i < static_cast<int32_t>(FigureList.size()); ++i) {
             tfigura& f = *FigureList[static_cast<size_t>(i)];

@@ -14,6 +14,7 @@
 #include <QFileInfo>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <algorithm>
 
 namespace {
 // 1 HPGL, 2 DXF, 0 for anything else; the case of the extension doesn't matter.
@@ -67,8 +68,18 @@ void TMainForm::OpenFiles(const QString& initialFolder, bool rememberFolder)
         side = windowsBefore == 1;
         title = Tr("Main_window", side ? "VeOtworzBoczny" : "VeOtworzPrzedni");
     }
-    const QString chosen = ChooseFileToOpen ? ChooseFileToOpen(title, initialFolder, BuildOpenFilter())
-                                            : QFileDialog::getOpenFileName(this, title, initialFolder, BuildOpenFilter());
+    QString chosen;
+    if (ChooseFileToOpen) {
+        chosen = ChooseFileToOpen(title, initialFolder, BuildOpenFilter());
+    } else {
+        // The dialog offers the filter chosen last time, and remembers the one chosen now.
+        const QString filter = BuildOpenFilter();
+        const QStringList filters = filter.split(";;");
+        QString selected = filters.value(std::clamp(OpenDialogState.FilterIndex, 1, static_cast<int>(filters.size())) - 1);
+        chosen = QFileDialog::getOpenFileName(this, title, initialFolder, filter, &selected);
+        if (!chosen.isEmpty() && filters.contains(selected))
+            OpenDialogState.FilterIndex = static_cast<int32_t>(filters.indexOf(selected)) + 1;
+    }
     if (chosen.isEmpty())
         return;
     const int32_t type = FileTypeOf(chosen);

@@ -577,8 +577,16 @@ TEST_F(WriterTest, StartPositionsAndStayingAxesInTheAxesOwnSteps)
     EXPECT_EQ(side.AxisPositions[Thpgl::TableTurn], 7);
     EXPECT_EQ(side.AxisPositions[Thpgl::SpindleTurn], 7);
     side.WriteScaledMove(400, 800, false, false, true);
+    side.WriteSideMove(0, 0.25);  // the side wire stays where the cut ended
     ASSERT_TRUE(side.EndOutput());
-    EXPECT_EQ(Describe(FileItems()).find('M'), std::string::npos);
+    std::vector<const Item*> moves;
+    const std::vector<Item> sideItems = FileItems();
+    for (const Item& item : sideItems)
+        if (item.isMove)
+            moves.push_back(&item);
+    ASSERT_EQ(moves.size(), 1u);
+    ASSERT_EQ(moves[0]->move.records.size(), 1u);
+    EXPECT_EQ(moves[0]->move.records[0].id, 2) << "the table turn alone";
 }
 
 TEST_F(WriterTest, ScaledMovesOfEachCarriage)
@@ -594,8 +602,8 @@ TEST_F(WriterTest, ScaledMovesOfEachCarriage)
     const std::vector<Positions> path = Replay(FileItems(), Positions{});
     ASSERT_EQ(path.size(), 4u);
     EXPECT_EQ(path[0], (Positions{1000, 500, 0, 0, 0, 0, 0, 0, 0, 0}));
-    EXPECT_EQ(path[1], (Positions{0, 0, 0, 0, 1000, 500, 0, 0, 0, 0})) << "the front to 0";
-    EXPECT_EQ(path[2], (Positions{0, 0, 0, 0, 0, 0, 0, 0, 2000, 2000}));
+    EXPECT_EQ(path[1], (Positions{1000, 500, 0, 0, 1000, 500, 0, 0, 0, 0})) << "the front stays where it is";
+    EXPECT_EQ(path[2], (Positions{1000, 500, 0, 0, 1000, 500, 0, 0, 2000, 2000}));
     EXPECT_EQ(path[3], (Positions{500, 1000, 0, 0, 1500, 2000, 0, 0, 0, 0}));
 }
 

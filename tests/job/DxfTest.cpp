@@ -145,6 +145,14 @@ Dxf& Spline(Dxf& d, int degree, const std::vector<CurvePoint>& c, const std::vec
     }
     return d;
 }
+// 100 circles of radius 50 km in under 4 KB: 10 million points if read.
+std::string HugeCircles()
+{
+    Dxf d;
+    for (int i = 0; i < 100; ++i)
+        d.Circle(std::to_string(i), "0", "50000000");
+    return d.Text();
+}
 }  // namespace
 
 TEST(DxfReader, LineInTheLengthUnitOfTheSettings)
@@ -497,6 +505,31 @@ TEST(DxfReader, CurvesHaveAnUpperLimitOfSegments)
     figs = ReadAll(Dxf().LwPolyline(0, {{"0", "0", "1"}, {"1000000", "0", "0"}}).Text());
     ASSERT_EQ(figs.size(), 1u);
     EXPECT_EQ(figs[0].Points.size(), 100001u);
+
+    // So has the whole drawing; the next drawing of the same reader has an
+    // allowance of its own.
+    ASSERT_LT(HugeCircles().size(), 4096u);
+    Thpgl reader;
+    EXPECT_THROW(ReadAll(HugeCircles(), &reader), ReaderError);
+    figs = ReadAll(Dxf().Circle("0", "0", "1000000").Text(), &reader);
+    ASSERT_EQ(figs.size(), 1u);
+
+    // A point of a spline costs with the square of its order: the same 500 m
+    // control polygon (one Bezier piece) that reads as a cubic is refused at
+    // degree 25.
+    auto bezier = [](int degree) {
+        std::vector<CurvePoint> c;
+        std::vector<double> u(static_cast<size_t>(degree) + 1, 0.0);
+        u.resize(2 * u.size(), 1.0);
+        for (int i = 0; i <= degree; ++i)
+            c.push_back({500000.0 * i / degree, 1000.0 * (i % 2)});
+        Dxf d;
+        return Spline(d, degree, c, u).Text();
+    };
+    figs = ReadAll(bezier(3));
+    ASSERT_EQ(figs.size(), 1u);
+    EXPECT_EQ(figs[0].Points.size(), 100001u);
+    EXPECT_THROW(ReadAll(bezier(25)), ReaderError);
 }
 
 TEST(DxfReader, OnlyTheEntitiesSectionIsRead)
@@ -520,48 +553,79 @@ TEST(DxfReader, OnlyTheEntitiesSectionIsRead)
     // A header out of step does not matter: reading starts after "ENTITIES".
     figs = ReadAll("999\n0\nSECTION\n2\n" + Dxf().Line("0", "0", "1", "0").Text().substr(12));
     EXPECT_EQ(figs.size(), 1u);
+
+    // Only the start of a section names it: a layer called OBJECTS ends
+    // nothing, and a block called ENTITIES adds nothing to the job.
+    Dxf layer, block;
+    layer(0, "SECTION")(2, "TABLES")(0, "TABLE")(2, "LAYER")(0, "LAYER")(2, "OBJECTS")(70, "0")(62, "7");
+    layer(0, "ENDTAB")(0, "ENDSEC");
+    block(0, "SECTION")(2, "BLOCKS")(0, "BLOCK")(2, "ENTITIES")(70, "0").Line("0", "0", "99", "0")(0, "ENDBLK");
+    block(0, "ENDSEC");
+    for (const Dxf& named : {layer, block}) {
+        figs = ReadAll(named.Body() + Dxf().Line("0", "0", "1", "0").Text());
+        ASSERT_EQ(figs.size(), 1u) << named.Body();
+        EXPECT_EQ(figs[0].Points.back(), (TFigPoint{40, 0}));
+    }
 }
 
 TEST(DxfReader, BrokenDrawingsAreErrorsNotHangs)
 {
     const std::string head = "0\nSECTION\n2\nENTITIES\n";
-    const char* broken[] = {
-        "0\nLINE\n10\n0\n20\n0\n11\n5\n",                            // cut before its last coordinate
+    // Files that stop inside the ENTITIES section, whatever they hold so far.
+    const char* cut[] = {
+        "0\nLINE\n10\n0\n20\n0\n11\n5\n",                            // before its last coordinate
         "0\nLINE\n10\n0\n20\n0\n11\n5\n21",                          // a code without its value
-        "0\nLWPOLYLINE\n90\n4\n10\n0\n20\n0\n10\n5\n20\n0\n",        // two of four vertices
-        "0\nLWPOLYLINE\n90\n2\n10\n0\n20\n0\n10\n5\n",               // a vertex without y
+        "0\nLINE\n10\n0\n20\n0\n11\n5\n21\n0\n",                     // a whole line, then nothing
+        "0\nLWPOLYLINE\n90\n4\n70\n1\n10\n0\n20\n0\n10\n5\n20\n0\n10\n5\n20\n5\n",  // 3 of 4
         "0\nPOLYLINE\n70\n0\n0\nVERTEX\n10\n0\n20\n0\n",             // no SEQEND
-        "0\nSPLINE\n71\n1\n72\n4\n73\n2\n40\n0\n40\n0\n",            // cut among its knots
+        "0\nSPLINE\n71\n1\n72\n4\n73\n2\n40\n0\n40\n0\n",            // among its knots
+        "0\nLINE\n10\n0\n20\n0\n11\n5\n21\n0\n\n\n",                 // blank lines, no ENDSEC
+    };
+    for (const char* body : cut)
+        EXPECT_THROW(ReadAll(head + body), ReaderError) << body;
+
+    // Whole files with something broken inside.
+    const char* broken[] = {
+        "0\nLWPOLYLINE\n90\n2\n10\n0\n20\n0\n10\n5\n",               // a vertex without y
         "0\nCIRCLE\n10\n0\n20\n0\n0\nLINE\n",                        // a circle without radius
         "0\nLINE\n10\nabc\n20\n0\n11\n5\n21\n0\n",                   // not a number
         "0\nLINE\n10\n1.2.3\n20\n0\n11\n5\n21\n0\n",                 // nor this
         "0\nLINE\n1O\n0\n20\n0\n11\n5\n21\n0\n",                     // not a group code
-        "0\nLINE\n10\n0\n\n0\n11\n5\n21\n0\n0\nEOF\n",               // a blank code line
+        "0\nLINE\n10\n0\n\n0\n11\n5\n21\n0\n",                       // a blank code line
         "0\nLWPOLYLINE\n70\n1.5\n10\n0\n20\n0\n",                    // flags not whole
         "0\nLINE\n10\n0\n20\n0\n11\n60000000\n21\n0\n",              // beyond the range of steps
         "0\nLINE\n10\n0\n20\n0\n11\n1e400\n21\n0\n",                 // beyond any number
         "0\nCIRCLE\n10\n53000000\n20\n0\n40\n1000000\n",             // a curve beyond the range
+        // Fitted vertices so far apart that their distance is no number.
+        "0\nPOLYLINE\n70\n4\n0\nVERTEX\n10\n0\n20\n0\n70\n8\n0\nVERTEX\n10\n-1e308\n20\n0\n70\n8\n"
+        "0\nVERTEX\n10\n1e308\n20\n0\n70\n8\n0\nVERTEX\n10\n0\n20\n5\n70\n8\n0\nSEQEND\n",
+        // Knots whose range is no number.
+        "0\nSPLINE\n71\n1\n72\n4\n73\n2\n40\n-1e308\n40\n-1e308\n40\n1e308\n40\n1e308\n"
+        "10\n0\n20\n0\n10\n5\n20\n5\n",
     };
     for (const char* body : broken)
-        EXPECT_THROW(ReadAll(head + body), ReaderError) << body;
+        EXPECT_THROW(ReadAll(head + body + "0\nENDSEC\n0\nEOF\n"), ReaderError) << body;
 
-    // Every cut of a sound drawing ends: with figures or with an error.
+    // Every cut of a sound drawing ends: before the ENTITIES section with no
+    // figure, inside it with an error, after its ENDSEC with every figure.
     Dxf d;
     d.Line("0", "0", "10", "0").Circle("0", "0", "5");
     d.LwPolyline(1, {{"0", "0", "0.5"}, {"10", "0", "0"}, {"5", "5", "0"}});
     d(0, "POLYLINE")(70, "4")(0, "VERTEX")(10, "0")(20, "0")(70, "8")(0, "SEQEND");
     Spline(d, 2, {{0, 0}, {10, 10}, {20, 0}}, {0, 0, 0, 1, 1, 1});
     const std::string text = d.Text();
-    size_t errors = 0;
+    const size_t entities = text.find("ENTITIES") + 8;
+    const size_t endsec = text.rfind("ENDSEC") + 6;
     for (size_t cut = 0; cut <= text.size(); ++cut) {
-        try {
-            ReadAll(text.substr(0, cut));
-        } catch (const ReaderError&) {
-            ++errors;
+        const std::string prefix = text.substr(0, cut);
+        if (cut < entities) {
+            EXPECT_TRUE(ReadAll(prefix).empty()) << cut;
+        } else if (cut < endsec) {
+            EXPECT_THROW(ReadAll(prefix), ReaderError) << cut;
+        } else {
+            EXPECT_EQ(ReadAll(prefix).size(), 5u) << cut;
         }
     }
-    EXPECT_GT(errors, 0u);
-    EXPECT_EQ(ReadAll(text).size(), 5u);
 }
 
 TEST(Curves, CubicThroughFourPoints)
@@ -642,10 +706,16 @@ TEST_F(DxfLoadTest, LinesThatTouchBecomeOneFigure)
 TEST_F(DxfLoadTest, UnreadableDrawingsAreReported)
 {
     const QString cannot = Tr("Universal", "zbioruNieMoznaOtworzyc");
-    EXPECT_FALSE(Load("0\nSECTION\n2\nENTITIES\n0\nLINE\n10\n0\n20\n0\n11\n5\n"));
-    ASSERT_EQ(boxes.shown.size(), 1u);
-    EXPECT_EQ(boxes.shown[0].text, cannot + path);
-    EXPECT_TRUE(job.FigureList.empty());
+    // A file cut off after a whole entity, and one that asks for millions of
+    // points in a few bytes.
+    for (const std::string& text :
+         {std::string("0\nSECTION\n2\nENTITIES\n0\nLINE\n10\n0\n20\n0\n11\n5\n21\n0\n"), HugeCircles()}) {
+        boxes.shown.clear();
+        EXPECT_FALSE(Load(text));
+        ASSERT_EQ(boxes.shown.size(), 1u);
+        EXPECT_EQ(boxes.shown[0].text, cannot + path);
+        EXPECT_TRUE(job.FigureList.empty());
+    }
 
     boxes.shown.clear();
     EXPECT_FALSE(Load("0\nSECTION\n2\nHEADER\n0\nENDSEC\n0\nEOF\n"));

@@ -2,6 +2,7 @@
 // against the figures of the job.
 #include "app/MathUtil.h"
 #include "app/Settings.h"
+#include "app/Translator.h"
 #include "job/CutState.h"
 #include "job/Geometry.h"
 #include "job/Hpgl.h"
@@ -156,6 +157,7 @@ protected:
         return job.ciecie();
     }
 
+    ScopedTranslator translator;
     ScriptedPresenter boxes;
     TempProgramDir dir{false};
 };
@@ -279,6 +281,26 @@ TEST_F(SaveWalkTest, SingleOpenFigureEndsAtItsLastVertex)
     ExpectAlongTheFigures(job, w.path);
     ExpectEveryEdgeCut(job, w.path);
     EXPECT_EQ(w.path, PointsOf(job, kZigzag)) << "no return pass, no move back to vertex 0";
+}
+
+TEST_F(SaveWalkTest, SingleOpenFigureEnteredElsewhereIsStillCutWhole)
+{
+    // A straight line entered at its far end, a zigzag entered at each vertex.
+    for (const Points& line : {Points{{1000, 1000}, {3000, 2000}}, kZigzag}) {
+        for (int32_t entry = 1; entry < static_cast<int32_t>(line.size()); ++entry) {
+            SCOPED_TRACE(testing::Message() << line.size() << " points, entered at " << entry);
+            TJob job;
+            Add(job, line);
+            ASSERT_EQ(Plan(job), PlainPlanner::Result::Planned);
+            ASSERT_TRUE(job.SingleOpenFigure);
+            job.FigureList[static_cast<size_t>(job.StartFigure)]->EntryVertex = entry;
+            job.CutStartFigure = 1;
+            ASSERT_TRUE(job.save_ciecie(Out(), 0));
+            const Walk w = ReadWalk(job);
+            ExpectAlongTheFigures(job, w.path);
+            ExpectEveryEdgeCut(job, w.path);
+        }
+    }
 }
 
 TEST_F(SaveWalkTest, OpenFigureEnteredBetweenItsEndsIsCutWholeAndLeftWhereEntered)
@@ -453,6 +475,36 @@ TEST_F(SaveWalkTest, OpenFigureEnteredAtItsLastVertexIsTurnedRoundWithItsAngles)
     }
     EXPECT_EQ(atTwo, 1);
     EXPECT_EQ(atFour, 2);
+}
+
+TEST_F(SaveWalkTest, LinksLeadingBackToTheStartEndTheWalk)
+{
+    // A job whose links run in a circle (as a broken tool could leave them):
+    // each figure is cut once and the walk ends.
+    TJob job;
+    const int32_t outer = job.AddFigure([] {
+        auto f = std::make_unique<tfigura>();
+        f->Points = Rect(0, 0, 8000, 8000);
+        return f;
+    }());
+    const int32_t in = AddOpen(job, {{0, 0}, {2000, 2000}});
+    const int32_t hole = job.AddFigure([] {
+        auto f = std::make_unique<tfigura>();
+        f->Points = Rect(2000, 2000, 4000, 4000);
+        return f;
+    }());
+    job.FigureList[static_cast<size_t>(in)]->IsFigure = 0;
+    Hang(job, outer, hole, 0, 0);  // the start hangs from its own descendant
+    Hang(job, in, outer, 0, 0);
+    Hang(job, hole, in, 1, 0);
+    job.StartFigure = outer;
+    job.CutStartFigure = 1;
+    job.Ustaw_PPiPK();
+    ASSERT_TRUE(job.save_ciecie(Out(), 0));
+    const Walk w = ReadWalk(job);
+    ExpectAlongTheFigures(job, w.path);
+    ExpectEveryEdgeCut(job, w.path);
+    EXPECT_LT(w.path.size(), 20u);
 }
 
 TEST_F(SaveWalkTest, FinalRotationByAxisSelection)
@@ -666,6 +718,7 @@ TEST_F(SaveWalkTest, RefusedJobLeavesNoFileAndTheFigureAsItWas)
     EXPECT_EQ(job.FigureList[0]->Points, RotaryProfile()->Points);
     ASSERT_EQ(boxes.shown.size(), 1u);
     EXPECT_EQ(boxes.shown[0].kind, MessageKind::Error);
+    EXPECT_EQ(boxes.shown[0].text, Tr("Project_window", "projektBrakOsiObrotu"));
 
     // A machine without steps per turn: the same for turning.
     dir.Write("out.cn", "older job");
@@ -675,7 +728,8 @@ TEST_F(SaveWalkTest, RefusedJobLeavesNoFileAndTheFigureAsItWas)
     StepsPerTurn1 = 0;
     EXPECT_FALSE(job.Save_toczenie_wrzeciono(Out(), 0, 0));
     EXPECT_FALSE(QFile::exists(Out()));
-    EXPECT_EQ(boxes.shown.size(), 2u);
+    ASSERT_EQ(boxes.shown.size(), 2u);
+    EXPECT_EQ(boxes.shown[1].text, Tr("Project_window", "maszynaBrakKrokowNaObrot"));
     EXPECT_EQ(job.FigureList[0]->Points, RotaryProfile()->Points);
 }
 
@@ -688,6 +742,7 @@ TEST_F(SaveWalkTest, SerialPiecesCarryTheirPositionsInTheAxesOwnSteps)
     Settings().SetValue("Ywrzeciona", 0);
     StepsPerUnitX = 2.5;
     StepsPerUnitY = 1.6;
+    AxisOffsetY = 10.01;  // off the grid of the job's steps
     TJob job;
     job.FigureList.push_back(RotaryProfile());
     SerialPosition = {};
@@ -699,22 +754,15 @@ TEST_F(SaveWalkTest, SerialPiecesCarryTheirPositionsInTheAxesOwnSteps)
     EXPECT_EQ(carried[1], first.back()[FrontY]);
     EXPECT_NE(carried[0], 0);
 
-    // The next piece starts where this one ended: read from there, its moves
-    // reach the same points as the first piece's.
-    ASSERT_TRUE(job.save_ciecie_seryjne_wrzeciono(Out(), 0, 1, 0.5, 0));
-    Positions start{};
-    start[FrontX] = start[BackX] = carried[0];
-    start[FrontY] = start[BackY] = carried[1];
-    const std::vector<Positions> second = Replay(Decode(ReadFile(Out())), start);
-    // The wire's points, each once in a row (turns alone do not move it).
-    auto points = [](Positions from, const std::vector<Positions>& path) {
-        std::vector<std::pair<int64_t, int64_t>> out{{from[FrontX], from[FrontY]}};
-        for (const Positions& p : path)
-            if (out.back() != std::pair<int64_t, int64_t>{p[FrontX], p[FrontY]})
-                out.push_back({p[FrontX], p[FrontY]});
-        return out;
-    };
-    const auto one = points(Positions{}, first), two = points(start, second);
-    ASSERT_GT(one.size(), 2u);
-    EXPECT_EQ(two, decltype(one)(one.begin() + 1, one.end()));
+    // Every next piece starts where the one before really ended: what the
+    // writer believes stays what the machine does, piece after piece.
+    Positions machine = first.back();
+    for (int piece = 2; piece <= 5; ++piece) {
+        ASSERT_TRUE(job.save_ciecie_seryjne_wrzeciono(Out(), 0, 1, 0.5, 0));
+        const std::vector<Positions> path = Replay(Decode(ReadFile(Out())), machine);
+        ASSERT_FALSE(path.empty());
+        machine = path.back();
+        EXPECT_EQ(SerialPosition[0], machine[FrontX]) << "piece " << piece;
+        EXPECT_EQ(SerialPosition[1], machine[FrontY]) << "piece " << piece;
+    }
 }

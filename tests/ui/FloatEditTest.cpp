@@ -3,6 +3,7 @@
 #include "app/widgets/FloatEdit.h"
 #include "app/widgets/NumPad.h"
 #include "tests/support/TestSupport.h"
+#include "tests/ui/TestApp.h"
 
 #include <QApplication>
 #include <QFocusEvent>
@@ -17,18 +18,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-QApplication* App()
-{
-    // Another suite of this executable may have made it already.
-    if (auto* app = qobject_cast<QApplication*>(QCoreApplication::instance()))
-        return app;
-    static int argc = 1;
-    static char name[] = "test_ui";
-    static char* argv[] = {name, nullptr};
-    static QApplication* app = new QApplication(argc, argv);
-    return app;
-}
-
 int g_beeps = 0;
 void CountBeep() { ++g_beeps; }
 

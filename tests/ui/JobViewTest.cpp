@@ -12,6 +12,7 @@
 #include "job/ui/MDIChild.h"
 #include "tests/job/PlannerTestSupport.h"
 #include "tests/support/TestSupport.h"
+#include "tests/ui/TestApp.h"
 
 #include <QApplication>
 #include <QImage>
@@ -24,18 +25,6 @@
 using namespace plan_test;
 
 namespace {
-QApplication* App()
-{
-    // Another suite of this executable may have made it already.
-    if (auto* app = qobject_cast<QApplication*>(QCoreApplication::instance()))
-        return app;
-    static int argc = 1;
-    static char name[] = "test_ui";
-    static char* argv[] = {name, nullptr};
-    static QApplication* app = new QApplication(argc, argv);
-    return app;
-}
-
 // The figures and links of a job, everything a paint or a replay could change.
 struct Snapshot {
     std::vector<Points> points;

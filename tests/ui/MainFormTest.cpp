@@ -11,6 +11,7 @@
 #include "machine/ui/MachineForms.h"
 #include "production/ui/ProductionForms.h"
 #include "tests/support/TestSupport.h"
+#include "tests/ui/TestApp.h"
 
 #include <QAction>
 #include <QApplication>
@@ -28,15 +29,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-QApplication* App()
-{
-    static int argc = 1;
-    static char name[] = "test_ui";
-    static char* argv[] = {name, nullptr};
-    static QApplication* app = new QApplication(argc, argv);
-    return app;
-}
-
 class MainFormTest : public ::testing::Test {
 protected:
     void SetUp() override

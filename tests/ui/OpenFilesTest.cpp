@@ -7,21 +7,13 @@
 #include "app/ui/MainForm.h"
 #include "job/ui/MDIChild.h"
 #include "tests/support/TestSupport.h"
+#include "tests/ui/TestApp.h"
 
 #include <QApplication>
 #include <QDir>
 #include <gtest/gtest.h>
 
 namespace {
-QApplication* App()
-{
-    static int argc = 1;
-    static char name[] = "test_ui";
-    static char* argv[] = {name, nullptr};
-    static QApplication* app = new QApplication(argc, argv);
-    return app;
-}
-
 const QByteArray kSquare = "IN;SP1;PU0,0;PD4000,0,4000,4000,0,4000,0,0;PU;";
 
 // The open command with the file dialog answered from a list: each question's

@@ -15,6 +15,7 @@
 #include "machine/WireSelection.h"
 #include "tests/support/FakeLink.h"
 #include "tests/support/TestSupport.h"
+#include "tests/ui/TestApp.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -33,15 +34,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-QApplication* App()
-{
-    static int argc = 1;
-    static char name[] = "test_ui";
-    static char* argv[] = {name, nullptr};
-    static QApplication* app = new QApplication(argc, argv);
-    return app;
-}
-
 class SettingsDialogTest : public ::testing::Test {
 protected:
     void SetUp() override
