@@ -1,4 +1,5 @@
 #include "app/Settings.h"
+#include "app/Translator.h"
 #include "job/Geometry.h"
 #include "job/Job.h"
 #include "job/Planner.h"
@@ -338,6 +339,23 @@ TEST_F(PlannerTest, FiguresThatNoSearchReachesStopThePlanning)
     EXPECT_EQ(planner.Run(), PlainPlanner::Result::Unreachable);
     EXPECT_EQ(planner.Unconnected(), 4) << "only the entry from the frame was found";
     EXPECT_EQ(job.PathPlanned, 0);
+}
+
+TEST_F(PlannerTest, PartLeftOutsideItsOwnLeadInIsReported)
+{
+    // The lead-in starts inside the part and ends on its hole: it becomes the
+    // start, and the part around it has no partner as shallow as itself.
+    ScopedTranslator translator;
+    ScriptedPresenter boxes;
+    Settings().Reset();
+    Add(job, Circle(5000, 5000, 4000, 36));
+    Add(job, Rect(4000, 4000, 6000, 6000));
+    Add(job, {{2500, 2500}, {4000, 4000}});
+    Finish(job);
+    EXPECT_EQ(job.ciecie(), PlainPlanner::Result::Unreachable);
+    EXPECT_EQ(job.PathPlanned, 0);
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(boxes.shown[0].text, Tr("Project_window", "figuryNiepolaczone") + "1");
 }
 
 TEST_F(PlannerTest, CancelKeepsTheLinksMadeSoFar)
