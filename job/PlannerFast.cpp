@@ -870,48 +870,48 @@ void PlainPlanner::BuildNearestLists()
     }
 }
 
-PlainPlanner::Pair PlainPlanner::SearchChildren(int32_t c)
+namespace {
+// The search among the figures of one container: its children to enter, the
+// container and its children already entered as partners. One engine serves
+// the calls for one container and kind in a row.
+template <typename Allowed>
+SearchEngine& ContainerEngine(PlannerEngines& e, SearchKind kind, int32_t c,
+                              std::function<const tfigura&(int32_t)> fig, std::function<bool(int32_t)> connected,
+                              Allowed allowed, size_t figureCount, const std::vector<int32_t>& log)
 {
-    PlannerEngines& e = EnginesOf(m_engines);
-    if (!e.containerEngine || e.engineContainer != c || e.engineKind != SearchKind::Children) {
+    if (!e.containerEngine || e.engineContainer != c || e.engineKind != kind) {
         const std::vector<int32_t>& kids = e.children[static_cast<size_t>(c)];
         std::vector<int32_t> ys{c};
         for (int32_t k : kids)  // the start figure left its container
-            if (Connected(k) && Fig(k).IsFigure && Fig(k).Container == c)
+            if (connected(k) && fig(k).IsFigure && fig(k).Container == c)
                 ys.push_back(k);
-        SearchEngine::Hooks hooks{
-            [this](int32_t i) -> const tfigura& { return Fig(i); },
-            [this](int32_t i) { return Connected(i); },
-            [](int32_t, int32_t) { return true; },
-            [this, c](int32_t y) { return Fig(y).IsFigure && Fig(y).Container == c; }};
-        e.containerEngine =
-            std::make_unique<SearchEngine>(SearchKind::Children, false, F().size(), kids, ys, hooks, ConnectionLog());
+        SearchEngine::Hooks hooks{fig, connected, allowed,
+                                  [fig, c](int32_t y) { return fig(y).IsFigure && fig(y).Container == c; }};
+        e.containerEngine = std::make_unique<SearchEngine>(kind, false, figureCount, kids, ys, hooks, log);
         e.engineContainer = c;
-        e.engineKind = SearchKind::Children;
+        e.engineKind = kind;
     }
-    return e.containerEngine->Best();
+    return *e.containerEngine;
+}
+}  // namespace
+
+PlainPlanner::Pair PlainPlanner::SearchChildren(int32_t c)
+{
+    return ContainerEngine(
+               EnginesOf(m_engines), SearchKind::Children, c,
+               [this](int32_t i) -> const tfigura& { return Fig(i); }, [this](int32_t i) { return Connected(i); },
+               [](int32_t, int32_t) { return true; }, F().size(), ConnectionLog())
+        .Best();
 }
 
 PlainPlanner::Pair PlainPlanner::SearchChildrenNearest(int32_t c)
 {
-    PlannerEngines& e = EnginesOf(m_engines);
-    if (!e.containerEngine || e.engineContainer != c || e.engineKind != SearchKind::ChildrenNearest) {
-        const std::vector<int32_t>& kids = e.children[static_cast<size_t>(c)];
-        std::vector<int32_t> ys{c};
-        for (int32_t k : kids)  // the start figure left its container
-            if (Connected(k) && Fig(k).IsFigure && Fig(k).Container == c)
-                ys.push_back(k);
-        SearchEngine::Hooks hooks{
-            [this](int32_t i) -> const tfigura& { return Fig(i); },
-            [this](int32_t i) { return Connected(i); },
-            [this](int32_t x, int32_t y) { return InNearest(x, y) || Fig(x).IsOpen || Fig(y).IsOpen; },
-            [this, c](int32_t y) { return Fig(y).IsFigure && Fig(y).Container == c; }};
-        e.containerEngine =
-            std::make_unique<SearchEngine>(SearchKind::ChildrenNearest, false, F().size(), kids, ys, hooks, ConnectionLog());
-        e.engineContainer = c;
-        e.engineKind = SearchKind::ChildrenNearest;
-    }
-    return e.containerEngine->Best();
+    return ContainerEngine(
+               EnginesOf(m_engines), SearchKind::ChildrenNearest, c,
+               [this](int32_t i) -> const tfigura& { return Fig(i); }, [this](int32_t i) { return Connected(i); },
+               [this](int32_t x, int32_t y) { return InNearest(x, y) || Fig(x).IsOpen || Fig(y).IsOpen; }, F().size(),
+               ConnectionLog())
+        .Best();
 }
 
 namespace {
