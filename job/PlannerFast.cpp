@@ -922,44 +922,43 @@ std::vector<int32_t> Everything(int32_t n)
         all[static_cast<size_t>(i)] = i;
     return all;
 }
+
+// The searches over the whole job: every figure may be entered, every
+// connected figure is a partner. The engine is built on first use and kept.
+template <typename Allowed>
+SearchEngine& WholeJobEngine(std::unique_ptr<SearchEngine>& engine, SearchKind kind, int32_t count,
+                             std::function<const tfigura&(int32_t)> fig, std::function<bool(int32_t)> connected,
+                             Allowed allowed, size_t figureCount, const std::vector<int32_t>& log)
+{
+    if (!engine) {
+        std::vector<int32_t> ys;
+        for (int32_t i = 0; i < count; ++i)
+            if (connected(i) && fig(i).IsFigure)
+                ys.push_back(i);
+        SearchEngine::Hooks hooks{fig, connected, allowed, [fig](int32_t y) { return fig(y).IsFigure != 0; }};
+        engine = std::make_unique<SearchEngine>(kind, true, figureCount, Everything(count), ys, hooks, log);
+    }
+    return *engine;
+}
 }  // namespace
 
 PlainPlanner::Pair PlainPlanner::SearchNearest()
 {
-    PlannerEngines& e = EnginesOf(m_engines);
-    if (!e.nearest) {
-        std::vector<int32_t> ys;
-        for (int32_t i = 0; i < Count(); ++i)
-            if (Connected(i) && Fig(i).IsFigure)
-                ys.push_back(i);
-        SearchEngine::Hooks hooks{
-            [this](int32_t i) -> const tfigura& { return Fig(i); },
-            [this](int32_t i) { return Connected(i); },
-            [this](int32_t x, int32_t y) {
-                return YAllowedByAny(x, y) && (InNearest(x, y) || Fig(x).IsOpen || Fig(y).IsOpen);
-            },
-            [this](int32_t y) { return Fig(y).IsFigure != 0; }};
-        e.nearest = std::make_unique<SearchEngine>(SearchKind::Nearest, true, F().size(), Everything(Count()), ys, hooks,
-                                                   ConnectionLog());
-    }
-    return e.nearest->Best();
+    return WholeJobEngine(
+               EnginesOf(m_engines).nearest, SearchKind::Nearest, Count(),
+               [this](int32_t i) -> const tfigura& { return Fig(i); }, [this](int32_t i) { return Connected(i); },
+               [this](int32_t x, int32_t y) {
+                   return YAllowedByAny(x, y) && (InNearest(x, y) || Fig(x).IsOpen || Fig(y).IsOpen);
+               },
+               F().size(), ConnectionLog())
+        .Best();
 }
 
 PlainPlanner::Pair PlainPlanner::SearchAny()
 {
-    PlannerEngines& e = EnginesOf(m_engines);
-    if (!e.any) {
-        std::vector<int32_t> ys;
-        for (int32_t i = 0; i < Count(); ++i)
-            if (Connected(i) && Fig(i).IsFigure)
-                ys.push_back(i);
-        SearchEngine::Hooks hooks{
-            [this](int32_t i) -> const tfigura& { return Fig(i); },
-            [this](int32_t i) { return Connected(i); },
-            [this](int32_t x, int32_t y) { return YAllowedByAny(x, y); },
-            [this](int32_t y) { return Fig(y).IsFigure != 0; }};
-        e.any = std::make_unique<SearchEngine>(SearchKind::Any, true, F().size(), Everything(Count()), ys, hooks,
-                                               ConnectionLog());
-    }
-    return e.any->Best();
+    return WholeJobEngine(
+               EnginesOf(m_engines).any, SearchKind::Any, Count(),
+               [this](int32_t i) -> const tfigura& { return Fig(i); }, [this](int32_t i) { return Connected(i); },
+               [this](int32_t x, int32_t y) { return YAllowedByAny(x, y); }, F().size(), ConnectionLog())
+        .Best();
 }
