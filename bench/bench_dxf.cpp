@@ -8,6 +8,7 @@
 //         and the figures' parameters.
 //
 //   bench_dxf [LINE entities] [LWPOLYLINE entities]
+#include "bench/BenchMemory.h"
 #include "app/MessageBoxes.h"
 #include "app/Settings.h"
 #include "job/Hpgl.h"
@@ -23,26 +24,10 @@
 #include <fstream>
 #include <random>
 #include <string>
-#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
-long PeakRssKb()
-{
-    struct rusage ru {};
-    getrusage(RUSAGE_SELF, &ru);
-    return ru.ru_maxrss;
-}
-
-long CurrentRssKb()
-{
-    std::ifstream statm("/proc/self/statm");
-    long pages = 0, resident = 0;
-    statm >> pages >> resident;
-    return resident * (sysconf(_SC_PAGESIZE) / 1024);
-}
-
 class Writer {
 public:
     explicit Writer(const std::string& path) : m_out(path, std::ios::binary) { m_buf.reserve(1 << 20); }

@@ -3,6 +3,7 @@
 // variant and prints how much faster the program's planner is.
 //
 //   bench_planner [figures ...]      (default: 1000 10000 50000)
+#include "bench/BenchMemory.h"
 #include "job/Figure.h"
 #include "job/Geometry.h"
 #include "job/Job.h"
@@ -16,7 +17,6 @@
 #include <memory>
 #include <numbers>
 #include <random>
-#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -95,13 +95,6 @@ void MakeFarGroups(TJob& job, int figures)
 
 enum class Layout { Sheet, Row, FarGroups };
 const char* const kLayoutNames[] = {"parts on a sheet", "parts in a row", "two far groups"};
-
-long PeakRssKb()
-{
-    struct rusage ru {};
-    getrusage(RUSAGE_SELF, &ru);
-    return ru.ru_maxrss;
-}
 
 double Seconds(std::chrono::steady_clock::time_point since)
 {

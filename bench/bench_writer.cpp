@@ -2,6 +2,7 @@
 // and reports the time and how much memory the writing took beyond the job.
 //
 //   bench_writer [vertices]
+#include "bench/BenchMemory.h"
 #include "app/MessageBoxes.h"
 #include "job/CutState.h"
 #include "job/Geometry.h"
@@ -19,34 +20,6 @@
 #include <unistd.h>
 
 namespace {
-long CurrentRssKb()
-{
-    std::ifstream statm("/proc/self/statm");
-    long pages = 0, resident = 0;
-    statm >> pages >> resident;
-    return resident * (sysconf(_SC_PAGESIZE) / 1024);
-}
-
-long PeakRssKb()
-{
-    std::ifstream status("/proc/self/status");
-    std::string key;
-    long value = 0;
-    while (status >> key) {
-        if (key == "VmHWM:") {
-            status >> value;
-            return value;
-        }
-        status.ignore(1 << 20, '\n');
-    }
-    return 0;
-}
-
-void ResetPeak()
-{
-    std::ofstream("/proc/self/clear_refs") << "5";
-}
-
 class Silent : public MessagePresenter {
 public:
     void Show(const MessageRequest& r) override { std::fprintf(stderr, "box: %s\n", r.text.toUtf8().constData()); }

@@ -2,6 +2,7 @@
 
 #include "job/FlatMultiMap.h"
 #include "job/Geometry.h"
+#include "job/Spatial.h"
 
 #include <algorithm>
 #include <cmath>
@@ -80,14 +81,13 @@ class FigureAssembler::EndpointIndex {
 public:
     explicit EndpointIndex(double tolerance)
         // |d| < tolerance means |d| <= reach for whole steps.
-        : m_reach(std::max<int64_t>(0, static_cast<int64_t>(std::ceil(tolerance)) - 1)),
-          m_cell(2 * m_reach + 2)
+        : m_grid(static_cast<int64_t>(std::ceil(tolerance)) - 1)
     {
     }
 
     void Add(const Chain& c, int32_t pos)
     {
-        const uint64_t a = CellKey(c.Front()), b = CellKey(c.Back());
+        const uint64_t a = m_grid.KeyOf(c.Front()), b = m_grid.KeyOf(c.Back());
         m_cells.Insert(a, pos);
         if (b != a)
             m_cells.Insert(b, pos);
@@ -95,7 +95,7 @@ public:
 
     void Remove(const Chain& c, int32_t pos)
     {
-        const uint64_t a = CellKey(c.Front()), b = CellKey(c.Back());
+        const uint64_t a = m_grid.KeyOf(c.Front()), b = m_grid.KeyOf(c.Back());
         m_cells.Erase(a, pos);
         if (b != a)
             m_cells.Erase(b, pos);
@@ -106,27 +106,11 @@ public:
     template <typename Visit>
     void Around(const TFigPoint& p, Visit&& visit) const
     {
-        const int64_t x0 = Cell(p.x - m_reach), x1 = Cell(p.x + m_reach);
-        const int64_t y0 = Cell(p.y - m_reach), y1 = Cell(p.y + m_reach);
-        for (int64_t cx = x0; cx <= x1; ++cx)
-            for (int64_t cy = y0; cy <= y1; ++cy)
-                m_cells.ForEach(Key(cx, cy), visit);
+        m_grid.Around(p, [&](int64_t cx, int64_t cy) { m_cells.ForEach(GridCells::Key(cx, cy), visit); });
     }
 
 private:
-    int64_t Cell(int64_t v) const
-    {
-        const int64_t q = v / m_cell;
-        return (v % m_cell != 0 && v < 0) ? q - 1 : q;
-    }
-    static uint64_t Key(int64_t cx, int64_t cy)
-    {
-        return (static_cast<uint64_t>(cx) << 32) ^ (static_cast<uint64_t>(cy) & 0xFFFFFFFFULL);
-    }
-    uint64_t CellKey(const TFigPoint& p) const { return Key(Cell(p.x), Cell(p.y)); }
-
-    int64_t m_reach;
-    int64_t m_cell;
+    GridCells m_grid;
     FlatMultiMap m_cells;
 };
 

@@ -7,6 +7,39 @@
 #include <cstdint>
 #include <vector>
 
+// Square cells over the steps, wider than twice the reach, so the points
+// within `reach` steps of any point (in x and in y) lie in 2 x 2 cells at most.
+class GridCells {
+public:
+    explicit GridCells(int64_t reach) : m_reach(std::max<int64_t>(0, reach)), m_cell(2 * m_reach + 2) {}
+
+    int64_t Cell(int64_t v) const
+    {
+        const int64_t q = v / m_cell;
+        return (v % m_cell != 0 && v < 0) ? q - 1 : q;
+    }
+    static uint64_t Key(int64_t cx, int64_t cy)
+    {
+        return (static_cast<uint64_t>(cx) << 32) ^ (static_cast<uint64_t>(cy) & 0xFFFFFFFFULL);
+    }
+    uint64_t KeyOf(const TFigPoint& p) const { return Key(Cell(p.x), Cell(p.y)); }
+
+    // Calls visit(cx, cy) for the cells that hold every point within the reach of p.
+    template <typename Visit>
+    void Around(const TFigPoint& p, Visit&& visit) const
+    {
+        const int64_t x0 = Cell(p.x - m_reach), x1 = Cell(p.x + m_reach);
+        const int64_t y0 = Cell(p.y - m_reach), y1 = Cell(p.y + m_reach);
+        for (int64_t cx = x0; cx <= x1; ++cx)
+            for (int64_t cy = y0; cy <= y1; ++cy)
+                visit(cx, cy);
+    }
+
+private:
+    int64_t m_reach;
+    int64_t m_cell;
+};
+
 // Points of figures by grid cell, for "which vertices lie within `reach`
 // steps of this point" (in x and in y). A cell is wider than twice the reach,
 // so a query looks at 2 x 2 cells at most.
@@ -18,7 +51,7 @@ public:
         TFigPoint p;
     };
 
-    explicit VertexGrid(int64_t reach) : m_reach(std::max<int64_t>(0, reach)), m_cell(2 * m_reach + 2) {}
+    explicit VertexGrid(int64_t reach) : m_grid(reach) {}
 
     void Reserve(size_t n)
     {
@@ -30,7 +63,7 @@ public:
     {
         const auto id = static_cast<int32_t>(m_entries.size());
         m_entries.push_back({figure, vertex, p});
-        m_cells.Insert(Key(p), id);
+        m_cells.Insert(m_grid.KeyOf(p), id);
         return id;
     }
 
@@ -38,9 +71,9 @@ public:
     void Move(int32_t id, const TFigPoint& p)
     {
         Entry& e = m_entries[static_cast<size_t>(id)];
-        m_cells.Erase(Key(e.p), id);
+        m_cells.Erase(m_grid.KeyOf(e.p), id);
         e.p = p;
-        m_cells.Insert(Key(p), id);
+        m_cells.Insert(m_grid.KeyOf(p), id);
     }
 
     // Calls visit(entry id, entry) for the entries of the cells that hold
@@ -48,34 +81,20 @@ public:
     template <typename Visit>
     void Near(const TFigPoint& p, Visit&& visit) const
     {
-        const int64_t x0 = Cell(p.x - m_reach), x1 = Cell(p.x + m_reach);
-        const int64_t y0 = Cell(p.y - m_reach), y1 = Cell(p.y + m_reach);
-        for (int64_t cx = x0; cx <= x1; ++cx)
-            for (int64_t cy = y0; cy <= y1; ++cy)
-                m_cells.ForEach(CellKey(cx, cy), [&](int32_t id) {
-                    const Entry& e = m_entries[static_cast<size_t>(id)];
-                    if (Cell(e.p.x) == cx && Cell(e.p.y) == cy)
-                        visit(id, e);
-                });
+        m_grid.Around(p, [&](int64_t cx, int64_t cy) {
+            m_cells.ForEach(GridCells::Key(cx, cy), [&](int32_t id) {
+                const Entry& e = m_entries[static_cast<size_t>(id)];
+                if (m_grid.Cell(e.p.x) == cx && m_grid.Cell(e.p.y) == cy)
+                    visit(id, e);
+            });
+        });
     }
 
     const Entry& At(int32_t id) const { return m_entries[static_cast<size_t>(id)]; }
     size_t Size() const { return m_entries.size(); }
 
 private:
-    int64_t Cell(int64_t v) const
-    {
-        const int64_t q = v / m_cell;
-        return (v % m_cell != 0 && v < 0) ? q - 1 : q;
-    }
-    static uint64_t CellKey(int64_t cx, int64_t cy)
-    {
-        return (static_cast<uint64_t>(cx) << 32) ^ (static_cast<uint64_t>(cy) & 0xFFFFFFFFULL);
-    }
-    uint64_t Key(const TFigPoint& p) const { return CellKey(Cell(p.x), Cell(p.y)); }
-
-    int64_t m_reach;
-    int64_t m_cell;
+    GridCells m_grid;
     std::vector<Entry> m_entries;
     FlatMultiMap m_cells;
 };

@@ -6,6 +6,7 @@
 #include "job/Hpgl.h"
 #include "job/Job.h"
 #include "machine/MachineConstants.h"
+#include "tests/job/JobTestSupport.h"
 #include "tests/support/TestSupport.h"
 
 #include <algorithm>
@@ -66,23 +67,9 @@ private:
     std::string m_body;
 };
 
-// Every valid figure the reader gives, as the loader asks for them.
 std::vector<tfigura> ReadAll(const std::string& text, Thpgl* state = nullptr)
 {
-    Thpgl local;
-    Thpgl& r = state ? *state : local;
-    EXPECT_EQ(r.OpenInputText(text, 2), 0);
-    std::vector<tfigura> out;
-    int guard = 0;
-    while (!r.EndOfInput && guard++ < 100000) {
-        tfigura f;
-        r.ReadFigure(f);
-        if (f.Valid)
-            out.push_back(std::move(f));
-    }
-    EXPECT_TRUE(r.EndOfInput);
-    r.CloseInput();
-    return out;
+    return ReadAllFigures(text, 2, state);
 }
 
 double Radius(const TFigPoint& p, double cx = 0, double cy = 0) { return std::hypot(p.x - cx, p.y - cy); }
@@ -662,26 +649,15 @@ TEST(Curves, DeBoorAgreesWithTheBasisSum)
 }
 
 namespace {
-class DxfLoadTest : public ::testing::Test {
+class DxfLoadTest : public JobLoadingTest {
 protected:
-    void SetUp() override
-    {
-        Settings().Reset();
-        Settings().SetChecked("AddFrame", false);
-        ResetMachineConstants();
-        PointTolerance = 10.0;
-    }
-    void TearDown() override { Settings().Reset(); }
     bool Load(const std::string& text)
     {
-        path = dir.Write("drawing.dxf", QByteArray::fromStdString(text));
+        path = WriteDrawing("drawing.dxf", text);
         job.InputFileType = 2;
         return job.Load(path, 255);
     }
 
-    ScopedTranslator translator;
-    TempProgramDir dir{false};
-    ScriptedPresenter boxes;
     TJob job;
     QString path;
 };

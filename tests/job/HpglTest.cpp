@@ -1,4 +1,5 @@
 #include "job/Hpgl.h"
+#include "tests/job/JobTestSupport.h"
 
 #include <cmath>
 #include <gtest/gtest.h>
@@ -8,23 +9,9 @@
 namespace {
 using Points = std::vector<TFigPoint>;
 
-// Every valid figure the reader gives for the text, as the loader asks for them.
 std::vector<tfigura> ReadAll(const std::string& text, Thpgl* state = nullptr)
 {
-    Thpgl local;
-    Thpgl& r = state ? *state : local;
-    EXPECT_EQ(r.OpenInputText(text, 1), 0);
-    std::vector<tfigura> out;
-    int guard = 0;
-    while (!r.EndOfInput && guard++ < 100000) {
-        tfigura f;
-        r.ReadFigure(f);
-        if (f.Valid)
-            out.push_back(std::move(f));
-    }
-    EXPECT_TRUE(r.EndOfInput);
-    r.CloseInput();
-    return out;
+    return ReadAllFigures(text, 1, state);
 }
 
 Points P(std::initializer_list<TFigPoint> p) { return p; }

@@ -5,6 +5,7 @@
 #include "job/Hpgl.h"
 #include "job/Job.h"
 #include "machine/MachineConstants.h"
+#include "tests/job/JobTestSupport.h"
 #include "tests/support/TestSupport.h"
 
 #include <QFile>
@@ -24,22 +25,12 @@ public:
     int closed = 0;
 };
 
-class JobLoadTest : public ::testing::Test {
+class JobLoadTest : public JobLoadingTest {
 protected:
-    void SetUp() override
-    {
-        Settings().Reset();
-        // Loading plans the job; a frame would move the job's bounds.
-        Settings().SetChecked("AddFrame", false);
-        ResetMachineConstants();
-        PointTolerance = 10.0;
-    }
-    void TearDown() override { Settings().Reset(); }
-
     // Loads HPGL text through a file, as the open command does.
     bool Load(const std::string& text, uint8_t filter = 255)
     {
-        path = dir.Write("drawing.plt", QByteArray::fromStdString(text));
+        path = WriteDrawing("drawing.plt", text);
         job.InputFileType = 1;
         return job.Load(path, filter);
     }
@@ -60,9 +51,6 @@ protected:
         return out;
     }
 
-    ScopedTranslator translator;
-    TempProgramDir dir{false};
-    ScriptedPresenter boxes;
     RecordingHost host;
     TJob job{&host};
     QString path;

@@ -5,6 +5,7 @@
 #include "job/Job.h"
 #include "machine/MachineConstants.h"
 #include "tests/job/PlannerTestSupport.h"
+#include "tests/job/JobTestSupport.h"
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -53,17 +54,8 @@ private:
     const ScriptedPresenter& m_boxes;
 };
 
-class RotaryPlannerTest : public ::testing::Test {
+class RotaryPlannerTest : public JobLoadingTest {
 protected:
-    void SetUp() override
-    {
-        Settings().Reset();
-        Settings().SetChecked("AddFrame", false);
-        ResetMachineConstants();
-        PointTolerance = 10.0;
-    }
-    void TearDown() override { Settings().Reset(); }
-
     void Use(int mode, int device)
     {
         Settings().SetItemIndex("Mode", mode);
@@ -86,7 +78,7 @@ protected:
     // Loads HPGL text through a file, as the open command does.
     bool Load(const std::string& text)
     {
-        const QString path = dir.Write("drawing.plt", QByteArray::fromStdString(text));
+        const QString path = WriteDrawing("drawing.plt", text);
         host.Reset();
         job = std::make_unique<TJob>(&host);
         job->InputFileType = 1;
@@ -104,9 +96,6 @@ protected:
     }
     static QString Msg(const char* key) { return Tr("Project_window", key); }
 
-    ScopedTranslator translator;
-    TempProgramDir dir{false};
-    ScriptedPresenter boxes;
     RecordingHost host{boxes};
     std::unique_ptr<TJob> job;
 };
