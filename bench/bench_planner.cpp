@@ -8,6 +8,7 @@
 #include "job/Geometry.h"
 #include "job/Job.h"
 #include "job/Planner.h"
+#include "tests/job/PlannerTestSupport.h"
 #include "tests/job/ReferencePlanner.h"
 
 #include <chrono>
@@ -22,25 +23,7 @@
 #include <vector>
 
 namespace {
-using Points = std::vector<TFigPoint>;
-
-Points Ring(int32_t cx, int32_t cy, int32_t r, int n, double phase)
-{
-    Points p;
-    for (int k = 0; k < n; ++k) {
-        const double a = phase + 2 * std::numbers::pi * k / n;
-        p.push_back({cx + static_cast<int32_t>(std::lround(r * std::cos(a))), cy + static_cast<int32_t>(std::lround(r * std::sin(a)))});
-    }
-    p.push_back(p.front());
-    return p;
-}
-
-void Add(TJob& job, Points p)
-{
-    auto f = std::make_unique<tfigura>();
-    f->Points = std::move(p);
-    job.AddFigure(std::move(f));
-}
+using namespace plan_test;
 
 // Parts on a sheet: outlines of 4 to 40 vertices, a third of them with one or
 // two holes, a few open lines, rows that touch now and then.
@@ -56,14 +39,14 @@ void MakeJob(TJob& job, int figures, uint32_t seed)
         if (kind < 4) {
             Add(job, {{x, y}, {x + 1000, y}, {x + 1000, y + 800}, {x, y + 800}, {x, y}});
         } else if (kind < 9) {
-            Add(job, Ring(x + 500, y + 500, 480, between(8, 40), between(0, 100) / 100.0));
+            Add(job, Circle(x + 500, y + 500, 480, between(8, 40), between(0, 100) / 100.0));
         } else {
             Add(job, {{x, y}, {x + between(200, 900), y + between(200, 900)}, {x + 1000, y + 200}});
         }
         ++made;
         if (kind < 9 && between(0, 2) == 0)
             for (int h = between(1, 2); h > 0 && made < figures; --h, ++made)
-                Add(job, Ring(x + 250 + 400 * (h - 1), y + 400, 120, between(6, 16), 0));
+                Add(job, Circle(x + 250 + 400 * (h - 1), y + 400, 120, between(6, 16), 0));
     }
     job.Ustaw_PPiPK();
     job.JobWidth = job.JobMaxX - job.JobMinX;
