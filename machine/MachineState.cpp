@@ -24,7 +24,10 @@ bool Read(int index, ReplyBlock& reply)
 {
     reply.fill(0);
     ControllerLink* link = CurrentControllerLink();
-    return link && link->MachineFound() && link->ReadString(index, reply);
+    if (!link || !link->MachineFound() || link->ReadString(index) != 0)
+        return false;
+    reply = link->Reply();
+    return true;
 }
 
 int32_t RoundDiv(int32_t counter, double stepsPerUnit)

@@ -8,20 +8,24 @@
 // A controller that answers from prepared replies and records what it is sent.
 class FakeLink : public ControllerLink {
 public:
-    bool MachineFound() const override { return found; }
+    bool MachineFound() override { return found; }
     int Write(const QByteArray& bytes) override
     {
         writes.push_back(bytes);
         return failAtWrite == static_cast<int>(writes.size()) ? 31 : 0;
     }
-    bool ReadString(int index, ReplyBlock& reply) override
+    int ReadString(int index) override
     {
         const auto it = replies.find(index);
-        if (it == replies.end())
-            return false;
+        if (it == replies.end()) {
+            reply.fill(0);
+            return -1;
+        }
         reply = it->second;
-        return true;
+        return 0;
     }
+    const ReplyBlock& Reply() const override { return reply; }
+    void SetLinkChanged(std::function<void(bool)> handler) override { linkChanged = std::move(handler); }
     void Put32(int index, size_t at, int32_t v)
     {
         const QByteArray b = Int32ToBytes(v);
@@ -38,4 +42,6 @@ public:
     int failAtWrite = 0;
     std::vector<QByteArray> writes;
     std::map<int, ReplyBlock> replies;
+    ReplyBlock reply{};
+    std::function<void(bool)> linkChanged;
 };
