@@ -644,7 +644,7 @@ TEST_F(SettingsDialogTest, SettingsCommandSendsTheHeaterOutputAfterTheDialogClos
     EXPECT_EQ(link.writes.back(), PowerOutputCommand(1));
 
     // The straight wire: 0 with the front wire selected, 5 without it. Sent
-    // even after Cancel: every showing reloads a settings file.
+    // even after Cancel: Cancel sets the values of the showing as a load does.
     WireSelection().KeyFront = false;
     RunSettingsCommand([this] { Item("PowerOutput", 0)->click(); });
     EXPECT_EQ(link.writes.back(), PowerOutputCommand(1)) << "cancelled: the output of the showing";
