@@ -180,6 +180,21 @@ void TDlgkonfigModel::SetCheckState(std::string_view name, CheckState state)
 
 void TDlgkonfigModel::SetPosition(std::string_view name, int position) { Store(At(name), position); }
 
+std::vector<double> TDlgkonfigModel::Values() const
+{
+    std::vector<double> values;
+    values.reserve(m_entries.size());
+    for (const SettingEntry& e : m_entries)
+        values.push_back(e.value);
+    return values;
+}
+
+void TDlgkonfigModel::SetValues(const std::vector<double>& values)
+{
+    for (size_t i = 0; i < values.size() && i < m_entries.size(); ++i)
+        Store(m_entries[i], values[i]);
+}
+
 void TDlgkonfigModel::React(const SettingEntry& e)
 {
     const std::string_view n = e.name;

@@ -65,6 +65,12 @@ public:
     void SetCheckState(std::string_view name, CheckState state);
     void SetPosition(std::string_view name, int position);
 
+    // Every setting's value in the order of the entries ...
+    std::vector<double> Values() const;
+    // ... and set back from such a list, one after the other as the operator
+    // sets them, so that their reactions run.
+    void SetValues(const std::vector<double>& values);
+
     // The settings that most of the program asks for.
     int Mode() const { return ItemIndex("Mode"); }
     int CatDir() const { return ItemIndex("CatDir"); }

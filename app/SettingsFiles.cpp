@@ -244,76 +244,150 @@ bool SettingNumber(const QString& text, double& value)
     return ok && std::isfinite(value);
 }
 
-void LoadKonfig(const QString& path)
+namespace {
+// A settings file is a short text of about forty lines; anything much larger
+// or holding zero bytes is some other file picked by mistake.
+constexpr qint64 kMaxSettingsFileSize = 1 << 20;
+
+// The whole text of an existing settings file; false, with the reason, when it
+// can't be read as one.
+bool ReadSettingsText(const QString& path, QByteArray& text, QString& reason)
 {
-    TDlgkonfigModel& settings = Settings();
-    settings.Loading = true;
-    QFile file(path);
-    if (file.exists()) {
-        QByteArray text;
-        if (file.open(QIODevice::ReadOnly))
-            text = file.readAll();
-        QStringList ignored;
-        qsizetype pos = 0;
-        while (pos < text.size()) {
-            QString key, value;
-            SplitSettingLine(text, pos, key, value);
-            SettingEntry* e = settings.Find(key.toStdString());
-            if (!e)
-                continue;
-            double number = 0;
-            bool ok = true;
-            switch (e->kind) {
-            case SettingKind::FloatEdit:
-            case SettingKind::FloatEditU:
-                ok = SettingNumber(value, number);
-                if (ok)
-                    settings.SetValue(e->name, number);
-                break;
-            case SettingKind::CheckBox:
-                settings.SetCheckState(e->name, TextToCheckState(value));
-                break;
-            case SettingKind::RadioGroup: {
-                const int index = value.toInt(&ok);
-                const std::string_view name = e->name;
-                // An unknown unit reads as millimetres; a work mode this machine
-                // doesn't offer (a file of another machine) as plain cutting.
-                if (ok && (name == "radiounit" || name == "Mode") && (index < 0 || index >= e->itemCount)) {
-                    settings.SetItemIndex(e->name, 0);
-                    break;
-                }
-                ok = ok && index >= -1 && index < e->itemCount;  // -1: nothing chosen
-                if (ok)
-                    settings.SetItemIndex(e->name, index);
-                break;
-            }
-            case SettingKind::ScrollBar: {
-                const int position = value.toInt(&ok);
-                ok = ok && position >= e->minValue && position <= e->maxValue;
-                if (ok)
-                    settings.SetPosition(e->name, position);
-                break;
-            }
-            }
-            if (!ok)
-                ignored << key + " := " + value;
-        }
-        if (!ignored.isEmpty())
-            ShowMessageBox(path + "\r\n" + ignored.join("\r\n"), true);
-    } else {
-        ShowMessageBox(path, false, Tr("Configuration", "brakKonfiga"));
-        SaveKonfig(path);
+    const QFileInfo info(path);
+    // Neither a folder nor a regular file (a pipe or a device): opening it may
+    // wait for ever or read without end.
+    if (info.exists() && !info.isDir() && !info.isFile()) {
+        reason = Tr("Configuration", "konfigNieTekst");
+        return false;
     }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        reason = file.errorString();
+        return false;
+    }
+    text = file.read(kMaxSettingsFileSize + 1);
+    if (file.error() != QFileDevice::NoError) {
+        reason = file.errorString();
+        return false;
+    }
+    if (text.size() > kMaxSettingsFileSize || text.contains('\0')) {
+        reason = Tr("Configuration", "konfigNieTekst");
+        return false;
+    }
+    return true;
+}
+
+// Settings set the way reading a settings file sets them: the heater powers
+// meet the limits of the output read with them, and the output goes to the
+// machine again.
+template <typename F>
+void AsLoading(TDlgkonfigModel& settings, F apply)
+{
+    settings.Loading = true;
+    apply();
     settings.Loading = false;
     settings.LoadFinished();
     settings.PowerChanged = true;
 }
 
-QString SettingsSnapshotPath() { return ProgramDir + "Pelvartonix.vkf"; }
+// Applies the lines of a settings file; returns those that were not understood.
+QStringList ApplySettingsText(TDlgkonfigModel& settings, const QByteArray& text)
+{
+    QStringList skipped;
+    qsizetype pos = 0;
+    while (pos < text.size()) {
+        const qsizetype start = pos;
+        QString key, value;
+        SplitSettingLine(text, pos, key, value);
+        const QString line = QString::fromLatin1(text.mid(start, pos - start)).trimmed();
+        SettingEntry* e = settings.Find(key.toStdString());
+        if (!e) {
+            // A line naming no setting is left alone (a file of another
+            // version), but a last line without its line end was cut off: the
+            // file is not whole, and the operator should know.
+            const char last = text.back();
+            if (pos == text.size() && last != '\r' && last != '\n' && !key.isEmpty())
+                skipped << line;
+            continue;
+        }
+        double number = 0;
+        bool ok = true;
+        switch (e->kind) {
+        case SettingKind::FloatEdit:
+        case SettingKind::FloatEditU:
+            ok = SettingNumber(value, number);
+            if (ok)
+                settings.SetValue(e->name, number);
+            break;
+        case SettingKind::CheckBox:
+            settings.SetCheckState(e->name, TextToCheckState(value));
+            break;
+        case SettingKind::RadioGroup: {
+            const int index = value.toInt(&ok);
+            const std::string_view name = e->name;
+            // An unknown unit reads as millimetres; a work mode this machine
+            // doesn't offer (a file of another machine) as plain cutting.
+            if (ok && (name == "radiounit" || name == "Mode") && (index < 0 || index >= e->itemCount)) {
+                settings.SetItemIndex(e->name, 0);
+                break;
+            }
+            ok = ok && index >= -1 && index < e->itemCount;  // -1: nothing chosen
+            if (ok)
+                settings.SetItemIndex(e->name, index);
+            break;
+        }
+        case SettingKind::ScrollBar: {
+            const int position = value.toInt(&ok);
+            ok = ok && position >= e->minValue && position <= e->maxValue;
+            if (ok)
+                settings.SetPosition(e->name, position);
+            break;
+        }
+        }
+        if (!ok)
+            skipped << line;
+    }
+    return skipped;
+}
+}  // namespace
+
+bool LoadKonfig(const QString& path)
+{
+    TDlgkonfigModel& settings = Settings();
+    bool read = true;
+    AsLoading(settings, [&] {
+        if (!QFileInfo::exists(path) && !QFileInfo(path).isSymLink()) {
+            ShowMessageBox(path, false, Tr("Configuration", "brakKonfiga"));
+            SaveKonfig(path);
+            return;
+        }
+        QByteArray text;
+        QString reason;
+        if (!ReadSettingsText(path, text, reason)) {
+            // The file is the operator's: it stays as it is until they save.
+            ShowMessageBox(Tr("Configuration", "konfigNieczytelny") + "\r\n" + path + "\r\n" + reason, true);
+            read = false;
+            return;
+        }
+        const QStringList skipped = ApplySettingsText(settings, text);
+        if (!skipped.isEmpty())
+            ShowMessageBox(Tr("Configuration", "konfigPominieteWiersze") + "\r\n" + path + "\r\n" +
+                               skipped.join("\r\n"),
+                           true);
+    });
+    return read;
+}
 
 namespace {
-bool modeTakenAway = false;  // by the last showing of the dialog
-}
+// What the last showing of the dialog found: Cancel returns to these values.
+// They are kept here, never in a file: the operator's settings files change
+// only when they are saved.
+struct Showing {
+    bool modeTakenAway = false;
+    std::vector<double> values;
+};
+Showing showing;
+}  // namespace
 
 void SettingsFormCreate(const MachineFacts& machine)
 {
@@ -324,6 +398,7 @@ void SettingsFormCreate(const MachineFacts& machine)
     const QFileInfo program(ProgramDir + "Pelvartonix");
     BuildDateText = program.exists() ? QLocale().toString(program.lastModified().date(), QLocale::ShortFormat)
                                      : QString("Nieznana");
+    showing = Showing();
     LoadGcf();
     LoadKonfig(Gcf.SettingsPath);
     SetMainStatusText(QString());
@@ -335,12 +410,12 @@ void SettingsFormActivate(const MachineFacts& machine, bool showAll)
 {
     TDlgkonfigModel& s = Settings();
     s.ApplyMachineLimits(machine);
-    modeTakenAway = s.PruneModes(machine, showAll);
+    showing.modeTakenAway = s.PruneModes(machine, showAll);
     s.updateactiv();
-    SaveKonfig(SettingsSnapshotPath());
+    showing.values = s.Values();
     // A work mode that this machine no longer offers changes the mode: the
     // job windows of the old mode must go, even when the dialog is cancelled.
-    s.ModeChanged = modeTakenAway;
+    s.ModeChanged = showing.modeTakenAway;
     s.CalibrationChanged = false;
 }
 
@@ -357,8 +432,12 @@ bool SettingsOk()
 
 void SettingsCancel()
 {
-    LoadKonfig(SettingsSnapshotPath());
-    Settings().ModeChanged = modeTakenAway;
+    TDlgkonfigModel& s = Settings();
+    // Each value set again in the order of a settings file, so that what the
+    // edits' reactions changed (forced values, ranges) is undone as well.
+    if (!showing.values.empty())
+        AsLoading(s, [&] { s.SetValues(showing.values); });
+    s.ModeChanged = showing.modeTakenAway;
 }
 
 void SettingsSaveAs(const QString& path)
@@ -369,8 +448,10 @@ void SettingsSaveAs(const QString& path)
 
 void SettingsLoadFrom(const QString& path)
 {
-    Gcf.SettingsPath = path;
-    LoadKonfig(path);
+    // A file that can't be read leaves the settings as they were, and so the
+    // file they belong to.
+    if (LoadKonfig(path))
+        Gcf.SettingsPath = path;
 }
 
 void SettingsFormDestroy() { SaveGcf(); }

@@ -50,7 +50,9 @@ bool SaveKonfig(const QString& path);
 // Reads a settings file into the settings; a missing file is reported and
 // written from the current values. Lines that name no setting are ignored;
 // a value that does not convert is skipped and the operator told which.
-void LoadKonfig(const QString& path);
+// A file that exists but can't be read (a folder, no permission, not text) is
+// reported with the reason and left alone: false, nothing changes.
+bool LoadKonfig(const QString& path);
 
 QString CheckStateToText(CheckState state);
 CheckState TextToCheckState(const QString& text);
@@ -75,6 +77,3 @@ void SettingsCancel();
 void SettingsSaveAs(const QString& path);
 void SettingsLoadFrom(const QString& path);
 void SettingsFormDestroy();
-
-// The snapshot file that Cancel returns to.
-QString SettingsSnapshotPath();

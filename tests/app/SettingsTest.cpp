@@ -5,7 +5,9 @@
 #include "app/Units.h"
 #include "tests/support/TestSupport.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <gtest/gtest.h>
 
 namespace {
@@ -155,7 +157,8 @@ TEST_F(SettingsTest, ValuesThatDoNotConvertAreSkippedAndReported)
                                    "CatDir := 9\r\n"
                                    "sbWspSymulacji := 40\r\n"
                                    "radiounit := 7\r\n"
-                                   "Ystolika := 300\r\n");
+                                   "Ystolika := 300\r\n"
+                                   "Pauza_w_ka");  // cut off
     s.Loading = true;
     LoadKonfig(path);
     EXPECT_EQ(s.Value("skala"), 100);
@@ -168,7 +171,8 @@ TEST_F(SettingsTest, ValuesThatDoNotConvertAreSkippedAndReported)
     EXPECT_TRUE(s.PowerChanged);
     ASSERT_EQ(boxes.shown.size(), 1u);
     const QString text = boxes.shown[0].text;
-    for (const char* line : {"skala := abc", "Mode := 1.5", "CatDir := 9", "sbWspSymulacji := 40"})
+    EXPECT_TRUE(text.startsWith(Tr("Configuration", "konfigPominieteWiersze") + "\r\n" + path)) << text.toStdString();
+    for (const char* line : {"skala := abc", "Mode := 1.5", "CatDir := 9", "sbWspSymulacji := 40", "Pauza_w_ka"})
         EXPECT_TRUE(text.contains(line)) << line;
     EXPECT_FALSE(text.contains("Ystolika"));
 }
@@ -182,6 +186,42 @@ TEST_F(SettingsTest, MissingSettingsFileIsReportedAndWritten)
     EXPECT_EQ(boxes.shown[0].text, path);
     EXPECT_EQ(boxes.shown[0].caption, Tr("Configuration", "brakKonfiga"));
     EXPECT_TRUE(Read(path).startsWith("Mode := 0\r\n"));
+}
+
+TEST_F(SettingsTest, UnreadableSettingsFileIsReportedAndLeftAlone)
+{
+    // Another file picked by mistake: not text.
+    const QByteArray binary("skala := 250\r\n\0\x01\x02", 17);
+    const QString vkf = dir.Write("Pelvartonix.vkf", binary);
+    SettingsFormCreate(MachineFacts());
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(boxes.shown[0].kind, MessageKind::Error);
+    EXPECT_TRUE(boxes.shown[0].text.contains(vkf));
+    EXPECT_TRUE(boxes.shown[0].text.contains(Tr("Configuration", "konfigNieTekst")));
+    EXPECT_EQ(s.Value("skala"), 100) << "nothing is taken from it";
+    SettingsFormActivate(MachineFacts(), false);
+    s.SetValue("skala", 300);
+    SettingsOk();
+    SettingsFormActivate(MachineFacts(), false);
+    SettingsCancel();
+    SettingsFormDestroy();
+    EXPECT_EQ(Read(vkf), binary);
+    EXPECT_EQ(Gcf.SettingsPath, vkf) << "still the file the settings are saved to when asked";
+
+    // A folder where the load button's file should be: the settings and their
+    // file stay as they were.
+    boxes.shown.clear();
+    const QString folder = dir.File("folder.vkf");
+    ASSERT_TRUE(QDir().mkdir(folder));
+    SettingsLoadFrom(folder);
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    QFile reference(folder);
+    EXPECT_FALSE(reference.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(boxes.shown[0].text.endsWith(folder + "\r\n" + reference.errorString()))
+        << boxes.shown[0].text.toStdString();
+    EXPECT_EQ(s.Value("skala"), 300);
+    EXPECT_EQ(Gcf.SettingsPath, vkf);
+    EXPECT_TRUE(QFileInfo(folder).isDir());
 }
 
 TEST_F(SettingsTest, WorkModeEnablesAndForcesTheControls)
@@ -319,7 +359,9 @@ TEST_F(SettingsTest, RadioGroupsReadNoChoiceAndModesOfOtherMachines)
 TEST_F(SettingsTest, CancelReturnsToTheValuesOfTheShowing)
 {
     MachineFacts machine;
-    Gcf.SettingsPath = dir.File("Pelvartonix.vkf");
+    const QByteArray defaults = "skala := 110\r\n";
+    dir.Write("Pelvartonix.vkf", defaults);
+    Gcf.SettingsPath = dir.File("second.vkf");
     s.SetValue("skala", 150);
     SettingsFormActivate(machine, false);
     s.SetValue("skala", 300);
@@ -335,6 +377,7 @@ TEST_F(SettingsTest, CancelReturnsToTheValuesOfTheShowing)
     EXPECT_FALSE(SettingsOk());
     EXPECT_EQ(PointTolerance, 4.0);
     EXPECT_TRUE(Read(Gcf.SettingsPath).contains("skala := 175"));
+    EXPECT_EQ(Read(dir.File("Pelvartonix.vkf")), defaults) << "the default file is not the current one";
     EXPECT_EQ(Read(dir.File("Pelvartonix.gcf")).size(), 864);
     PointTolerance = 10.0;
 

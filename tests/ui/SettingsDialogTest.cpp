@@ -321,6 +321,15 @@ TEST_F(SettingsDialogTest, OkTakesWhatIsStillBeingTyped)
 TEST_F(SettingsDialogTest, CancelEscapeAndCloseButtonReturnToTheValuesOfTheShowing)
 {
     Start();
+    auto bytes = [](const QString& path) {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    };
+    // The operator works with a second machine's file; the default one is
+    // theirs as well and no showing may write it.
+    const QByteArray defaults = bytes(dir.File("Pelvartonix.vkf"));
+    ASSERT_FALSE(defaults.isEmpty());
+    Gcf.SettingsPath = dir.Write("second.vkf", "skala := 110\r\n");
     Settings().SetValue("skala", 120);
     const std::function<void()> ways[] = {
         [this] { Child<QPushButton>("cancel")->click(); },
@@ -349,6 +358,8 @@ TEST_F(SettingsDialogTest, CancelEscapeAndCloseButtonReturnToTheValuesOfTheShowi
         EXPECT_EQ(Edit("szybkoscObrobki")->Text(), "1000.0");
     }
     EXPECT_TRUE(boxes.shown.empty());
+    EXPECT_EQ(bytes(dir.File("Pelvartonix.vkf")), defaults);
+    EXPECT_EQ(bytes(Gcf.SettingsPath), "skala := 110\r\n");
 }
 
 TEST_F(SettingsDialogTest, InchesShowEveryLengthInInchesWhileTheStoreKeepsMillimetres)
@@ -633,7 +644,7 @@ TEST_F(SettingsDialogTest, SettingsCommandSendsTheHeaterOutputAfterTheDialogClos
     EXPECT_EQ(link.writes.back(), PowerOutputCommand(1));
 
     // The straight wire: 0 with the front wire selected, 5 without it. Sent
-    // even after Cancel: every showing reloads a settings file.
+    // even after Cancel: Cancel sets the values of the showing as a load does.
     WireSelection().KeyFront = false;
     RunSettingsCommand([this] { Item("PowerOutput", 0)->click(); });
     EXPECT_EQ(link.writes.back(), PowerOutputCommand(1)) << "cancelled: the output of the showing";
