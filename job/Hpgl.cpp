@@ -16,11 +16,10 @@ inline bool IsLetter(int c) { return c >= 'A' && c <= 'Z'; }
 inline bool IsNumberChar(int c) { return (c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.'; }
 }  // namespace
 
+// what() is for logs only: the operator reads the translated reason.
 ReaderError::ReaderError(Reason r, Where w, int64_t pos, const QString& d)
-    : std::runtime_error(
-          // For logs and tests only: the operator reads the translated reason.
-          (QString("drawing unreadable (reason %1) at %2 %3 ").arg(static_cast<int>(r)).arg(w == Where::Line ? "line" : "byte").arg(pos) + d)
-              .toStdString()),
+    : std::runtime_error("unreadable drawing, reason " + std::to_string(static_cast<int>(r)) +
+                         (w == Where::Line ? " at line " : " at byte ") + std::to_string(pos) + " " + d.toStdString()),
       reason(r), where(w), position(pos), detail(d)
 {
 }
