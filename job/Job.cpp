@@ -210,7 +210,7 @@ bool TJob::LoadAndPlan(const QString& fileName, uint8_t penFilter)
     // A planner that can't plan the job leaves the closing to us: the window
     // goes only once the planner is done with the figures.
     if (!PlanForWorkMode()) {
-        if (m_host)
+        if (m_host && !m_givenUp)  // a job given up has closed its window already
             m_host->CloseWindow();
         return false;
     }
