@@ -1,7 +1,7 @@
 // The DXF side of the drawing reader: an ASCII DXF drawing read entity by
 // entity from its ENTITIES section, each entity one figure. Curves are
-// flattened into polylines; every coordinate is taken in the length unit of
-// the settings.
+// flattened into polylines; every coordinate is taken in the length unit the
+// drawing was opened with.
 #include "app/MathUtil.h"
 #include "app/Units.h"
 #include "job/Curves.h"
@@ -90,9 +90,9 @@ void Thpgl::StartDxf()
     EndOfInput = false;
 }
 
-[[noreturn]] void Thpgl::DxfFail(const char* what) const
+[[noreturn]] void Thpgl::DxfFail(ReaderError::Reason reason, const char* entity) const
 {
-    throw ReaderError("DXF line " + std::to_string(LineCount) + ": " + what);
+    throw ReaderError(reason, ReaderError::Where::Line, LineCount, entity ? QString(entity) : QString());
 }
 
 // The next line without its line break (LF, CR LF or a lone CR). The view
@@ -176,25 +176,25 @@ void Thpgl::DxfNextGroup()
     }
     std::string_view line;
     if (!DxfReadLine(line))
-        DxfFail("the file ends inside the ENTITIES section");
+        DxfFail(ReaderError::Reason::FileEndsEarly);
     line = Trim(line);
     // Group codes are whole numbers of a few digits (a sign for some); a blank
     // line breaks the pairing.
     if (line.empty())
-        DxfFail("group code expected");
+        DxfFail(ReaderError::Reason::GroupCodeExpected);
     int32_t code = 0;
     size_t i = line[0] == '-' || line[0] == '+' ? 1 : 0;
     if (i == line.size() || line.size() - i > 6)
-        DxfFail("group code expected");
+        DxfFail(ReaderError::Reason::GroupCodeExpected);
     for (; i < line.size(); ++i) {
         if (line[i] < '0' || line[i] > '9')
-            DxfFail("group code expected");
+            DxfFail(ReaderError::Reason::GroupCodeExpected);
         code = code * 10 + (line[i] - '0');
     }
     if (line[0] == '-')
         code = -code;
     if (!DxfReadLine(line))
-        DxfFail("the file ends inside a group");
+        DxfFail(ReaderError::Reason::FileEndsEarly);
     m_dxfCode = code;
     m_dxfValue = Trim(line);
     if (code == 0) {
@@ -301,7 +301,7 @@ bool Thpgl::DxfNumber(double& value) const
     // Text that is not wholly a number, or a number out of every range, is a
     // broken drawing rather than some value that happens to convert.
     if (ec != std::errc() || ptr != last || !std::isfinite(v))
-        DxfFail("number expected");
+        DxfFail(ReaderError::Reason::NumberExpected);
     value = v;
     return true;
 }
@@ -316,7 +316,7 @@ int32_t Thpgl::DxfInteger() const
     int32_t v = 0;
     const auto [ptr, ec] = std::from_chars(first, last, v);
     if (text.empty() || ec != std::errc() || ptr != last)
-        DxfFail("whole number expected");
+        DxfFail(ReaderError::Reason::WholeNumberExpected);
     return v;
 }
 
@@ -336,7 +336,7 @@ void Thpgl::DxfColour(tfigura& fig)
 void Thpgl::DxfUpdateScale()
 {
     const double factor = std::fabs(DrawingScale - kInchScale) < 0.000001 ? 25.4 : 1.0;
-    m_dxfMmPerUnit = UnitToMm(CurrentLengthUnit, factor);
+    m_dxfMmPerUnit = UnitToMm(m_dxfLengthUnit, factor);
 }
 
 // Appends a point (mm) as steps, unless it repeats the point before it.
@@ -344,7 +344,7 @@ void Thpgl::DxfAppend(const CurvePoint& p)
 {
     TFigPoint s;
     if (!RoundToInt32(p.x * 40000.0 / 1000.0, s.x) || !RoundToInt32(p.y * 40000.0 / 1000.0, s.y))
-        DxfFail("coordinate out of range");
+        DxfFail(ReaderError::Reason::CoordinateOutOfRange);
     if (m_dxfHaveLast && s == m_dxfLast)
         return;
     m_dxfLast = s;
@@ -360,15 +360,15 @@ void Thpgl::DxfAppend(const CurvePoint& p)
 int32_t Thpgl::DxfCharge(double count, int32_t least, double cost)
 {
     if (!std::isfinite(count))
-        DxfFail("curve of no finite size");
+        DxfFail(ReaderError::Reason::CurveNotFinite);
     const auto segments =
         static_cast<int32_t>(std::clamp(count, static_cast<double>(least), static_cast<double>(kMaxCurveSegments)));
     m_dxfEntitySegments += segments;
     if (m_dxfEntitySegments > kMaxEntitySegments)
-        DxfFail("too many curve segments in one entity");
+        DxfFail(ReaderError::Reason::TooManySegments);
     m_dxfSegmentsLeft -= segments * cost;
     if (m_dxfSegmentsLeft < 0.0)
-        DxfFail("too many curve segments in the drawing");
+        DxfFail(ReaderError::Reason::TooManySegments);
     return segments;
 }
 
@@ -517,7 +517,7 @@ void Thpgl::DxfLine(tfigura& fig)
         }
     }
     if (seen != 15)
-        DxfFail("LINE without its end points");
+        DxfFail(ReaderError::Reason::EntityIncomplete, "LINE");
     DxfAppend(a);
     DxfAppend(b);
 }
@@ -547,7 +547,7 @@ void Thpgl::DxfCircle(tfigura& fig)
         }
     }
     if (seen != 7)
-        DxfFail("CIRCLE without its centre or radius");
+        DxfFail(ReaderError::Reason::EntityIncomplete, "CIRCLE");
     const int32_t n = DxfSegments(kTwoPi * std::fabs(r), 1.0);
     for (int32_t i = 0; i < n; ++i) {
         const double a = i * kTwoPi / n;
@@ -589,7 +589,7 @@ void Thpgl::DxfArc(tfigura& fig)
         }
     }
     if (seen != 31)
-        DxfFail("ARC without its centre, radius or angles");
+        DxfFail(ReaderError::Reason::EntityIncomplete, "ARC");
     const double a = start * kPi / 180.0;
     DxfArcPoints(c, r, a, Anticlockwise(a, end * kPi / 180.0), nullptr, nullptr);
 }
@@ -633,7 +633,7 @@ void Thpgl::DxfEllipse(tfigura& fig)
         }
     }
     if (seen != 31)
-        DxfFail("ELLIPSE without its centre, axis or ratio");
+        DxfFail(ReaderError::Reason::EntityIncomplete, "ELLIPSE");
     const double a = std::hypot(major.x, major.y);
     const double b = ratio * a;
     const double rotation = DirectionAngleF({0.0, 0.0}, major);
@@ -720,7 +720,7 @@ void Thpgl::DxfPolyline(tfigura& fig, bool lightweight)
     }
     for (const DxfVertex& vertex : v)
         if (vertex.seen != 3)
-            DxfFail("polyline vertex without its coordinates");
+            DxfFail(ReaderError::Reason::EntityIncomplete, lightweight ? "LWPOLYLINE" : "VERTEX");
     // Meshes and polyface meshes describe surfaces, not contours.
     if (!lightweight && (flags & (16 | 64)))
         return;
@@ -788,7 +788,7 @@ void Thpgl::DxfSpan(size_t first, int from, int to)
     const std::array<CurvePoint, 4> p{f[first % k], f[(first + 1) % k], f[(first + 2) % k], f[(first + 3) % k]};
     const double length = DistanceF(p[0], p[1]) + DistanceF(p[1], p[2]) + DistanceF(p[2], p[3]);
     if (!std::isfinite(length))
-        DxfFail("fitted vertices beyond any distance");
+        DxfFail(ReaderError::Reason::CurveNotFinite);
     if (!(length > 0.25))
         return;
     double step = std::clamp(4 * length / 192, 0.25, 5.0) / length;
@@ -851,12 +851,12 @@ void Thpgl::DxfSpline(tfigura& fig)
         return;
     if (withY != control.size() || (knotCount >= 0 && static_cast<size_t>(knotCount) != m_dxfKnots.size()) ||
         (controlCount >= 0 && static_cast<size_t>(controlCount) != control.size()))
-        DxfFail("SPLINE data does not match its counts");
+        DxfFail(ReaderError::Reason::SplineMismatch);
     // Weights missing at the end are 1.
     if (!m_dxfWeights.empty() && m_dxfWeights.size() < control.size())
         m_dxfWeights.resize(control.size(), 1.0);
-    if (const char* why = BSplineCurve::Invalid(degree, control.size(), m_dxfKnots, m_dxfWeights))
-        DxfFail(why);
+    if (BSplineCurve::Invalid(degree, control.size(), m_dxfKnots, m_dxfWeights))
+        DxfFail(ReaderError::Reason::SplineMismatch);
     const size_t n = control.size();
     if (n == 4 && control[0] == control[1] && control[2] == control[3]) {
         // A straight line drawn as a spline.

@@ -125,9 +125,9 @@ struct FigureAssembler::Entry {
 
 namespace {
 template <typename Points>
-bool OpenEnds(const Points& p, size_t n)
+bool OpenEnds(const Points& p, size_t n, double tolerance)
 {
-    return n > 1 && !(n >= 3 && NearPoint(p[0], p[n - 1]));
+    return n > 1 && !(n >= 3 && NearPoint(p[0], p[n - 1], tolerance));
 }
 
 uint64_t Mix(uint64_t h, const TFigPoint& p)
@@ -170,12 +170,12 @@ std::unique_ptr<FigureAssembler::Chain> FigureAssembler::TakeOut(int32_t pos)
 namespace {
 // Which end of F touches which end of N, in the order the joints are tried:
 // 1 B-C, 2 B-D, 3 A-C, 4 A-D (A, B the ends of N; C, D those of F); 0 none.
-int JointOf(const TFigPoint& a, const TFigPoint& b, const TFigPoint& c, const TFigPoint& d)
+int JointOf(const TFigPoint& a, const TFigPoint& b, const TFigPoint& c, const TFigPoint& d, double tolerance)
 {
-    if (NearPoint(b, c)) return 1;
-    if (NearPoint(b, d)) return 2;
-    if (NearPoint(a, c)) return 3;
-    if (NearPoint(a, d)) return 4;
+    if (NearPoint(b, c, tolerance)) return 1;
+    if (NearPoint(b, d, tolerance)) return 2;
+    if (NearPoint(a, c, tolerance)) return 3;
+    if (NearPoint(a, d, tolerance)) return 4;
     return 0;
 }
 }  // namespace
@@ -184,13 +184,13 @@ void FigureAssembler::Join(Chain& n)
 {
     int64_t passPos = -1;
     bool joinedThisPass = false;
-    while (OpenEnds(n, n.Size())) {
+    while (OpenEnds(n, n.Size(), m_tolerance)) {
         int32_t best = -1;
         auto consider = [&](int32_t pos) {
             if (pos <= passPos || (best >= 0 && pos >= best))
                 return;
             const Chain* f = m_list[static_cast<size_t>(pos)].chain.get();
-            if (f && JointOf(n.Front(), n.Back(), f->Front(), f->Back()) != 0)
+            if (f && JointOf(n.Front(), n.Back(), f->Front(), f->Back(), m_tolerance) != 0)
                 best = pos;
         };
         m_ends->Around(n.Front(), consider);
@@ -203,7 +203,7 @@ void FigureAssembler::Join(Chain& n)
             continue;
         }
         std::unique_ptr<Chain> f = TakeOut(best);
-        const int joint = JointOf(n.Front(), n.Back(), f->Front(), f->Back());
+        const int joint = JointOf(n.Front(), n.Back(), f->Front(), f->Back(), m_tolerance);
         // F's touching point is dropped, so the joint keeps N's end point:
         // 1: N + F[2..n]   2: N + F[n-1..1]   3: F[n..2] + N   4: F[1..n-1] + N
         if (joint == 2 || joint == 3)
@@ -262,7 +262,7 @@ bool FigureAssembler::IsDuplicate(const Chain* chain, const std::vector<TFigPoin
 void FigureAssembler::Add(std::unique_ptr<tfigura> figure)
 {
     std::unique_ptr<Chain> chain;
-    if (OpenEnds(figure->Points, figure->Points.size())) {
+    if (OpenEnds(figure->Points, figure->Points.size(), m_tolerance)) {
         chain = std::make_unique<Chain>(std::move(figure->Points));
         figure->Points.clear();
         Join(*chain);
@@ -273,7 +273,7 @@ void FigureAssembler::Add(std::unique_ptr<tfigura> figure)
         return;
     const auto pos = static_cast<int32_t>(m_list.size());
     m_shapes->Insert(hash, pos);
-    if (chain && OpenEnds(*chain, chain->Size())) {
+    if (chain && OpenEnds(*chain, chain->Size(), m_tolerance)) {
         m_ends->Add(*chain, pos);
     } else if (chain) {
         figure->Points = chain->Take();  // closed now: it joins nothing more

@@ -15,14 +15,17 @@ int32_t MmToSteps(double mm);
 
 inline bool SamePoint(const TFigPoint& p, const TFigPoint& q) { return p.x == q.x && p.y == q.y; }
 
-// Both coordinate differences strictly below the point tolerance. The
-// differences are taken in 64 bits: far-apart coordinates must not wrap to "near".
-inline bool NearPoint(const TFigPoint& p, const TFigPoint& q)
+// Both coordinate differences strictly below the tolerance. The differences
+// are taken in 64 bits: far-apart coordinates must not wrap to "near".
+inline bool NearPoint(const TFigPoint& p, const TFigPoint& q, double tolerance)
 {
     const int64_t dx = static_cast<int64_t>(p.x) - q.x;
     const int64_t dy = static_cast<int64_t>(p.y) - q.y;
-    return (dx < 0 ? -dx : dx) < PointTolerance && (dy < 0 ? -dy : dy) < PointTolerance;
+    return (dx < 0 ? -dx : dx) < tolerance && (dy < 0 ? -dy : dy) < tolerance;
 }
+
+// The same within the point tolerance of the settings.
+inline bool NearPoint(const TFigPoint& p, const TFigPoint& q) { return NearPoint(p, q, PointTolerance); }
 
 // Squared distance in 64 bits; points farther apart than any drawing can be
 // (more than 2^31 steps) give the largest value instead of wrapping.

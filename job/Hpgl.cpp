@@ -16,6 +16,14 @@ inline bool IsLetter(int c) { return c >= 'A' && c <= 'Z'; }
 inline bool IsNumberChar(int c) { return (c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.'; }
 }  // namespace
 
+// what() is for logs only: the operator reads the translated reason.
+ReaderError::ReaderError(Reason r, Where w, int64_t pos, const QString& d)
+    : std::runtime_error("unreadable drawing, reason " + std::to_string(static_cast<int>(r)) +
+                         (w == Where::Line ? " at line " : " at byte ") + std::to_string(pos) + " " + d.toStdString()),
+      reason(r), where(w), position(pos), detail(d)
+{
+}
+
 double HpglNumber(std::string_view token)
 {
     size_t i = 0;
@@ -99,7 +107,7 @@ Thpgl::~Thpgl() = default;
 
 int64_t Thpgl::InputBytes() const { return m_file ? m_file->size() : m_end - m_pos; }
 
-int Thpgl::OpenInput(const QString& fileName, int32_t type)
+int Thpgl::OpenInput(const QString& fileName, int32_t type, int32_t lengthUnit)
 {
     InputType = type;
     if (type != 1 && type != 2)
@@ -110,13 +118,15 @@ int Thpgl::OpenInput(const QString& fileName, int32_t type)
         // code: 2 no such file, 5 no access.
         if (type == 2)
             return file->exists() ? 5 : 2;
-        throw ReaderError(("Cannot open " + fileName + ": " + file->errorString()).toStdString());
+        throw ReaderError(ReaderError::Reason::CannotOpen, ReaderError::Where::Nowhere, 0, file->errorString());
     }
     m_file = std::move(file);
     // Large blocks for large drawings; a small drawing needs no megabyte.
     m_bufferSize = static_cast<size_t>(std::clamp<qint64>(m_file->size() + 1, 4096, 1 << 20));
     m_buffer = std::make_unique_for_overwrite<char[]>(m_bufferSize);
-    m_pos = m_end = m_buffer.get();
+    m_pos = m_end = m_blockStart = m_buffer.get();
+    m_blockOffset = 0;
+    m_dxfLengthUnit = lengthUnit;
     if (type == 2)
         StartDxf();
     else
@@ -124,14 +134,16 @@ int Thpgl::OpenInput(const QString& fileName, int32_t type)
     return 0;
 }
 
-int Thpgl::OpenInputText(std::string_view text, int32_t type)
+int Thpgl::OpenInputText(std::string_view text, int32_t type, int32_t lengthUnit)
 {
     InputType = type;
     if (type != 1 && type != 2)
         return 2;
     m_file.reset();
-    m_pos = text.data();
+    m_pos = m_blockStart = text.data();
     m_end = text.data() + text.size();
+    m_blockOffset = 0;
+    m_dxfLengthUnit = lengthUnit;
     if (type == 2)
         StartDxf();
     else
@@ -174,12 +186,19 @@ bool Thpgl::Refill()
 {
     if (!m_file)
         return false;
+    m_blockOffset += m_end - m_blockStart;
     const qint64 n = m_file->read(m_buffer.get(), static_cast<qint64>(m_bufferSize));
     if (n < 0)
-        throw ReaderError(("Cannot read " + m_file->fileName() + ": " + m_file->errorString()).toStdString());
-    m_pos = m_buffer.get();
+        throw ReaderError(ReaderError::Reason::CannotRead, ReaderError::Where::ByteOffset, m_blockOffset,
+                          m_file->errorString());
+    m_pos = m_blockStart = m_buffer.get();
     m_end = m_pos + n;
     return n > 0;
+}
+
+[[noreturn]] void Thpgl::HpglFail(ReaderError::Reason reason) const
+{
+    throw ReaderError(reason, ReaderError::Where::ByteOffset, m_stepOffset);
 }
 
 void Thpgl::NextToken()
@@ -187,6 +206,8 @@ void Thpgl::NextToken()
     IsMnemonic = false;
     IsNumber = false;
     Token.clear();
+    // The look-ahead character is the one before m_pos.
+    m_tokenOffset = OffsetOf(m_pos) - 1;
     if (IsLetter(m_cur)) {
         Token.push_back(static_cast<char>(m_cur));
         Advance();
@@ -280,19 +301,24 @@ void Thpgl::SkipQuoted()
         Advance();
 }
 
-// Device-control sequences (ESC . x with parameters up to ":"), PCL mode
-// switches (ESC % [number] letter) and the printer reset (ESC E).
+// Device-control sequences (ESC . x, some with parameters up to ":"), PCL
+// mode switches (ESC % [number] letter) and the printer reset (ESC E).
 void Thpgl::SkipEscape()
 {
     Advance();
     if (m_raw == '.') {
         Advance();  // the sequence's own letter or sign
+        // Only these take parameters; every other sequence ends at its letter,
+        // and what follows it is drawing again.
+        constexpr std::string_view withParameters = "@HIMNPQST";
+        const bool parameters = m_raw >= 0 && withParameters.find(static_cast<char>(m_raw)) != std::string_view::npos;
         if (m_raw >= 0)
             Advance();
-        while (m_raw >= 0 && ((m_raw >= '0' && m_raw <= '9') || m_raw == ';' || m_raw == ',' || m_raw == '+' ||
-                              m_raw == '-' || m_raw == '.' || m_raw == ' '))
+        while (parameters && m_raw >= 0 &&
+               ((m_raw >= '0' && m_raw <= '9') || m_raw == ';' || m_raw == ',' || m_raw == '+' || m_raw == '-' ||
+                m_raw == '.' || m_raw == ' '))
             Advance();
-        if (m_raw == ':')
+        if (parameters && m_raw == ':')
             Advance();
     } else if (m_raw == '%') {
         Advance();
@@ -318,16 +344,16 @@ TFigPoint Thpgl::RoundedPoint() const
 {
     TFigPoint p;
     if (!RoundToInt32(Arg1, p.x) || !RoundToInt32(Arg2, p.y))
-        throw ReaderError("Coordinate out of range");
+        HpglFail(ReaderError::Reason::CoordinateOutOfRange);
     return p;
 }
 
-TFigPoint Thpgl::AddChecked(const TFigPoint& a, const TFigPoint& b)
+TFigPoint Thpgl::AddChecked(const TFigPoint& a, const TFigPoint& b) const
 {
     const int64_t x = static_cast<int64_t>(a.x) + b.x;
     const int64_t y = static_cast<int64_t>(a.y) + b.y;
     if (x < INT32_MIN || x > INT32_MAX || y < INT32_MIN || y > INT32_MAX)
-        throw ReaderError("Coordinate out of range");
+        HpglFail(ReaderError::Reason::CoordinateOutOfRange);
     return {static_cast<int32_t>(x), static_cast<int32_t>(y)};
 }
 
@@ -336,6 +362,7 @@ TFigPoint Thpgl::AddChecked(const TFigPoint& a, const TFigPoint& b)
 bool Thpgl::ReadStep()
 {
     ArgCount = 0;
+    m_stepOffset = m_tokenOffset;
     if (IsMnemonic) {
         Command = Token;
         m_cmd = CommandCode(Command);

@@ -17,10 +17,31 @@ class QSaveFile;
 class TJob;
 
 // A drawing that cannot be read: the file can't be opened or read, or its
-// content is out of range.
+// content is broken or out of range. It says why, and where reading stopped:
+// the line of a DXF drawing, the byte offset (from 0) of an HPGL one.
 class ReaderError : public std::runtime_error {
 public:
-    using std::runtime_error::runtime_error;
+    enum class Reason {
+        CannotOpen,  // the platform's reason in Detail
+        CannotRead,  // likewise
+        CoordinateOutOfRange,
+        FileEndsEarly,
+        GroupCodeExpected,
+        NumberExpected,
+        WholeNumberExpected,
+        CurveNotFinite,
+        TooManySegments,
+        EntityIncomplete,  // the entity's name in Detail
+        SplineMismatch,
+    };
+    enum class Where { Nowhere, Line, ByteOffset };
+
+    ReaderError(Reason reason, Where where, int64_t position, const QString& detail = QString());
+
+    Reason reason;
+    Where where;
+    int64_t position;
+    QString detail;
 };
 
 struct THpglPen {
@@ -41,10 +62,11 @@ public:
 
     // Opens a drawing. Returns 0 when the input is ready; a non-zero code when a
     // file of this type can't be opened (32: in use by another process). An HPGL
-    // file that can't be opened throws ReaderError.
-    int OpenInput(const QString& fileName, int32_t type);
+    // file that can't be opened throws ReaderError. A DXF drawing's coordinates
+    // are taken in `lengthUnit` (0 mm, 1 inch, 2 feet); HPGL has its own unit.
+    int OpenInput(const QString& fileName, int32_t type, int32_t lengthUnit = 0);
     // The same over text in memory (tests, fuzzing).
-    int OpenInputText(std::string_view text, int32_t type);
+    int OpenInputText(std::string_view text, int32_t type, int32_t lengthUnit = 0);
     // Appends the points of the next contour to the figure and sets its pen and bounds.
     void ReadFigure(tfigura& figure);
     void CloseInput();
@@ -154,6 +176,9 @@ private:
         m_cur = (m_raw >= 'a' && m_raw <= 'z') ? m_raw - ('a' - 'A') : m_raw;
     }
     bool Refill();
+    // Offset in the input of the byte that `p` (inside the current block) points at.
+    int64_t OffsetOf(const char* p) const { return m_blockOffset + (p - m_blockStart); }
+    [[noreturn]] void HpglFail(ReaderError::Reason reason) const;
     void NextToken();
     void SkipToToken();
     bool ReadStep();
@@ -162,7 +187,7 @@ private:
     void SkipEscape();
     void SkipQuoted();
     TFigPoint RoundedPoint() const;
-    static TFigPoint AddChecked(const TFigPoint& a, const TFigPoint& b);
+    TFigPoint AddChecked(const TFigPoint& a, const TFigPoint& b) const;
 
     // Characters come from a buffer refilled in large blocks from the file, so
     // a drawing of tens of megabytes is read at disk speed and never held whole.
@@ -209,6 +234,10 @@ private:
     size_t m_bufferSize = 0;
     const char* m_pos = nullptr;
     const char* m_end = nullptr;
+    const char* m_blockStart = nullptr;  // the current block and its offset in the input
+    int64_t m_blockOffset = 0;
+    int64_t m_tokenOffset = 0;  // where the current token starts
+    int64_t m_stepOffset = 0;  // where the command step being handled starts
     int m_raw = -1;  // current character as read, -1 once the input is exhausted
     int m_cur = -1;  // the same upper-cased (the look-ahead character)
     int m_labelTerminator = 3;
@@ -232,7 +261,7 @@ private:
     bool DxfFindEntities();
     void DxfNextGroup();
     bool DxfEntityGroup();
-    [[noreturn]] void DxfFail(const char* what) const;
+    [[noreturn]] void DxfFail(ReaderError::Reason reason, const char* entity = nullptr) const;
     bool DxfNumber(double& value) const;
     int32_t DxfInteger() const;
     void DxfCoordinate(double& mm) const;
@@ -264,6 +293,7 @@ private:
     // Outside ENTITIES, how much of a section start ("SECTION", "2") the last
     // lines were: only after both does a name start a section.
     int m_dxfSectionLines = 0;
+    int32_t m_dxfLengthUnit = 0;  // the unit the drawing's coordinates are taken in
     double m_dxfMmPerUnit = 1.0;  // drawing units to mm, with the drawing's factor
     TFigPoint m_dxfLast;  // the last point appended to the figure
     bool m_dxfHaveLast = false;

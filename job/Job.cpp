@@ -5,6 +5,7 @@
 #include "app/MessageBoxes.h"
 #include "app/Settings.h"
 #include "app/Translator.h"
+#include "app/Units.h"
 #include "job/FigureAssembler.h"
 #include "job/Geometry.h"
 #include "job/Hpgl.h"
@@ -70,7 +71,56 @@ double TJob::DajPoz1szegoWjazduWmat() const
     return 0.0;
 }
 
+namespace {
+// What the reader says went wrong, and where it stopped, for the operator.
+QString ReaderFailureText(const ReaderError& e)
+{
+    using R = ReaderError::Reason;
+    QString why;
+    switch (e.reason) {
+    case R::CannotOpen:
+    case R::CannotRead: why = e.detail; break;
+    case R::CoordinateOutOfRange: why = Tr("Project_window", "wspolrzednaPozaZakresem"); break;
+    case R::FileEndsEarly: why = Tr("Project_window", "plikUrwany"); break;
+    case R::GroupCodeExpected: why = Tr("Project_window", "oczekiwanoKoduGrupy"); break;
+    case R::NumberExpected: why = Tr("Project_window", "oczekiwanoLiczby"); break;
+    case R::WholeNumberExpected: why = Tr("Project_window", "oczekiwanoLiczbyCalkowitej"); break;
+    case R::CurveNotFinite: why = Tr("Project_window", "krzywaNieskonczona"); break;
+    case R::TooManySegments: why = Tr("Project_window", "zaDuzoOdcinkow"); break;
+    case R::EntityIncomplete: why = Tr("Project_window", "obiektNiepelny").arg(e.detail); break;
+    case R::SplineMismatch: why = Tr("Project_window", "splineNiespojny"); break;
+    }
+    if (e.where == ReaderError::Where::Line)
+        why += "\n" + Tr("Project_window", "odczytPrzerwanyWierszu").arg(e.position);
+    else if (e.where == ReaderError::Where::ByteOffset)
+        why += "\n" + Tr("Project_window", "odczytPrzerwanyBajcie").arg(e.position);
+    return why;
+}
+}  // namespace
+
 bool TJob::Load(const QString& fileName, uint8_t penFilter)
+{
+    m_givenUp = false;
+    return WithinMemory([&] { return LoadAndPlan(fileName, penFilter) && !m_givenUp; }, false);
+}
+
+void TJob::GiveUpOutOfMemory()
+{
+    // The figures go first: they hold the memory the message needs.
+    FigureList = TFigureList();
+    CapturedPath = std::vector<TCapturedPoint>();
+    PathPlanned = 0;
+    m_givenUp = true;
+    m_busyDepth = 0;
+    if (m_host)
+        m_host->SetBusy(false);
+    SetMainStatusText(QString());
+    ShowMessageBox(Tr("Project_window", "brakPamieci"), true);
+    if (m_host)
+        m_host->CloseWindow();
+}
+
+bool TJob::LoadAndPlan(const QString& fileName, uint8_t penFilter)
 {
     ShowPath = 0;
     FrameAdded = 0;
@@ -98,7 +148,7 @@ bool TJob::Load(const QString& fileName, uint8_t penFilter)
     FigureList.clear();
     Thpgl reader;
     try {
-        const int code = reader.OpenInput(fileName, InputFileType);
+        const int code = reader.OpenInput(fileName, InputFileType, CurrentLengthUnit);
         if (code != 0)
             return fail(code == 32 ? Tr("Project_window", "zbioruUzywaInnyProces")
                                    : Tr("Universal", "zbioruNieMoznaOtworzyc") + fileName);
@@ -125,10 +175,8 @@ bool TJob::Load(const QString& fileName, uint8_t penFilter)
             licz_parametry(*f);
         RotationAngle = 100.0 * reader.PenTable[1].Width;
         reader.CloseInput();
-    } catch (const ReaderError&) {
-        return fail(Tr("Universal", "zbioruNieMoznaOtworzyc") + fileName);
-    } catch (const std::bad_alloc&) {
-        return fail(Tr("Universal", "zbioruNieMoznaOtworzyc") + fileName);
+    } catch (const ReaderError& e) {
+        return fail(Tr("Universal", "zbioruNieMoznaOtworzyc") + fileName + "\n" + ReaderFailureText(e));
     }
     if (FigureList.empty())
         return fail(Tr("Project_window", "zbiorPusty"));
@@ -162,7 +210,7 @@ bool TJob::Load(const QString& fileName, uint8_t penFilter)
     // A planner that can't plan the job leaves the closing to us: the window
     // goes only once the planner is done with the figures.
     if (!PlanForWorkMode()) {
-        if (m_host)
+        if (m_host && !m_givenUp)  // a job given up has closed its window already
             m_host->CloseWindow();
         return false;
     }
@@ -171,15 +219,29 @@ bool TJob::Load(const QString& fileName, uint8_t penFilter)
 
 PlainPlanner::Result TJob::ciecie()
 {
-    PlainPlanner planner(*this, Settings().Mode(), Settings().Checked("AddFrame"));
-    PlanProgress* progress = m_host ? m_host->BeginPlanning() : nullptr;
-    const PlainPlanner::Result result = planner.Run(progress);
-    SetMainStatusText(QString());
-    if (m_host)
-        m_host->EndPlanning();
-    if (result == PlainPlanner::Result::Unreachable)
-        ShowMessageBox(Tr("Project_window", "figuryNiepolaczone") + QString::number(planner.Unconnected()), true);
-    return result;
+    return WithinMemory(
+        [&] {
+            PlainPlanner planner(*this, Settings().Mode(), Settings().Checked("AddFrame"));
+            PlainPlanner::Result result;
+            {
+                // However the planner leaves, the window stops showing its progress.
+                struct Planning {
+                    JobHost* host;
+                    ~Planning()
+                    {
+                        if (host)
+                            host->EndPlanning();
+                    }
+                } planning{m_host};
+                result = planner.Run(m_host ? m_host->BeginPlanning() : nullptr);
+                SetMainStatusText(QString());
+            }
+            if (result == PlainPlanner::Result::Unreachable)
+                ShowMessageBox(Tr("Project_window", "figuryNiepolaczone") + QString::number(planner.Unconnected()),
+                               true);
+            return result;
+        },
+        PlainPlanner::Result::Cancelled);
 }
 
 bool TJob::PlanForWorkMode()

@@ -6,6 +6,7 @@
 #include <functional>
 #include <cstdint>
 #include <memory>
+#include <new>
 #include <vector>
 
 // What a job asks of the window that shows it. The job window implements it;
@@ -52,6 +53,8 @@ public:
     // Reads a drawing into the figure list and plans it. Pen filter 255 keeps
     // every pen; any other value keeps that pen and pen 6. False when nothing
     // could be loaded; the operator has been told why and the window closed.
+    // Running out of memory while loading, planning or saving gives the job
+    // up the same way.
     bool Load(const QString& fileName, uint8_t penFilter);
 
     // Parameter computation of one figure.
@@ -148,10 +151,28 @@ public:
     int32_t EntryToBottom = 0;
 
 private:
+    bool LoadAndPlan(const QString& fileName, uint8_t penFilter);
+    // Runs fn(); when memory runs out on the way, the job is given up (its
+    // figures released, the operator told, the window closed) and `failed`
+    // returned instead.
+    template <typename Fn, typename R>
+    R WithinMemory(Fn&& fn, R failed)
+    {
+        try {
+            return fn();
+        } catch (const std::bad_alloc&) {
+            GiveUpOutOfMemory();
+            return failed;
+        }
+    }
+    void GiveUpOutOfMemory();
+    bool m_givenUp = false;
     void EmitCuttingJob(class Thpgl& writer, double turn);
     void WalkConnectorTree(class Thpgl& writer, int32_t figure);
     bool Save(const QString& fileName, bool announce, int32_t lastSerialIndex,
               const std::function<void(class Thpgl&)>& walk);
+    bool SaveWalked(const QString& fileName, bool announce, int32_t lastSerialIndex,
+                    const std::function<void(class Thpgl&)>& walk);
     void WriteTurningOrRotary(class Thpgl& writer, int32_t first, int32_t last, bool turning);
     enum class RotaryPlan { Cutting, SpindleTurning, TableTurning };
     bool PlanAroundAxis(RotaryPlan plan);

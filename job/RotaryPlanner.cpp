@@ -200,13 +200,22 @@ bool TJob::PlanAroundAxis(RotaryPlan plan)
     return true;
 }
 
-bool TJob::ciecie_obrotowe() { return PlanAroundAxis(RotaryPlan::Cutting); }
+bool TJob::ciecie_obrotowe()
+{
+    return WithinMemory([&] { return PlanAroundAxis(RotaryPlan::Cutting); }, false);
+}
 
 bool TJob::toczenie() { return Settings().StolikSwitch() == 0 ? toczenie_wrzeciono() : toczenie_stolik(); }
 
-bool TJob::toczenie_wrzeciono() { return PlanAroundAxis(RotaryPlan::SpindleTurning); }
+bool TJob::toczenie_wrzeciono()
+{
+    return WithinMemory([&] { return PlanAroundAxis(RotaryPlan::SpindleTurning); }, false);
+}
 
-bool TJob::toczenie_stolik() { return PlanAroundAxis(RotaryPlan::TableTurning); }
+bool TJob::toczenie_stolik()
+{
+    return WithinMemory([&] { return PlanAroundAxis(RotaryPlan::TableTurning); }, false);
+}
 
 void TJob::sortuj_toczenie()
 {

@@ -37,6 +37,12 @@ void TJob::OdwrocKierunek(tfigura& f)
 bool TJob::Save(const QString& fileName, bool announce, int32_t lastSerialIndex,
                 const std::function<void(Thpgl&)>& walk)
 {
+    return WithinMemory([&] { return SaveWalked(fileName, announce, lastSerialIndex, walk); }, false);
+}
+
+bool TJob::SaveWalked(const QString& fileName, bool announce, int32_t lastSerialIndex,
+                      const std::function<void(Thpgl&)>& walk)
+{
     if (m_host)
         m_host->SetBusy(true);
     if (announce)
@@ -59,6 +65,9 @@ bool TJob::Save(const QString& fileName, bool announce, int32_t lastSerialIndex,
                                ? Tr("Project_window", "maszynaBrakKrokowNaObrot")
                                : Tr("Project_window", "projektBrakOsiObrotu"),
                            true);
+        } catch (const std::bad_alloc&) {
+            writer.AbortOutput();  // no part of the job may reach the machine
+            throw;
         }
         SetMainStatusText(QString());
         if (ok)

@@ -2,6 +2,7 @@
 #include "app/Globals.h"
 #include "app/MessageBoxes.h"
 #include "app/ui/Forms.h"
+#include "app/ui/GuardedApplication.h"
 #include "app/ui/MainForm.h"
 #include "app/widgets/QtMessagePresenter.h"
 
@@ -18,7 +19,7 @@ int main(int argc, char** argv)
                      "Start it from a desktop session, or through ssh -X.\n");
         return 2;
     }
-    QApplication app(argc, argv);
+    GuardedApplication app(argc, argv);
     QApplication::setApplicationName("Pelvartonix");
 
     ProgramDir = FolderWithSeparator(QApplication::applicationFilePath());

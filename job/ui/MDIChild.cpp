@@ -97,7 +97,16 @@ TMDIChild::~TMDIChild()
 
 bool TMDIChild::Load(const QString& fileName, uint8_t penFilter)
 {
-    const bool ok = m_job.Load(fileName, penFilter);
+    bool ok = false;
+    try {
+        ok = m_job.Load(fileName, penFilter);
+    } catch (...) {
+        // Whatever else stopped the load, no half-read job stays on screen;
+        // the application's guard tells the operator what it was.
+        SetBusy(false);
+        CloseWindow();
+        throw;
+    }
     if (!m_closing)
         m_view->update();
     return ok;

@@ -20,6 +20,8 @@ public:
     TJob& Job() { return m_job; }
     const TJob& Job() const { return m_job; }
 
+    // Loads and plans the drawing; the window closes when that fails, however
+    // it fails.
     bool Load(const QString& fileName, uint8_t penFilter);
 
     QStatusBar* StatusBar() const { return m_statusBar; }

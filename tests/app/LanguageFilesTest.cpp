@@ -59,14 +59,15 @@ TEST(LanguageFiles, EveryShippedFileHoldsTheSameCompleteKeySet)
     const KeySet us = KeysOf(ShippedLanguageFile("US"), &perSection);
     const KeySet pl = KeysOf(ShippedLanguageFile("PL"));
     // The 341 texts of the original list, the message about figures that
-    // can't be joined into one path, and the three about settings files that
-    // can't be read whole.
-    EXPECT_EQ(us.size(), 346);
+    // can't be joined into one path, the three about settings files that
+    // can't be read whole, the reasons a drawing can't be read, the job given
+    // up for want of memory and the error that stopped an operation.
+    EXPECT_EQ(us.size(), 360);
     EXPECT_EQ(perSection.size(), 19u);
     const std::map<QString, int> expected = {
         {"Configuration", 74}, {"Main_window", 60}, {"Control", 40}, {"Duplication_parameters", 27},
         {"Upgrade_firmware", 22}, {"MemoryInfo", 17}, {"About", 11}, {"SerialCutFrom3D", 13},
-        {"Independent_start_dialog", 12}, {"Project_window", 13}, {"Universal", 9}, {"Arch_cutting", 9},
+        {"Independent_start_dialog", 12}, {"Project_window", 25}, {"Universal", 11}, {"Arch_cutting", 9},
         {"Serial_cut", 8}, {"SelectFolder", 7}, {"Info", 6}, {"Move_wire", 5}, {"ModelInfo", 5},
         {"Base_points", 5}, {"Perpendicular_start_dialog", 3}};
     EXPECT_EQ(perSection, expected);

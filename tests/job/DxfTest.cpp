@@ -67,21 +67,12 @@ private:
     std::string m_body;
 };
 
-std::vector<tfigura> ReadAll(const std::string& text, Thpgl* state = nullptr)
+std::vector<tfigura> ReadAll(const std::string& text, Thpgl* state = nullptr, int32_t lengthUnit = 0)
 {
-    return ReadAllFigures(text, 2, state);
+    return ReadAllFigures(text, 2, state, lengthUnit);
 }
 
 double Radius(const TFigPoint& p, double cx = 0, double cy = 0) { return std::hypot(p.x - cx, p.y - cy); }
-
-class LengthUnit {
-public:
-    explicit LengthUnit(int32_t unit) : m_previous(CurrentLengthUnit) { CurrentLengthUnit = unit; }
-    ~LengthUnit() { CurrentLengthUnit = m_previous; }
-
-private:
-    int32_t m_previous;
-};
 
 // The B-spline as the sum of its Cox-de Boor basis functions, rational with weights.
 CurvePoint ReferenceSpline(int p, const std::vector<CurvePoint>& c, const std::vector<double>& u,
@@ -142,7 +133,7 @@ std::string HugeCircles()
 }
 }  // namespace
 
-TEST(DxfReader, LineInTheLengthUnitOfTheSettings)
+TEST(DxfReader, LineInTheLengthUnitItIsOpenedWith)
 {
     auto figs = ReadAll(Dxf().Line("0", "0", "10", "0").Text());
     ASSERT_EQ(figs.size(), 1u);
@@ -150,8 +141,11 @@ TEST(DxfReader, LineInTheLengthUnitOfTheSettings)
     EXPECT_EQ(figs[0].Pen, 1) << "pen 1 until a colour says otherwise";
     EXPECT_EQ(figs[0].IsOpen, 1);
 
-    LengthUnit inch(1);
-    figs = ReadAll(Dxf().Line("0", "0", "1", "0").Text());
+    // The display unit is no hidden input of the reader.
+    const int32_t display = CurrentLengthUnit;
+    CurrentLengthUnit = 2;
+    figs = ReadAll(Dxf().Line("0", "0", "1", "0").Text(), nullptr, 1);
+    CurrentLengthUnit = display;
     ASSERT_EQ(figs.size(), 1u);
     EXPECT_EQ(figs[0].Points, (Points{{0, 0}, {1016, 0}}));
 }
@@ -679,18 +673,42 @@ TEST_F(DxfLoadTest, LinesThatTouchBecomeOneFigure)
     EXPECT_TRUE(boxes.shown.empty());
 }
 
-TEST_F(DxfLoadTest, UnreadableDrawingsAreReported)
+TEST_F(DxfLoadTest, UnreadableDrawingsAreReportedWithTheirReasonAndLine)
 {
     const QString cannot = Tr("Universal", "zbioruNieMoznaOtworzyc");
-    // A file cut off after a whole entity, and one that asks for millions of
-    // points in a few bytes.
-    for (const std::string& text :
-         {std::string("0\nSECTION\n2\nENTITIES\n0\nLINE\n10\n0\n20\n0\n11\n5\n21\n0\n"), HugeCircles()}) {
+    auto atLine = [](int line) { return "\n" + Tr("Project_window", "odczytPrzerwanyWierszu").arg(line); };
+    // A file cut off after a whole entity (14 lines), a value that is no
+    // number on line 8, and a drawing that asks for millions of points in a
+    // few bytes.
+    struct Case {
+        std::string text;
+        QString reason;
+        QString where;
+    };
+    const Case cases[] = {
+        {"0\nSECTION\n2\nENTITIES\n0\nLINE\n10\n0\n20\n0\n11\n5\n21\n0\n", Tr("Project_window", "plikUrwany"),
+         atLine(14)},
+        {"0\nSECTION\n2\nENTITIES\n0\nLINE\n10\n0,5x\n20\n0\n11\n5\n21\n0\n0\nENDSEC\n0\nEOF\n",
+         Tr("Project_window", "oczekiwanoLiczby"), atLine(8)},
+        {HugeCircles(), Tr("Project_window", "zaDuzoOdcinkow"), "\n"},
+    };
+    for (const Case& c : cases) {
         boxes.shown.clear();
-        EXPECT_FALSE(Load(text));
+        EXPECT_FALSE(Load(c.text));
         ASSERT_EQ(boxes.shown.size(), 1u);
-        EXPECT_EQ(boxes.shown[0].text, cannot + path);
+        EXPECT_TRUE(boxes.shown[0].text.startsWith(cannot + path + "\n" + c.reason + c.where))
+            << boxes.shown[0].text.toStdString();
         EXPECT_TRUE(job.FigureList.empty());
+    }
+    // In Polish the reason is Polish.
+    {
+        ScopedTranslator polish("PL");
+        boxes.shown.clear();
+        EXPECT_FALSE(Load(cases[0].text));
+        ASSERT_EQ(boxes.shown.size(), 1u);
+        EXPECT_TRUE(boxes.shown[0].text.endsWith("\nPlik kończy się przed końcem rysunku: mógł zostać obcięty.\n"
+                                                 "Odczyt przerwano w wierszu 14."))
+            << boxes.shown[0].text.toStdString();
     }
 
     boxes.shown.clear();

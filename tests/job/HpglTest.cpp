@@ -153,6 +153,14 @@ TEST(HpglReader, TextThatIsNotDrawingIsSkipped)
     EXPECT_EQ(figs[0].Points, P({{0, 0}, {10, 0}, {10, 10}}));
     EXPECT_EQ(figs[0].Pen, 1);
 
+    // Device-control sequences without parameters end at their letter: the
+    // numbers after them are drawing again.
+    for (const char* letter : {"Y", "(", "Z", "J"}) {
+        const auto line = ReadAll("PU0,0;PD;" + esc + "." + letter + "100,0;PU;");
+        ASSERT_EQ(line.size(), 1u) << letter;
+        EXPECT_EQ(line[0].Points, P({{0, 0}, {100, 0}})) << letter;
+    }
+
     // A label that never ends swallows the rest: nothing is read from it.
     EXPECT_TRUE(ReadAll("PU0,0;LBPD10,10;PD20,20;").empty());
 }

@@ -1,6 +1,7 @@
 #include "app/MainStatus.h"
 #include "app/Settings.h"
 #include "app/Translator.h"
+#include "job/FigureAssembler.h"
 #include "job/Geometry.h"
 #include "job/Hpgl.h"
 #include "job/Job.h"
@@ -21,8 +22,17 @@ public:
     void SetOwnStatus(const QString& t) override { status = t; }
     void SetBusy(bool b) override { busyChanges += b ? "+" : "-"; }
     void CloseWindow() override { ++closed; }
+    PlanProgress* BeginPlanning() override
+    {
+        if (outOfMemoryWhenPlanning)
+            throw std::bad_alloc();
+        return nullptr;
+    }
+    void EndPlanning() override { ++planningEnded; }
     QString caption, status, busyChanges;
     int closed = 0;
+    int planningEnded = 0;
+    bool outOfMemoryWhenPlanning = false;
 };
 
 class JobLoadTest : public JobLoadingTest {
@@ -181,23 +191,33 @@ TEST_F(JobLoadTest, RangeWarningIsStrictAndNamesTheCarriage)
 
 TEST_F(JobLoadTest, UnreadableDrawingsAreReportedAndTheWindowCloses)
 {
-    struct Case {
-        std::string text;
-        QString message;
+    // A coordinate out of range names the byte where its command step starts.
+    const std::string tooLong = "PU0,0;PD10,0,10,10;PU;PD" + std::string(400, '9') + ",0;";
+    const std::string tooFar = "PU0,0;PD10,0;PU;PD99999999999,0;";
+    const std::string relative = "PR;PD2147483000,0;PD1000,0;PU;";
+    std::string beyondABlock;  // read in blocks of 1 MiB
+    for (int i = 0; i < 300000; ++i)
+        beyondABlock += "PU1,1;";
+    beyondABlock += tooFar;
+    const std::pair<std::string, size_t> cases[] = {
+        {beyondABlock, beyondABlock.rfind("PD")},
+        {"IN;SP1;PU0,0;PU10,10;", std::string::npos},
+        {tooLong, tooLong.rfind("PD")},
+        {tooFar, tooFar.rfind("PD")},
+        {relative, relative.rfind("PD")},
     };
-    const Case cases[] = {
-        {"IN;SP1;PU0,0;PU10,10;", Tr("Project_window", "zbiorPusty")},
-        {"PU0,0;PD10,0,10,10;PU;PD" + std::string(400, '9') + ",0;", QString()},
-        {"PU0,0;PD10,0;PU;PD99999999999,0;", QString()},
-    };
-    for (const Case& c : cases) {
+    for (const auto& [text, offset] : cases) {
         boxes.shown.clear();
         host.closed = 0;
-        EXPECT_FALSE(Load(c.text)) << c.text;
-        ASSERT_EQ(boxes.shown.size(), 1u) << c.text;
+        EXPECT_FALSE(Load(text)) << text;
+        ASSERT_EQ(boxes.shown.size(), 1u) << text;
         EXPECT_EQ(boxes.shown[0].kind, MessageKind::Error);
-        const QString expected = c.message.isEmpty() ? Tr("Universal", "zbioruNieMoznaOtworzyc") + path : c.message;
-        EXPECT_EQ(boxes.shown[0].text, expected) << c.text;
+        const QString expected = offset == std::string::npos
+                                     ? Tr("Project_window", "zbiorPusty")
+                                     : Tr("Universal", "zbioruNieMoznaOtworzyc") + path + "\n" +
+                                           Tr("Project_window", "wspolrzednaPozaZakresem") + "\n" +
+                                           Tr("Project_window", "odczytPrzerwanyBajcie").arg(offset);
+        EXPECT_EQ(boxes.shown[0].text.toStdString(), expected.toStdString());
         EXPECT_EQ(host.closed, 1);
         EXPECT_TRUE(job.FigureList.empty());
         EXPECT_TRUE(host.busyChanges.endsWith("-"));
@@ -206,7 +226,33 @@ TEST_F(JobLoadTest, UnreadableDrawingsAreReportedAndTheWindowCloses)
     job.InputFileType = 1;
     EXPECT_FALSE(job.Load(dir.File("missing.plt"), 255));
     ASSERT_EQ(boxes.shown.size(), 1u);
-    EXPECT_EQ(boxes.shown[0].text, Tr("Universal", "zbioruNieMoznaOtworzyc") + dir.File("missing.plt"));
+    // The platform says why the file can't be opened.
+    const QString head = Tr("Universal", "zbioruNieMoznaOtworzyc") + dir.File("missing.plt") + "\n";
+    EXPECT_TRUE(boxes.shown[0].text.startsWith(head)) << boxes.shown[0].text.toStdString();
+    EXPECT_GT(boxes.shown[0].text.size(), head.size());
+}
+
+TEST_F(JobLoadTest, RunningOutOfMemoryWhilePlanningGivesTheJobUp)
+{
+    host.outOfMemoryWhenPlanning = true;
+    EXPECT_FALSE(Load("PU0,0;PD100,0,100,100,0,100,0,0;PU;"));
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(boxes.shown[0].text, Tr("Project_window", "brakPamieci"));
+    EXPECT_EQ(host.closed, 1);
+    EXPECT_TRUE(job.FigureList.empty());
+    EXPECT_EQ(host.planningEnded, 1) << "the window stops showing progress";
+    EXPECT_TRUE(host.busyChanges.endsWith("-"));
+
+    // The same job planned again from the settings command gives up the same way.
+    host.outOfMemoryWhenPlanning = false;
+    ASSERT_TRUE(Load("PU0,0;PD100,0,100,100,0,100,0,0;PU;"));
+    boxes.shown.clear();
+    host.closed = 0;
+    host.outOfMemoryWhenPlanning = true;
+    EXPECT_EQ(job.ciecie(), PlainPlanner::Result::Cancelled);
+    EXPECT_EQ(host.closed, 1);
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(boxes.shown[0].text, Tr("Project_window", "brakPamieci"));
 }
 
 TEST_F(JobLoadTest, BuildingOperations)
@@ -338,6 +384,33 @@ TEST_F(JobLoadTest, IndexedJoiningAgreesWithThePlainPasses)
         ASSERT_TRUE(Load(text)) << text;
         EXPECT_EQ(Shapes(), ReferenceLoad(read)) << "round " << round << ": " << text;
     }
+}
+
+TEST(FigureAssembler, JoinsWithTheToleranceItIsGiven)
+{
+    const double global = PointTolerance;
+    PointTolerance = 10.0;
+    auto assemble = [](double tolerance, const std::vector<Points>& read) {
+        FigureAssembler assembler(tolerance, read.size());
+        for (const Points& p : read) {
+            auto f = std::make_unique<tfigura>();
+            f->Points = p;
+            assembler.Add(std::move(f));
+        }
+        std::vector<Points> out;
+        for (const auto& f : assembler.Finish())
+            out.push_back(f->Points);
+        return out;
+    };
+    // Ends 15 steps apart join within 20, whatever the settings' tolerance
+    // (the joint keeps the new figure's end); ends 7 apart stay apart within 5.
+    EXPECT_EQ(assemble(20, {{{0, 0}, {100, 0}}, {{115, 0}, {200, 100}}}),
+              (std::vector<Points>{{{0, 0}, {115, 0}, {200, 100}}}));
+    EXPECT_EQ(assemble(5, {{{0, 0}, {100, 0}}, {{107, 0}, {200, 100}}}).size(), 2u);
+    // Closed within the given tolerance: a figure whose ends are 15 apart
+    // takes in no line touching its start.
+    EXPECT_EQ(assemble(20, {{{0, 0}, {100, 0}, {100, 100}, {15, 0}}, {{0, 0}, {-100, 0}}}).size(), 2u);
+    PointTolerance = global;
 }
 
 TEST_F(JobLoadTest, AFigureClosedWithinTheToleranceTakesNothingIn)

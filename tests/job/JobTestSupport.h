@@ -12,13 +12,14 @@
 #include <vector>
 
 // Every valid figure the reader gives for the text of an input file type
-// (1 HPGL, 2 DXF), as the loader asks for them. The reader must come to the
-// end of the input.
-inline std::vector<tfigura> ReadAllFigures(const std::string& text, int32_t fileType, Thpgl* state = nullptr)
+// (1 HPGL, 2 DXF; a DXF drawing in the given length unit), as the loader asks
+// for them. The reader must come to the end of the input.
+inline std::vector<tfigura> ReadAllFigures(const std::string& text, int32_t fileType, Thpgl* state = nullptr,
+                                           int32_t lengthUnit = 0)
 {
     Thpgl local;
     Thpgl& r = state ? *state : local;
-    EXPECT_EQ(r.OpenInputText(text, fileType), 0);
+    EXPECT_EQ(r.OpenInputText(text, fileType, lengthUnit), 0);
     std::vector<tfigura> out;
     int guard = 0;
     while (!r.EndOfInput && guard++ < 100000) {

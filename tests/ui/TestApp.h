@@ -1,8 +1,10 @@
 #pragma once
+#include "app/ui/GuardedApplication.h"
+
 #include <QApplication>
 
 // The one application object of the window tests, made by whichever suite
-// runs first.
+// runs first: the program's own, with its guard around every event.
 inline QApplication* App()
 {
     if (auto* app = qobject_cast<QApplication*>(QCoreApplication::instance()))
@@ -10,6 +12,6 @@ inline QApplication* App()
     static int argc = 1;
     static char name[] = "test_ui";
     static char* argv[] = {name, nullptr};
-    static QApplication* app = new QApplication(argc, argv);
+    static QApplication* app = new GuardedApplication(argc, argv);
     return app;
 }
