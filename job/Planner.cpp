@@ -197,8 +197,6 @@ void PlainPlanner::AddCornerStub()
     f->Closed = 0;
     f->MinX = f->MaxX = corner.x;
     f->MinY = f->MaxY = corner.y;
-    f->CentreX = corner.x;
-    f->CentreY = corner.y;
     f->Container = f->ConnParent = f->ConnParentVertex = f->EntryVertex = -1;
     f->NotConnected = 0;
     f->Depth = 0;
