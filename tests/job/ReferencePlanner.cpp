@@ -13,7 +13,9 @@
 // - lengths, weights and sizes saturate instead of wrapping;
 // - a search has found something when it kept a pair of vertices;
 // - a job whose figures all touch is planned too (PathPlanned 1);
-// - a list of nearest figures that is not full ends in -1.
+// - a list of nearest figures that is not full ends in -1;
+// - the start is entered already only when a connected figure says so (one
+//   still waiting holds ConnParent 0, which would name figure 0).
 #include "tests/job/ReferencePlanner.h"
 
 #include "job/Geometry.h"
@@ -793,7 +795,7 @@ Plan Reading::Run()
         if (F(s).Closed) {
             bool entered = false;
             for (int32_t i = 0; i < N(); ++i)
-                entered = entered || F(i).ConnParent == s;
+                entered = entered || (Connected(i) && F(i).ConnParent == s);
             if (!entered)
                 ConnectStart();
         }
