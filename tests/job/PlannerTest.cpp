@@ -574,10 +574,11 @@ TEST_F(PlannerTest, ChildrenNearestFromTwentyOneChildren)
 
 TEST_F(PlannerTest, ChildrenNearestHalvesBothEnds)
 {
-    // Inside a part of 21 holes, two holes lie 578 and 576 (squared) from
-    // the first: halved at both ends (and truncated) they weigh the same, so
-    // the one listed first is entered first, and the other from it.
-    Add(job, Rect(0, 0, 40000, 20000));
+    // Inside a part of 21 holes (six points: no outline of material, so the
+    // first hole is joined to the part), two holes lie 578 and 576 (squared)
+    // from the first: halved at both ends (and truncated) they weigh the same,
+    // so the one listed first is entered first, and the other from it.
+    Add(job, {{0, 0}, {40000, 0}, {40000, 20000}, {20000, 20000}, {0, 20000}, {0, 0}});
     Add(job, Rect(600, 600, 700, 700));
     Add(job, Rect(717, 717, 817, 817));  // 17, 17 off the first hole's corner
     Add(job, Rect(600, 724, 700, 824));  // 24 above it
@@ -617,27 +618,30 @@ TEST_F(PlannerTest, PartnersOfOneDepthShareTheirContainer)
 
 TEST_F(PlannerTest, CrossingRepairMovesTheEndOfTheFigureCut)
 {
-    // A notch reaching up under a straight edge: the nearest pair (the notch's
-    // tip and the diamond's lowest corner) cuts that edge. The end on the
-    // notched figure walks back until the line is free.
+    // A notch reaching up under a straight edge, and a line from above it
+    // round to below the notch's mouth. The nearest pair (the notch's tip and
+    // the line's first point) cuts the edge: the end on the notched figure
+    // walks back until the connector is free, although the line's own
+    // previous point would see the tip through the mouth.
     Add(job, {{0, 0}, {1000, 0}, {1000, -100}, {510, -100}, {500, -30}, {490, -100}, {0, -100}, {0, 0}});
-    Add(job, {{500, 50}, {550, 100}, {500, 150}, {450, 100}, {500, 50}});
+    Add(job, {{500, 50}, {1200, 50}, {1200, -300}, {500, -300}, {600, -350}});
     ASSERT_EQ(Plan(), PlainPlanner::Result::Planned);
     ASSERT_EQ(Partner(0), job.StartFigure) << "the notched figure is entered first";
     EXPECT_EQ(Partner(1), 0);
     EXPECT_EQ(F(1).EntryVertex, 0);
     EXPECT_EQ(JoinVertex(1, 0), 1);
 
-    // The other way round: the notched figure is the one entered.
+    // The other way round: the notched figure is the one entered, its notch
+    // open upwards, and the line entered first.
     TJob j;
     Add(j, {{0, 0}, {1000, 0}, {1000, 100}, {110, 100}, {100, 30}, {90, 100}, {0, 100}, {0, 0}});
-    Add(j, {{100, -150}, {150, -100}, {100, -50}, {50, -100}, {100, -150}});
+    Add(j, {{100, -50}, {-300, -50}, {-300, 300}, {100, 300}, {0, 350}});
     Finish(j);
     ASSERT_EQ(PlainPlanner(j, 0, true).Run(), PlainPlanner::Result::Planned);
     std::swap(job.FigureList, j.FigureList);
     job.StartFigure = j.StartFigure;
-    ASSERT_EQ(Partner(1), job.StartFigure) << "the diamond is entered first";
+    ASSERT_EQ(Partner(1), job.StartFigure) << "the line is entered first";
     EXPECT_EQ(Partner(0), 1);
     EXPECT_EQ(F(0).EntryVertex, 1);
-    EXPECT_EQ(JoinVertex(0, 1), 2);
+    EXPECT_EQ(JoinVertex(0, 1), 0);
 }
