@@ -324,18 +324,6 @@ TEST_F(PlannerTest, TotalLengthIsEveryPiece)
 }
 
 namespace {
-// A planner whose searches find nothing: what no search can reach.
-class NothingFound : public PlainPlanner {
-public:
-    using PlainPlanner::PlainPlanner;
-
-protected:
-    Pair SearchChildren(int32_t) override { return {}; }
-    Pair SearchChildrenNearest(int32_t) override { return {}; }
-    Pair SearchNearest() override { return {}; }
-    Pair SearchAny() override { return {}; }
-};
-
 class CancelAt : public PlanProgress {
 public:
     explicit CancelAt(int calls) : m_left(calls) {}
@@ -353,12 +341,17 @@ private:
 
 TEST_F(PlannerTest, FiguresThatNoSearchReachesStopThePlanning)
 {
-    for (int i = 0; i < 5; ++i)
-        Add(job, Rect(i * 1000, 0, i * 1000 + 100, 100));
+    // The start is a lead-in inside a part, ending on its hole; every other
+    // figure is shallower than both, so none has a partner.
+    Add(job, Circle(5000, 5000, 4000, 36));
+    Add(job, Rect(4000, 4000, 6000, 6000));
+    Add(job, {{2500, 2500}, {4000, 4000}});
+    for (int i = 0; i < 3; ++i)
+        Add(job, Rect(10000 + i * 1000, 0, 10100 + i * 1000, 100));
     Finish(job);
-    NothingFound planner(job, 0, true);
+    PlainPlanner planner(job, 0, true);
     EXPECT_EQ(planner.Run(), PlainPlanner::Result::Unreachable);
-    EXPECT_EQ(planner.Unconnected(), 4) << "only the entry from the frame was found";
+    EXPECT_EQ(planner.Unconnected(), 4) << "the part and the three squares";
     EXPECT_EQ(job.PathPlanned, 0);
 }
 
