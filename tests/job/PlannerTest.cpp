@@ -425,8 +425,6 @@ TEST_F(PlannerTest, OnlyASingleFiveVertexOutlineIsTheStart)
     Add(job, Rect(200, 200, 300, 300));
     ASSERT_EQ(Plan(), PlainPlanner::Result::Planned);
     EXPECT_EQ(job.StartFigure, 0);
-    EXPECT_EQ(job.StartOutline, 1);
-    EXPECT_EQ(job.FrameAdded, 0);
     EXPECT_EQ(F(2).Depth, 1) << "depths stay as the containment left them";
     EXPECT_EQ(Partner(2), 0);
     EXPECT_EQ(JoinVertex(2, 0), 0);

@@ -129,6 +129,7 @@ private:
     void Containment();
     bool NearOther(int32_t v, int32_t f);
     bool LeadIn(int32_t f);
+    void AddStart(tfigura f, int32_t last, TFigVertexInfo record);
     void AddFrame();
     void AddStub();
     void Measure();
@@ -274,6 +275,20 @@ bool Reading::LeadIn(int32_t fi)
     return false;
 }
 
+// What the frame and the stub have in common: no links, connected, first
+// vertex the lowest and leftmost, one kind of vertex record.
+void Reading::AddStart(tfigura f, int32_t last, TFigVertexInfo record)
+{
+    f.Container = f.ConnParent = f.ConnParentVertex = f.EntryVertex = -1;
+    f.NotConnected = 0;
+    f.Depth = 0;
+    f.IdxMinX = f.IdxMinY = 0;
+    f.IdxMaxX = f.IdxMaxY = last;
+    f.VertexInfo.assign(f.Points.size(), record);
+    m_p.figures.push_back(std::move(f));
+    m_p.StartFigure = N() - 1;
+}
+
 void Reading::AddFrame()
 {
     const int32_t x0 = Fit(static_cast<int64_t>(m_p.JobMinX) - 400), y0 = Fit(static_cast<int64_t>(m_p.JobMinY) - 400);
@@ -292,15 +307,8 @@ void Reading::AddFrame()
     m_p.JobMaxY = y1;
     f.CentreX = static_cast<int32_t>((static_cast<int64_t>(x0) + x1) / 2);
     f.CentreY = static_cast<int32_t>((static_cast<int64_t>(y0) + y1) / 2);
-    f.Container = f.ConnParent = f.ConnParentVertex = f.EntryVertex = -1;
-    f.NotConnected = 0;
-    f.Depth = 0;
     f.Perimeter = Fit(2 * ((static_cast<int64_t>(x1) - x0) + (static_cast<int64_t>(y1) - y0)));
-    f.IdxMinX = f.IdxMinY = 0;
-    f.IdxMaxX = f.IdxMaxY = 2;
-    f.VertexInfo.assign(5, {std::numbers::pi / 2, 6, 0});
-    m_p.figures.push_back(std::move(f));
-    m_p.StartFigure = N() - 1;
+    AddStart(std::move(f), 2, {std::numbers::pi / 2, 6, 0});
     m_p.FrameAdded = 1;
 }
 
@@ -312,14 +320,8 @@ void Reading::AddStub()
     f.Closed = 0;
     f.MinX = f.MaxX = m_p.JobMinX;
     f.MinY = f.MaxY = m_p.JobMinY;
-    f.Container = f.ConnParent = f.ConnParentVertex = f.EntryVertex = -1;
-    f.NotConnected = 0;
     f.Perimeter = 60;
-    f.IdxMinX = f.IdxMinY = 0;
-    f.IdxMaxX = f.IdxMaxY = 1;
-    f.VertexInfo.assign(2, {std::numbers::pi / 2, 6, 1});
-    m_p.figures.push_back(std::move(f));
-    m_p.StartFigure = N() - 1;
+    AddStart(std::move(f), 1, {std::numbers::pi / 2, 6, 1});
     m_p.FrameAdded = 0;
 }
 
