@@ -197,8 +197,6 @@ void PlainPlanner::AddCornerStub()
     f->Closed = 0;
     f->MinX = f->MaxX = corner.x;
     f->MinY = f->MaxY = corner.y;
-    f->CentreX = corner.x;
-    f->CentreY = corner.y;
     f->Container = f->ConnParent = f->ConnParentVertex = f->EntryVertex = -1;
     f->NotConnected = 0;
     f->Depth = 0;
@@ -607,10 +605,12 @@ PlainPlanner::Result PlainPlanner::Run(PlanProgress* progress)
         m_useNearest = Count() >= 21;
         if (m_useNearest)
             BuildNearestLists();
+        // A figure not connected yet still holds its parameters' ConnParent 0:
+        // only a connected figure says that the start is entered already.
         if (Fig(s).Closed) {
             bool entered = false;
             for (int32_t i = 0; i < Count() && !entered; ++i)
-                entered = i != s && Fig(i).ConnParent == s;
+                entered = i != s && Connected(i) && Fig(i).ConnParent == s;
             if (!entered)
                 ConnectStart();
         }

@@ -34,6 +34,27 @@ protected:
         return out;
     }
 
+    // The figure that figure i is entered from: the far end of its connector,
+    // or the figure it touches; -1 for the start.
+    int32_t Partner(int32_t i)
+    {
+        const int32_t p = F(static_cast<size_t>(i)).ConnParent;
+        if (p < 0)
+            return -1;
+        const tfigura& c = F(static_cast<size_t>(p));
+        return c.Origin == 3 && c.Points.size() == 2 && p != job.StartFigure ? c.ConnParent : p;
+    }
+    // The vertex of figure b where its link with figure a meets it; -1 when
+    // neither is entered from the other.
+    int32_t JoinVertex(int32_t a, int32_t b)
+    {
+        if (Partner(a) == b) {
+            const int32_t p = F(static_cast<size_t>(a)).ConnParent;
+            return p == b ? F(static_cast<size_t>(a)).ConnParentVertex : F(static_cast<size_t>(p)).ConnParentVertex;
+        }
+        return Partner(b) == a ? F(static_cast<size_t>(b)).EntryVertex : -1;
+    }
+
     TJob job;
 };
 
@@ -303,18 +324,6 @@ TEST_F(PlannerTest, TotalLengthIsEveryPiece)
 }
 
 namespace {
-// A planner whose searches find nothing: what no search can reach.
-class NothingFound : public PlainPlanner {
-public:
-    using PlainPlanner::PlainPlanner;
-
-protected:
-    Pair SearchChildren(int32_t) override { return {}; }
-    Pair SearchChildrenNearest(int32_t) override { return {}; }
-    Pair SearchNearest() override { return {}; }
-    Pair SearchAny() override { return {}; }
-};
-
 class CancelAt : public PlanProgress {
 public:
     explicit CancelAt(int calls) : m_left(calls) {}
@@ -332,12 +341,17 @@ private:
 
 TEST_F(PlannerTest, FiguresThatNoSearchReachesStopThePlanning)
 {
-    for (int i = 0; i < 5; ++i)
-        Add(job, Rect(i * 1000, 0, i * 1000 + 100, 100));
+    // The start is a lead-in inside a part, ending on its hole; every other
+    // figure is shallower than both, so none has a partner.
+    Add(job, Circle(5000, 5000, 4000, 36));
+    Add(job, Rect(4000, 4000, 6000, 6000));
+    Add(job, {{2500, 2500}, {4000, 4000}});
+    for (int i = 0; i < 3; ++i)
+        Add(job, Rect(10000 + i * 1000, 0, 10100 + i * 1000, 100));
     Finish(job);
-    NothingFound planner(job, 0, true);
+    PlainPlanner planner(job, 0, true);
     EXPECT_EQ(planner.Run(), PlainPlanner::Result::Unreachable);
-    EXPECT_EQ(planner.Unconnected(), 4) << "only the entry from the frame was found";
+    EXPECT_EQ(planner.Unconnected(), 4) << "the part and the three squares";
     EXPECT_EQ(job.PathPlanned, 0);
 }
 
@@ -396,4 +410,229 @@ TEST_F(PlannerTest, JobLoadPlansByWorkMode)
     EXPECT_EQ(rotary.PathPlanned, 0);
     EXPECT_EQ(rotary.FrameAdded, 0);
     Settings().Reset();
+}
+
+// The rules of the planner, each seen in what a job gets: which figure is
+// entered first, from which figure, at which vertex.
+
+TEST_F(PlannerTest, OnlyASingleFiveVertexOutlineIsTheStart)
+{
+    // The material's outline listed first: the first connector still leaves
+    // from its corner nearest the job's lower left, to the part nearest it,
+    // although another part lies nearer another corner.
+    Add(job, Rect(0, 0, 2000, 1000));
+    Add(job, Rect(1850, 850, 1950, 950));
+    Add(job, Rect(200, 200, 300, 300));
+    ASSERT_EQ(Plan(), PlainPlanner::Result::Planned);
+    EXPECT_EQ(job.StartFigure, 0);
+    EXPECT_EQ(F(2).Depth, 1) << "depths stay as the containment left them";
+    EXPECT_EQ(Partner(2), 0);
+    EXPECT_EQ(JoinVertex(2, 0), 0);
+    EXPECT_LT(F(2).ConnParent, F(1).ConnParent) << "the part nearest the entry is entered first";
+
+    // Six vertices, or two outlines: a frame is the start.
+    const Points six{{0, 0}, {1000, 0}, {2000, 0}, {2000, 1000}, {0, 1000}, {0, 0}};
+    const std::vector<Points> outer[] = {{six}, {Rect(0, 0, 900, 900), Rect(1000, 0, 1900, 900)}};
+    for (const auto& figures : outer) {
+        TJob j;
+        for (const Points& f : figures)
+            Add(j, f);
+        Add(j, Rect(200, 200, 300, 300));
+        Finish(j);
+        ASSERT_EQ(PlainPlanner(j, 0, true).Run(), PlainPlanner::Result::Planned);
+        EXPECT_EQ(j.FrameAdded, 1) << figures.size() << " outer figures of " << figures[0].size() << " points";
+        EXPECT_EQ(j.StartFigure, static_cast<int32_t>(figures.size()) + 1) << "the frame follows the drawing";
+    }
+}
+
+TEST_F(PlannerTest, CornersWeighHalfFromDepthTwoOn)
+{
+    // Outside: a square's corner (0.6) against the end of a line (always 0.5)
+    // 1.1 times as far (squared) from the frame's corner: the line is entered first.
+    Add(job, Rect(1000, 0, 1200, 200));
+    Add(job, {{0, 1074}, {0, 1400}});
+    // Inside a part (the frame makes it depth 1, its holes depth 2): the hole's
+    // corner weighs as much as the line's end, so the nearer hole goes first.
+    Add(job, Rect(3000, 3000, 7000, 7000));
+    Add(job, Rect(3300, 3300, 3500, 3500));
+    Add(job, {{6679, 6679}, {6500, 6300}});
+    ASSERT_EQ(Plan(), PlainPlanner::Result::Planned);
+    ASSERT_EQ(job.FrameAdded, 1);
+    EXPECT_EQ(Partner(1), job.StartFigure);
+    EXPECT_NE(Partner(0), job.StartFigure);
+    EXPECT_EQ(Partner(3), 2);
+    EXPECT_LT(F(3).ConnParent, F(4).ConnParent) << "the hole is entered before the line";
+}
+
+TEST_F(PlannerTest, TheStartConnectorEntersOnlyOuterFigures)
+{
+    // A hole lies nearer the job's corner than any vertex of its part (a
+    // diamond of six points, so no outline of material): the stub at the
+    // corner still enters the part, and the part the hole.
+    Add(job, {{500, 0}, {750, 250}, {1000, 500}, {500, 1000}, {0, 500}, {500, 0}});
+    Add(job, Rect(260, 260, 300, 300));
+    ASSERT_EQ(Plan(0, false), PlainPlanner::Result::Planned);
+    ASSERT_EQ(F(static_cast<size_t>(job.StartFigure)).Origin, 3);
+    EXPECT_EQ(Partner(0), job.StartFigure);
+    EXPECT_EQ(F(0).EntryVertex, 0) << "of two corners as near, the first";
+    EXPECT_EQ(Partner(1), 0);
+}
+
+namespace {
+// A square just outside the circle, off the given vertex.
+Points SquareOff(const Points& circle, size_t vertex, int32_t cx, int32_t cy)
+{
+    const TFigPoint v = circle[vertex];
+    const double dx = v.x - cx, dy = v.y - cy, r = std::hypot(dx, dy);
+    const auto x = static_cast<int32_t>(v.x + dx / r * 150), y = static_cast<int32_t>(v.y + dy / r * 150);
+    return Rect(x - 50, y - 50, x + 50, y + 50);
+}
+
+// Small squares in a row far above everything else.
+void Fillers(TJob& job, int n, int32_t y)
+{
+    for (int i = 0; i < n; ++i)
+        Add(job, Rect(i * 1000, y, i * 1000 + 100, y + 100));
+}
+}  // namespace
+
+TEST_F(PlannerTest, EntriesSpacedAtATwelfthOfTheVertices)
+{
+    // A job large enough for the nearest lists, whose searches use only the
+    // vertices that may be entered: a circle of 60 vertices (61 points) may be
+    // entered at every sixth, one of 19 (20 points) only at its extremes.
+    const Points big = Circle(0, 0, 3000, 60);
+    const Points small = Circle(10000, 0, 1000, 19);
+    Add(job, big);
+    Add(job, SquareOff(big, 6, 0, 0));
+    Add(job, small);
+    Add(job, SquareOff(small, 2, 10000, 0));
+    Fillers(job, 18, 100000);
+    ASSERT_EQ(Plan(), PlainPlanner::Result::Planned);
+    EXPECT_EQ(JoinVertex(1, 0), 6);
+    EXPECT_EQ(JoinVertex(3, 2), 0) << "the rightmost vertex, the extreme nearest";
+    ExpectOneTree(job);
+}
+
+TEST_F(PlannerTest, NearestListsFromTwentyOneFigures)
+{
+    // A square off a smooth vertex of a circle: the search over every pair
+    // joins them there; with the nearest lists only a vertex that may be
+    // entered is used. The frame counts: 19 drawn figures make 20, 20 make 21.
+    const Points circle = Circle(0, 0, 3000, 40);
+    for (const int drawn : {19, 20}) {
+        TJob j;
+        Add(j, circle);
+        Add(j, SquareOff(circle, 2, 0, 0));
+        Fillers(j, drawn - 2, 100000);
+        Finish(j);
+        ASSERT_EQ(PlainPlanner(j, 0, true).Run(), PlainPlanner::Result::Planned);
+        std::swap(job.FigureList, j.FigureList);
+        const int32_t at = JoinVertex(1, 0);
+        if (drawn == 19)
+            EXPECT_EQ(at, 2) << "20 figures: no lists";
+        else
+            EXPECT_TRUE(at >= 0 && at != 2 && F(0).VertexInfo[static_cast<size_t>(at)].EntryAllowed) << "21 figures: at " << at;
+        std::swap(job.FigureList, j.FigureList);
+    }
+}
+
+TEST_F(PlannerTest, ChildrenNearestFromTwentyOneChildren)
+{
+    // The same circle and square inside a part, with other holes: with 21
+    // holes the search among them uses only vertices that may be entered.
+    const Points circle = Circle(5000, 5000, 3000, 40);
+    for (const int holes : {20, 21}) {
+        TJob j;
+        Add(j, Rect(-1000, -1000, 40000, 12000));
+        Add(j, Rect(-800, -800, -700, -700));  // the first hole joined to the part
+        Add(j, circle);
+        Add(j, SquareOff(circle, 2, 5000, 5000));
+        for (int i = 0; i < holes - 3; ++i)
+            Add(j, Rect(12000 + i * 1000, 10000, 12100 + i * 1000, 10100));
+        Finish(j);
+        ASSERT_EQ(PlainPlanner(j, 0, true).Run(), PlainPlanner::Result::Planned);
+        ASSERT_EQ(j.FigureList[0]->ChildCount, holes);
+        std::swap(job.FigureList, j.FigureList);
+        const int32_t at = JoinVertex(3, 2);
+        if (holes == 20)
+            EXPECT_EQ(at, 2);
+        else
+            EXPECT_TRUE(at >= 0 && at != 2 && F(2).VertexInfo[static_cast<size_t>(at)].EntryAllowed) << "at " << at;
+        std::swap(job.FigureList, j.FigureList);
+    }
+}
+
+TEST_F(PlannerTest, ChildrenNearestHalvesBothEnds)
+{
+    // Inside a part of 21 holes (six points: no outline of material, so the
+    // first hole is joined to the part), two holes lie 578 and 576 (squared)
+    // from the first: halved at both ends (and truncated) they weigh the same,
+    // so the one listed first is entered first, and the other from it.
+    Add(job, {{0, 0}, {40000, 0}, {40000, 20000}, {20000, 20000}, {0, 20000}, {0, 0}});
+    Add(job, Rect(600, 600, 700, 700));
+    Add(job, Rect(717, 717, 817, 817));  // 17, 17 off the first hole's corner
+    Add(job, Rect(600, 724, 700, 824));  // 24 above it
+    for (int i = 0; i < 18; ++i)
+        Add(job, Rect(10000 + i * 1000, 10000, 10100 + i * 1000, 10100));
+    ASSERT_EQ(Plan(), PlainPlanner::Result::Planned);
+    ASSERT_EQ(F(0).ChildCount, 21);
+    EXPECT_EQ(Partner(1), 0);
+    EXPECT_EQ(Partner(2), 1);
+    EXPECT_EQ(Partner(3), 2);
+}
+
+TEST_F(PlannerTest, PartnersOfOneDepthShareTheirContainer)
+{
+    // A hole far from its 22 siblings is in no list of the search inside its
+    // part, so it is left for the outer rounds. Holes of the next part lie
+    // nearest it, but a hole is entered only from a hole of its own part (or
+    // from a shallower figure).
+    Add(job, Rect(0, 0, 20000, 2000));
+    for (int i = 0; i < 22; ++i)
+        Add(job, Rect(200 + (i % 11) * 200, 200 + (i / 11) * 200, 300 + (i % 11) * 200, 300 + (i / 11) * 200));
+    const int32_t far = Count();
+    Add(job, Rect(19000, 900, 19100, 1000));
+    const int32_t next = Count();
+    Add(job, Rect(21000, 0, 23000, 2000));
+    for (int i = 0; i < 3; ++i)
+        Add(job, Rect(21200, 300 + i * 600, 21300, 400 + i * 600));
+    Fillers(job, 21, 50000);
+    ASSERT_EQ(Plan(), PlainPlanner::Result::Planned);
+    const int32_t partner = Partner(far);
+    ASSERT_GE(partner, 0);
+    EXPECT_TRUE(F(static_cast<size_t>(partner)).Depth < 2 || F(static_cast<size_t>(partner)).Container == 0)
+        << "entered from " << partner;
+    EXPECT_FALSE(F(static_cast<size_t>(partner)).Container == next);
+    ExpectOneTree(job);
+}
+
+TEST_F(PlannerTest, CrossingRepairMovesTheEndOfTheFigureCut)
+{
+    // A notch reaching up under a straight edge, and a line from above it
+    // round to below the notch's mouth. The nearest pair (the notch's tip and
+    // the line's first point) cuts the edge: the end on the notched figure
+    // walks back until the connector is free, although the line's own
+    // previous point would see the tip through the mouth.
+    Add(job, {{0, 0}, {1000, 0}, {1000, -100}, {510, -100}, {500, -30}, {490, -100}, {0, -100}, {0, 0}});
+    Add(job, {{500, 50}, {1200, 50}, {1200, -300}, {500, -300}, {600, -350}});
+    ASSERT_EQ(Plan(), PlainPlanner::Result::Planned);
+    ASSERT_EQ(Partner(0), job.StartFigure) << "the notched figure is entered first";
+    EXPECT_EQ(Partner(1), 0);
+    EXPECT_EQ(F(1).EntryVertex, 0);
+    EXPECT_EQ(JoinVertex(1, 0), 1);
+
+    // The other way round: the notched figure is the one entered, its notch
+    // open upwards, and the line entered first.
+    TJob j;
+    Add(j, {{0, 0}, {1000, 0}, {1000, 100}, {110, 100}, {100, 30}, {90, 100}, {0, 100}, {0, 0}});
+    Add(j, {{100, -50}, {-300, -50}, {-300, 300}, {100, 300}, {0, 350}});
+    Finish(j);
+    ASSERT_EQ(PlainPlanner(j, 0, true).Run(), PlainPlanner::Result::Planned);
+    std::swap(job.FigureList, j.FigureList);
+    job.StartFigure = j.StartFigure;
+    ASSERT_EQ(Partner(1), job.StartFigure) << "the line is entered first";
+    EXPECT_EQ(Partner(0), 1);
+    EXPECT_EQ(F(0).EntryVertex, 1);
+    EXPECT_EQ(JoinVertex(0, 1), 0);
 }
