@@ -61,7 +61,7 @@ public:
         bool delivered = false;
     };
     const std::vector<WireReport>& Wire() const { return m_wire; }
-    // Times each device was opened (by any identity it ever had).
+    // Times the device at this identity was opened.
     int Opens(const HidIdentity& id) const;
 
     std::vector<HidDeviceInfo> List() override;

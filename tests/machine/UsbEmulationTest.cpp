@@ -41,14 +41,6 @@ void Settle()
     }
 }
 
-int Hellos(const TestHidDevice& d)
-{
-    int n = 0;
-    for (const auto& r : d.Reports())
-        n += r[0] == 'X';
-    return n;
-}
-
 class UsbEmulationTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -98,7 +90,7 @@ TEST_F(UsbEmulationTest, TheMachineIsFoundGreetedAndAnsweredWhileTheDeviceBeside
 
     auto link = Link(bus);
     EXPECT_EQ(status, Tr("Control", "polaczony"));
-    EXPECT_EQ(Hellos(answers), 1);
+    EXPECT_EQ(answers.CommandsSeen('X'), 1);
 
     // Replies come byte for byte: zero words, lone surrogate halves, odd
     // lengths, and no more than the reply block holds.
@@ -164,13 +156,13 @@ TEST_F(UsbEmulationTest, UnpluggedMidCommandTheLinkSaysSoAndAReplugIsGreetedAsNe
     auto link = Link(bus);
     std::vector<bool> changes;
     link->SetLinkChanged([&changes](bool found) { changes.push_back(found); });
-    ASSERT_EQ(Hellos(answers), 1);
+    ASSERT_EQ(answers.CommandsSeen('X'), 1);
 
     // An unrelated arrival: one notice, the machine's handle untouched.
     other.Plug();
     ASSERT_TRUE(WaitFor([&] { return !changes.empty(); }));
     EXPECT_EQ(changes, std::vector<bool>{true});
-    EXPECT_EQ(Hellos(answers), 1);
+    EXPECT_EQ(answers.CommandsSeen('X'), 1);
     EXPECT_EQ(link->ActiveDevice()->DevInst, id);
     answers.SetString(10, BinaryReplyBody(9, 1));
     EXPECT_EQ(link->ReadString(10), 0);
@@ -191,7 +183,7 @@ TEST_F(UsbEmulationTest, UnpluggedMidCommandTheLinkSaysSoAndAReplugIsGreetedAsNe
     ASSERT_TRUE(WaitFor([&] { return changes.size() == 3; }));
     EXPECT_TRUE(changes.back());
     EXPECT_EQ(link->ActiveDevice()->DevInst, again);
-    EXPECT_EQ(Hellos(answers), 2);
+    EXPECT_EQ(answers.CommandsSeen('X'), 2);
     EXPECT_EQ(status, Tr("Control", "polaczony"));
     Settle();
     EXPECT_EQ(changes.size(), 3u) << "one notice per arrival or removal";

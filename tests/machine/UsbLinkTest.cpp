@@ -26,14 +26,6 @@ QByteArray Counting(int first, int count)
     return b;
 }
 
-int Hellos(const TestHidDevice& device)
-{
-    int n = 0;
-    for (const auto& r : device.Reports())
-        n += r[0] == 'X';
-    return n;
-}
-
 class UsbLinkTest : public ::testing::Test {
 protected:
     HidIdentity Plug(const QString& maker, const QString& product, EmulatedHidDevice& device, bool access = true)
@@ -86,8 +78,8 @@ TEST_F(UsbLinkTest, OnlyTheExactMakerWithAModelCodeIsTheMachineAndTheFirstListed
     Plug("Dravinor", "Ve", other);
     ASSERT_TRUE(link->MachineFoundFlag());
     EXPECT_EQ(link->ActiveDevice()->DevInst, first);
-    EXPECT_EQ(Hellos(machine), 1) << "a machine newly found is greeted";
-    EXPECT_EQ(Hellos(other), 0);
+    EXPECT_EQ(machine.CommandsSeen('X'), 1) << "a machine newly found is greeted";
+    EXPECT_EQ(other.CommandsSeen('X'), 0);
     EXPECT_EQ(status, Tr("Control", "polaczony"));
     EXPECT_EQ(changes, (std::vector<bool>{true, true}));
 }
@@ -187,14 +179,14 @@ TEST_F(UsbLinkTest, UnplugReplugAndAnUnrelatedDeviceChange)
     auto link = Make();
     ASSERT_EQ(status, Tr("Control", "polaczony")) << "creation shows what its enumeration found";
     ASSERT_EQ(link->Write("Y"), 0);
-    EXPECT_EQ(Hellos(machine), 1);
+    EXPECT_EQ(machine.CommandsSeen('X'), 1);
 
     Plug("Logitech", "Mouse", other);
-    EXPECT_EQ(Hellos(machine), 1) << "the machine stayed: no second hello";
+    EXPECT_EQ(machine.CommandsSeen('X'), 1) << "the machine stayed: no second hello";
     EXPECT_EQ(bus.Opens(id), 1) << "its interface stayed open";
     EXPECT_EQ(link->ActiveDevice()->DevInst, id);
     link->JvHidDeviceController1DeviceChange();
-    EXPECT_EQ(Hellos(machine), 1);
+    EXPECT_EQ(machine.CommandsSeen('X'), 1);
 
     // Gone in the middle of an exchange: the link says so and sends nothing.
     machine.SetString(10, BinaryReplyBody(20, 1));
@@ -208,7 +200,7 @@ TEST_F(UsbLinkTest, UnplugReplugAndAnUnrelatedDeviceChange)
 
     const HidIdentity again = Plug("Dravinor", "Ky-5", machine);
     EXPECT_NE(again, id);
-    EXPECT_EQ(Hellos(machine), 2) << "back again: greeted again";
+    EXPECT_EQ(machine.CommandsSeen('X'), 2) << "back again: greeted again";
     EXPECT_EQ(status, Tr("Control", "polaczony"));
     EXPECT_EQ(changes, (std::vector<bool>{true, true, false, true}));
 }

@@ -37,6 +37,16 @@ public:
         return m_reports;
     }
 
+    // Reports whose first payload byte (the command letter) is `letter`.
+    int CommandsSeen(char letter) const
+    {
+        std::lock_guard lock(m_mutex);
+        int n = 0;
+        for (const auto& r : m_reports)
+            n += r[0] == static_cast<uint8_t>(letter);
+        return n;
+    }
+
 private:
     mutable std::mutex m_mutex;
     std::vector<std::array<uint8_t, 16>> m_reports;
