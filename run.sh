@@ -6,6 +6,15 @@ cd "$(dirname "$0")"
 . scripts/deps.sh
 install_missing_packages
 
+# The machine's USB device belongs to root until a udev rule gives the user access.
+rule=/etc/udev/rules.d/70-pelvartonix.rules
+if [ "$(id -u)" -eq 0 ] && [ ! -e "$rule" ] && [ -d /etc/udev ]; then
+  mkdir -p /etc/udev/rules.d
+  echo 'SUBSYSTEM=="usb", ENV{DEVTYPE}=="usb_device", ATTR{manufacturer}=="Dravinor", MODE="0666", TAG+="uaccess"' >"$rule"
+  command -v udevadm >/dev/null && udevadm control --reload 2>/dev/null || true
+  echo "Installed $rule: the machine is open to every user (plug it in again)."
+fi
+
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DPELV_TESTS=OFF -DPELV_BENCH=OFF >/dev/null
 cmake --build build
 

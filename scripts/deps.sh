@@ -2,7 +2,7 @@
 PELV_PACKAGES=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev libqt6opengl6-dev libglu1-mesa-dev libgl-dev
-  libusb-1.0-0-dev libudev-dev
+  libusb-1.0-0-dev libudev-dev umockdev libumockdev-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
   xvfb xauth

@@ -2,6 +2,8 @@
 
 #include "app/MainStatus.h"
 #include "app/Translator.h"
+#include "machine/LibusbBus.h"
+#include "machine/UsbLink.h"
 
 #include <QTimer>
 
@@ -20,10 +22,16 @@ Tprzesun::Tprzesun(QWidget* parent) : PlainForm("Tprzesun", parent)
     setWindowTitle(Tr("Move_wire", "caption"));
 }
 
-TfUsb::TfUsb(QWidget* parent) : PlainForm("TfUsb", parent)
+TfUsb::TfUsb(QWidget* parent, std::unique_ptr<HidBus> bus)
+    : PlainForm("TfUsb", parent), m_bus(bus ? std::move(bus) : std::make_unique<LibusbBus>(m_clock))
 {
-    SetMainStatusText(Tr("Control", "brakLacznosci"));
+    m_link = std::make_unique<UsbLink>(*m_bus, m_clock, [](const QString& text) { SetMainStatusText(text); });
 }
+
+// The link goes before the bus whose devices it holds open.
+TfUsb::~TfUsb() { m_link.reset(); }
+
+bool TfUsb::MachineFound() const { return m_link->MachineFoundFlag(); }
 
 TTransArm::TTransArm(QWidget* parent) : PlainForm("TTransArm", parent), m_timer(new QTimer(this)) {}
 

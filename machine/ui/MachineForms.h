@@ -1,7 +1,12 @@
 #pragma once
 #include "app/widgets/PlainForm.h"
+#include "machine/Clocks.h"
+#include "machine/HidBus.h"
+
+#include <memory>
 
 class QTimer;
+class UsbLink;
 
 // Base points.
 class TPunkty_bazowe : public PlainForm {
@@ -24,13 +29,22 @@ public:
     explicit Tprzesun(QWidget* parent = nullptr);
 };
 
-// USB link to the machine's controller. No device layer is attached to it
-// yet, so the machine shows as not connected.
+// USB link to the machine's controller: a hidden form that owns the link over
+// the computer's USB bus (or the bus it is given) and shows the link state in
+// the main window's status bar.
 class TfUsb : public PlainForm {
     Q_OBJECT
 public:
-    explicit TfUsb(QWidget* parent = nullptr);
-    bool MachineFound() const { return false; }
+    explicit TfUsb(QWidget* parent = nullptr, std::unique_ptr<HidBus> bus = nullptr);
+    ~TfUsb() override;
+    bool MachineFound() const;
+    // The road to the controller, for whoever talks to the machine.
+    UsbLink& Link() { return *m_link; }
+
+private:
+    RealClock m_clock;
+    std::unique_ptr<HidBus> m_bus;
+    std::unique_ptr<UsbLink> m_link;
 };
 
 // Transmission of the command file to the controller.

@@ -1,0 +1,83 @@
+#pragma once
+#include "machine/ControllerLink.h"
+#include "machine/HidDevice.h"
+#include "machine/MachineClock.h"
+
+#include <QString>
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <vector>
+
+// Payload bytes per output report.
+constexpr int32_t ReportPayloadLength = 16;
+// Report writes that failed and were sent once more; failed reply reads.
+// Both only grow; the control panel and the move window show them.
+extern int32_t UsbWriteRetries;
+extern int32_t UsbReadFailures;
+
+// The link to the cutter's controller over the HID bus: finds the machine
+// among the devices present ("Dravinor", product starting with a model code),
+// sends commands as 16-byte output reports and reads replies as raw string
+// descriptors. The hidden USB form owns one; it talks to the main window only
+// through the status sink it is given.
+class UsbLink : public ControllerLink {
+public:
+    using StatusSink = std::function<void(const QString& text)>;
+
+    // Runs the creation: lists the devices, sends the hello "X" to a machine
+    // found, and shows through `status` what was found.
+    UsbLink(HidBus& bus, MachineClock& clock, StatusSink status);
+    ~UsbLink() override;
+    UsbLink(const UsbLink&) = delete;
+    UsbLink& operator=(const UsbLink&) = delete;
+
+    // Whether the machine is listed (the cached answer once found).
+    bool DravinorRoExist();
+    // 0 sent, -1 no machine, else the positive code of the failed report.
+    int Write(const QByteArray& s) override;
+    // Reads string `index` into the reply block (ten attempts).
+    int ReadString(int index) override;
+    const ReplyBlock& Reply() const override { return m_reply; }
+    bool MachineFound() override { return DravinorRoExist(); }
+    void SetLinkChanged(std::function<void(bool)> handler) override { m_linkChanged = std::move(handler); }
+
+    // Lists the devices again and searches for the machine; the controller
+    // calls it on every arrival or removal.
+    void JvHidDeviceController1DeviceChange();
+    bool JvHidDeviceController1Enumerate(TJvHidDevice& device, int index);
+
+    // The cached search result, without searching.
+    bool MachineFoundFlag() const { return m_machineFound; }
+    // The machine's record while it is found (nullptr otherwise).
+    const TJvHidDevice* ActiveDevice() const { return m_active; }
+    const std::vector<std::unique_ptr<TJvHidDevice>>& DeviceList() const { return m_deviceList; }
+    // The report last sent: byte 0 the report ID, then the payload. Bytes a
+    // shorter command leaves alone keep what earlier reports put there.
+    const std::array<uint8_t, 129>& ReportBuffer() const { return m_report; }
+    uint32_t BytesWritten() const { return m_bytesWritten; }
+    TJvHidDeviceController& JvHidDeviceController1() { return m_controller; }
+
+private:
+    void FormCreate();
+    void FormDestroy();
+    // Sends bytes 0..16 of the report buffer, once more after a pause when the
+    // first try fails; 0 or the failure's code.
+    int SendReport();
+    void ShowLinkState();
+    bool MachineWithoutAccess() const;
+
+    MachineClock& m_clock;
+    StatusSink m_status;
+    std::function<void(bool)> m_linkChanged;
+    TJvHidDeviceController m_controller;
+    std::vector<std::unique_ptr<TJvHidDevice>> m_deviceList;
+    // The machine's record held over a device change that leaves it attached.
+    std::unique_ptr<TJvHidDevice> m_kept;
+    TJvHidDevice* m_active = nullptr;
+    bool m_machineFound = false;
+    std::array<uint8_t, 129> m_report{};
+    ReplyBlock m_reply{};
+    uint32_t m_bytesWritten = 0;
+};
