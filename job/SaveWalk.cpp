@@ -47,6 +47,7 @@ bool TJob::Save(const QString& fileName, bool announce, int32_t lastSerialIndex,
     writer.UseBack = wires.KeyBack;
     writer.UseSide = wires.KeySide;
     writer.Job = this;
+    writer.AttachedMachine = m_host ? m_host->AttachedMachine() : nullptr;
     writer.LastSerialIndex = lastSerialIndex;
     bool ok = writer.BeginOutput(fileName);
     if (ok) {
