@@ -47,14 +47,6 @@ bool ModelIs(std::initializer_list<const char*> codes)
     return false;
 }
 
-QByteArray Bytes(std::initializer_list<uint8_t> bytes)
-{
-    QByteArray out;
-    for (uint8_t b : bytes)
-        out.append(static_cast<char>(b));
-    return out;
-}
-
 // The setting of the selected wires: the side wire wins.
 double Pick(const char* frontBack, const char* side)
 {
@@ -122,7 +114,7 @@ void WaitWhileBusy(Machine& machine)
 
 bool HeaterToggle(Machine& machine)
 {
-    const bool ok = SendCommand(machine, Bytes({'R', PlotState.HeaterOn() ? uint8_t(0) : uint8_t(1), PlotState.HeaterChannel}));
+    const bool ok = SendCommand(machine, Bytes({'R', PlotState.HeaterOn() ? 0 : 1, PlotState.HeaterChannel}));
     machine.Clock().Sleep(200);
     return ok;
 }

@@ -28,14 +28,6 @@
 using namespace cmdfile;
 
 namespace {
-QByteArray Bytes(std::initializer_list<int> bytes)
-{
-    QByteArray b;
-    for (int v : bytes)
-        b.append(static_cast<char>(v));
-    return b;
-}
-
 std::string Hex(const QByteArray& b) { return b.toHex(' ').toStdString(); }
 
 // Everything the writer reads, back at its start values.

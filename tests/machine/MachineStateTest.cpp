@@ -16,21 +16,8 @@
 #include <map>
 
 namespace {
-class MachineStateTest : public ::testing::Test {
+class MachineStateTest : public MachineWorldTest {
 protected:
-    void SetUp() override
-    {
-        ResetMachineConstants();
-        PlotState = tplotstate();
-        Settings().Reset();
-    }
-    void TearDown() override
-    {
-        ResetMachineConstants();
-        PlotState = tplotstate();
-        SetCommandLine({});
-        WiresCrashChecking = true;
-    }
     FakeLink link;
     TestMachine t{link};
     Machine& m = t.machine;

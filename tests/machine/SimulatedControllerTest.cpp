@@ -13,14 +13,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-QByteArray Bytes(std::initializer_list<int> bytes)
-{
-    QByteArray out;
-    for (int b : bytes)
-        out.append(static_cast<char>(b));
-    return out;
-}
-
 // A move of the front X axis: steps, with the end record's length as the
 // writer gives it (scale 2).
 QByteArray MoveX(char letter, int32_t steps)
@@ -32,19 +24,8 @@ QByteArray MoveX(char letter, int32_t steps)
 // 100 mm/min as a step period (scale 2): 100 mm take one minute.
 const QByteArray kSlot0Speed = Bytes({'V', 0}) + Int16ToBytes(3750);
 
-class SimulatedControllerTest : public ::testing::Test {
+class SimulatedControllerTest : public MachineWorldTest {
 protected:
-    void SetUp() override
-    {
-        ResetMachineConstants();
-        PlotState = tplotstate();
-        Settings().Reset();
-    }
-    void TearDown() override
-    {
-        ResetMachineConstants();
-        PlotState = tplotstate();
-    }
     // Sends each command through the command layer; every one must go.
     void Send(std::initializer_list<QByteArray> commands)
     {
