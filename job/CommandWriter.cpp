@@ -8,6 +8,7 @@
 #include "job/Hpgl.h"
 #include "job/Job.h"
 #include "machine/Bytes.h"
+#include "machine/CommandLayer.h"
 #include "machine/MachineConstants.h"
 #include "machine/MachineState.h"
 #include "machine/MoveCommands.h"
@@ -178,15 +179,16 @@ bool Thpgl::BeginOutput(const QString& fileName)
 
     // The heater output goes to the machine at once; without a machine there
     // is nothing to tell.
-    if (MachineConnected()) {
+    if (AttachedMachine && AttachedMachine->Connected()) {
+        Machine& machine = *AttachedMachine;
         const int output = S().ItemIndex("PowerOutput");
         if (IsTwoWireModel()) {
             if (output == 0)
-                SendPowerOutput(WireSelection().KeyFront ? 0 : 5);
+                SendPowerOutput(machine, WireSelection().KeyFront ? 0 : 5);
             else if (output == 1)
-                SendPowerOutput(1);
+                SendPowerOutput(machine, 1);
         } else {
-            SendPowerOutput(output);
+            SendPowerOutput(machine, output);
         }
     }
 

@@ -120,6 +120,9 @@ public:
     // last piece of a serial cut ends with the cut-off move).
     TJob* Job = nullptr;
     int32_t LastSerialIndex = -1;
+    // The machine the heater output goes to when the file is begun (nullptr:
+    // none attached).
+    class Machine* AttachedMachine = nullptr;
     // After a two-wire cut the manual control panel is to be shown.
     bool ShowControlPanel = false;
 

@@ -24,6 +24,8 @@ public:
     // (nullptr: nobody watches). Planning ends: the window shows the plan.
     virtual PlanProgress* BeginPlanning() { return nullptr; }
     virtual void EndPlanning() {}
+    // The machine a written job's commands go to at once (nullptr: none).
+    virtual class Machine* AttachedMachine() { return nullptr; }
 };
 
 using TFigureList = std::vector<std::unique_ptr<tfigura>>;

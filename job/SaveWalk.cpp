@@ -53,6 +53,7 @@ bool TJob::SaveWalked(const QString& fileName, bool announce, int32_t lastSerial
     writer.UseBack = wires.KeyBack;
     writer.UseSide = wires.KeySide;
     writer.Job = this;
+    writer.AttachedMachine = m_host ? m_host->AttachedMachine() : nullptr;
     writer.LastSerialIndex = lastSerialIndex;
     bool ok = writer.BeginOutput(fileName);
     if (ok) {

@@ -1,6 +1,16 @@
 #pragma once
 #include <QByteArray>
 #include <cstdint>
+#include <initializer_list>
+
+// A command written out byte by byte.
+inline QByteArray Bytes(std::initializer_list<int> bytes)
+{
+    QByteArray b;
+    for (int v : bytes)
+        b.append(static_cast<char>(v));
+    return b;
+}
 
 // Integers in controller commands: least significant byte first.
 inline QByteArray Int16ToBytes(int16_t v)

@@ -1,5 +1,6 @@
 #pragma once
 #include <QByteArray>
+#include <QString>
 #include <array>
 #include <cstdint>
 #include <functional>
@@ -22,13 +23,14 @@ public:
     // positive code of the last failed attempt, or -1 (Reply() is then all 0).
     virtual int ReadString(int index) = 0;
     virtual const ReplyBlock& Reply() const = 0;
+    // The USB strings of the machine the link talks to; false when no machine
+    // is active.
+    virtual bool DeviceStrings(QString& manufacturer, QString& product, QString& serial)
+    {
+        (void)manufacturer, (void)product, (void)serial;
+        return false;
+    }
     // Called after every arrival or removal of a device, with whether the
     // machine is attached afterwards.
     virtual void SetLinkChanged(std::function<void(bool machineFound)> handler) = 0;
 };
-
-void SetControllerLink(ControllerLink* link);
-ControllerLink* CurrentControllerLink();
-
-// A machine is attached and answers.
-bool MachineConnected();

@@ -21,6 +21,9 @@ int32_t OutputMaxCurrent[3];
 int32_t SideAxisA;
 int32_t SideAxisB;
 bool SideAxesRemapped;
+uint16_t FirmwareMajor;
+uint16_t FirmwareMinor;
+bool FirmwareAtLeast22;
 
 void ResetMachineConstants()
 {
@@ -38,6 +41,14 @@ void ResetMachineConstants()
     ThirdLimit = 360;
     SideLimitX = 4800;
     SideLimitY = 2400;
+    ResetModelValues();
+    FirmwareMajor = 0;
+    FirmwareMinor = 0;
+    FirmwareAtLeast22 = false;
+}
+
+void ResetModelValues()
+{
     MaxTravelSpeed = 5000;
     MaxCutSpeed = 5000;
     SpeedDivisor = 2;

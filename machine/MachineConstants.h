@@ -26,6 +26,13 @@ extern int32_t OutputMaxCurrent[3];
 extern int32_t SideAxisA;
 extern int32_t SideAxisB;
 extern bool SideAxesRemapped;
+// The controller's firmware version as last read.
+extern uint16_t FirmwareMajor;
+extern uint16_t FirmwareMinor;
+extern bool FirmwareAtLeast22;
 
 // Every constant back to its start value (a new machine, or a test).
 void ResetMachineConstants();
+// The values that depend on the model back to their start values: speed
+// limits, divisor, output currents and the side carriage's axes.
+void ResetModelValues();

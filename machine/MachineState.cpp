@@ -3,33 +3,29 @@
 #include "app/CommandLine.h"
 #include "app/Globals.h"
 #include "app/MathUtil.h"
-#include "app/MessageBoxes.h"
 #include "app/Settings.h"
-#include "app/Translator.h"
 #include "machine/Bytes.h"
+#include "machine/CommandLayer.h"
 #include "machine/MachineConstants.h"
 
 tplotstate PlotState;
 
 namespace {
-bool ModelIs(std::initializer_list<const char*> codes)
-{
-    for (const char* c : codes)
-        if (PlotState.ModelCode == QLatin1String(c))
-            return true;
-    return false;
-}
-
-bool Read(int index, ReplyBlock& reply)
+// Reads one reply; without an answer the block is all zero.
+bool Read(Machine& machine, int index, ReplyBlock& reply)
 {
     reply.fill(0);
-    ControllerLink* link = CurrentControllerLink();
-    if (!link || !link->MachineFound() || link->ReadString(index) != 0)
+    ControllerLink& link = machine.Link();
+    if (link.ReadString(index) != 0)
         return false;
-    reply = link->Reply();
+    reply = link.Reply();
     return true;
 }
 
+uint16_t ReplyWord(const ReplyBlock& r, size_t at) { return static_cast<uint16_t>(r[at] | r[at + 1] << 8); }
+
+// A counter in hundredths of a millimetre. A resolution that gives no number
+// (0, not finite) or a position beyond int32 reads as position 0.
 int32_t RoundDiv(int32_t counter, double stepsPerUnit)
 {
     int32_t v = 0;
@@ -38,20 +34,30 @@ int32_t RoundDiv(int32_t counter, double stepsPerUnit)
     return v;
 }
 
-int32_t Mod(int32_t counter, int32_t perTurn) { return perTurn == 0 ? 0 : counter % perTurn; }
+// The remainder keeps the counter's sign; in 64 bits, so that no divisor the
+// controller reports makes it undefined.
+int32_t Mod(int32_t counter, int32_t perTurn)
+{
+    return perTurn == 0 ? 0 : static_cast<int32_t>(static_cast<int64_t>(counter) % perTurn);
+}
 
 double Angle(int32_t steps, int32_t perTurn) { return perTurn == 0 ? 0.0 : steps * 360.0 / perTurn; }
 
-double Resolution(const ReplyBlock& r, size_t at) { return static_cast<double>(ReplyInt64(r, at)) / 16777216.0; }
+double FixedPoint(const ReplyBlock& r, size_t at) { return static_cast<double>(ReplyInt64(r, at)) / 16777216.0; }
+
+// A valued switch that is present and an integer.
+bool IntegerSwitch(const char* name, int32_t& out)
+{
+    QString text;
+    if (!SwitchValue(name, text))
+        return false;
+    bool isInt = false;
+    const int v = text.toInt(&isInt);
+    if (isInt)
+        out = v;
+    return isInt;
+}
 }  // namespace
-
-bool IsTwoWireModel() { return ModelIs({"Ve", "Ky", "Zu", "Qa", "Jy"}); }
-
-bool SupportsIndependentCut() { return ModelIs({"Ky", "Zu"}); }
-
-bool UsesRemappedSideAxes() { return ModelIs({"Jy"}); }
-
-bool HasSideCurrentLimit() { return PlotState.ModelCode.toUpper() == QLatin1String("ZU"); }
 
 MachineFacts CurrentMachineFacts()
 {
@@ -66,19 +72,19 @@ MachineFacts CurrentMachineFacts()
     return f;
 }
 
-bool ReadStatus()
+bool ReadStatus(Machine& machine)
 {
     ReplyBlock r;
-    const bool ok = Read(10, r);
-    PlotState.StatusByte1 = ok ? r[1] : 0;
-    PlotState.StatusFlags = ok ? static_cast<uint32_t>(ReplyInt32(r, 2)) : 0;
+    const bool ok = Read(machine, 10, r);
+    PlotState.StatusByte1 = r[1];
+    PlotState.StatusFlags = static_cast<uint32_t>(ReplyInt32(r, 2));
     return ok;
 }
 
-void ReadPositions()
+void ReadPositions(Machine& machine)
 {
     ReplyBlock r;
-    Read(10, r);  // a failed read leaves zeros: zero positions
+    Read(machine, 10, r);  // a failed read leaves zeros: zero positions
     int32_t axis[8];
     for (int i = 0; i < 8; ++i)
         axis[i] = ReplyInt32(r, 6 + 4 * static_cast<size_t>(i));
@@ -102,30 +108,72 @@ void ReadPositions()
     PlotState.SideY = RoundDiv(PlotState.SideCounterY, SideStepsPerUnitY);
 }
 
-void ReadResolution()
+bool ReadHeaterState(Machine& machine)
 {
     ReplyBlock r;
-    if (Read(15, r)) {
-        StepsPerUnitX = Resolution(r, 6);
-        StepsPerUnitY = Resolution(r, 14);
-        StepsPerUnitZ = Resolution(r, 22);
-        StepsPerTurn1 = ReplyInt32(r, 30);
-        StepsPerTurn2 = ReplyInt32(r, 38);
-        StepsPerTurn3 = ReplyInt32(r, 46);
-        MachineWidth = ReplyInt32(r, 54);
-        SideStepsPerUnitX = Resolution(r, 62);
-        SideStepsPerUnitY = Resolution(r, 70);
+    if (!Read(machine, 13, r))
+        return false;
+    PlotState.HeaterChannel = r[0];
+    PlotState.MeasuredCurrent = ReplyWord(r, 34);
+    if (PlotState.HeaterChannel < 8)
+        PlotState.HeaterPower = ReplyWord(r, 2 + 4 * static_cast<size_t>(PlotState.HeaterChannel));
+    return true;
+}
+
+void ReadSpeedSlots(Machine& machine)
+{
+    ReplyBlock r;
+    Read(machine, 12, r);
+    PlotState.SpeedSlot = r[0];
+    for (int i = 0; i < 5; ++i)
+        PlotState.SlotSpeeds[i] = static_cast<uint16_t>(ReplyWord(r, 2 + 2 * static_cast<size_t>(i)) * SpeedDivisor);
+    if (PlotState.SpeedSlot <= 3)
+        PlotState.SelectedSpeed = PlotState.SlotSpeeds[PlotState.SpeedSlot];
+}
+
+void SetSpecialResolution()
+{
+    StepsPerUnitX = StepsPerUnitY = StepsPerUnitZ = 1.0;
+    SideStepsPerUnitX = SideStepsPerUnitY = 1.0;
+    StepsPerTurn1 = StepsPerTurn2 = 100000;
+    StepsPerTurn3 = 0;
+}
+
+void ReadResolution(Machine& machine)
+{
+    ReplyBlock r;
+    if (Read(machine, 15, r)) {
+        ResolutionReading read;
+        read.stepsPerUnitX = FixedPoint(r, 6);
+        read.stepsPerUnitY = FixedPoint(r, 14);
+        read.stepsPerUnitZ = FixedPoint(r, 22);
+        read.stepsPerTurn1 = ReplyInt32(r, 30);
+        read.stepsPerTurn2 = ReplyInt32(r, 38);
+        read.stepsPerTurn3 = ReplyInt32(r, 46);
+        read.machineWidth = ReplyInt32(r, 54);
+        read.sideStepsPerUnitX = FixedPoint(r, 62);
+        read.sideStepsPerUnitY = FixedPoint(r, 70);
+        machine.lastResolution = read;
+    }
+    // The calibration goes on what the machine said, never on values that
+    // already carry it.
+    if (const auto& read = machine.lastResolution) {
+        StepsPerUnitX = read->stepsPerUnitX;
+        StepsPerUnitY = read->stepsPerUnitY;
+        StepsPerUnitZ = read->stepsPerUnitZ;
+        StepsPerTurn1 = read->stepsPerTurn1;
+        StepsPerTurn2 = read->stepsPerTurn2;
+        StepsPerTurn3 = read->stepsPerTurn3;
+        MachineWidth = read->machineWidth;
+        SideStepsPerUnitX = read->sideStepsPerUnitX;
+        SideStepsPerUnitY = read->sideStepsPerUnitY;
     } else {
         StepsPerUnitX = StepsPerUnitY = StepsPerUnitZ = 1.0;
         SideStepsPerUnitX = SideStepsPerUnitY = 1.0;
         StepsPerTurn1 = StepsPerTurn2 = StepsPerTurn3 = 50000;
     }
-    if (HasSwitch("SetSpecRes")) {
-        StepsPerUnitX = StepsPerUnitY = StepsPerUnitZ = 1.0;
-        SideStepsPerUnitX = SideStepsPerUnitY = 1.0;
-        StepsPerTurn1 = StepsPerTurn2 = 100000;
-        StepsPerTurn3 = 0;
-    }
+    if (HasSwitch("SetSpecRes"))
+        SetSpecialResolution();
     const TDlgkonfigModel& s = Settings();
     StepsPerUnitX += s.Value("feKalibracjaX") / 100.0;
     StepsPerUnitY += s.Value("feKalibracjaY") / 100.0;
@@ -134,36 +182,79 @@ void ReadResolution()
         SideStepsPerUnitY += s.Value("feKalibracjaYp") / 100.0;
     else
         SideStepsPerUnitY = SideStepsPerUnitY * 1.669 + s.Value("feKalibracjaYp") / 100.0;
-    QString width;
-    bool isInt = false;
-    if (SwitchValue("fcWidth", width)) {
-        const int w = width.toInt(&isInt);
-        if (isInt)
-            MachineWidth = w;
-    }
+    IntegerSwitch("fcWidth", MachineWidth);
 }
 
-bool SendCommand(const QByteArray& command)
+bool ReadAuxReport(Machine& machine)
 {
-    if (command.isEmpty())
-        return true;
-    ControllerLink* link = CurrentControllerLink();
-    auto write = [&](const QByteArray& bytes) { return link && link->MachineFound() ? link->Write(bytes) : -1; };
-    int result = 0;
-    if ((command[0] & 0xDF) == 'A') {
-        // A move goes out one 6-byte record per report.
-        for (qsizetype at = 0; at < command.size() && result == 0; at += 6)
-            result = write(command.mid(at, 6));
-    } else {
-        result = write(command);
-    }
-    if (result != 0) {
-        ShowMessageBox(Tr("Control", "ploterBrakLacznosci"), true, QString::number(result));
+    ReplyBlock r;
+    if (!Read(machine, 16, r))
         return false;
-    }
+    PlotState.TensionSet = ReplyInt32(r, 2);
+    PlotState.TensionMeasured = ReplyInt32(r, 6);
     return true;
 }
 
-bool SendUnitMode(int32_t unit) { return SendCommand(QByteArray("S\x06", 2) + Int32ToBytes(unit)); }
+QString ReadFirmwareVersion(Machine& machine)
+{
+    ReplyBlock r;
+    Read(machine, 17, r);
+    FirmwareMajor = r[0];
+    FirmwareMinor = r[1];
+    return QString::number(FirmwareMajor) + "." + QString::number(FirmwareMinor);
+}
 
-bool SendPowerOutput(int32_t output) { return SendCommand(QByteArray("S\x04", 2) + Int32ToBytes(output)); }
+void ApplyModelSpeeds()
+{
+    if (IsTwoWireModel()) {
+        MaxTravelSpeed = 3000;
+        MaxCutSpeed = 1500;
+        SpeedDivisor = 2;
+    }
+}
+
+void SetModelAxisConstants()
+{
+    if (PlotState.ModelCode == QLatin1String("Jy")) {
+        SideAxisA = 4;
+        SideAxisB = 5;
+    }
+}
+
+void SetRemappedSideAxesFlag() { SideAxesRemapped = PlotState.ModelCode == QLatin1String("Jy"); }
+
+void IdentifyMachine(Machine& machine)
+{
+    ReplyBlock r;
+    QString vendor, product, serial;
+    if (Read(machine, 14, r) && machine.Link().DeviceStrings(vendor, product, serial)) {
+        PlotState.VendorName = vendor;
+        PlotState.ProductName = product;
+        PlotState.SerialNumber = serial;
+        PlotState.ModelCode = product.left(2);
+        FrontLimitX = ReplyInt32(r, 2);
+        FrontLimitY = ReplyInt32(r, 6);
+        ThirdLimit = 360;
+        SideLimitX = ReplyInt32(r, 22);
+        SideLimitY = WiresCrashChecking ? ReplyInt32(r, 26) : 1400;
+        PlotState.MachineCounter1 = ReplyInt32(r, 14);
+        PlotState.MachineCounter2 = ReplyInt32(r, 18);
+    }
+    IntegerSwitch("limitXFront", FrontLimitX);
+    IntegerSwitch("limitYFront", FrontLimitY);
+    IntegerSwitch("limitXSide", SideLimitX);
+    int32_t sideY = 0;
+    if (IntegerSwitch("limitYSide", sideY))
+        SideLimitY = WiresCrashChecking ? sideY : 1400;
+    ReadResolution(machine);
+    // A machine attached after another one gets its own values, never the
+    // earlier machine's: the start values first, then the model's.
+    ResetModelValues();
+    ApplyModelSpeeds();
+    if (PlotState.ModelCode == QLatin1String("Qa"))
+        OutputMaxCurrent[0] = 4;
+    SetModelAxisConstants();
+    SetRemappedSideAxesFlag();
+    ReadFirmwareVersion(machine);
+    FirmwareAtLeast22 = FirmwareAtLeast(2, 2);
+}

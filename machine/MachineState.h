@@ -1,8 +1,7 @@
 #pragma once
 #include "app/Settings.h"
-#include "machine/ControllerLink.h"
+#include "machine/Machine.h"
 
-#include <QByteArray>
 #include <QString>
 #include <cstdint>
 
@@ -21,8 +20,10 @@ struct tplotstate {
     int32_t SideCounterX = 0, SideCounterY = 0;
     uint8_t SpeedSlot = 0;
     uint8_t HeaterChannel = 0;
-    int16_t SelectedSpeed = 0;
-    int16_t SlotSpeeds[5] = {};
+    // Slot speeds are the controller's 16-bit step periods (times the speed
+    // divisor): unsigned, a slow speed is a period above 32767.
+    uint16_t SelectedSpeed = 0;
+    uint16_t SlotSpeeds[5] = {};
     uint16_t HeaterPower = 0;
     uint16_t MeasuredCurrent = 0;
     int32_t PositionToSetX = 0, PositionToSetY = 0;
@@ -38,31 +39,50 @@ struct tplotstate {
     bool Moving() const { return StatusFlags & 0x1; }
     bool JobWorking() const { return StatusFlags & 0x2; }
     bool HeaterOn() const { return StatusFlags & 0x4; }
+    bool Paused() const { return StatusFlags & 0x40; }
+    bool BufferFull() const { return (StatusFlags >> 8) & 0x2; }
+    bool StartKey() const { return (StatusFlags >> 8) & 0x8; }
+    bool StopKey() const { return (StatusFlags >> 8) & 0x10; }
+    bool ContinueKey() const { return (StatusFlags >> 8) & 0x20; }
     bool Homed() const { return (StatusFlags >> 16) & 0x4; }
+    bool WireBroken() const { return (StatusFlags >> 16) & 0x8; }
+    // The loaded job waits for "G" to go on.
+    bool WaitsForGo() const { return (StatusFlags >> 16) & 0x10; }
 };
 
 extern tplotstate PlotState;
-
-// Model questions, by the model code of the attached machine.
-bool IsTwoWireModel();
-bool SupportsIndependentCut();
-bool UsesRemappedSideAxes();
-bool HasSideCurrentLimit();
 
 // What the settings need to know of the attached machine, as it stands.
 MachineFacts CurrentMachineFacts();
 
 // Reads the status reply; without an answer the status reads 0.
-bool ReadStatus();
-// Reads the status reply and derives every position from the step counters.
-void ReadPositions();
-// Reads the resolutions, steps per turn and machine width, then applies the
-// command-line overrides and the calibration of the settings.
-void ReadResolution();
+bool ReadStatus(Machine& machine);
+// Reads the status reply and derives every position from the step counters
+// (zero positions without an answer).
+void ReadPositions(Machine& machine);
+// Heater channel, its power and the measured current; nothing changes
+// without an answer.
+bool ReadHeaterState(Machine& machine);
+// The speed slot in use and the speeds of the slots.
+void ReadSpeedSlots(Machine& machine);
+// Resolutions, steps per turn and machine width, then the command-line
+// overrides and the calibration of the settings. Without an answer the values
+// last read from the machine stay (1.0 and 50000 steps per turn when none was
+// ever read); the overrides and calibration go on those afresh.
+void ReadResolution(Machine& machine);
+// Wire tension set and measured; nothing changes without an answer.
+bool ReadAuxReport(Machine& machine);
+// The controller's firmware version into FirmwareMajor and FirmwareMinor;
+// returns it as "major.minor".
+QString ReadFirmwareVersion(Machine& machine);
+// The whole identification: device strings, model code, travel limits,
+// resolutions, model values and firmware version. Every model-dependent value
+// is set for the machine attached now: nothing carries over from another one.
+void IdentifyMachine(Machine& machine);
 
-// Sends one command; a failed write is reported once and gives false.
-bool SendCommand(const QByteArray& command);
-// "S", 6 with the length unit index.
-bool SendUnitMode(int32_t unit);
-// "S", 4 with the heater output selection.
-bool SendPowerOutput(int32_t output);
+// Model values of the current model code (the model's own values only).
+void ApplyModelSpeeds();
+void SetModelAxisConstants();
+void SetRemappedSideAxesFlag();
+// The "SetSpecRes" switch: resolutions 1.0 and fixed steps per turn.
+void SetSpecialResolution();

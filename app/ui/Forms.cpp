@@ -35,6 +35,7 @@ bool CreateForms()
     }
     QWidget* owner = MainForm;
     Dlgkonfig = new TDlgkonfig(owner);
+    Dlgkonfig->SetMachine(&MainForm->AttachedMachine());
     NumPadForm = new TNumPadForm(owner);
     Punkty_bazowe = new TPunkty_bazowe(owner);
     fMemoryInfo = new TfMemoryInfo(owner);

@@ -12,10 +12,12 @@
 #include "app/ui/Forms.h"
 #include "job/ui/JobView.h"
 #include "job/ui/MDIChild.h"
+#include "machine/CommandLayer.h"
 #include "machine/JobState.h"
 #include "machine/MachineState.h"
 #include "machine/WireSelection.h"
 #include "machine/ui/MachineForms.h"
+#include "machine/ui/QtOperatorInput.h"
 #include "production/ui/ProductionForms.h"
 
 #include <QAction>
@@ -445,17 +447,18 @@ void TMainForm::KonfiguracjaClick()
         CloseAllClick();
     // Loading a settings file raises the power flag too, and nothing lowers
     // it: the heater output goes to the machine after every settings command.
+    Machine& machine = AttachedMachine();
     if (settings.PowerChanged) {
-        ReadStatus();
-        if (MachineConnected() && !PlotState.JobWorking()) {
+        ReadStatus(machine);
+        if (machine.Connected() && !PlotState.JobWorking()) {
             const int32_t output =
                 settings.ItemIndex("PowerOutput") != 0 ? 1 : (WireSelection().KeyFront ? 0 : 5);
-            SendPowerOutput(output);
+            SendPowerOutput(machine, output);
         }
     }
     const QList<TMDIChild*> jobs = JobWindows();
-    if (settings.RotaryChanged && !jobs.isEmpty() && MachineConnected())
-        SendUnitMode(settings.ItemIndex("radiounit"));
+    if (settings.RotaryChanged && !jobs.isEmpty() && machine.Connected())
+        SendUnitMode(machine, settings.ItemIndex("radiounit"));
     // Plain jobs whose planning was not finished are planned now; rotary jobs
     // are planned again, as the rotary device may have changed. A rotary job
     // that can't be planned any more closes once its planner is done.
@@ -482,6 +485,13 @@ void TMainForm::miGenSeryjnego3DClick()
     const QPoint corner = mapToGlobal(client.bottomRight());
     fGenSer->move(corner.x() - fGenSer->width(), corner.y() - fGenSer->height());
     fGenSer->show();
+}
+
+Machine& TMainForm::AttachedMachine()
+{
+    if (!m_machine)
+        m_machine = std::make_unique<ProgramMachine>();
+    return m_machine->Get();
 }
 
 void TMainForm::MachineNotConnected() { ShowMessageBox(Tr("Control", "ploterBrakLacznosci"), true); }

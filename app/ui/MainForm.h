@@ -17,6 +17,9 @@ class tInterfejs;
 
 // The main window: the frame of the job windows, with the menus, the speed
 // buttons and the status bar.
+class Machine;
+class ProgramMachine;
+
 class TMainForm : public QMainWindow {
     Q_OBJECT
 public:
@@ -106,6 +109,9 @@ public slots:
     void Wstrzymaj1Click();
     void Kontynuacja1Click();
 
+    // The machine the program talks to.
+    Machine& AttachedMachine();
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
@@ -119,6 +125,7 @@ private:
     bool m_created = false;
     QMdiArea* m_mdiArea = nullptr;
     std::unique_ptr<QObject> m_spaceKey;
+    std::unique_ptr<ProgramMachine> m_machine;
 };
 
 // Extension of a file name or caption as the program compares it: from the last

@@ -672,8 +672,8 @@ void TDlgkonfig::CommitTyping()
 void TDlgkonfig::accept()
 {
     CommitTyping();
-    if (SettingsOk())
-        ReadResolution();
+    if (SettingsOk() && m_machine)
+        ReadResolution(*m_machine);
     PlainForm::accept();
 }
 
@@ -723,14 +723,15 @@ void TDlgkonfig::OdczytClick()
 
 void TDlgkonfig::ReadFrontPosition(const char* xSetting, const char* ySetting)
 {
-    ReadStatus();
-    if (!PlotState.Homed()) {
+    if (m_machine)
+        ReadStatus(*m_machine);
+    if (!m_machine || !PlotState.Homed()) {
         // Positions before homing are counted from wherever the machine was
         // switched on: worthless as settings.
         ShowMessageBox(Tr("Configuration", "wykonajBazowaniePrzed"), true);
         return;
     }
-    ReadPositions();
+    ReadPositions(*m_machine);
     Settings().SetValue(xSetting, PlotState.FrontX / 100.0);
     Settings().SetValue(ySetting, PlotState.FrontY / 100.0);
     Refresh();

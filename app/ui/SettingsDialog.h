@@ -15,6 +15,7 @@ class QPushButton;
 class QRadioButton;
 class QTabWidget;
 class NumericEdit;
+class Machine;
 struct SettingEntry;
 
 // What the save and load buttons ask the operator for.
@@ -44,6 +45,10 @@ public:
     // that was installed.
     static SettingsFileChooser SetFileChooser(SettingsFileChooser chooser);
 
+    // The machine whose positions and resolutions the dialog reads (nullptr:
+    // none, it reads as not homed).
+    void SetMachine(Machine* machine) { m_machine = machine; }
+
     QTabWidget* Pages() const { return m_pages; }
     // The control of a setting (a QGroupBox for radio groups), or nullptr.
     QWidget* Control(const char* setting) const;
@@ -70,6 +75,7 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    Machine* m_machine = nullptr;
     // How one setting is shown.
     struct Binding {
         QWidget* control = nullptr;

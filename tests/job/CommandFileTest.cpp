@@ -13,6 +13,7 @@
 #include "machine/WireSelection.h"
 #include "tests/support/CommandFile.h"
 #include "tests/support/FakeLink.h"
+#include "tests/support/TestMachine.h"
 #include "tests/support/TestSupport.h"
 
 #include <QFile>
@@ -27,14 +28,6 @@
 using namespace cmdfile;
 
 namespace {
-QByteArray Bytes(std::initializer_list<int> bytes)
-{
-    QByteArray b;
-    for (int v : bytes)
-        b.append(static_cast<char>(v));
-    return b;
-}
-
 std::string Hex(const QByteArray& b) { return b.toHex(' ').toStdString(); }
 
 // Everything the writer reads, back at its start values.
@@ -44,7 +37,6 @@ void ResetWriterWorld()
     Settings().SetItemIndex("StolikSwitch", 2);
     ResetMachineConstants();
     PlotState = tplotstate();
-    SetControllerLink(nullptr);
     WireSelection() = TsterModel();
     JobFileMode = 32;
     AxisOffsetX = AxisOffsetY = 0;
@@ -409,13 +401,14 @@ TEST_F(WriterTest, PowerOutputIsSentOnlyToAConnectedMachine)
     EXPECT_TRUE(boxes.shown.empty()) << "no machine: nothing to tell, no error box";
 
     FakeLink link;
-    SetControllerLink(&link);
+    TestMachine attached(link);
     auto sent = [&](int powerOutput, bool keyFront, const char* model) {
         link.writes.clear();
         PlotState.ModelCode = model;
         Settings().SetItemIndex("PowerOutput", powerOutput);
         WireSelection().KeyFront = keyFront;
         Thpgl writer;
+        writer.AttachedMachine = &attached.machine;
         writer.UseFront = writer.UseBack = 1;
         JobFileMode = 32;
         EXPECT_TRUE(writer.BeginOutput(Out()));
@@ -433,7 +426,8 @@ TEST_F(WriterTest, PowerOutputIsSentOnlyToAConnectedMachine)
     EXPECT_EQ(Hex(sent(0, true, "Ve").mid(1)), Hex(output(0)));
     EXPECT_EQ(Hex(sent(0, false, "Ve").mid(1)), Hex(output(5)));
     EXPECT_EQ(Hex(sent(1, false, "Ky").mid(1)), Hex(output(1)));
-    SetControllerLink(nullptr);
+    link.found = false;
+    EXPECT_TRUE(sent(1, true, "T0").isEmpty()) << "a machine that is gone is told nothing";
     // The command goes to the machine, never into the file.
     EXPECT_EQ(FileText(), "v007701 v017701 t030A r0103 p01 f01 pFA pFA pFA pFA p01 r0003");
     EXPECT_TRUE(boxes.shown.empty());

@@ -11,13 +11,15 @@ public:
     bool MachineFound() override { return found; }
     int Write(const QByteArray& bytes) override
     {
+        if (!found)
+            return -1;
         writes.push_back(bytes);
         return failAtWrite == static_cast<int>(writes.size()) ? 31 : 0;
     }
     int ReadString(int index) override
     {
         const auto it = replies.find(index);
-        if (it == replies.end()) {
+        if (!found || it == replies.end()) {
             reply.fill(0);
             return -1;
         }
@@ -25,6 +27,13 @@ public:
         return 0;
     }
     const ReplyBlock& Reply() const override { return reply; }
+    bool DeviceStrings(QString& manufacturer, QString& product, QString& serial) override
+    {
+        manufacturer = "Dravinor";
+        product = this->product;
+        serial = "0001";
+        return found;
+    }
     void SetLinkChanged(std::function<void(bool)> handler) override { linkChanged = std::move(handler); }
     void Put32(int index, size_t at, int32_t v)
     {
@@ -39,6 +48,7 @@ public:
     }
 
     bool found = true;
+    QString product = "Ky100";
     int failAtWrite = 0;
     std::vector<QByteArray> writes;
     std::map<int, ReplyBlock> replies;

@@ -53,7 +53,6 @@ protected:
         delete Interfejs;
         Interfejs = nullptr;
         SetCommandLine({});
-        SetControllerLink(nullptr);
         TDlgkonfig::SetFileChooser(nullptr);
         QLocale::setDefault(QLocale::c());
         QApplication::setLayoutDirection(Qt::LeftToRight);
@@ -508,7 +507,7 @@ TEST_F(SettingsDialogTest, ReadPositionNeedsAHomedMachine)
 
     // A machine that has not been homed.
     FakeLink link;
-    SetControllerLink(&link);
+    MainForm->AttachedMachine().SetLink(link);
     PutStatus(link, false, false, 123456, 45678);
     Child<QPushButton>("btnPobierzXYwrzeciona")->click();
     ASSERT_EQ(boxes.shown.size(), 2u);
@@ -630,7 +629,7 @@ TEST_F(SettingsDialogTest, SettingsCommandSendsTheHeaterOutputAfterTheDialogClos
 {
     Start();
     FakeLink link;
-    SetControllerLink(&link);
+    MainForm->AttachedMachine().SetLink(link);
     PutStatus(link, false);
 
     size_t whileOpen = 99;
