@@ -33,13 +33,17 @@ TfDlgSeryjne* fDlgSeryjne = nullptr;
 TfZaginacz* fZaginacz = nullptr;
 TfDlgDir* fDlgDir = nullptr;
 
+namespace {
+// Qt's name of the language of a language file's code ("pl" for "PL"); empty
+// for English, which Qt speaks without a translation.
 QString QtLanguageName(const QString& code)
 {
-    static const QHash<QString, QString> names = {{"PL", "pl"}, {"DE", "de"}, {"RU", "ru"},    {"FR", "fr"},
-                                                  {"ES", "es"}, {"HU", "hu"}, {"IT", "it"},    {"SK", "sk"},
+    static const QHash<QString, QString> names = {{"PL", "pl"}, {"DE", "de"}, {"RU", "ru"}, {"FR", "fr"},
+                                                  {"ES", "es"}, {"HU", "hu"}, {"IT", "it"}, {"SK", "sk"},
                                                   {"CN", "zh_CN"}, {"SA", "ar"}};
     return names.value(code);
 }
+}  // namespace
 
 void InstallQtTranslation(QObject* owner)
 {

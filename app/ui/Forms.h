@@ -1,7 +1,5 @@
 #pragma once
 
-#include <QString>
-
 class QObject;
 class TMainForm;
 class TDlgkonfig;
@@ -46,9 +44,6 @@ bool CreateForms();
 // Frees every window, the main window last.
 void DestroyForms();
 
-// Qt's name of the language of a language file's code ("pl" for "PL"); empty
-// for English, which Qt speaks without a translation.
-QString QtLanguageName(const QString& code);
 // Qt's own texts (file dialogs, standard buttons) in the language the
 // program's texts come in: Qt's translation beside the program or Qt's own;
 // English when neither is there. The translation lives as long as its owner.

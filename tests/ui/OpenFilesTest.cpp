@@ -164,11 +164,16 @@ TEST_F(OpenFilesTest, TheDialogNamesTheDrawingsAndListsThemInAnyCase)
     QStringList filters, listed;
     QTimer::singleShot(0, [&] {
         auto* dialog = MainForm->findChild<QFileDialog*>();
-        ASSERT_NE(dialog, nullptr);
+        if (!dialog) {
+            ADD_FAILURE() << "no file dialog of the program's own";
+            if (QWidget* modal = QApplication::activeModalWidget())
+                modal->close();
+            return;
+        }
         filters = dialog->nameFilters();
         auto* model = dialog->findChild<QFileSystemModel*>();
         const QModelIndex folder = model->index(dir.Path());
-        QTest::qWaitFor([&] { return model->rowCount(folder) >= 3; }, 5000);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return model->rowCount(folder) >= 3; }, 5000));
         QTest::qWait(100);  // anything else the folder holds is read by now
         for (int row = 0; row < model->rowCount(folder); ++row)
             listed << model->fileName(model->index(row, 0, folder));
