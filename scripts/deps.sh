@@ -6,6 +6,7 @@ PELV_PACKAGES=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
   xvfb xauth
+  qt6-translations-l10n
 )
 
 install_missing_packages() {

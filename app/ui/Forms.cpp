@@ -1,11 +1,19 @@
 #include "app/ui/Forms.h"
 
+#include "app/Globals.h"
+#include "app/Translator.h"
 #include "app/ui/AppForms.h"
 #include "app/ui/MainForm.h"
 #include "app/ui/SettingsDialog.h"
 #include "app/widgets/NumPad.h"
 #include "machine/ui/MachineForms.h"
 #include "production/ui/ProductionForms.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QHash>
+#include <QLibraryInfo>
+#include <QTranslator>
 
 TMainForm* MainForm = nullptr;
 TDlgkonfig* Dlgkonfig = nullptr;
@@ -25,6 +33,34 @@ TfDlgSeryjne* fDlgSeryjne = nullptr;
 TfZaginacz* fZaginacz = nullptr;
 TfDlgDir* fDlgDir = nullptr;
 
+namespace {
+// Qt's name of the language of a language file's code ("pl" for "PL"); empty
+// for English, which Qt speaks without a translation.
+QString QtLanguageName(const QString& code)
+{
+    static const QHash<QString, QString> names = {{"PL", "pl"}, {"DE", "de"}, {"RU", "ru"}, {"FR", "fr"},
+                                                  {"ES", "es"}, {"HU", "hu"}, {"IT", "it"}, {"SK", "sk"},
+                                                  {"CN", "zh_CN"}, {"SA", "ar"}};
+    return names.value(code);
+}
+}  // namespace
+
+void InstallQtTranslation(QObject* owner)
+{
+    // A language without a file of its own speaks English.
+    const QString code = QFileInfo::exists(tInterfejs::LanguageFilePath(Interfejs->LangCode)) ? Interfejs->LangCode : "US";
+    const QString name = QtLanguageName(code);
+    if (name.isEmpty())
+        return;
+    auto* translator = new QTranslator(owner);
+    const QString file = "qtbase_" + name;
+    if (translator->load(file, ProgramDir) ||
+        translator->load(file, QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(translator);
+    else
+        delete translator;  // Qt's texts stay English
+}
+
 bool CreateForms()
 {
     MainForm = new TMainForm();
@@ -33,6 +69,9 @@ bool CreateForms()
         MainForm = nullptr;
         return false;
     }
+    // Before the other windows, so that theirs are translated from the start;
+    // it goes with the main window.
+    InstallQtTranslation(MainForm);
     QWidget* owner = MainForm;
     Dlgkonfig = new TDlgkonfig(owner);
     Dlgkonfig->SetMachine(&MainForm->AttachedMachine());

@@ -1,5 +1,6 @@
 #pragma once
 
+class QObject;
 class TMainForm;
 class TDlgkonfig;
 class TNumPadForm;
@@ -42,3 +43,8 @@ extern TfDlgDir* fDlgDir;
 bool CreateForms();
 // Frees every window, the main window last.
 void DestroyForms();
+
+// Qt's own texts (file dialogs, standard buttons) in the language the
+// program's texts come in: Qt's translation beside the program or Qt's own;
+// English when neither is there. The translation lives as long as its owner.
+void InstallQtTranslation(QObject* owner);

@@ -71,6 +71,13 @@ QAction* MakeAction(QObject* owner, const char* name, const QKeySequence& shortc
     return a;
 }
 
+// How far each job window of a cascade lies below the one before: its title
+// bar shows.
+int TitleBarStep(const QWidget* sub)
+{
+    return std::max(sub->style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, sub), sub->fontMetrics().height()) + 4;
+}
+
 QToolButton* MakeButton(QWidget* parent, const char* name)
 {
     auto* b = new QToolButton(parent);
@@ -81,6 +88,24 @@ QToolButton* MakeButton(QWidget* parent, const char* name)
     return b;
 }
 }  // namespace
+
+QSize JobWindowSize(QSize area)
+{
+    // An area not laid out yet (a window never shown) gives no measure.
+    if (area.width() < 160 || area.height() < 120)
+        return {480, 360};
+    return {std::min(area.width(), std::max(480, area.width() * 2 / 3)),
+            std::min(area.height(), std::max(360, area.height() * 2 / 3))};
+}
+
+QPoint CascadePosition(QSize area, QSize size, qsizetype index, int step)
+{
+    step = std::max(step, 1);
+    const int room = std::min(area.width() - size.width(), area.height() - size.height());
+    const qsizetype places = 1 + std::max(0, room / step);
+    const int offset = static_cast<int>(index % places) * step;
+    return {offset, offset};
+}
 
 QString ExtractFileExt(const QString& name)
 {
@@ -184,6 +209,10 @@ void TMainForm::BuildMenus()
     WindowCascadeItem = MakeAction(this, "WindowCascadeItem");
     WindowTileItem = MakeAction(this, "WindowTileItem");
     CloseAll = MakeAction(this, "CloseAll");
+    // Duplication, the profile bender, the serial export, the documents, the
+    // About box and the job information come with their own windows.
+    NotBuiltYet = {miDuplikujPlt, miZaginaczProfili, miSaveSerial, miInstrObslugi,
+                   miPrzyklady, miKatalog, About1, info};
 
     QMenuBar* bar = menuBar();
     File1 = bar->addMenu(QString());
@@ -257,6 +286,9 @@ void TMainForm::BuildSpeedButtons()
     connect(SpeedStart, &QToolButton::clicked, this, &TMainForm::Start1Click);
     connect(SpeedStop, &QToolButton::clicked, this, &TMainForm::Wstrzymaj1Click);
     connect(Skont, &QToolButton::clicked, this, &TMainForm::Kontynuacja1Click);
+    // Arrows, so that the buttons never show blank (they have no caption).
+    for (QToolButton* b : {sbSideUp, sbSideDown})
+        b->setToolButtonStyle(Qt::ToolButtonIconOnly);
     // The side-wire moves are not connected to a machine yet.
     connect(sbSideUp, &QToolButton::clicked, this, &TMainForm::MachineNotConnected);
     connect(sbSideDown, &QToolButton::clicked, this, &TMainForm::MachineNotConnected);
@@ -348,10 +380,14 @@ TMDIChild* TMainForm::ActiveJob() const
 TMDIChild* TMainForm::NewJobWindow(const QString&)
 {
     auto* child = new TMDIChild();
+    const qsizetype before = JobWindows().size();
     QMdiSubWindow* sub = m_mdiArea->addSubWindow(child);
     sub->setAttribute(Qt::WA_DeleteOnClose);
+    // Inside the visible area, a title bar below the window opened before:
+    // the area's own placement would put it beside the others, out of sight.
     const QSize area = m_mdiArea->viewport()->size();
-    sub->resize(std::max(480, area.width() * 2 / 3), std::max(360, area.height() * 2 / 3));
+    const QSize size = JobWindowSize(area);
+    sub->setGeometry(QRect(CascadePosition(area, size, before, TitleBarStep(sub)), size));
     connect(sub, &QObject::destroyed, this, &TMainForm::UpdateMenuItems);
     connect(child, &QWidget::windowTitleChanged, this, &TMainForm::UpdateMenuItems);
     sub->show();
@@ -360,21 +396,25 @@ TMDIChild* TMainForm::NewJobWindow(const QString&)
     return child;
 }
 
+void TMainForm::Enable(QAction* item, bool rule) { item->setEnabled(rule && !NotBuiltYet.contains(item)); }
+
 void TMainForm::UpdateMenuItems()
 {
     const QList<TMDIChild*> jobs = JobWindows();
     const bool any = !jobs.isEmpty();
     for (QAction* a : {FileCloseItem, FileSaveAsHPGL, miZaginaczProfili, info, Symulacja, Start1, WindowCascadeItem,
                        WindowTileItem, Window1Action})
-        a->setEnabled(any);
+        Enable(a, any);
     SpeedSymulacja->setEnabled(any);
     SpeedStart->setEnabled(any);
 
     const int mode = Settings().Mode();
     TMDIChild* active = ActiveJob();
     const QString caption = active ? active->windowTitle() : QString();
-    miDuplikujPlt->setEnabled(any && ExtractFileExt(caption).toUpper() != ".DPL" && mode == 0);
-    miSaveSerial->setEnabled(any && mode == 2);
+    Enable(miDuplikujPlt, any && ExtractFileExt(caption).toUpper() != ".DPL" && mode == 0);
+    Enable(miSaveSerial, any && mode == 2);
+    for (QAction* a : {About1, miInstrObslugi, miPrzyklady, miKatalog})
+        Enable(a, true);
 
     QString path;
     miInstrObslugi->setVisible(ManualPath(path));
@@ -398,15 +438,52 @@ void TMainForm::CloseAllClick()
     UpdateMenuItems();
 }
 
-void TMainForm::WindowCascadeItemClick() { m_mdiArea->cascadeSubWindows(); }
+void TMainForm::WindowCascadeItemClick() { CascadeJobWindows(); }
+
+void TMainForm::CascadeJobWindows()
+{
+    QList<QMdiSubWindow*> subs;
+    for (QMdiSubWindow* sub : m_mdiArea->subWindowList(QMdiArea::CreationOrder))
+        if (!sub->isHidden())
+            subs.append(sub);
+    if (subs.isEmpty())
+        return;
+    // The active window goes last, on top of the others.
+    QMdiSubWindow* active = m_mdiArea->activeSubWindow();
+    if (active && subs.removeOne(active))
+        subs.append(active);
+    const QSize area = m_mdiArea->viewport()->size();
+    const int step = TitleBarStep(subs.first());
+    // As large as the cascade leaves room for, never below the size a new
+    // window opens at.
+    const QSize least = JobWindowSize(area);
+    const int shift = step * static_cast<int>(subs.size() - 1);
+    const QSize size(std::max(least.width(), area.width() - shift), std::max(least.height(), area.height() - shift));
+    for (qsizetype i = 0; i < subs.size(); ++i) {
+        subs[i]->showNormal();
+        subs[i]->setGeometry(QRect(CascadePosition(area, size, i, step), size));
+        subs[i]->raise();
+    }
+    if (active)
+        m_mdiArea->setActiveSubWindow(active);
+}
 
 void TMainForm::WindowTileItemClick() { m_mdiArea->tileSubWindows(); }
 
 void TMainForm::FileExitItemClick() { close(); }
 
-void TMainForm::HelpAboutItemClick() { AboutBox->exec(); }
+void TMainForm::HelpAboutItemClick()
+{
+    if (About1->isEnabled())
+        AboutBox->exec();
+}
 
-void TMainForm::infoClick() { infoform->exec(); }
+// Also the right click on a job: nothing while the window is not built.
+void TMainForm::infoClick()
+{
+    if (info->isEnabled())
+        infoform->exec();
+}
 
 void TMainForm::SymulacjaClick()
 {
@@ -500,7 +577,11 @@ void TMainForm::Start1Click() { MachineNotConnected(); }
 
 void TMainForm::Wstrzymaj1Click()
 {
-    // Nothing is running without a machine; STOP only pauses a job that runs.
+    if (!MachineConnected()) {
+        MachineNotConnected();
+        return;
+    }
+    // STOP only pauses a job that runs.
     if (JobRunning)
         JobStopped = true;
 }

@@ -2,7 +2,9 @@
 #include "app/SerialFiles.h"
 
 #include <QMainWindow>
+#include <QPoint>
 #include <QPointer>
+#include <QSize>
 #include <functional>
 #include <memory>
 
@@ -46,6 +48,9 @@ public:
     std::function<QString(const QString&, const QString&, const QString&)> ChooseFileToOpen;
     // Job windows side by side.
     void TileVertically();
+    // Every job window inside the visible area, each a title bar lower than
+    // the one before and large enough to show its job; the active one on top.
+    void CascadeJobWindows();
 
     SerialFileTable SerialFileNames;
     QString SerialFolder;
@@ -80,6 +85,10 @@ public:
     QAction* WindowTileItem = nullptr;
     QAction* CloseAll = nullptr;
     QAction* Window1Action = nullptr;
+
+    // Items whose windows are not part of the program yet: shown, but kept
+    // disabled, so that none opens an empty window.
+    QList<QAction*> NotBuiltYet;
 
     // Speed buttons.
     QWidget* pPrzyciski = nullptr;
@@ -121,12 +130,22 @@ private:
     void BuildSpeedButtons();
     void TranslateMainForm();
     void MachineNotConnected();
+    // Enabled when the rule says so and the item's window exists.
+    void Enable(QAction* item, bool rule);
 
     bool m_created = false;
     QMdiArea* m_mdiArea = nullptr;
     std::unique_ptr<QObject> m_spaceKey;
     std::unique_ptr<ProgramMachine> m_machine;
 };
+
+// The size a new job window opens at inside an area of the main window: two
+// thirds of it, at least 480 x 360 where there is room for that, never larger.
+QSize JobWindowSize(QSize area);
+// Where job window number `index` of a cascade goes: each `step` pixels down
+// and right of the one before, back at the top-left corner when the next would
+// leave the area.
+QPoint CascadePosition(QSize area, QSize size, qsizetype index, int step);
 
 // Extension of a file name or caption as the program compares it: from the last
 // "." after the last folder separator, including the dot; empty when none.

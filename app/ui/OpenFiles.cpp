@@ -36,10 +36,9 @@ bool HasFigures(TMDIChild* child) { return child && !child->Closing() && !child-
 
 QString TMainForm::BuildOpenFilter() const
 {
-    // Patterns that match whatever the case of the extension.
-    const QString plt = "*.[pP][lL][tT]", dxf = "*.[dD][xX][fF]";
-    return Tr("Universal", "wszystkiePliki") + " (" + plt + " " + dxf + ");;" + Tr("Universal", "plikPLT") + " (" +
-           plt + ");;" + Tr("Universal", "plikDXF2D") + " (" + dxf + ")";
+    // The dialog matches these whatever the case of the extension.
+    return Tr("Universal", "wszystkiePliki") + " (*.plt *.dxf);;" + Tr("Universal", "plikPLT") + " (*.plt);;" +
+           Tr("Universal", "plikDXF2D") + " (*.dxf)";
 }
 
 void TMainForm::TileVertically()
@@ -76,7 +75,10 @@ void TMainForm::OpenFiles(const QString& initialFolder, bool rememberFolder)
         const QString filter = BuildOpenFilter();
         const QStringList filters = filter.split(";;");
         QString selected = filters.value(std::clamp(OpenDialogState.FilterIndex, 1, static_cast<int>(filters.size())) - 1);
-        chosen = QFileDialog::getOpenFileName(this, title, initialFolder, filter, &selected);
+        // Qt's own dialog: it matches the patterns in any case (a desktop's
+        // dialog may not) and speaks the program's language.
+        chosen = QFileDialog::getOpenFileName(this, title, initialFolder, filter, &selected,
+                                              QFileDialog::DontUseNativeDialog);
         if (!chosen.isEmpty() && filters.contains(selected))
             OpenDialogState.FilterIndex = static_cast<int32_t>(filters.indexOf(selected)) + 1;
     }

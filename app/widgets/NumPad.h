@@ -5,12 +5,14 @@
 #include <QString>
 #include <array>
 
+class QLabel;
 class QPushButton;
 
 // The on-screen keypad of the numeric edits, for entering numbers with a
-// mouse or a touch screen. The caption shows the number being entered (there
-// is no display of its own); OK closes with mrOk, Cancel and Escape with
-// mrCancel. Every showing starts with an empty number.
+// mouse or a touch screen. The number being entered shows above the keys (and
+// in the caption, where the window system draws one); OK closes with mrOk,
+// Cancel, Escape and the close button with mrCancel. Every showing starts
+// with an empty number.
 class TNumPadForm : public PlainForm {
     Q_OBJECT
 public:
@@ -26,6 +28,8 @@ public:
     // The number entered so far.
     QString Text() const { return m_text; }
 
+    // The number being entered.
+    QLabel* Display = nullptr;
     // The keys, named as the form names them.
     std::array<QPushButton*, 10> Buttons{};  // Button0 … Button9
     QPushButton* Buttonp = nullptr;          // the locale's decimal separator
@@ -43,6 +47,7 @@ protected:
 
 private:
     void Press(const QString& key);
+    void ShowText();
     void ApplyLayout(bool big);
 
     QString m_text;

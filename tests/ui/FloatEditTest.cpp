@@ -6,6 +6,7 @@
 #include "tests/ui/TestApp.h"
 
 #include <QApplication>
+#include <QLabel>
 #include <QFocusEvent>
 #include <QLineEdit>
 #include <QPushButton>
@@ -37,7 +38,9 @@ public:
     int opened = 0;
     TNumPadForm* pad = nullptr;
     QRect geometry, okGeometry, sevenGeometry;
-    QString title;
+    QString title, display;
+    int keysTop = 0;
+    bool keysFit = true;
     int okFontSize = 0, digitFontSize = 0;
 
 private:
@@ -54,11 +57,19 @@ private:
             sevenGeometry = p->Buttons[7]->geometry();
             okFontSize = p->ButtonOK->font().pointSize();
             digitFontSize = p->Buttons[7]->font().pointSize();
+            keysTop = p->Display->geometry().bottom() + 1 + 4;
+            // Every key inside the window, below the number, its caption whole.
+            for (QPushButton* b : p->findChildren<QPushButton*>())
+                keysFit = keysFit && p->rect().contains(b->geometry()) &&
+                          !b->geometry().intersects(p->Display->geometry()) &&
+                          b->fontMetrics().horizontalAdvance(b->text()) + 8 <= b->width();
             for (const QString& key : m_keys)
                 for (QPushButton* b : p->findChildren<QPushButton*>())
                     if (b->text() == key && b != p->ButtonOK && b != p->ButtonCancel)
                         b->click();
             title = p->windowTitle();
+            display = p->Display->isVisible() && p->rect().contains(p->Display->geometry()) ? p->Display->text()
+                                                                                         : "(not shown)";
             (m_ok ? p->ButtonOK : p->ButtonCancel)->click();
             return;
         }
@@ -327,13 +338,20 @@ TEST_F(FloatEditTest, KeypadKeysAndLayouts)
 {
     TNumPadForm pad;
     EXPECT_TRUE(pad.windowFlags() & Qt::WindowStaysOnTopHint);
+    EXPECT_FALSE(pad.windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
     {
         KeypadAnswer answer({"5", "-", "-", "1", "CE", "2"}, true);
         EXPECT_EQ(pad.ShowModalAt(QPoint(10, 10)), mrOk);
         EXPECT_EQ(pad.Text(), "-52");
         EXPECT_EQ(answer.title, "-52");
-        EXPECT_EQ(answer.sevenGeometry, QRect(8, 8, 22, 22));
-        EXPECT_EQ(answer.okGeometry, QRect(80, 80, 41, 22));
+        EXPECT_EQ(answer.display, "-52") << "the number shows inside the window";
+        EXPECT_TRUE(answer.keysFit);
+        // The keys of the small layout below the number; the right-hand keys as
+        // wide as their captions need.
+        EXPECT_EQ(answer.sevenGeometry, QRect(8, answer.keysTop, 22, 22));
+        EXPECT_EQ(answer.okGeometry.topLeft(), QPoint(80, answer.keysTop + 72));
+        EXPECT_GE(answer.okGeometry.width(), 41);
+        EXPECT_EQ(answer.okGeometry.height(), 22);
     }
     {
         // Every showing starts empty; the large layout for touch use.
@@ -341,7 +359,9 @@ TEST_F(FloatEditTest, KeypadKeysAndLayouts)
         KeypadAnswer answer({"7"}, false);
         EXPECT_EQ(pad.ShowModalAt(QPoint(10, 10)), mrCancel);
         EXPECT_EQ(pad.Text(), "7");
-        EXPECT_EQ(answer.okGeometry, QRect(224, 224, 57, 57));
+        EXPECT_EQ(answer.okGeometry, QRect(224, answer.keysTop + 216, 57, 57));
+        EXPECT_TRUE(answer.keysFit);
+        EXPECT_EQ(answer.display, "7");
         EXPECT_EQ(answer.digitFontSize, 14);
         EXPECT_EQ(answer.okFontSize, 10);
     }

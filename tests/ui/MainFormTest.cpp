@@ -6,6 +6,7 @@
 #include "app/ui/AppForms.h"
 #include "app/ui/Forms.h"
 #include "app/ui/MainForm.h"
+#include "job/ui/JobView.h"
 #include "job/ui/MDIChild.h"
 #include "machine/JobState.h"
 #include "machine/ui/MachineForms.h"
@@ -15,12 +16,17 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDialogButtonBox>
 #include <QDir>
+#include <QFileInfo>
+#include <QLibraryInfo>
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPushButton>
+#include <QSet>
 #include <QSignalSpy>
 #include <QStatusBar>
 #include <QTest>
@@ -78,6 +84,25 @@ protected:
 };
 
 bool Enabled(QAction* a) { return a->isEnabled(); }
+
+// A tool button shows a caption, an icon or an arrow where its style draws it.
+bool ShowsSomething(const QToolButton* b)
+{
+    const bool text = b->toolButtonStyle() != Qt::ToolButtonIconOnly && !b->text().isEmpty();
+    const bool glyph =
+        b->toolButtonStyle() != Qt::ToolButtonTextOnly && (!b->icon().isNull() || b->arrowType() != Qt::NoArrow);
+    return text || glyph;
+}
+
+// The job's corners as its view draws them lie inside the view.
+bool ShowsWholeJob(TMDIChild* child)
+{
+    const TJob& job = child->Job();
+    const JobViewTransform t = child->View()->Transform();
+    const QRect view = child->View()->rect();
+    return t.Valid() && view.contains(t.ToScreen(job.JobMinX, job.JobMinY)) &&
+           view.contains(t.ToScreen(job.JobMinX + job.JobWidth, job.JobMinY + job.JobHeight));
+}
 }  // namespace
 
 TEST_F(MainFormTest, StartsWithTitleVersionAndEnglishMenus)
@@ -107,6 +132,25 @@ TEST_F(MainFormTest, PolishSwitchGivesPolishMenus)
     EXPECT_EQ(MainForm->Cicie1->title(), QString::fromUtf8("&Cięcie"));
 }
 
+TEST_F(MainFormTest, QtsOwnTextsFollowTheProgramsLanguage)
+{
+    if (!QFileInfo::exists(QLibraryInfo::path(QLibraryInfo::TranslationsPath) + "/qtbase_pl.qm"))
+        GTEST_SKIP() << "Qt's Polish translation is not installed";
+    auto cancelText = [] {
+        QDialogButtonBox box(QDialogButtonBox::Cancel);
+        return box.button(QDialogButtonBox::Cancel)->text();
+    };
+    Start({"PL"});
+    EXPECT_EQ(cancelText(), "Anuluj");
+    DestroyForms();
+    delete Interfejs;
+    Interfejs = nullptr;
+    // The translation goes with the windows; an English start speaks English.
+    SetCommandLine({"US"});
+    ASSERT_TRUE(CreateForms());
+    EXPECT_EQ(cancelText(), "Cancel");
+}
+
 TEST_F(MainFormTest, ArabicCountryLaysTheProgramOutRightToLeft)
 {
     Start({"SA"});
@@ -127,11 +171,79 @@ TEST_F(MainFormTest, SideWireButtonsOnlyWithoutCrashChecking)
     EXPECT_FALSE(WiresCrashChecking);
     EXPECT_FALSE(MainForm->sbSideUp->isHidden());
     EXPECT_FALSE(MainForm->sbSideDown->isHidden());
+    for (const QToolButton* b : MainForm->pPrzyciski->findChildren<QToolButton*>())
+        EXPECT_TRUE(ShowsSomething(b)) << b->objectName().toStdString() << " shows blank";
+}
+
+TEST_F(MainFormTest, StopStartAndContinueWithoutAMachineSayItIsNotConnected)
+{
+    Start();
+    JobRunning = true;  // as a lost link would leave it
+    MainForm->Wstrzymaj1Click();
+    MainForm->Start1Click();
+    MainForm->Kontynuacja1Click();
+    ASSERT_EQ(boxes.shown.size(), 3u);
+    for (const auto& box : boxes.shown)
+        EXPECT_EQ(box.text, Tr("Control", "ploterBrakLacznosci"));
+    EXPECT_FALSE(JobStopped) << "nothing was paused";
+}
+
+TEST_F(MainFormTest, JobWindowsOpenInsideTheAreaAndCascadeKeepsThemUsable)
+{
+    Start();
+    MainForm->show();
+    QTest::qWait(50);  // laid out and maximised
+    const QRect area = MainForm->MdiArea()->viewport()->rect();
+    QList<TMDIChild*> jobs;
+    for (int i = 0; i < 5; ++i) {
+        jobs << OpenDrawing(QString("part%1.plt").arg(i), "PU0,0;PD8000,0,8000,2000,0,2000,0,0;PU;");
+        QWidget* sub = jobs.last()->parentWidget();
+        EXPECT_TRUE(area.contains(sub->geometry())) << "window " << i << " opens out of sight";
+    }
+    QApplication::processEvents();
+    for (TMDIChild* job : jobs)
+        EXPECT_TRUE(ShowsWholeJob(job));
+
+    MainForm->WindowCascadeItemClick();
+    QApplication::processEvents();
+    QSet<int> tops;
+    for (TMDIChild* job : jobs) {
+        const QRect window = job->parentWidget()->geometry();
+        EXPECT_TRUE(area.contains(window));
+        EXPECT_GE(window.width(), area.width() / 2);
+        EXPECT_GE(window.height(), area.height() / 2);
+        EXPECT_TRUE(ShowsWholeJob(job));
+        tops.insert(window.top());
+    }
+    EXPECT_EQ(tops.size(), jobs.size()) << "every title bar shows";
+    EXPECT_EQ(MainForm->ActiveJob(), jobs.last()) << "the active window stays on top";
+}
+
+TEST_F(MainFormTest, ToolsNotBuiltYetAreShownDisabledAndOpenNoEmptyWindow)
+{
+    dir.Write("Pelvartonix_manual_US.pdf", "%PDF");
+    QDir(dir.Path()).mkdir("Samples");
+    Start();
+    OpenDrawing("part.plt", "PU0,0;PD400,0,400,400,0,400,0,0;PU;");
+    for (int mode : {0, 2}) {
+        Settings().SetItemIndex("Mode", mode);
+        MainForm->UpdateMenuItems();
+        for (QAction* a : {MainForm->miDuplikujPlt, MainForm->miZaginaczProfili, MainForm->miSaveSerial,
+                           MainForm->miInstrObslugi, MainForm->miPrzyklady, MainForm->About1, MainForm->info})
+            EXPECT_FALSE(Enabled(a)) << a->objectName().toStdString() << " in mode " << mode;
+    }
+    EXPECT_TRUE(MainForm->miInstrObslugi->isVisible()) << "shown, though disabled";
+    EXPECT_TRUE(Enabled(MainForm->Symulacja));
+    MainForm->infoClick();  // what a right click on the job asks for
+    MainForm->HelpAboutItemClick();
+    EXPECT_FALSE(infoform->isVisible());
+    EXPECT_FALSE(AboutBox->isVisible());
 }
 
 TEST_F(MainFormTest, MenuItemsFollowTheJobWindows)
 {
     Start();
+    MainForm->NotBuiltYet.clear();  // the rules, for the day every window exists
     QAction* const needJob[] = {MainForm->FileCloseItem, MainForm->miZaginaczProfili,
                                 MainForm->info, MainForm->Symulacja, MainForm->Start1, MainForm->WindowCascadeItem,
                                 MainForm->WindowTileItem, MainForm->Window1Action};

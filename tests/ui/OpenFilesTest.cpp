@@ -11,6 +11,10 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFileDialog>
+#include <QFileSystemModel>
+#include <QTest>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 namespace {
@@ -150,5 +154,37 @@ TEST_F(OpenFilesTest, OnlyDrawingsOpenWhateverTheCaseOfTheirExtension)
         ASSERT_EQ(boxes.shown.size(), 1u);
         EXPECT_EQ(boxes.shown[0].text, Tr("Universal", "zbioruNieMoznaOtworzyc") + refused);
     }
-    EXPECT_TRUE(MainForm->BuildOpenFilter().contains("*.[pP][lL][tT]"));
+}
+
+TEST_F(OpenFilesTest, TheDialogNamesTheDrawingsAndListsThemInAnyCase)
+{
+    for (const char* name : {"DRAWING.PLT", "part.dxf", "Wing.Plt", "notes.txt"})
+        dir.Write(name, kSquare);
+    MainForm->ChooseFileToOpen = nullptr;  // the program's own dialog
+    QStringList filters, listed;
+    QTimer::singleShot(0, [&] {
+        auto* dialog = MainForm->findChild<QFileDialog*>();
+        if (!dialog) {
+            ADD_FAILURE() << "no file dialog of the program's own";
+            if (QWidget* modal = QApplication::activeModalWidget())
+                modal->close();
+            return;
+        }
+        filters = dialog->nameFilters();
+        auto* model = dialog->findChild<QFileSystemModel*>();
+        const QModelIndex folder = model->index(dir.Path());
+        EXPECT_TRUE(QTest::qWaitFor([&] { return model->rowCount(folder) >= 3; }, 5000));
+        QTest::qWait(100);  // anything else the folder holds is read by now
+        for (int row = 0; row < model->rowCount(folder); ++row)
+            listed << model->fileName(model->index(row, 0, folder));
+        dialog->reject();
+    });
+    MainForm->OpenFiles(dir.Path(), false);
+    ASSERT_EQ(filters.size(), 3);
+    EXPECT_EQ(filters[0], Tr("Universal", "wszystkiePliki") + " (*.plt *.dxf)");
+    EXPECT_EQ(filters[1], Tr("Universal", "plikPLT") + " (*.plt)");
+    EXPECT_EQ(filters[2], Tr("Universal", "plikDXF2D") + " (*.dxf)");
+    listed.sort();
+    EXPECT_EQ(listed, QStringList({"DRAWING.PLT", "Wing.Plt", "part.dxf"}));
+    EXPECT_TRUE(Jobs().isEmpty());
 }
