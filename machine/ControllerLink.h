@@ -25,11 +25,7 @@ public:
     virtual const ReplyBlock& Reply() const = 0;
     // The USB strings of the machine the link talks to; false when no machine
     // is active.
-    virtual bool DeviceStrings(QString& manufacturer, QString& product, QString& serial)
-    {
-        (void)manufacturer, (void)product, (void)serial;
-        return false;
-    }
+    virtual bool DeviceStrings(QString& manufacturer, QString& product, QString& serial) = 0;
     // Called after every arrival or removal of a device, with whether the
     // machine is attached afterwards.
     virtual void SetLinkChanged(std::function<void(bool machineFound)> handler) = 0;

@@ -54,6 +54,7 @@ public:
     }
     const ReplyBlock& Reply() const override { return m_reply; }
     void SetLinkChanged(std::function<void(bool)>) override {}
+    bool DeviceStrings(QString&, QString&, QString&) override { return false; }
 
 private:
     ReplyBlock m_reply{};

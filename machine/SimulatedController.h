@@ -121,6 +121,7 @@ public:
     void OutputReport(const std::array<uint8_t, 16>& payload) override;
     bool StringDescriptor(int index, std::vector<uint8_t>& body) override;
 
+    MachineClock& Clock() const { return m_clock; }
     // The interface as a bus lists it.
     HidDeviceInfo DeviceInfo() const;
     // The bus is told when the controller leaves it (a reset) and comes back.

@@ -196,3 +196,13 @@ void UsbLink::ShowLinkState()
     else
         m_status(Tr("Control", "brakLacznosci"));
 }
+
+bool UsbLink::DeviceStrings(QString& manufacturer, QString& product, QString& serial)
+{
+    if (!DravinorRoExist() || !m_active)
+        return false;
+    manufacturer = m_active->VendorName;
+    product = m_active->ProductName;
+    serial = m_active->SerialNumber;
+    return true;
+}

@@ -42,6 +42,7 @@ public:
     const ReplyBlock& Reply() const override { return m_reply; }
     bool MachineFound() override { return DravinorRoExist(); }
     void SetLinkChanged(std::function<void(bool)> handler) override { m_linkChanged = std::move(handler); }
+    bool DeviceStrings(QString& manufacturer, QString& product, QString& serial) override;
 
     // Lists the devices again and searches for the machine; the controller
     // calls it on every arrival or removal.

@@ -6,6 +6,8 @@
 #include "app/ui/MainForm.h"
 #include "app/ui/SettingsDialog.h"
 #include "app/widgets/NumPad.h"
+#include "machine/Machine.h"
+#include "machine/UsbLink.h"
 #include "machine/ui/MachineForms.h"
 #include "production/ui/ProductionForms.h"
 
@@ -82,7 +84,8 @@ bool CreateForms()
     AboutBox = new TAboutBox(owner);
     przesun = new Tprzesun(owner);
     infoform = new Tinfoform(owner);
-    fUsb = new TfUsb(owner);
+    fUsb = new TfUsb(owner, MainForm->AttachedMachine().Clock());
+    MainForm->AttachUsbLink(fUsb->Link());
     TransArm = new TTransArm(owner);
     ster = new Tster(owner);
     fGenSer = new TfGenSer(owner);

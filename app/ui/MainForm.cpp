@@ -178,6 +178,8 @@ TMainForm::~TMainForm()
     m_spaceKey.release();  // a child of the window: freed with it
     Settings().OnFeedDirection = nullptr;
     TMDIChild::SetInfoWindowHook(nullptr);
+    // The USB link runs on the machine's clock: it goes before the machine.
+    ReleaseUsbLink();
     SetMainStatusSink(nullptr);
 }
 
@@ -571,13 +573,23 @@ Machine& TMainForm::AttachedMachine()
     return m_machine->Get();
 }
 
+void TMainForm::AttachUsbLink(ControllerLink& link) { AttachedMachine().SetLink(link); }
+
+void TMainForm::ReleaseUsbLink()
+{
+    if (m_machine)
+        m_machine->DetachLink();
+    delete fUsb;
+    fUsb = nullptr;
+}
+
 void TMainForm::MachineNotConnected() { ShowMessageBox(Tr("Control", "ploterBrakLacznosci"), true); }
 
 void TMainForm::Start1Click() { MachineNotConnected(); }
 
 void TMainForm::Wstrzymaj1Click()
 {
-    if (!MachineConnected()) {
+    if (!AttachedMachine().Connected()) {
         MachineNotConnected();
         return;
     }
@@ -598,8 +610,7 @@ void TMainForm::closeEvent(QCloseEvent* event)
         }
         TransArm->stop();
     }
-    delete fUsb;
-    fUsb = nullptr;
+    ReleaseUsbLink();
     event->accept();
 }
 

@@ -19,6 +19,7 @@ class tInterfejs;
 
 // The main window: the frame of the job windows, with the menus, the speed
 // buttons and the status bar.
+class ControllerLink;
 class Machine;
 class ProgramMachine;
 
@@ -120,6 +121,10 @@ public slots:
 
     // The machine the program talks to.
     Machine& AttachedMachine();
+    // The machine talks through the USB link from now on.
+    void AttachUsbLink(ControllerLink& link);
+    // Frees the USB link; the machine is not connected from then on.
+    void ReleaseUsbLink();
 
 protected:
     void closeEvent(QCloseEvent* event) override;

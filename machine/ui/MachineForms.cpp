@@ -2,7 +2,7 @@
 
 #include "app/MainStatus.h"
 #include "app/Translator.h"
-#include "machine/LibusbBus.h"
+#include "machine/SimulatedMachine.h"
 #include "machine/UsbLink.h"
 
 #include <QTimer>
@@ -22,10 +22,10 @@ Tprzesun::Tprzesun(QWidget* parent) : PlainForm("Tprzesun", parent)
     setWindowTitle(Tr("Move_wire", "caption"));
 }
 
-TfUsb::TfUsb(QWidget* parent, std::unique_ptr<HidBus> bus)
-    : PlainForm("TfUsb", parent), m_bus(bus ? std::move(bus) : std::make_unique<LibusbBus>(m_clock))
+TfUsb::TfUsb(QWidget* parent, MachineClock& clock, std::unique_ptr<HidBus> bus)
+    : PlainForm("TfUsb", parent), m_bus(bus ? std::move(bus) : ProgramHidBus(clock))
 {
-    m_link = std::make_unique<UsbLink>(*m_bus, m_clock, [](const QString& text) { SetMainStatusText(text); });
+    m_link = std::make_unique<UsbLink>(*m_bus, clock, [](const QString& text) { SetMainStatusText(text); });
 }
 
 // The link goes before the bus whose devices it holds open.

@@ -35,14 +35,15 @@ public:
 class TfUsb : public PlainForm {
     Q_OBJECT
 public:
-    explicit TfUsb(QWidget* parent = nullptr, std::unique_ptr<HidBus> bus = nullptr);
+    // Runs on `clock`, over `bus` or else the bus the program talks to (the
+    // computer's USB bus, or the simulated machine the environment names).
+    TfUsb(QWidget* parent, MachineClock& clock, std::unique_ptr<HidBus> bus = nullptr);
     ~TfUsb() override;
     bool MachineFound() const;
     // The road to the controller, for whoever talks to the machine.
     UsbLink& Link() { return *m_link; }
 
 private:
-    RealClock m_clock;
     std::unique_ptr<HidBus> m_bus;
     std::unique_ptr<UsbLink> m_link;
 };

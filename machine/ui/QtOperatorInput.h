@@ -29,6 +29,8 @@ private:
 class ProgramMachine {
 public:
     Machine& Get() { return m_machine; }
+    // Back to no way to the machine (the USB link is going).
+    void DetachLink() { m_machine.SetLink(m_link); }
 
 private:
     NoMachineLink m_link;

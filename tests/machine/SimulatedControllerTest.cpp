@@ -48,12 +48,29 @@ protected:
         return PlotState.StatusFlags;
     }
 
+    void SetUp() override
+    {
+        MachineWorldTest::SetUp();
+        Attach(spec);
+    }
+    // A new controller of `s` on its own bus; the program has one USB link at a
+    // time, so the old link goes first, then the controller its bus carried.
+    void Attach(const SimulatedMachineSpec& s)
+    {
+        m.SetLink(none);
+        link.reset();
+        sim = std::make_unique<SimulatedController>(clock, s);
+        link = std::make_unique<SimulatedLink>(*sim);
+        m.SetLink(*link);
+    }
+
     VirtualClock clock;
     SimulatedMachineSpec spec;
-    std::unique_ptr<SimulatedController> sim = std::make_unique<SimulatedController>(clock, spec);
-    SimulatedLink link{*sim};
+    std::unique_ptr<SimulatedController> sim;
+    std::unique_ptr<SimulatedLink> link;
+    NoMachineLink none;
     ScriptedInput input;
-    Machine m{link, clock, input};
+    Machine m{none, clock, input};
     ScriptedPresenter boxes;
 };
 }  // namespace
@@ -64,9 +81,11 @@ TEST_F(SimulatedControllerTest, CommandsAreReadByTheirOwnFieldsOnly)
     // as far as its letter says.
     Send({QByteArray("U") + Int32ToBytes(12345) + Int32ToBytes(-77) + QByteArray(7, '\x7F')});
     Send({Bytes({'F', 2})});
-    ASSERT_EQ(sim->Reports().size(), 2u);
-    EXPECT_EQ(sim->Reports()[1][2], 0) << "the byte after the command is zero";
-    EXPECT_EQ(sim->Reports()[1][9], 0x7F) << "stale bytes stay";
+    // The link greeted the machine with "X" when it found it.
+    ASSERT_EQ(sim->Reports().size(), 3u);
+    EXPECT_EQ(sim->Reports()[0][0], 'X');
+    EXPECT_EQ(sim->Reports()[2][2], 0) << "the byte after the command is zero";
+    EXPECT_EQ(sim->Reports()[2][9], 0x7F) << "stale bytes stay";
     EXPECT_EQ(sim->Counter(0), 12345);
     EXPECT_EQ(sim->Counter(4), 12345);
     EXPECT_EQ(sim->Counter(1), -77);
@@ -90,9 +109,7 @@ TEST_F(SimulatedControllerTest, CommandsAreReadByTheirOwnFieldsOnly)
 TEST_F(SimulatedControllerTest, FullBitOverrunAndStarvation)
 {
     spec.jobMemory = 150;
-    sim = std::make_unique<SimulatedController>(clock, spec);
-    SimulatedLink small(*sim);
-    m.SetLink(small);
+    Attach(spec);
     for (int i = 0; i < 50; ++i)
         Send({Bytes({'f', 0})});
     EXPECT_FALSE(Status() & 0x200u) << "100 slots free";
@@ -159,9 +176,7 @@ TEST_F(SimulatedControllerTest, PauseResumesOnlyFromThePausedPosition)
 TEST_F(SimulatedControllerTest, AJobLongerThanTheMemoryIsNotRunAgain)
 {
     spec.jobMemory = 120;
-    sim = std::make_unique<SimulatedController>(clock, spec);
-    SimulatedLink small(*sim);
-    m.SetLink(small);
+    Attach(spec);
     Send({Bytes({'f', 0}), "G"});
     for (int i = 0; i < 200; ++i)
         Send({Bytes({'f', 0})});
@@ -210,26 +225,27 @@ TEST_F(SimulatedControllerTest, ProgramMemoryAndReset)
     Send({address, Bytes({'S', 10, 0x0F, 0xF0, 0, 0})});
     Send({address});
     ReadFirmwareVersion(m);
-    EXPECT_EQ(link.Reply()[6] | link.Reply()[7] << 8, sim->FlashWord(0));
+    EXPECT_EQ(link->Reply()[6] | link->Reply()[7] << 8, sim->FlashWord(0));
     EXPECT_EQ(sim->FlashWord(0) & ~0xF00Fu, 0u) << "a write only clears bits";
-    link.ReadString(17);
-    EXPECT_EQ(link.Reply()[6] | link.Reply()[7] << 8, sim->FlashWord(1)) << "each read moves on one word";
-    EXPECT_EQ(link.Reply()[8] | link.Reply()[9], 0);
+    link->ReadString(17);
+    EXPECT_EQ(link->Reply()[6] | link->Reply()[7] << 8, sim->FlashWord(1)) << "each read moves on one word";
+    EXPECT_EQ(link->Reply()[8] | link->Reply()[9], 0);
 
     Send({Bytes({'S', 9})});
     clock.Advance(spec.eraseMs - 1);
     EXPECT_NE(sim->FlashWord(5), 0xFFFF);
     clock.Advance(1);
     Send({address});
-    link.ReadString(17);
-    EXPECT_EQ(link.Reply()[6] | link.Reply()[7] << 8, 0xFFFF) << "erased";
+    link->ReadString(17);
+    EXPECT_EQ(link->Reply()[6] | link->Reply()[7] << 8, 0xFFFF) << "erased";
 
     Send({Bytes({'S', 13, 7, 0xA5})});
     EXPECT_EQ(sim->Parameter(7), 0xA5);
 
     std::vector<bool> changes;
-    link.SetLinkChanged([&](bool found) { changes.push_back(found); });
+    link->SetLinkChanged([&](bool found) { changes.push_back(found); });
     Send({Bytes({'S', 11})});
+    clock.Advance(0);  // the bus tells of the removal from the event loop
     EXPECT_FALSE(m.Connected());
     clock.Advance(spec.resetMs);
     EXPECT_TRUE(m.Connected());
@@ -248,7 +264,7 @@ TEST_F(SimulatedControllerTest, WaitWhileBusyEndsWithTheMoveOrTheLink)
     EXPECT_GT(input.polls, 2);
 
     Send({MoveX('A', 5000)});
-    clock.Schedule(1000, [&] { link.SetPresent(false); });
+    clock.Schedule(1000, [&] { link->SetPresent(false); });
     WaitWhileBusy(m);
     EXPECT_LE(clock.NowMs(), 30002 + 1002) << "a lost link reads as no motion";
 }
@@ -259,9 +275,7 @@ TEST_F(SimulatedControllerTest, EachIdentificationTakesOnlyTheAttachedModel)
     jy.modelCode = "Jy";
     jy.sideStepsPerUnitX = 2.0;
     jy.sideLimitY = 900;
-    SimulatedController jyMachine(clock, jy);
-    SimulatedLink jyLink(jyMachine);
-    m.SetLink(jyLink);
+    Attach(jy);
     IdentifyMachine(m);
     EXPECT_EQ(PlotState.ModelCode, "Jy");
     EXPECT_EQ(PlotState.ProductName, "Jy100");
@@ -276,7 +290,7 @@ TEST_F(SimulatedControllerTest, EachIdentificationTakesOnlyTheAttachedModel)
     EXPECT_EQ(PlotState.BackX, 500) << "the back position in the side resolution";
     EXPECT_EQ(PlotState.SideX, 500) << "the same carriage";
 
-    m.SetLink(link);  // the Ky machine
+    Attach(spec);  // a Ky machine
     IdentifyMachine(m);
     EXPECT_EQ(PlotState.ModelCode, "Ky");
     EXPECT_FALSE(SideAxesRemapped);
@@ -287,11 +301,6 @@ TEST_F(SimulatedControllerTest, EachIdentificationTakesOnlyTheAttachedModel)
     SimulatedMachineSpec single;
     single.modelCode = "Ro";
     single.firmwareMajor = 1;
-    SimulatedController roMachine(clock, single);
-    SimulatedLink roLink(roMachine);
-    m.SetLink(roLink);
-    IdentifyMachine(m);
-    EXPECT_EQ(MaxTravelSpeed, 5000) << "no speed limit carries over from the two-wire machine";
-    EXPECT_EQ(MaxCutSpeed, 5000);
-    EXPECT_FALSE(FirmwareAtLeast22);
+    Attach(single);
+    EXPECT_FALSE(m.Connected()) << "a product of the model line itself is not a machine the link attaches";
 }

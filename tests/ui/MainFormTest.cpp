@@ -9,6 +9,7 @@
 #include "job/ui/JobView.h"
 #include "job/ui/MDIChild.h"
 #include "machine/JobState.h"
+#include "machine/Machine.h"
 #include "machine/ui/MachineForms.h"
 #include "production/ui/ProductionForms.h"
 #include "tests/support/TestSupport.h"
@@ -186,6 +187,19 @@ TEST_F(MainFormTest, StopStartAndContinueWithoutAMachineSayItIsNotConnected)
     for (const auto& box : boxes.shown)
         EXPECT_EQ(box.text, Tr("Control", "ploterBrakLacznosci"));
     EXPECT_FALSE(JobStopped) << "nothing was paused";
+}
+
+TEST_F(MainFormTest, ASimulatedMachineNamedInTheEnvironmentIsAttached)
+{
+    setenv("PELVARTONIX_SIM", "Ky", 1);
+    Start();
+    unsetenv("PELVARTONIX_SIM");
+    EXPECT_EQ(MainStatusText(), Tr("Control", "polaczony"));
+    ASSERT_TRUE(MainForm->AttachedMachine().Connected());
+    JobRunning = true;
+    MainForm->Wstrzymaj1Click();
+    EXPECT_TRUE(boxes.shown.empty());
+    EXPECT_TRUE(JobStopped) << "STOP reached the attached machine";
 }
 
 TEST_F(MainFormTest, JobWindowsOpenInsideTheAreaAndCascadeKeepsThemUsable)

@@ -1,0 +1,68 @@
+#include "machine/SimulatedMachine.h"
+
+#include "machine/LibusbBus.h"
+
+#include <QtGlobal>
+
+SimulatedMachineBus::SimulatedMachineBus(MachineClock& clock, SimulatedController& controller)
+    : SimulatedBus(clock), m_controller(controller)
+{
+    PlugMachine();
+    controller.SetBusPresence([this](bool present) {
+        if (present)
+            PlugMachine();
+        else
+            UnplugMachine();
+    });
+}
+
+SimulatedMachineBus::~SimulatedMachineBus() { m_controller.SetBusPresence(nullptr); }
+
+void SimulatedMachineBus::UnplugMachine()
+{
+    if (m_plugged)
+        Unplug(m_id);
+    m_plugged = false;
+}
+
+void SimulatedMachineBus::PlugMachine()
+{
+    if (m_plugged)
+        return;
+    const HidDeviceInfo info = m_controller.DeviceInfo();
+    Strings strings;
+    strings.manufacturer = info.manufacturer;
+    strings.product = info.product;
+    strings.serial = info.serial;
+    strings.vendorId = info.vendorId;
+    strings.productId = info.productId;
+    strings.version = info.version;
+    m_id = Plug(strings, m_controller);
+    m_plugged = true;
+}
+
+namespace {
+// The controller is built before the bus that carries it and goes after it.
+struct ControllerHolder {
+    ControllerHolder(MachineClock& clock, SimulatedMachineSpec spec) : controller(clock, std::move(spec)) {}
+    SimulatedController controller;
+};
+
+class OwnSimulatedMachine : private ControllerHolder, public SimulatedMachineBus {
+public:
+    OwnSimulatedMachine(MachineClock& clock, SimulatedMachineSpec spec)
+        : ControllerHolder(clock, std::move(spec)), SimulatedMachineBus(clock, controller)
+    {
+    }
+};
+}  // namespace
+
+std::unique_ptr<HidBus> ProgramHidBus(MachineClock& clock)
+{
+    const QString model = qEnvironmentVariable("PELVARTONIX_SIM").trimmed();
+    if (model.isEmpty())
+        return std::make_unique<LibusbBus>(clock);
+    SimulatedMachineSpec spec;
+    spec.modelCode = model;
+    return std::make_unique<OwnSimulatedMachine>(clock, spec);
+}
