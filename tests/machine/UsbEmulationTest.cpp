@@ -1,8 +1,15 @@
 // The real bus (libudev and libusb, unmodified) against USB devices that
 // umockdev emulates: run under umockdev-wrapper.
 #include "app/Translator.h"
+#include "machine/Bytes.h"
 #include "machine/Clocks.h"
+#include "machine/CommandLayer.h"
 #include "machine/LibusbBus.h"
+#include "machine/Machine.h"
+#include "machine/MachineConstants.h"
+#include "machine/MachineState.h"
+#include "machine/OperatorInput.h"
+#include "machine/SimulatedController.h"
 #include "machine/UsbLink.h"
 #include "tests/support/EmulatedUsbDevice.h"
 #include "tests/support/TestHidDevice.h"
@@ -188,6 +195,31 @@ TEST_F(UsbEmulationTest, UnpluggedMidCommandTheLinkSaysSoAndAReplugIsGreetedAsNe
     Settle();
     EXPECT_EQ(changes.size(), 3u) << "one notice per arrival or removal";
     EXPECT_EQ(other.Seen().requests, 0);
+}
+
+TEST_F(UsbEmulationTest, TheSimulatedControllerAnswersTheCommandLayerThroughLibusb)
+{
+    SimulatedMachineSpec spec;
+    spec.product = "Ky-5";
+    SimulatedController controller(linkClock, spec);
+    EmulatedUsbDevice machine(*g_testbed, 6, Machine(), controller);
+    machine.Plug();
+    LibusbBus bus(busClock);
+    auto link = Link(bus);
+    ScriptedInput input;
+    ::Machine m(*link, linkClock, input);
+    ASSERT_EQ(controller.Hellos(), 1);
+
+    PlotState = tplotstate();
+    IdentifyMachine(m);
+    EXPECT_EQ(PlotState.ModelCode, "Ky");
+    EXPECT_EQ(PlotState.ProductName, "Ky-5");
+    ASSERT_TRUE(SendCommand(m, QByteArray("U") + Int32ToBytes(-4321) + Int32ToBytes(987)));
+    ReadPositions(m);
+    EXPECT_EQ(PlotState.AxisCounters[0], -4321);
+    EXPECT_EQ(PlotState.AxisCounters[1], 987);
+    PlotState = tplotstate();
+    ResetMachineConstants();
 }
 
 int main(int argc, char** argv)
