@@ -6,8 +6,11 @@ namespace {
 // Controllers alive in the program: there may be one.
 int g_liveControllers = 0;
 
-// Returned when an interface can't be opened and the bus gave no reason.
+// Returned when an interface can't be opened and the bus gave no reason, or
+// when the record may not open it (neither lent nor being enumerated).
 constexpr int kOpenRefused = 3;
+// Returned for a record whose device has left.
+constexpr int kNoDevice = 4;
 }  // namespace
 
 TJvHidDevice::TJvHidDevice(HidBus& bus, const HidDeviceInfo& info)
@@ -35,8 +38,16 @@ bool TJvHidDevice::OpenFile()
 {
     if (m_handle)
         return true;
-    if (!IsPluggedIn || !(IsCheckedOut || IsEnumerated))
+    // A refusal has its reason too: a caller that takes the reason for the
+    // outcome must never read a failed write as one that went.
+    if (!IsPluggedIn) {
+        m_lastError = kNoDevice;
         return false;
+    }
+    if (!(IsCheckedOut || IsEnumerated)) {
+        m_lastError = kOpenRefused;
+        return false;
+    }
     int error = 0;
     m_handle = m_bus.Open(DevInst, error);
     if (!m_handle)

@@ -95,6 +95,11 @@ TEST_F(HidControllerTest, UnpluggedWhileLentTheRecordWaitsForItsBorrowerAndReplu
     EXPECT_FALSE(lent->IsPluggedIn);
     EXPECT_EQ(lent->Handle(), nullptr);
     EXPECT_FALSE(lent->OpenFile());
+    const uint8_t report[17] = {0, 'Y'};
+    uint32_t written = 99;
+    EXPECT_FALSE(lent->WriteFile(report, sizeof report, written));
+    EXPECT_EQ(written, 0u);
+    EXPECT_NE(lent->LastError(), 0) << "a write to a device that left fails with a reason, never as sent";
 
     const HidIdentity again = PlugNow("m");
     ASSERT_EQ(controller.Count(), 2) << "the device plugged in again is a new record beside the old";
