@@ -67,6 +67,7 @@ bool UsbLink::DravinorRoExist()
         if (record->Accessible && LooksLikeMachine(*record)) {
             m_active = record.get();
             m_machineFound = true;
+            m_attached = record->DevInst;
             return true;
         }
     return false;
@@ -151,14 +152,12 @@ int UsbLink::ReadString(int index)
 
 void UsbLink::JvHidDeviceController1DeviceChange()
 {
-    std::optional<HidIdentity> before;
-    if (m_machineFound && m_active)
-        before = m_active->DevInst;
+    const std::optional<HidIdentity> before = m_attached;
     // The machine's record stays lent while the machine stays, so a change
     // elsewhere on the bus neither closes it in the middle of an exchange nor
     // greets the machine again.
     for (auto& record : m_deviceList)
-        if (before && record.get() == m_active && record->IsPluggedIn)
+        if (before && record->DevInst == *before && record->IsPluggedIn)
             m_kept = std::move(record);
     m_active = nullptr;
     m_machineFound = false;
@@ -169,7 +168,9 @@ void UsbLink::JvHidDeviceController1DeviceChange()
     m_controller.Enumerate();
     m_controller.CheckIn(m_kept);  // only when the enumeration did not meet it
 
-    if (DravinorRoExist() && !(before && *before == m_active->DevInst))
+    if (!DravinorRoExist())
+        m_attached.reset();
+    else if (!(before && *before == m_active->DevInst))
         Write(QByteArray("X"));
     ShowLinkState();
     if (m_linkChanged)

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 // Payload bytes per output report.
@@ -78,6 +79,10 @@ private:
     std::unique_ptr<TJvHidDevice> m_kept;
     TJvHidDevice* m_active = nullptr;
     bool m_machineFound = false;
+    // The machine this link is attached to, kept over failed reads (which only
+    // make the next exchange search again): while it stays on the bus a device
+    // change is no new connection.
+    std::optional<HidIdentity> m_attached;
     std::array<uint8_t, 129> m_report{};
     ReplyBlock m_reply{};
     uint32_t m_bytesWritten = 0;

@@ -204,3 +204,18 @@ TEST_F(UsbLinkTest, UnplugReplugAndAnUnrelatedDeviceChange)
     EXPECT_EQ(status, Tr("Control", "polaczony"));
     EXPECT_EQ(changes, (std::vector<bool>{true, true, false, true}));
 }
+
+TEST_F(UsbLinkTest, AMachineThatStoppedAnsweringButStayedIsNotGreetedAgainAtAnUnrelatedChange)
+{
+    const HidIdentity id = Plug("Dravinor", "Ky-5", machine);
+    auto link = Make();
+    ASSERT_EQ(link->Write("Y"), 0);
+    bus.FailReads(id, 10);
+    ASSERT_NE(link->ReadString(10), 0);
+    ASSERT_FALSE(link->MachineFoundFlag());
+
+    Plug("Logitech", "Mouse", other);
+    EXPECT_TRUE(link->MachineFoundFlag());
+    EXPECT_EQ(machine.CommandsSeen('X'), 1) << "the same machine, still attached: no second hello";
+    EXPECT_EQ(bus.Opens(id), 1) << "its interface stayed open";
+}
