@@ -87,13 +87,16 @@ int UsbLink::SendReport()
         return 0;
     }
     const int failed = m_active->LastError();
+    const HidIdentity meantFor = m_active->DevInst;
     // Nothing reached the controller: give the device a moment and send the
     // report once more. The wait may let a device change run, which can send
-    // a report of its own and drop the record.
+    // a report of its own and drop the record. A machine that came back
+    // meanwhile is a new connection, just greeted: the rest of a command begun
+    // on the one before is no command for it.
     const auto report = m_report;
     m_clock.Sleep(kRetryPauseMs);
     ++UsbWriteRetries;
-    if (!DravinorRoExist())
+    if (!DravinorRoExist() || !(m_active->DevInst == meantFor))
         return failed;
     std::copy(report.begin(), report.begin() + kReportBytes, m_report.begin());
     if (m_active->WriteFile(m_report.data(), kReportBytes, written)) {

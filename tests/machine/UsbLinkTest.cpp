@@ -219,3 +219,14 @@ TEST_F(UsbLinkTest, AMachineThatStoppedAnsweringButStayedIsNotGreetedAgainAtAnUn
     EXPECT_EQ(machine.CommandsSeen('X'), 1) << "the same machine, still attached: no second hello";
     EXPECT_EQ(bus.Opens(id), 1) << "its interface stayed open";
 }
+
+TEST_F(UsbLinkTest, AReportIsSentAgainOnlyToTheDeviceItWasMeantFor)
+{
+    const HidIdentity id = Plug("Dravinor", "Ky-5", machine);
+    auto link = Make();
+    bus.LoseWrites(id, 1, 7);
+    clock.Schedule(100, [&] { bus.Replug(id); });  // back during the pause
+    EXPECT_EQ(link->Write("Q"), 7);
+    EXPECT_EQ(machine.CommandsSeen('X'), 2) << "the machine back is greeted";
+    EXPECT_EQ(machine.CommandsSeen('Q'), 0) << "and given no report of a command begun before";
+}
