@@ -50,11 +50,11 @@ std::vector<uint8_t> Utf16(const QString& text)
 std::string Letter(uint8_t c) { return std::isprint(c) ? std::string(1, static_cast<char>(c)) : "0x" + std::to_string(c); }
 }  // namespace
 
-SimulatedController::SimulatedController(MachineClock& clock, SimulatedMachineSpec spec)
-    : m_clock(clock), m_spec(std::move(spec)), m_flash(kFlashWords)
+SimulatedController::SimulatedController(MachineClock& clock, SimulatedMachineSetup setup)
+    : m_clock(clock), m_setup(std::move(setup)), m_flash(kFlashWords)
 {
-    if (m_spec.product.isEmpty())
-        m_spec.product = m_spec.modelCode + "100";
+    if (m_setup.product.isEmpty())
+        m_setup.product = m_setup.modelCode + "100";
     // A program is in the memory: nothing reads as erased before an erase.
     for (size_t i = 0; i < kFlashWords; ++i)
         m_flash[i] = static_cast<uint16_t>(i * 40503u + 12345u);
@@ -72,10 +72,10 @@ HidDeviceInfo SimulatedController::DeviceInfo() const
     info.id = {1, 2, 0};
     info.vendorId = 0x1209;
     info.productId = 0x0001;
-    info.version = static_cast<uint16_t>(m_spec.firmwareMajor << 8 | m_spec.firmwareMinor);
+    info.version = static_cast<uint16_t>(m_setup.firmwareMajor << 8 | m_setup.firmwareMinor);
     info.manufacturer = "Dravinor";
-    info.product = m_spec.product;
-    info.serial = m_spec.serial;
+    info.product = m_setup.product;
+    info.serial = m_setup.serial;
     return info;
 }
 
@@ -140,29 +140,29 @@ void SimulatedController::SetCounters(double atMs)
 
 double SimulatedController::Resolution(int axis) const
 {
-    const bool remapped = m_spec.modelCode == "Jy";
+    const bool remapped = m_setup.modelCode == "Jy";
     switch (axis) {
-    case 0: return m_spec.stepsPerUnitX;
-    case 1: return m_spec.stepsPerUnitY;
-    case 3: return m_spec.sideStepsPerUnitX;
-    case 4: return remapped ? m_spec.sideStepsPerUnitX : m_spec.stepsPerUnitX;
-    case 5: return remapped ? m_spec.sideStepsPerUnitY : m_spec.stepsPerUnitY;
-    case 6: return m_spec.sideStepsPerUnitY;
+    case 0: return m_setup.stepsPerUnitX;
+    case 1: return m_setup.stepsPerUnitY;
+    case 3: return m_setup.sideStepsPerUnitX;
+    case 4: return remapped ? m_setup.sideStepsPerUnitX : m_setup.stepsPerUnitX;
+    case 5: return remapped ? m_setup.sideStepsPerUnitY : m_setup.stepsPerUnitY;
+    case 6: return m_setup.sideStepsPerUnitY;
     default: return 1.0;  // rotary axes: steps
     }
 }
 
 int64_t SimulatedController::LimitSteps(int axis) const
 {
-    const bool remapped = m_spec.modelCode == "Jy";
+    const bool remapped = m_setup.modelCode == "Jy";
     auto steps = [&](int32_t mm) { return std::max<int64_t>(1, std::llround(mm * 100.0 * Resolution(axis))); };
     switch (axis) {
-    case 0: return steps(m_spec.frontLimitX);
-    case 1: return steps(m_spec.frontLimitY);
-    case 4: return steps(remapped ? m_spec.sideLimitX : m_spec.frontLimitX);
-    case 5: return steps(remapped ? m_spec.sideLimitY : m_spec.frontLimitY);
-    case 3: return remapped ? 0 : steps(m_spec.sideLimitX);
-    case 6: return remapped ? 0 : steps(m_spec.sideLimitY);
+    case 0: return steps(m_setup.frontLimitX);
+    case 1: return steps(m_setup.frontLimitY);
+    case 4: return steps(remapped ? m_setup.sideLimitX : m_setup.frontLimitX);
+    case 5: return steps(remapped ? m_setup.sideLimitY : m_setup.frontLimitY);
+    case 3: return remapped ? 0 : steps(m_setup.sideLimitX);
+    case 6: return remapped ? 0 : steps(m_setup.sideLimitY);
     default: return 0;
     }
 }
@@ -237,11 +237,11 @@ void SimulatedController::RunJob(double atMs)
 
 void SimulatedController::Store(const std::array<uint8_t, 16>& c)
 {
-    if (Unexecuted() >= m_spec.jobMemory) {
+    if (Unexecuted() >= m_setup.jobMemory) {
         Note(SimEvent::Overrun, "job memory full: '" + Letter(c[0]) + "' lost");
         return;
     }
-    if (m_memory.size() >= m_spec.jobMemory) {
+    if (m_memory.size() >= m_setup.jobMemory) {
         m_memory.pop_front();
         --m_next;
         m_keptWhole = false;
@@ -455,7 +455,7 @@ void SimulatedController::Execute(const std::array<uint8_t, 16>& c, bool fromJob
     case 6: m_unit = arg; return;
     case 7: m_tension = arg; return;
     case 8: m_flashPointer = static_cast<int64_t>(static_cast<uint32_t>(arg)) - kFlashBase; return;
-    case 9: m_eraseDoneAt = m_clock.NowMs() + m_spec.eraseMs; return;
+    case 9: m_eraseDoneAt = m_clock.NowMs() + m_setup.eraseMs; return;
     case 10:
         if (m_eraseDoneAt >= 0 || m_flashPointer < 0 || m_flashPointer >= static_cast<int64_t>(kFlashWords)) {
             Note(SimEvent::FlashRefused, "program word not written");
@@ -484,7 +484,7 @@ void SimulatedController::Reset()
     m_onBus = false;
     if (m_busPresence)
         m_busPresence(false);
-    m_resetTimer = m_clock.Schedule(m_spec.resetMs, [this] {
+    m_resetTimer = m_clock.Schedule(m_setup.resetMs, [this] {
         m_resetTimer = 0;
         m_onBus = true;
         if (m_busPresence)
@@ -522,7 +522,7 @@ int32_t SimulatedController::Counter(int axis)
 size_t SimulatedController::FreeSlots()
 {
     Advance();
-    return m_spec.jobMemory - std::min(m_spec.jobMemory, Unexecuted());
+    return m_setup.jobMemory - std::min(m_setup.jobMemory, Unexecuted());
 }
 
 std::vector<uint8_t> SimulatedController::Reply(int index)
@@ -551,30 +551,30 @@ std::vector<uint8_t> SimulatedController::Reply(int index)
         break;
     }
     case 14:
-        Put(r, 2, static_cast<uint32_t>(m_spec.frontLimitX), 4);
-        Put(r, 6, static_cast<uint32_t>(m_spec.frontLimitY), 4);
-        Put(r, 14, static_cast<uint32_t>(m_spec.counter1), 4);
-        Put(r, 18, static_cast<uint32_t>(m_spec.counter2), 4);
-        Put(r, 22, static_cast<uint32_t>(m_spec.sideLimitX), 4);
-        Put(r, 26, static_cast<uint32_t>(m_spec.sideLimitY), 4);
+        Put(r, 2, static_cast<uint32_t>(m_setup.frontLimitX), 4);
+        Put(r, 6, static_cast<uint32_t>(m_setup.frontLimitY), 4);
+        Put(r, 14, static_cast<uint32_t>(m_setup.counter1), 4);
+        Put(r, 18, static_cast<uint32_t>(m_setup.counter2), 4);
+        Put(r, 22, static_cast<uint32_t>(m_setup.sideLimitX), 4);
+        Put(r, 26, static_cast<uint32_t>(m_setup.sideLimitY), 4);
         break;
     case 15:
-        Put(r, 6, static_cast<uint64_t>(FixedPoint(m_spec.stepsPerUnitX)), 8);
-        Put(r, 14, static_cast<uint64_t>(FixedPoint(m_spec.stepsPerUnitY)), 8);
-        Put(r, 22, static_cast<uint64_t>(FixedPoint(m_spec.stepsPerUnitZ)), 8);
+        Put(r, 6, static_cast<uint64_t>(FixedPoint(m_setup.stepsPerUnitX)), 8);
+        Put(r, 14, static_cast<uint64_t>(FixedPoint(m_setup.stepsPerUnitY)), 8);
+        Put(r, 22, static_cast<uint64_t>(FixedPoint(m_setup.stepsPerUnitZ)), 8);
         for (size_t i = 0; i < 3; ++i)
-            Put(r, 30 + 8 * i, static_cast<uint32_t>(m_spec.stepsPerTurn[i]), 4);
-        Put(r, 54, static_cast<uint32_t>(m_spec.machineWidth), 4);
-        Put(r, 62, static_cast<uint64_t>(FixedPoint(m_spec.sideStepsPerUnitX)), 8);
-        Put(r, 70, static_cast<uint64_t>(FixedPoint(m_spec.sideStepsPerUnitY)), 8);
+            Put(r, 30 + 8 * i, static_cast<uint32_t>(m_setup.stepsPerTurn[i]), 4);
+        Put(r, 54, static_cast<uint32_t>(m_setup.machineWidth), 4);
+        Put(r, 62, static_cast<uint64_t>(FixedPoint(m_setup.sideStepsPerUnitX)), 8);
+        Put(r, 70, static_cast<uint64_t>(FixedPoint(m_setup.sideStepsPerUnitY)), 8);
         break;
     case 16:
         Put(r, 2, static_cast<uint32_t>(m_tension), 4);
         Put(r, 6, static_cast<uint32_t>(m_wireBroken ? 0 : m_tension), 4);
         break;
     case 17: {
-        r[0] = m_spec.firmwareMajor;
-        r[1] = m_spec.firmwareMinor;
+        r[0] = m_setup.firmwareMajor;
+        r[1] = m_setup.firmwareMinor;
         const bool inside = m_flashPointer >= 0 && m_flashPointer < static_cast<int64_t>(kFlashWords);
         Put(r, 6, inside ? m_flash[static_cast<size_t>(m_flashPointer)] : 0, 2);
         ++m_flashPointer;
@@ -593,8 +593,8 @@ bool SimulatedController::StringDescriptor(int index, std::vector<uint8_t>& body
     switch (index) {
     case 0: body = {0x09, 0x04}; return true;
     case 1: body = Utf16("Dravinor"); return true;
-    case 2: body = Utf16(m_spec.product); return true;
-    case 3: body = Utf16(m_spec.serial); return true;
+    case 2: body = Utf16(m_setup.product); return true;
+    case 3: body = Utf16(m_setup.serial); return true;
     default: break;
     }
     body = Reply(index);

@@ -71,7 +71,7 @@
 //   controller: it leaves the bus at once and returns after ResetMs, with its
 //   job, motion, heater and homing gone. "S", 13 address, value fills one of
 //   256 parameter bytes.
-struct SimulatedMachineSpec {
+struct SimulatedMachineSetup {
     QString modelCode = "Ky";
     QString product;  // empty: the model code and "100"
     QString serial = "SIM0001";
@@ -115,7 +115,7 @@ public:
     static constexpr size_t kFlashWords = 65537;
     static constexpr uint32_t kFlashBase = 0x02000000;
 
-    explicit SimulatedController(MachineClock& clock, SimulatedMachineSpec spec = {});
+    explicit SimulatedController(MachineClock& clock, SimulatedMachineSetup setup = {});
     ~SimulatedController() override;
 
     void OutputReport(const std::array<uint8_t, 16>& payload) override;
@@ -182,7 +182,7 @@ private:
     size_t Unexecuted() const { return m_memory.size() - m_next; }
 
     MachineClock& m_clock;
-    SimulatedMachineSpec m_spec;
+    SimulatedMachineSetup m_setup;
     std::function<void(bool)> m_busPresence;
     bool m_onBus = true;
     int m_resetTimer = 0;

@@ -44,14 +44,14 @@ void SimulatedMachineBus::PlugMachine()
 namespace {
 // The controller is built before the bus that carries it and goes after it.
 struct ControllerHolder {
-    ControllerHolder(MachineClock& clock, SimulatedMachineSpec spec) : controller(clock, std::move(spec)) {}
+    ControllerHolder(MachineClock& clock, SimulatedMachineSetup setup) : controller(clock, std::move(setup)) {}
     SimulatedController controller;
 };
 
 class OwnSimulatedMachine : private ControllerHolder, public SimulatedMachineBus {
 public:
-    OwnSimulatedMachine(MachineClock& clock, SimulatedMachineSpec spec)
-        : ControllerHolder(clock, std::move(spec)), SimulatedMachineBus(clock, controller)
+    OwnSimulatedMachine(MachineClock& clock, SimulatedMachineSetup setup)
+        : ControllerHolder(clock, std::move(setup)), SimulatedMachineBus(clock, controller)
     {
     }
 };
@@ -62,7 +62,7 @@ std::unique_ptr<HidBus> ProgramHidBus(MachineClock& clock)
     const QString model = qEnvironmentVariable("PELVARTONIX_SIM").trimmed();
     if (model.isEmpty())
         return std::make_unique<LibusbBus>(clock);
-    SimulatedMachineSpec spec;
-    spec.modelCode = model;
-    return std::make_unique<OwnSimulatedMachine>(clock, spec);
+    SimulatedMachineSetup setup;
+    setup.modelCode = model;
+    return std::make_unique<OwnSimulatedMachine>(clock, setup);
 }

@@ -51,11 +51,11 @@ protected:
     void SetUp() override
     {
         MachineWorldTest::SetUp();
-        Attach(spec);
+        Attach(setup);
     }
     // A new controller of `s` on its own bus; the program has one USB link at a
     // time, so the old link goes first, then the controller its bus carried.
-    void Attach(const SimulatedMachineSpec& s)
+    void Attach(const SimulatedMachineSetup& s)
     {
         m.SetLink(none);
         link.reset();
@@ -65,7 +65,7 @@ protected:
     }
 
     VirtualClock clock;
-    SimulatedMachineSpec spec;
+    SimulatedMachineSetup setup;
     std::unique_ptr<SimulatedController> sim;
     std::unique_ptr<SimulatedLink> link;
     NoMachineLink none;
@@ -108,8 +108,8 @@ TEST_F(SimulatedControllerTest, CommandsAreReadByTheirOwnFieldsOnly)
 
 TEST_F(SimulatedControllerTest, FullBitOverrunAndStarvation)
 {
-    spec.jobMemory = 150;
-    Attach(spec);
+    setup.jobMemory = 150;
+    Attach(setup);
     for (int i = 0; i < 50; ++i)
         Send({Bytes({'f', 0})});
     EXPECT_FALSE(Status() & 0x200u) << "100 slots free";
@@ -175,8 +175,8 @@ TEST_F(SimulatedControllerTest, PauseResumesOnlyFromThePausedPosition)
 
 TEST_F(SimulatedControllerTest, AJobLongerThanTheMemoryIsNotRunAgain)
 {
-    spec.jobMemory = 120;
-    Attach(spec);
+    setup.jobMemory = 120;
+    Attach(setup);
     Send({Bytes({'f', 0}), "G"});
     for (int i = 0; i < 200; ++i)
         Send({Bytes({'f', 0})});
@@ -204,9 +204,9 @@ TEST_F(SimulatedControllerTest, StopEndsManualMovesAndHomingButNeverTheJob)
     EXPECT_EQ(sim->Counter(0), 0);
 
     // Homed, the travel ends at the machine's limit.
-    Send({MoveX('A', spec.frontLimitX * 100 + 500)});
+    Send({MoveX('A', setup.frontLimitX * 100 + 500)});
     clock.Advance(2000000);
-    EXPECT_EQ(sim->Counter(0), spec.frontLimitX * 100);
+    EXPECT_EQ(sim->Counter(0), setup.frontLimitX * 100);
     EXPECT_EQ(sim->Count(SimEvent::TravelLimit), 1);
 
     Send({Bytes({'U', 0, 0, 0, 0, 0, 0, 0, 0})});
@@ -232,7 +232,7 @@ TEST_F(SimulatedControllerTest, ProgramMemoryAndReset)
     EXPECT_EQ(link->Reply()[8] | link->Reply()[9], 0);
 
     Send({Bytes({'S', 9})});
-    clock.Advance(spec.eraseMs - 1);
+    clock.Advance(setup.eraseMs - 1);
     EXPECT_NE(sim->FlashWord(5), 0xFFFF);
     clock.Advance(1);
     Send({address});
@@ -247,7 +247,7 @@ TEST_F(SimulatedControllerTest, ProgramMemoryAndReset)
     Send({Bytes({'S', 11})});
     clock.Advance(0);  // the bus tells of the removal from the event loop
     EXPECT_FALSE(m.Connected());
-    clock.Advance(spec.resetMs);
+    clock.Advance(setup.resetMs);
     EXPECT_TRUE(m.Connected());
     EXPECT_EQ(changes, (std::vector<bool>{false, true}));
 }
@@ -271,7 +271,7 @@ TEST_F(SimulatedControllerTest, WaitWhileBusyEndsWithTheMoveOrTheLink)
 
 TEST_F(SimulatedControllerTest, EachIdentificationTakesOnlyTheAttachedModel)
 {
-    SimulatedMachineSpec jy;
+    SimulatedMachineSetup jy;
     jy.modelCode = "Jy";
     jy.sideStepsPerUnitX = 2.0;
     jy.sideLimitY = 900;
@@ -290,7 +290,7 @@ TEST_F(SimulatedControllerTest, EachIdentificationTakesOnlyTheAttachedModel)
     EXPECT_EQ(PlotState.BackX, 500) << "the back position in the side resolution";
     EXPECT_EQ(PlotState.SideX, 500) << "the same carriage";
 
-    Attach(spec);  // a Ky machine
+    Attach(setup);  // a Ky machine
     IdentifyMachine(m);
     EXPECT_EQ(PlotState.ModelCode, "Ky");
     EXPECT_FALSE(SideAxesRemapped);
@@ -298,7 +298,7 @@ TEST_F(SimulatedControllerTest, EachIdentificationTakesOnlyTheAttachedModel)
     EXPECT_EQ(SideAxisB, 6);
     EXPECT_DOUBLE_EQ(SideStepsPerUnitX, 1.0);
 
-    SimulatedMachineSpec single;
+    SimulatedMachineSetup single;
     single.modelCode = "Ro";
     single.firmwareMajor = 1;
     Attach(single);

@@ -199,9 +199,9 @@ TEST_F(UsbEmulationTest, UnpluggedMidCommandTheLinkSaysSoAndAReplugIsGreetedAsNe
 
 TEST_F(UsbEmulationTest, TheSimulatedControllerAnswersTheCommandLayerThroughLibusb)
 {
-    SimulatedMachineSpec spec;
-    spec.product = "Ky-5";
-    SimulatedController controller(linkClock, spec);
+    SimulatedMachineSetup setup;
+    setup.product = "Ky-5";
+    SimulatedController controller(linkClock, setup);
     EmulatedUsbDevice machine(*g_testbed, 6, Machine(), controller);
     machine.Plug();
     LibusbBus bus(busClock);
