@@ -182,6 +182,42 @@ void LoadRandomBytes(TJob& job, double& readSeconds)
     SetMessagePresenter(nullptr);
 }
 
+// Times each stage of the planning, and how long the planner went without
+// asking whether to go on (what the window would wait for a Cancel).
+class StageClock : public PlanProgress {
+public:
+    StageClock() : m_since(std::chrono::steady_clock::now()), m_asked(m_since) {}
+    bool Continue(int) override
+    {
+        const auto now = std::chrono::steady_clock::now();
+        const double gap = std::chrono::duration<double>(now - m_asked).count();
+        if (gap > longestGap) {
+            longestGap = gap;
+            longestIn = m_phase;
+        }
+        m_asked = now;
+        return true;
+    }
+    void Phase(PlanPhase phase) override
+    {
+        Stop();
+        m_phase = static_cast<int>(phase);
+    }
+    void Stop()
+    {
+        const auto now = std::chrono::steady_clock::now();
+        seconds[m_phase] += std::chrono::duration<double>(now - m_since).count();
+        m_since = now;
+    }
+    double seconds[7] = {};
+    double longestGap = 0;
+    int longestIn = 0;
+
+private:
+    std::chrono::steady_clock::time_point m_since, m_asked;
+    int m_phase = 0;
+};
+
 enum class Drawing { RandomBytes, Wedges, Overlapping };
 
 void PlanDrawing(Drawing d)
@@ -206,12 +242,19 @@ void PlanDrawing(Drawing d)
     const size_t figures = job.FigureList.size();
     const auto start = std::chrono::steady_clock::now();
     PlainPlanner planner(job, 0, true);
-    const PlainPlanner::Result r = planner.Run();
+    StageClock clock;
+    const PlainPlanner::Result r = planner.Run(&clock);
     const double s = Seconds(start);
+    clock.Stop();
     std::printf("%-28s %7zu figures: planned in %7.3f s%s, peak memory %6.1f MB%s\n", name, figures, s,
                 readSeconds > 0 ? (" (read in " + std::to_string(readSeconds).substr(0, 5) + " s)").c_str() : "",
                 PeakRssKb() / 1024.0,
                 r == PlainPlanner::Result::Planned ? "" : r == PlainPlanner::Result::Unreachable ? "  (some unreachable)" : "  NOT PLANNED");
+    const char* const stages[] = {"analysis", "start", "touching", "nearest lists", "containers", "connectors", "repair"};
+    std::printf("    ");
+    for (int i = 0; i < 7; ++i)
+        std::printf("%s %.3f s%s", stages[i], clock.seconds[i], i < 6 ? ", " : "");
+    std::printf("; longest without asking %.1f ms (%s)\n", clock.longestGap * 1000, stages[clock.longestIn]);
 }
 
 int main(int argc, char** argv)

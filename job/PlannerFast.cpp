@@ -282,6 +282,7 @@ private:
             box.Grow(Box::Of(Fig(t.items[i])));
             minKind = std::min(minKind, MinKind(t.items[i]));
         }
+        Spend(static_cast<int64_t>(end - begin));
         const auto index = static_cast<int32_t>(t.nodes.size());
         t.nodes.push_back({box, minKind, static_cast<int32_t>(end - begin), parent, -1, -1, begin, end});
         if (end - begin <= 8) {
@@ -687,20 +688,27 @@ void PlainPlanner::co_w_czym()
         if (!Fig(j).IsOpen)
             closed.push_back({Box::Of(Fig(j)), j});
     const ContainerTree tree(std::move(closed));
-    std::vector<std::vector<int32_t>> candidates(static_cast<size_t>(n));
+    // The containers of each figure, ascending, one list after the other.
+    std::vector<int32_t> candidates;
+    std::vector<size_t> first(static_cast<size_t>(n) + 1, 0);
     for (int32_t i = 0; i < n; ++i) {
-        std::vector<int32_t>& c = candidates[static_cast<size_t>(i)];
-        int64_t work = 1;
+        const size_t from = candidates.size();
+        bool cancelled = false;
         tree.Holders(Box::Of(Fig(i)), [&](int32_t j) {
-            work += 1 + static_cast<int64_t>(Fig(j).Points.size());
+            if (cancelled)
+                return;
             if (FigureInside(i, j))
-                c.push_back(j);
+                candidates.push_back(j);
+            cancelled = !Work(1 + static_cast<int64_t>(Fig(j).Points.size()));
         });
-        std::sort(c.begin(), c.end());
-        if (!Work(work))
+        if (cancelled || !Work())
             return;
+        std::sort(candidates.begin() + static_cast<std::ptrdiff_t>(from), candidates.end());
+        first[static_cast<size_t>(i) + 1] = candidates.size();
     }
 
+    // The passes over the pairs, on the depths and containers kept here.
+    std::vector<int32_t> depth(static_cast<size_t>(n), 0), container(static_cast<size_t>(n), -1), childCount(static_cast<size_t>(n), 0);
     PlannerEngines& e = EnginesOf(m_engines);
     std::vector<std::vector<int32_t>>& kids = e.children;
     kids.assign(static_cast<size_t>(n), {});
@@ -710,32 +718,40 @@ void PlainPlanner::co_w_czym()
             const int32_t k = stack.back();
             stack.pop_back();
             for (int32_t m : kids[static_cast<size_t>(k)]) {
-                Fig(m).Depth = Fig(k).Depth + 1;
-                m_job.MaxDepth = std::max(m_job.MaxDepth, Fig(m).Depth);
+                depth[static_cast<size_t>(m)] = depth[static_cast<size_t>(k)] + 1;
+                m_job.MaxDepth = std::max(m_job.MaxDepth, depth[static_cast<size_t>(m)]);
                 stack.push_back(m);
             }
-            m_job.MaxDepth = std::max(m_job.MaxDepth, Fig(k).Depth);
+            m_job.MaxDepth = std::max(m_job.MaxDepth, depth[static_cast<size_t>(k)]);
         }
     };
     for (bool changed = true; changed;) {
         changed = false;
         for (int32_t i = 0; i < n; ++i) {
-            if (!Work(1 + static_cast<int64_t>(candidates[static_cast<size_t>(i)].size())))
+            const size_t from = first[static_cast<size_t>(i)], to = first[static_cast<size_t>(i) + 1];
+            if (!Work(1 + static_cast<int64_t>(to - from)))
                 return;
-            for (int32_t j : candidates[static_cast<size_t>(i)]) {
-                tfigura& fi = Fig(i);
-                if (fi.Container >= 0 && Fig(fi.Container).Depth >= Fig(j).Depth)
+            int32_t& ci = container[static_cast<size_t>(i)];
+            for (size_t c = from; c < to; ++c) {
+                const int32_t j = candidates[c];
+                if (ci >= 0 && depth[static_cast<size_t>(ci)] >= depth[static_cast<size_t>(j)])
                     continue;
-                if (fi.Container >= 0)
-                    std::erase(kids[static_cast<size_t>(fi.Container)], i);
-                fi.Container = j;
+                if (ci >= 0)
+                    std::erase(kids[static_cast<size_t>(ci)], i);
+                ci = j;
                 kids[static_cast<size_t>(j)].push_back(i);
-                fi.Depth = Fig(j).Depth + 1;
+                depth[static_cast<size_t>(i)] = depth[static_cast<size_t>(j)] + 1;
                 propagate(i);
-                ++Fig(j).ChildCount;
+                ++childCount[static_cast<size_t>(j)];
                 changed = true;
             }
         }
+    }
+    for (int32_t i = 0; i < n; ++i) {
+        tfigura& f = Fig(i);
+        f.Depth = depth[static_cast<size_t>(i)];
+        f.Container = container[static_cast<size_t>(i)];
+        f.ChildCount = childCount[static_cast<size_t>(i)];
     }
     for (auto& list : kids)
         std::sort(list.begin(), list.end());
@@ -836,10 +852,12 @@ void PlainPlanner::LinkTouchingFigures()
     };
     // The first figure not connected yet that touches i, by index (i itself
     // is connected).
+    int64_t runs = 0;  // the work done: runs of vertices looked at
     auto firstTouching = [&](int32_t i) {
         int32_t best = INT32_MAX;
         for (const TFigPoint& p : Fig(i).Points) {
             grid.Runs(p, [&](size_t b, size_t e) {
+                ++runs;
                 const size_t k = firstOpenIn(b, e);
                 if (k < e)
                     best = std::min(best, grid.At(k).figure);
@@ -855,6 +873,7 @@ void PlainPlanner::LinkTouchingFigures()
     auto lastVertexNear = [&](int32_t f, const TFigPoint& p) {
         int32_t found = -1;
         grid.Runs(p, [&](size_t b, size_t e) {
+            ++runs;
             size_t lo = b, hi = e;  // the run is ordered by figure and vertex
             while (lo < hi) {
                 const size_t mid = lo + (hi - lo) / 2;
@@ -888,7 +907,6 @@ void PlainPlanner::LinkTouchingFigures()
                 if (lastVertexNear(j, a.Points[static_cast<size_t>(k)]) >= 0)
                     break;
         }
-        Work(1 + static_cast<int64_t>(std::min(a.Points.size(), b.Points.size())));
         vi = std::max(k, 0);
         vj = std::max(lastVertexNear(j, a.Points[static_cast<size_t>(vi)]), 0);
         if (a.Origin == 3) {
@@ -914,12 +932,15 @@ void PlainPlanner::LinkTouchingFigures()
         auto it = walk.begin();
         while (it != walk.end()) {
             const int32_t i = *it;
+            runs = 0;
             const int32_t j = firstTouching(i);
-            if (!Work(1 + static_cast<int64_t>(Fig(i).Points.size())))
+            if (!Work(1 + runs + static_cast<int64_t>(Fig(i).Points.size())))
                 break;
             if (j >= 0) {
                 int32_t vi = 0, vj = 0;
+                runs = 0;
                 touch(i, j, vi, vj);
+                Work(runs);
                 LinkTouching(i, vi, j, vj);
                 linked = true;
                 // The walk goes on with j itself.
@@ -984,7 +1005,7 @@ void PlainPlanner::BuildNearestLists()
         // the tree walked again). Gives the farthest one's rounded distance,
         // or -1 when there are fewer.
         auto gather = [&](int32_t lo, int32_t hi) -> int64_t {
-            constexpr size_t kMore = 8;
+            constexpr size_t kMore = 2;
             const CentreTree::Filter notChild{lo, hi, r};
             const auto nearest = tree.Nearest(fr.CentreX, fr.CentreY, kListSize + kMore, notChild);
             auto rounded = [](int64_t d2) { return RoundToInt64Sat(std::sqrt(static_cast<double>(d2))); };
