@@ -189,9 +189,9 @@ enum class SearchKind { Children, ChildrenNearest, Nearest, Any };
 
 class SearchEngine {
 public:
+    using Figures = std::vector<std::unique_ptr<tfigura>>;
     struct Hooks {
-        std::function<const tfigura&(int32_t)> fig;
-        std::function<bool(int32_t)> connected;
+        const Figures* figures;                         // the job's list
         std::function<bool(int32_t, int32_t)> allowed;  // the pair filter of the search
         std::function<bool(int32_t)> yEligible;         // Y apart from being connected
         std::function<bool(int64_t)> work;              // work done; false: cancelled
@@ -212,7 +212,7 @@ public:
     {
         std::map<int32_t, std::vector<int32_t>> all, open;
         for (int32_t x : xs) {
-            if (m_h.connected(x))
+            if (Connected(x))
                 continue;
             m_isX[Slot(x)] = 1;
             m_active[Slot(x)] = 1;
@@ -237,12 +237,12 @@ public:
             return Pair();
         while (m_logPos < m_log.size()) {
             const int32_t y = m_log[m_logPos++];
-            if (m_h.connected(y) && m_h.yEligible(y))
+            if (Connected(y) && m_h.yEligible(y))
                 Push(y);
         }
         while (!m_heap.empty()) {
             const Pair top = m_heap.top();
-            if (!m_h.connected(top.x))
+            if (!Connected(top.x))
                 return top;
             m_heap.pop();
             Push(top.y);  // its X was entered meanwhile: the next best
@@ -263,7 +263,8 @@ private:
         std::vector<Node> nodes;
     };
 
-    const tfigura& Fig(int32_t i) const { return m_h.fig(i); }
+    const tfigura& Fig(int32_t i) const { return *(*m_h.figures)[static_cast<size_t>(i)]; }
+    bool Connected(int32_t i) const { return Fig(i).NotConnected == 0; }
 
     Tree Build(std::vector<int32_t> xs, bool open)
     {
@@ -396,7 +397,7 @@ private:
         const size_t slot = Slot(x);
         if (!m_active[slot])
             return false;
-        if (!m_h.connected(x))
+        if (!Connected(x))
             return true;
         m_active[slot] = 0;
         const int32_t key = m_byDepth ? Fig(x).Depth : 0;
@@ -1005,7 +1006,7 @@ void PlainPlanner::BuildNearestLists()
         // the tree walked again). Gives the farthest one's rounded distance,
         // or -1 when there are fewer.
         auto gather = [&](int32_t lo, int32_t hi) -> int64_t {
-            constexpr size_t kMore = 2;
+            constexpr size_t kMore = 8;
             const CentreTree::Filter notChild{lo, hi, r};
             const auto nearest = tree.Nearest(fr.CentreX, fr.CentreY, kListSize + kMore, notChild);
             auto rounded = [](int64_t d2) { return RoundToInt64Sat(std::sqrt(static_cast<double>(d2))); };
@@ -1043,8 +1044,7 @@ void PlainPlanner::BuildNearestLists()
 
 // What every engine asks of the planner.
 struct SearchView {
-    std::function<const tfigura&(int32_t)> fig;
-    std::function<bool(int32_t)> connected;
+    const SearchEngine::Figures* figures;
     std::function<bool(int64_t)> work;
     const std::vector<int32_t>& log;
     int32_t count;
@@ -1066,12 +1066,13 @@ SearchEngine& ContainerEngine(PlannerEngines& e, SearchKind kind, int32_t c, con
 {
     if (!e.containerEngine || e.engineContainer != c || e.engineKind != kind) {
         const std::vector<int32_t>& kids = e.children[static_cast<size_t>(c)];
+        const SearchEngine::Figures* figures = v.figures;
+        auto fig = [figures](int32_t i) -> const tfigura& { return *(*figures)[static_cast<size_t>(i)]; };
         std::vector<int32_t> ys{c};
         for (int32_t k : kids)  // the start figure left its container
-            if (v.connected(k) && v.fig(k).IsFigure && v.fig(k).Container == c)
+            if (fig(k).NotConnected == 0 && fig(k).IsFigure && fig(k).Container == c)
                 ys.push_back(k);
-        auto fig = v.fig;
-        SearchEngine::Hooks hooks{v.fig, v.connected, std::move(allowed),
+        SearchEngine::Hooks hooks{figures, std::move(allowed),
                                   [fig, c](int32_t y) { return fig(y).IsFigure && fig(y).Container == c; }, v.work};
         e.containerEngine.reset();  // one engine at a time
         e.containerEngine = std::make_unique<SearchEngine>(kind, false, kids, false, ys, hooks, v.log, MinKinds(e, v.count));
@@ -1087,14 +1088,15 @@ SearchEngine& WholeJobEngine(PlannerEngines& e, std::unique_ptr<SearchEngine>& e
                              const SearchView& v, std::function<bool(int32_t, int32_t)> allowed)
 {
     if (!engine) {
+        const SearchEngine::Figures* figures = v.figures;
+        auto fig = [figures](int32_t i) -> const tfigura& { return *(*figures)[static_cast<size_t>(i)]; };
         std::vector<int32_t> ys, all(static_cast<size_t>(v.count));
         for (int32_t i = 0; i < v.count; ++i) {
             all[static_cast<size_t>(i)] = i;
-            if (v.connected(i) && v.fig(i).IsFigure)
+            if (fig(i).NotConnected == 0 && fig(i).IsFigure)
                 ys.push_back(i);
         }
-        auto fig = v.fig;
-        SearchEngine::Hooks hooks{v.fig, v.connected, std::move(allowed),
+        SearchEngine::Hooks hooks{figures, std::move(allowed),
                                   [fig](int32_t y) { return fig(y).IsFigure != 0; }, v.work};
         engine = std::make_unique<SearchEngine>(kind, true, all, true, ys, hooks, v.log, MinKinds(e, v.count));
     }
@@ -1104,8 +1106,7 @@ SearchEngine& WholeJobEngine(PlannerEngines& e, std::unique_ptr<SearchEngine>& e
 
 SearchView PlainPlanner::View()
 {
-    return {[this](int32_t i) -> const tfigura& { return Fig(i); }, [this](int32_t i) { return Connected(i); },
-            [this](int64_t units) { return Work(units); }, ConnectionLog(), Count()};
+    return {&F(), [this](int64_t units) { return Work(units); }, ConnectionLog(), Count()};
 }
 
 PlainPlanner::Pair PlainPlanner::SearchChildren(int32_t c)
