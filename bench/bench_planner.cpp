@@ -246,8 +246,10 @@ void PlanDrawing(Drawing d)
     const PlainPlanner::Result r = planner.Run(&clock);
     const double s = Seconds(start);
     clock.Stop();
-    std::printf("%-28s %7zu figures: planned in %7.3f s%s, peak memory %6.1f MB%s\n", name, figures, s,
-                readSeconds > 0 ? (" (read in " + std::to_string(readSeconds).substr(0, 5) + " s)").c_str() : "",
+    char read[32] = "";
+    if (readSeconds > 0)
+        std::snprintf(read, sizeof read, " (read in %.3f s)", readSeconds);
+    std::printf("%-28s %7zu figures: planned in %7.3f s%s, peak memory %6.1f MB%s\n", name, figures, s, read,
                 PeakRssKb() / 1024.0,
                 r == PlainPlanner::Result::Planned ? "" : r == PlainPlanner::Result::Unreachable ? "  (some unreachable)" : "  NOT PLANNED");
     const char* const stages[] = {"analysis", "start", "touching", "nearest lists", "containers", "connectors", "repair"};

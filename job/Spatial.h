@@ -1,6 +1,5 @@
 #pragma once
 #include "job/Figure.h"
-#include "job/FlatMultiMap.h"
 
 #include <algorithm>
 #include <cmath>
