@@ -1,9 +1,13 @@
 // Plans generated jobs with the program's planner and reports the time and the
 // peak memory; for a small job it also runs the plain scans every pair
-// variant and prints how much faster the program's planner is.
+// variant and prints how much faster the program's planner is. Then three
+// drawings that once froze the window: 30 MB of random bytes read as HPGL,
+// 8000 wedges meeting at one point, 200000 random overlapping contours.
 //
 //   bench_planner [figures ...]      (default: 1000 10000 50000)
 #include "bench/BenchMemory.h"
+#include "app/MessageBoxes.h"
+#include "app/Settings.h"
 #include "job/Figure.h"
 #include "job/Geometry.h"
 #include "job/Job.h"
@@ -15,6 +19,9 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <memory>
 #include <numbers>
 #include <random>
@@ -76,6 +83,41 @@ void MakeFarGroups(TJob& job, int figures)
     job.JobHeight = job.JobMaxY - job.JobMinY;
 }
 
+// Wedges whose tips all meet at the origin, with gaps between their outer
+// corners: one grid cell holds a vertex of every figure.
+void MakeWedges(TJob& job, int figures)
+{
+    constexpr double kRadius = 100000;
+    for (int i = 0; i < figures; ++i) {
+        const double a = 2 * std::numbers::pi * i / figures, b = a + 0.8 * 2 * std::numbers::pi / figures;
+        const TFigPoint p{static_cast<int32_t>(std::lround(kRadius * std::cos(a))), static_cast<int32_t>(std::lround(kRadius * std::sin(a)))};
+        const TFigPoint q{static_cast<int32_t>(std::lround(kRadius * std::cos(b))), static_cast<int32_t>(std::lround(kRadius * std::sin(b)))};
+        Add(job, {{0, 0}, p, q, {0, 0}});
+    }
+    Finish(job);
+}
+
+// Random closed polygons of 3 to 12 vertices scattered over a sheet, each
+// overlapping many others.
+void MakeOverlapping(TJob& job, int figures)
+{
+    std::mt19937 rng(11);
+    auto between = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+    for (int i = 0; i < figures; ++i) {
+        const int32_t cx = between(0, 400000), cy = between(0, 200000), r = between(200, 4000);
+        Points p;
+        const int n = between(3, 12);
+        for (int k = 0; k < n; ++k) {
+            const double a = 2 * std::numbers::pi * k / n;
+            const int32_t rr = between(r / 3, r);
+            p.push_back({cx + static_cast<int32_t>(rr * std::cos(a)), cy + static_cast<int32_t>(rr * std::sin(a))});
+        }
+        p.push_back(p.front());
+        Add(job, p);
+    }
+    Finish(job);
+}
+
 enum class Layout { Sheet, Row, FarGroups };
 const char* const kLayoutNames[] = {"parts on a sheet", "parts in a row", "two far groups"};
 
@@ -119,15 +161,135 @@ double Plan(Layout layout, int figures, size_t& listSize, bool& planned)
 }
 }  // namespace
 
+
+// No box of the loader is shown; the refusal of the rotary planner (used to
+// load without planning) is expected.
+class Silent : public MessagePresenter {
+public:
+    void Show(const MessageRequest&) override {}
+    int Ask(const MessageRequest&) override { return mrCancel; }
+};
+
+// 30 MB of bytes from a fixed seed, written as a ".plt" file and read by the
+// loader as any drawing is; the rotary mode without a rotary device makes the
+// loader's own planning refuse at once, so the job holds what was read.
+void LoadRandomBytes(TJob& job, double& readSeconds)
+{
+    const std::string path = (std::filesystem::temp_directory_path() / "bench_planner_random.plt").string();
+    {
+        std::mt19937_64 rng(20240611);
+        std::string bytes(30u << 20, '\0');
+        for (size_t i = 0; i + 8 <= bytes.size(); i += 8) {
+            const uint64_t v = rng();
+            std::memcpy(&bytes[i], &v, 8);
+        }
+        std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    }
+    Silent silent;
+    SetMessagePresenter(&silent);
+    Settings().Reset();
+    Settings().SetItemIndex("Mode", 1);
+    Settings().SetItemIndex("StolikSwitch", 2);
+    const auto start = std::chrono::steady_clock::now();
+    job.InputFileType = 1;
+    job.Load(QString::fromStdString(path), 255);
+    readSeconds = Seconds(start);
+    std::filesystem::remove(path);
+    Settings().Reset();
+    SetMessagePresenter(nullptr);
+}
+
+// Times each stage of the planning, and how long the planner went without
+// asking whether to go on (what the window would wait for a Cancel).
+class StageClock : public PlanProgress {
+public:
+    StageClock() : m_since(std::chrono::steady_clock::now()), m_asked(m_since) {}
+    bool Continue(int) override
+    {
+        const auto now = std::chrono::steady_clock::now();
+        const double gap = std::chrono::duration<double>(now - m_asked).count();
+        if (gap > longestGap) {
+            longestGap = gap;
+            longestIn = m_phase;
+        }
+        m_asked = now;
+        return true;
+    }
+    void Phase(PlanPhase phase) override
+    {
+        Stop();
+        m_phase = static_cast<int>(phase);
+    }
+    void Stop()
+    {
+        const auto now = std::chrono::steady_clock::now();
+        seconds[m_phase] += std::chrono::duration<double>(now - m_since).count();
+        m_since = now;
+    }
+    double seconds[7] = {};
+    double longestGap = 0;
+    int longestIn = 0;
+
+private:
+    std::chrono::steady_clock::time_point m_since, m_asked;
+    int m_phase = 0;
+};
+
+enum class Drawing { RandomBytes, Wedges, Overlapping };
+
+void PlanDrawing(Drawing d)
+{
+    TJob job;
+    double readSeconds = 0;
+    const char* name = "";
+    switch (d) {
+    case Drawing::RandomBytes:
+        LoadRandomBytes(job, readSeconds);
+        name = "30 MB of random bytes";
+        break;
+    case Drawing::Wedges:
+        MakeWedges(job, 8000);
+        name = "8000 wedges at one point";
+        break;
+    case Drawing::Overlapping:
+        MakeOverlapping(job, 200000);
+        name = "200000 overlapping contours";
+        break;
+    }
+    const size_t figures = job.FigureList.size();
+    const auto start = std::chrono::steady_clock::now();
+    PlainPlanner planner(job, 0, true);
+    StageClock clock;
+    const PlainPlanner::Result r = planner.Run(&clock);
+    const double s = Seconds(start);
+    clock.Stop();
+    char read[32] = "";
+    if (readSeconds > 0)
+        std::snprintf(read, sizeof read, " (read in %.3f s)", readSeconds);
+    std::printf("%-28s %7zu figures: planned in %7.3f s%s, peak memory %6.1f MB%s\n", name, figures, s, read,
+                PeakRssKb() / 1024.0,
+                r == PlainPlanner::Result::Planned ? "" : r == PlainPlanner::Result::Unreachable ? "  (some unreachable)" : "  NOT PLANNED");
+    const char* const stages[] = {"analysis", "start", "touching", "nearest lists", "containers", "connectors", "repair"};
+    std::printf("    ");
+    for (int i = 0; i < 7; ++i)
+        std::printf("%s %.3f s%s", stages[i], clock.seconds[i], i < 6 ? ", " : "");
+    std::printf("; longest without asking %.1f ms (%s)\n", clock.longestGap * 1000, stages[clock.longestIn]);
+}
+
 int main(int argc, char** argv)
 {
+    // "drawings": only the three drawings (or the one numbered 1 to 3 after it).
+    const bool drawingsOnly = argc >= 2 && std::string(argv[1]) == "drawings";
+    const int onlyDrawing = drawingsOnly && argc > 2 ? std::atoi(argv[2]) : 0;
     std::vector<int> sizes;
-    for (int i = 1; i < argc; ++i)
+    for (int i = 1; i < argc && !drawingsOnly; ++i)
         sizes.push_back(std::atoi(argv[i]));
-    if (sizes.empty())
+    if (sizes.empty() && !drawingsOnly)
         sizes = {1000, 10000, 50000};
 
     for (const Layout layout : {Layout::Sheet, Layout::Row, Layout::FarGroups}) {
+        if (sizes.empty())
+            break;
         std::printf("%s\n", kLayoutNames[static_cast<int>(layout)]);
         for (int figures : sizes) {
             std::fflush(stdout);
@@ -145,6 +307,22 @@ int main(int argc, char** argv)
             waitpid(child, &status, 0);
         }
     }
+
+    for (const Drawing d : {Drawing::RandomBytes, Drawing::Wedges, Drawing::Overlapping}) {
+        if (onlyDrawing != 0 && onlyDrawing != static_cast<int>(d) + 1)
+            continue;
+        std::fflush(stdout);
+        const pid_t child = fork();
+        if (child == 0) {
+            PlanDrawing(d);
+            std::fflush(stdout);
+            std::_Exit(0);
+        }
+        int status = 0;
+        waitpid(child, &status, 0);
+    }
+    if (drawingsOnly)
+        return 0;
 
     // The same job planned both ways.
     size_t a = 0, b = 0;

@@ -15,8 +15,6 @@ constexpr int32_t kFrameMargin = 400;                 // 10 mm outside the job
 TFigVertexInfo Info(double angle, int32_t kind, uint8_t allowed) { return {angle, kind, allowed}; }
 }  // namespace
 
-std::vector<std::unique_ptr<tfigura>>& PlainPlanner::F() const { return m_job.FigureList; }
-
 int32_t PlainPlanner::StartFigure() const { return m_job.StartFigure; }
 
 int64_t PlainPlanner::Weighted(int64_t d2, const TFigVertexInfo& vx, const TFigVertexInfo& vy)
@@ -402,7 +400,13 @@ void PlainPlanner::MakeConnector(Pair pair, int32_t container, bool startConnect
     const int32_t firstX = vx, firstY = vy;
     const int64_t limit = startConnector ? nx : static_cast<int64_t>(nx) * ny;
     int64_t tries = 0;
+    const PlanPhase searching = CurrentPhase();
     for (int32_t hit; (hit = ConnectorCrossing(xi, vx, yi, vy)) >= 0;) {
+        if (tries == 0)
+            EnterPhase(PlanPhase::CrossingRepair);
+        // Each test walks the edges of both figures.
+        if (!Work(nx + ny))
+            return;
         if (++tries > limit) {
             vx = firstX;
             vy = firstY;
@@ -418,6 +422,8 @@ void PlainPlanner::MakeConnector(Pair pair, int32_t container, bool startConnect
                 vy = prev(vy, ny);
         }
     }
+    if (tries > 0)
+        EnterPhase(searching);
     const TFigPoint& from = Y.Points[static_cast<size_t>(vy)];
     const TFigPoint& to = X.Points[static_cast<size_t>(vx)];
     auto c = std::make_unique<tfigura>();
@@ -458,6 +464,8 @@ PlainPlanner::Pair PlainPlanner::SearchStart()
     Pair best;
     for (int32_t x = 0; x < Count(); ++x) {
         const tfigura& f = Fig(x);
+        if (!Work(1 + static_cast<int64_t>(f.Points.size())))
+            return {};
         if (Connected(x) || f.Depth >= 2)
             continue;
         for (size_t k = 0; k < f.Points.size(); ++k) {
@@ -527,26 +535,54 @@ int32_t PlainPlanner::OpenStartEntry()
     return NearestVertexToCorner(s);
 }
 
-bool PlainPlanner::Report(PlanProgress* progress)
+// Asks the progress whether to go on (and restarts the count of work); once
+// the operator has cancelled, it is not asked again.
+bool PlainPlanner::Report()
 {
-    if (!progress)
+    m_workLeft = m_reportEvery;
+    if (m_cancelled) {
+        m_workLeft = 0;
+        return false;
+    }
+    if (!m_progress)
         return true;
     const int percent = static_cast<int>(RoundEven(100.0 * m_connectedCount / std::max(1, Count())));
-    return progress->Continue(percent);
+    if (!m_progress->Continue(percent)) {
+        m_cancelled = true;
+        m_workLeft = 0;
+    }
+    return !m_cancelled;
+}
+
+void PlainPlanner::EnterPhase(PlanPhase phase)
+{
+    m_phase = phase;
+    if (m_progress)
+        m_progress->Phase(phase);
 }
 
 PlainPlanner::Result PlainPlanner::Run(PlanProgress* progress)
 {
+    m_progress = progress;
+    m_cancelled = false;
+    m_workLeft = m_reportEvery;
     ResetEngines();
     RemovePreviousPlan();
     if (F().empty())
         return Result::Empty;
     m_job.FrameAdded = 0;
-    for (auto& f : F())
+    EnterPhase(PlanPhase::Analysis);
+    for (auto& f : F()) {
         RebuildVertexInfo(*f);
+        if (!Work(1 + static_cast<int64_t>(f->Points.size())))
+            return Result::Cancelled;
+    }
     co_w_czym();
+    if (Cancelled())
+        return Result::Cancelled;
     const int32_t deepestContainerLevel = m_job.MaxDepth;
 
+    EnterPhase(PlanPhase::StartFigure);
     m_job.SingleOpenFigure = Count() == 1 && !Fig(0).Closed;
     m_job.StartOutline = 0;
     int32_t outermost = 0;
@@ -563,6 +599,8 @@ PlainPlanner::Result PlainPlanner::Run(PlanProgress* progress)
         int32_t leadIn = -1;
         for (int32_t i = 0; i < Count(); ++i) {
             const tfigura& f = Fig(i);
+            if (!Work())
+                return Result::Cancelled;
             if (f.Closed || !IsStartCandidate(i))
                 continue;
             const double d = std::hypot(static_cast<double>(f.MinX) - m_job.JobMinX,
@@ -572,6 +610,8 @@ PlainPlanner::Result PlainPlanner::Run(PlanProgress* progress)
                 leadIn = i;
             }
         }
+        if (Cancelled())
+            return Result::Cancelled;
         if (leadIn >= 0)
             m_job.StartFigure = leadIn;
         if (leadIn >= 0 || m_mode == 2 || m_job.SingleOpenFigure) {
@@ -597,39 +637,57 @@ PlainPlanner::Result PlainPlanner::Run(PlanProgress* progress)
     Fig(s).ConnParent = -1;
     Fig(s).ConnParentVertex = -1;
     LinkStartTouching();
+    if (Cancelled())
+        return Result::Cancelled;
+    EnterPhase(PlanPhase::TouchingLinks);
     LinkTouchingFigures();
+    if (Cancelled())
+        return Result::Cancelled;
     MarkEntryVertices();
 
     bool complete = Unconnected() == 0;
     if (!complete) {
         m_useNearest = Count() >= 21;
-        if (m_useNearest)
+        if (m_useNearest) {
+            EnterPhase(PlanPhase::NearestLists);
             BuildNearestLists();
+            if (Cancelled())
+                return Result::Cancelled;
+        }
         // A figure not connected yet still holds its parameters' ConnParent 0:
         // only a connected figure says that the start is entered already.
         if (Fig(s).Closed) {
             bool entered = false;
             for (int32_t i = 0; i < Count() && !entered; ++i)
                 entered = i != s && Connected(i) && Fig(i).ConnParent == s;
-            if (!entered)
+            if (!entered) {
+                EnterPhase(PlanPhase::StartFigure);
                 ConnectStart();
+            }
         }
+        EnterPhase(PlanPhase::TouchingLinks);
         LinkTouchingFigures();
+        if (Cancelled())
+            return Result::Cancelled;
+        DropVertices();
 
         // Containers deepest first: each one's children are joined among
         // themselves and to it, so the group later joins the outside as one.
+        EnterPhase(PlanPhase::Containers);
         for (int32_t level = deepestContainerLevel; level >= 0; --level) {
             for (int32_t r = 0; r < Count(); ++r) {
+                if (!Work())
+                    return Result::Cancelled;
                 if (Fig(r).Depth != level || Fig(r).ChildCount <= 0)
                     continue;
                 const bool wasConnected = Connected(r);
                 SetConnected(r, true);  // inside its own container the container counts as connected
                 bool found = ConnectChildren(r);
-                if (!Report(progress))
+                if (!Report())
                     return Result::Cancelled;
                 while (found) {
                     found = Fig(r).ChildCount >= 21 ? ConnectChildrenNearest(r) : ConnectChildren(r);
-                    if (!Report(progress))
+                    if (!Report())
                         return Result::Cancelled;
                     SetConnected(r, true);
                 }
@@ -640,16 +698,17 @@ PlainPlanner::Result PlainPlanner::Run(PlanProgress* progress)
         // Outer rounds, until every figure hangs in the tree. When neither a
         // round nor the search over every pair finds a partner, the figures
         // left can't be reached and planning stops.
+        EnterPhase(PlanPhase::Connectors);
         for (;;) {
             const bool found = m_useNearest ? ConnectNearest() : ConnectAny();
-            if (!Report(progress))
+            if (!Report())
                 return Result::Cancelled;
             if (found)
                 continue;
             if (Unconnected() == 0)
                 break;
             const bool fallback = ConnectAny();
-            if (!Report(progress))
+            if (!Report())
                 return Result::Cancelled;
             if (Unconnected() == 0)
                 break;

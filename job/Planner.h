@@ -1,18 +1,34 @@
 #pragma once
 #include "job/Figure.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <vector>
 
 class TJob;
 
+// The stages of planning that can take long on a large or odd drawing.
+enum class PlanPhase {
+    Analysis,        // vertex angles and containment
+    StartFigure,     // the lead-in tests and what touches the start figure
+    TouchingLinks,   // figures entered where they touch
+    NearestLists,    // the candidate lists of large jobs
+    Containers,      // the searches inside each container
+    Connectors,      // the searches between outer groups
+    CrossingRepair,  // moving a connector off the figures it would cut
+};
+
 // Told of the planner's progress ("Ready N%"); answers false when the operator
-// cancels the planning.
+// cancels the planning. Every stage asks now and then (every millisecond or
+// so of work), so a cancel is seen at once whatever the drawing.
 class PlanProgress {
 public:
     virtual ~PlanProgress() = default;
     virtual bool Continue(int percent) = 0;
+    // A stage begins; it ends where the next begins (the crossing repair,
+    // inside a search stage, gives that stage back when it is done).
+    virtual void Phase(PlanPhase) {}
 };
 
 // The plain cutting planner: one start figure, the entry vertices of every
@@ -33,6 +49,9 @@ public:
     PlainPlanner& operator=(const PlainPlanner&) = delete;
 
     Result Run(PlanProgress* progress = nullptr);
+    // Units of work (a vertex compared, an edge tested) between two questions
+    // to the progress; small values serve tests.
+    void SetReportInterval(int64_t units) { m_reportEvery = std::max<int64_t>(1, units); }
     // Figures still without a link when planning stopped.
     int Unconnected() const { return static_cast<int>(F().size()) - m_connectedCount; }
 
@@ -68,7 +87,7 @@ public:
     static TFigPoint Shifted(const TFigPoint& p, int32_t depth, int32_t amount);
 
 protected:
-    std::vector<std::unique_ptr<tfigura>>& F() const;
+    std::vector<std::unique_ptr<tfigura>>& F() const { return *m_figures; }
     tfigura& Fig(int32_t i) const { return *F()[static_cast<size_t>(i)]; }
     int32_t Count() const { return static_cast<int32_t>(F().size()); }
     bool Connected(int32_t i) const { return Fig(i).NotConnected == 0; }
@@ -101,13 +120,27 @@ protected:
     virtual Pair SearchAny();
     Pair SearchStart();
 
+    // Counts work done; every so many units asks the progress whether to go
+    // on. False once the operator has cancelled: the stage stops at once.
+    bool Work(int64_t units = 1)
+    {
+        m_workLeft -= units;
+        return m_workLeft > 0 || Report();
+    }
+    bool Cancelled() const { return m_cancelled; }
+    void EnterPhase(PlanPhase phase);
+    PlanPhase CurrentPhase() const { return m_phase; }
+
     std::unique_ptr<class PlannerEngines> m_engines;
     void ResetEngines();
-    // Every vertex of the job in a grid (the program's searches).
+    // Every vertex of the job in a grid (the program's searches), until the
+    // touching links are done with it.
     class VertexGrid& Vertices();
-    int32_t VertexEntry(int32_t figure, int32_t vertex) const;
+    void DropVertices();
+    struct SearchView View();
 
     TJob& m_job;
+    std::vector<std::unique_ptr<tfigura>>* m_figures;
     int m_mode;
     bool m_addFrame;
     bool m_useNearest = false;
@@ -127,8 +160,13 @@ private:
     int32_t OpenStartEntry();
     void AddDepthToAll(int32_t d);
     int32_t Append(std::unique_ptr<tfigura> f);
-    bool Report(PlanProgress* progress);
+    bool Report();
 
     int32_t m_connectedCount = 0;
     std::vector<int32_t> m_log;
+    PlanProgress* m_progress = nullptr;
+    PlanPhase m_phase = PlanPhase::Analysis;
+    int64_t m_reportEvery = 1 << 16;
+    int64_t m_workLeft = 1 << 16;
+    bool m_cancelled = false;
 };

@@ -12,6 +12,7 @@
 #include <map>
 #include <queue>
 #include <set>
+#include <unordered_map>
 
 namespace {
 using Pair = PlainPlanner::Pair;
@@ -19,18 +20,16 @@ using Pair = PlainPlanner::Pair;
 // Whole-step reach of a tolerance compared with <=.
 int64_t Reach(double tolerance) { return std::max<int64_t>(0, static_cast<int64_t>(std::floor(tolerance))); }
 
-bool Within(const TFigPoint& p, const TFigPoint& q, double tolerance)
-{
-    return std::llabs(static_cast<int64_t>(p.x) - q.x) <= tolerance &&
-           std::llabs(static_cast<int64_t>(p.y) - q.y) <= tolerance;
-}
-
-// Centres of figures, for the nearest figures and the figures within a distance.
+// Centres of figures, for the nearest figures and the figures within a
+// distance, of the figures whose depth lies in a range and whose container is
+// not a given one (what the tree needs of a figure is kept in it).
 class CentreTree {
 public:
     struct Item {
         int64_t x, y;
         int32_t id;
+        int32_t depth;
+        int32_t container;
     };
 
     explicit CentreTree(std::vector<Item> items) : m_items(std::move(items))
@@ -41,10 +40,15 @@ public:
 
     bool Empty() const { return m_items.empty(); }
 
-    // The k items nearest to (x, y) that pass the filter, by squared distance
-    // and then by id: (d2, id) pairs in that order.
-    template <typename Filter>
-    std::vector<std::pair<int64_t, int32_t>> Nearest(int64_t x, int64_t y, size_t k, Filter&& pass) const
+    struct Filter {
+        int32_t lo, hi;       // depths
+        int32_t notInside;    // a container
+        bool Pass(const Item& it) const { return it.depth >= lo && it.depth <= hi && it.container != notInside; }
+    };
+
+    // The k items nearest to (x, y) that pass the filter, nearest first:
+    // (d2, place) pairs, the item at its place given by At.
+    std::vector<std::pair<int64_t, int32_t>> Nearest(int64_t x, int64_t y, size_t k, const Filter& pass) const
     {
         std::priority_queue<std::pair<int64_t, int32_t>> best;  // the worst on top
         if (!m_items.empty())
@@ -58,9 +62,11 @@ public:
         return out;
     }
 
+    const Item& At(int32_t place) const { return m_items[static_cast<size_t>(place)]; }
+
     // Every item within squared distance r2 that passes the filter.
-    template <typename Filter, typename Visit>
-    void Within(int64_t x, int64_t y, int64_t r2, Filter&& pass, Visit&& visit) const
+    template <typename Visit>
+    void Within(int64_t x, int64_t y, int64_t r2, const Filter& pass, Visit&& visit) const
     {
         if (!m_items.empty())
             Range(0, x, y, r2, pass, visit);
@@ -70,8 +76,11 @@ private:
     struct Node {
         size_t begin, end;
         int64_t minX, minY, maxX, maxY;
+        int32_t minDepth, maxDepth;
         int32_t left = -1, right = -1;
     };
+
+    static bool Outside(const Node& n, const Filter& f) { return n.maxDepth < f.lo || n.minDepth > f.hi; }
 
     static int64_t D2(int64_t ax, int64_t ay, int64_t bx, int64_t by)
     {
@@ -89,8 +98,10 @@ private:
 
     int32_t Build(size_t begin, size_t end, int depth)
     {
-        Node n{begin, end, INT64_MAX, INT64_MAX, INT64_MIN, INT64_MIN};
+        Node n{begin, end, INT64_MAX, INT64_MAX, INT64_MIN, INT64_MIN, INT32_MAX, INT32_MIN};
         for (size_t i = begin; i < end; ++i) {
+            n.minDepth = std::min(n.minDepth, m_items[i].depth);
+            n.maxDepth = std::max(n.maxDepth, m_items[i].depth);
             n.minX = std::min(n.minX, m_items[i].x);
             n.minY = std::min(n.minY, m_items[i].y);
             n.maxX = std::max(n.maxX, m_items[i].x);
@@ -113,19 +124,18 @@ private:
         return index;
     }
 
-    template <typename Filter>
-    void Search(int32_t ni, int64_t x, int64_t y, size_t k, Filter& pass,
+    void Search(int32_t ni, int64_t x, int64_t y, size_t k, const Filter& pass,
                 std::priority_queue<std::pair<int64_t, int32_t>>& best) const
     {
         const Node& n = m_nodes[static_cast<size_t>(ni)];
-        if (best.size() == k && BoxD2(n, x, y) > best.top().first)
+        if (Outside(n, pass) || (best.size() == k && BoxD2(n, x, y) > best.top().first))
             return;
         if (n.left < 0) {
             for (size_t i = n.begin; i < n.end; ++i) {
                 const Item& it = m_items[i];
-                if (!pass(it.id))
+                if (!pass.Pass(it))
                     continue;
-                const std::pair<int64_t, int32_t> e{D2(it.x, it.y, x, y), it.id};
+                const std::pair<int64_t, int32_t> e{D2(it.x, it.y, x, y), static_cast<int32_t>(i)};
                 if (best.size() < k) {
                     best.push(e);
                 } else if (e < best.top()) {
@@ -142,16 +152,18 @@ private:
         Search(leftFirst ? n.right : n.left, x, y, k, pass, best);
     }
 
-    template <typename Filter, typename Visit>
-    void Range(int32_t ni, int64_t x, int64_t y, int64_t r2, Filter& pass, Visit& visit) const
+    template <typename Visit>
+    void Range(int32_t ni, int64_t x, int64_t y, int64_t r2, const Filter& pass, Visit& visit) const
     {
         const Node& n = m_nodes[static_cast<size_t>(ni)];
-        if (BoxD2(n, x, y) > r2)
+        if (Outside(n, pass) || BoxD2(n, x, y) > r2)
             return;
         if (n.left < 0) {
-            for (size_t i = n.begin; i < n.end; ++i)
-                if (D2(m_items[i].x, m_items[i].y, x, y) <= r2 && pass(m_items[i].id))
-                    visit(m_items[i].id);
+            for (size_t i = n.begin; i < n.end; ++i) {
+                const Item& it = m_items[i];
+                if (pass.Pass(it) && D2(it.x, it.y, x, y) <= r2)
+                    visit(it);
+            }
             return;
         }
         Range(n.left, x, y, r2, pass, visit);
@@ -177,27 +189,33 @@ enum class SearchKind { Children, ChildrenNearest, Nearest, Any };
 
 class SearchEngine {
 public:
+    using Figures = std::vector<std::unique_ptr<tfigura>>;
     struct Hooks {
-        std::function<const tfigura&(int32_t)> fig;
-        std::function<bool(int32_t)> connected;
+        const Figures* figures;                         // the job's list
         std::function<bool(int32_t, int32_t)> allowed;  // the pair filter of the search
         std::function<bool(int32_t)> yEligible;         // Y apart from being connected
+        std::function<bool(int64_t)> work;              // work done; false: cancelled
     };
 
-    // xs: the figures the search may enter; ys: the partners connected already.
-    // byDepth: X is never shallower than its partner, so the figures to enter
-    // are kept by depth and a partner looks only at its depth and deeper.
-    SearchEngine(SearchKind kind, bool byDepth, size_t figureCount, const std::vector<int32_t>& xs,
-                 const std::vector<int32_t>& ys, Hooks hooks, const std::vector<int32_t>& log)
-        : m_kind(kind), m_byDepth(byDepth), m_h(std::move(hooks)), m_log(log), m_isX(figureCount, 0),
-          m_active(figureCount, 0), m_leaf(figureCount, -1), m_openLeaf(figureCount, -1), m_minKind(figureCount, -1)
+    // xs: the figures the search may enter, ascending (every figure of the
+    // job, or the children of one container: what the engine keeps for each
+    // is sized by them); ys: the partners connected already. byDepth: X is
+    // never shallower than its partner, so the figures to enter are kept by
+    // depth and a partner looks only at its depth and deeper. minKind: the
+    // figures' lightest weights, kept from engine to engine (-1: not known yet).
+    SearchEngine(SearchKind kind, bool byDepth, const std::vector<int32_t>& xs, bool everyFigure,
+                 const std::vector<int32_t>& ys, Hooks hooks, const std::vector<int32_t>& log,
+                 std::vector<int32_t>& minKind)
+        : m_kind(kind), m_byDepth(byDepth), m_h(std::move(hooks)), m_log(log), m_everyFigure(everyFigure),
+          m_xs(everyFigure ? std::vector<int32_t>() : xs), m_isX(xs.size(), 0), m_active(xs.size(), 0),
+          m_leaf(xs.size(), -1), m_openLeaf(xs.size(), -1), m_minKind(minKind)
     {
         std::map<int32_t, std::vector<int32_t>> all, open;
         for (int32_t x : xs) {
-            if (m_h.connected(x))
+            if (Connected(x))
                 continue;
-            m_isX[static_cast<size_t>(x)] = 1;
-            m_active[static_cast<size_t>(x)] = 1;
+            m_isX[Slot(x)] = 1;
+            m_active[Slot(x)] = 1;
             const int32_t key = m_byDepth ? Fig(x).Depth : 0;
             all[key].push_back(x);
             if (Fig(x).IsOpen)
@@ -209,19 +227,22 @@ public:
             m_open.emplace(depth, Build(std::move(items), true));
         m_logPos = m_log.size();
         for (int32_t y : ys)
-            Push(y);
+            if (!m_stopped)
+                Push(y);
     }
 
     Pair Best()
     {
+        if (m_stopped)
+            return Pair();
         while (m_logPos < m_log.size()) {
             const int32_t y = m_log[m_logPos++];
-            if (m_h.connected(y) && m_h.yEligible(y))
+            if (Connected(y) && m_h.yEligible(y))
                 Push(y);
         }
         while (!m_heap.empty()) {
             const Pair top = m_heap.top();
-            if (!m_h.connected(top.x))
+            if (!Connected(top.x))
                 return top;
             m_heap.pop();
             Push(top.y);  // its X was entered meanwhile: the next best
@@ -242,7 +263,8 @@ private:
         std::vector<Node> nodes;
     };
 
-    const tfigura& Fig(int32_t i) const { return m_h.fig(i); }
+    const tfigura& Fig(int32_t i) const { return *(*m_h.figures)[static_cast<size_t>(i)]; }
+    bool Connected(int32_t i) const { return Fig(i).NotConnected == 0; }
 
     Tree Build(std::vector<int32_t> xs, bool open)
     {
@@ -261,11 +283,12 @@ private:
             box.Grow(Box::Of(Fig(t.items[i])));
             minKind = std::min(minKind, MinKind(t.items[i]));
         }
+        Spend(static_cast<int64_t>(end - begin));
         const auto index = static_cast<int32_t>(t.nodes.size());
         t.nodes.push_back({box, minKind, static_cast<int32_t>(end - begin), parent, -1, -1, begin, end});
         if (end - begin <= 8) {
             for (size_t i = begin; i < end; ++i)
-                (open ? m_openLeaf : m_leaf)[static_cast<size_t>(t.items[i])] = index;
+                (open ? m_openLeaf : m_leaf)[Slot(t.items[i])] = index;
             return index;
         }
         const size_t mid = (begin + end) / 2;
@@ -371,24 +394,27 @@ private:
     // Whether X is still to be entered; an X found entered leaves the trees.
     bool StillOpen(int32_t x)
     {
-        if (!m_active[static_cast<size_t>(x)])
+        const size_t slot = Slot(x);
+        if (!m_active[slot])
             return false;
-        if (!m_h.connected(x))
+        if (!Connected(x))
             return true;
-        m_active[static_cast<size_t>(x)] = 0;
+        m_active[slot] = 0;
         const int32_t key = m_byDepth ? Fig(x).Depth : 0;
-        Deactivate(m_all.at(key), m_leaf[static_cast<size_t>(x)]);
-        if (m_openLeaf[static_cast<size_t>(x)] >= 0)
-            Deactivate(m_open.at(key), m_openLeaf[static_cast<size_t>(x)]);
+        Deactivate(m_all.at(key), m_leaf[slot]);
+        if (m_openLeaf[slot] >= 0)
+            Deactivate(m_open.at(key), m_openLeaf[slot]);
         return false;
     }
 
     void Consider(int32_t xi, int32_t yi, const Box& yBox, int32_t yKind, Pair& best)
     {
-        if (!StillOpen(xi) || !m_h.allowed(xi, yi))
+        if (m_stopped || !StillOpen(xi) || !m_h.allowed(xi, yi))
             return;
         if (LowerBound(Box::Of(Fig(xi)), MinKind(xi), yBox, yKind) > best.w)
             return;
+        const size_t nx = Fig(xi).Points.size(), ny = Fig(yi).Points.size();
+        Spend(1 + static_cast<int64_t>(nx / PlainPlanner::Stride(nx) * (ny / PlainPlanner::Stride(ny))));
         const Pair p = Eval(xi, yi);
         if (p.Valid() && p < best)
             best = p;
@@ -405,7 +431,7 @@ private:
             if (!it->second.nodes.empty())
                 queue.push({LowerBound(it->second.nodes[0].box, it->second.nodes[0].minKind, yBox, yKind),
                             {&it->second, 0}});
-        while (!queue.empty()) {
+        while (!queue.empty() && Spend(1)) {
             const auto [lb, where] = queue.top();
             queue.pop();
             if (lb > best.w)
@@ -436,14 +462,42 @@ private:
         if (listed && !y.IsOpen) {
             // A closed partner reaches the figures of its list, and every open one.
             for (int32_t x : y.Nearest)
-                if (x >= 0 && static_cast<size_t>(x) < m_isX.size() && m_isX[static_cast<size_t>(x)])
+                if (x >= 0 && IsX(x))
                     Consider(x, yi, yBox, yKind, best);
             Search(m_open, yi, yBox, yKind, best);
         } else {
             Search(m_all, yi, yBox, yKind, best);
         }
-        if (best.Valid())
+        Spend(0, true);
+        if (best.Valid() && !m_stopped)
             m_heap.push(best);
+    }
+
+    // Where the engine keeps what it knows of figure x (one of its xs).
+    size_t Slot(int32_t x) const
+    {
+        if (m_everyFigure)
+            return static_cast<size_t>(x);
+        return static_cast<size_t>(std::lower_bound(m_xs.begin(), m_xs.end(), x) - m_xs.begin());
+    }
+    bool IsX(int32_t x) const
+    {
+        if (m_everyFigure)
+            return static_cast<size_t>(x) < m_isX.size() && m_isX[static_cast<size_t>(x)];
+        const auto it = std::lower_bound(m_xs.begin(), m_xs.end(), x);
+        return it != m_xs.end() && *it == x && m_isX[static_cast<size_t>(it - m_xs.begin())];
+    }
+
+    // Work done, told to the planner a few thousand units at a time; false
+    // once the planning is cancelled.
+    bool Spend(int64_t units, bool flush = false)
+    {
+        m_pending += units;
+        if ((m_pending >= 4096 || (flush && m_pending > 0)) && !m_stopped) {
+            m_stopped = !m_h.work(m_pending);
+            m_pending = 0;
+        }
+        return !m_stopped;
     }
 
     SearchKind m_kind;
@@ -451,11 +505,15 @@ private:
     Hooks m_h;
     const std::vector<int32_t>& m_log;
     size_t m_logPos = 0;
-    std::vector<uint8_t> m_isX;
-    std::vector<uint8_t> m_active;
-    std::vector<int32_t> m_leaf;      // leaf of each X in its tree of all figures
-    std::vector<int32_t> m_openLeaf;  // and in its tree of open figures
-    std::vector<int32_t> m_minKind;   // MinKind of each figure, -1 until asked
+    bool m_everyFigure;
+    std::vector<int32_t> m_xs;         // the figures to enter (unless every figure)
+    std::vector<uint8_t> m_isX;        // by slot: to be entered when the engine began
+    std::vector<uint8_t> m_active;     // and not yet seen entered
+    std::vector<int32_t> m_leaf;       // leaf of each X in its tree of all figures
+    std::vector<int32_t> m_openLeaf;   // and in its tree of open figures
+    std::vector<int32_t>& m_minKind;   // MinKind of each figure, -1 until asked
+    int64_t m_pending = 0;
+    bool m_stopped = false;
     std::map<int32_t, Tree> m_all, m_open;
     std::priority_queue<Pair, std::vector<Pair>, std::greater<>> m_heap;
 };
@@ -468,16 +526,20 @@ public:
     // Every vertex of the job, for "which figures touch here"; figures the
     // planner adds join it when they are first asked about.
     std::unique_ptr<VertexGrid> vertices;
-    std::vector<int32_t> firstEntry;  // entry of each figure's vertex 0
+    int32_t figuresInGrid = 0;
     std::vector<std::vector<int32_t>> children;  // drawn figures by container, from the analysis
     int32_t engineContainer = -1;
     SearchKind engineKind = SearchKind::Any;
     std::unique_ptr<SearchEngine> containerEngine;
     std::unique_ptr<SearchEngine> nearest;
     std::unique_ptr<SearchEngine> any;
+    std::vector<int32_t> minKind;  // the lightest vertex weight of each figure, -1 until asked
 };
 
-PlainPlanner::PlainPlanner(TJob& job, int mode, bool addFrame) : m_job(job), m_mode(mode), m_addFrame(addFrame) {}
+PlainPlanner::PlainPlanner(TJob& job, int mode, bool addFrame)
+    : m_job(job), m_figures(&job.FigureList), m_mode(mode), m_addFrame(addFrame)
+{
+}
 
 PlainPlanner::~PlainPlanner() = default;
 
@@ -493,8 +555,8 @@ PlannerEngines& EnginesOf(std::unique_ptr<PlannerEngines>& e)
 
 // The boxes of the closed figures in a tree of boxes: a node's box holds all
 // its figures' boxes, so a subtree whose box does not hold a given box can't
-// hold a figure whose box holds it. Parts lying in a row, a column or a grid
-// are then found in logarithmic time.
+// hold a figure whose box holds it. Parts lying in a row, a column or a grid,
+// or overlapping in a heap, are then found in logarithmic time.
 class ContainerTree {
 public:
     explicit ContainerTree(std::vector<std::pair<Box, int32_t>> items) : m_items(std::move(items))
@@ -548,22 +610,25 @@ private:
         m_nodes.push_back({box, begin, end});
         if (end - begin <= 8 || depth > 60)
             return index;
-        // Split across the wider spread of the boxes' centres.
-        int64_t lo[2] = {INT64_MAX, INT64_MAX}, hi[2] = {INT64_MIN, INT64_MIN};
-        for (size_t i = begin; i < end; ++i) {
-            const Box& c = m_items[i].first;
-            const int64_t cx = c.minX / 2 + c.maxX / 2, cy = c.minY / 2 + c.maxY / 2;
-            lo[0] = std::min(lo[0], cx), hi[0] = std::max(hi[0], cx);
-            lo[1] = std::min(lo[1], cy), hi[1] = std::max(hi[1], cy);
+        // Split by each side of the boxes in turn (left, right, bottom, top;
+        // a side on which they all agree is passed over): a subtree whose
+        // boxes all start right of a box, or all end left of it, then goes at once.
+        auto side = [](const Box& c, int k) { return k == 0 ? c.minX : k == 1 ? c.maxX : k == 2 ? c.minY : c.maxY; };
+        int k = depth % 4;
+        for (int tries = 0; tries < 4; ++tries, k = (k + 1) % 4) {
+            int64_t lo = INT64_MAX, hi = INT64_MIN;
+            for (size_t i = begin; i < end; ++i) {
+                lo = std::min(lo, side(m_items[i].first, k));
+                hi = std::max(hi, side(m_items[i].first, k));
+            }
+            if (lo < hi)
+                break;
         }
-        const bool byX = hi[0] - lo[0] >= hi[1] - lo[1];
         const size_t mid = (begin + end) / 2;
         std::nth_element(m_items.begin() + static_cast<std::ptrdiff_t>(begin),
                          m_items.begin() + static_cast<std::ptrdiff_t>(mid),
-                         m_items.begin() + static_cast<std::ptrdiff_t>(end), [byX](const auto& p, const auto& q) {
-                             return byX ? p.first.minX / 2 + p.first.maxX / 2 < q.first.minX / 2 + q.first.maxX / 2
-                                        : p.first.minY / 2 + p.first.maxY / 2 < q.first.minY / 2 + q.first.maxY / 2;
-                         });
+                         m_items.begin() + static_cast<std::ptrdiff_t>(end),
+                         [&](const auto& p, const auto& q) { return side(p.first, k) < side(q.first, k); });
         const int32_t l = Build(begin, mid, depth + 1);
         const int32_t r = Build(mid, end, depth + 1);
         m_nodes[static_cast<size_t>(index)].left = l;
@@ -576,29 +641,37 @@ private:
 };
 }  // namespace
 
-// The vertices of every figure of the list, in one grid.
+// The vertices of every figure of the list, in one grid. The drawing's
+// vertices are built in; the planner's own figures are kept apart.
 VertexGrid& PlainPlanner::Vertices()
 {
     PlannerEngines& e = EnginesOf(m_engines);
     if (!e.vertices) {
-        size_t total = 0;
-        for (auto& f : F())
-            total += f->Points.size();
-        e.vertices = std::make_unique<VertexGrid>(Reach(PointTolerance));
-        e.vertices->Reserve(total + total / 8 + 64);
+        static const std::vector<TFigPoint> none;
+        e.vertices = std::make_unique<VertexGrid>(Reach(PointTolerance), Count(), [this](int32_t i) -> const std::vector<TFigPoint>& {
+            return Fig(i).Origin == 0 ? Fig(i).Points : none;
+        });
+        for (int32_t i = 0; i < Count(); ++i)
+            if (Fig(i).Origin != 0)
+                for (size_t k = 0; k < Fig(i).Points.size(); ++k)
+                    e.vertices->Insert(i, static_cast<int32_t>(k), Fig(i).Points[k]);
+        e.figuresInGrid = Count();
+        Work(Count());
     }
-    for (int32_t i = static_cast<int32_t>(e.firstEntry.size()); i < Count(); ++i) {
-        const tfigura& f = Fig(i);
-        e.firstEntry.push_back(f.Points.empty() ? -1 : static_cast<int32_t>(e.vertices->Size()));
+    for (; e.figuresInGrid < Count(); ++e.figuresInGrid) {
+        const tfigura& f = Fig(e.figuresInGrid);
         for (size_t k = 0; k < f.Points.size(); ++k)
-            e.vertices->Insert(i, static_cast<int32_t>(k), f.Points[k]);
+            e.vertices->Insert(e.figuresInGrid, static_cast<int32_t>(k), f.Points[k]);
     }
     return *e.vertices;
 }
 
-int32_t PlainPlanner::VertexEntry(int32_t figure, int32_t vertex) const
+void PlainPlanner::DropVertices()
 {
-    return m_engines->firstEntry[static_cast<size_t>(figure)] + vertex;
+    if (m_engines) {
+        m_engines->vertices.reset();
+        m_engines->figuresInGrid = 0;
+    }
 }
 
 // Containment: the candidate containers of each figure come from the quadtree;
@@ -616,16 +689,27 @@ void PlainPlanner::co_w_czym()
         if (!Fig(j).IsOpen)
             closed.push_back({Box::Of(Fig(j)), j});
     const ContainerTree tree(std::move(closed));
-    std::vector<std::vector<int32_t>> candidates(static_cast<size_t>(n));
+    // The containers of each figure, ascending, one list after the other.
+    std::vector<int32_t> candidates;
+    std::vector<size_t> first(static_cast<size_t>(n) + 1, 0);
     for (int32_t i = 0; i < n; ++i) {
-        std::vector<int32_t>& c = candidates[static_cast<size_t>(i)];
+        const size_t from = candidates.size();
+        bool cancelled = false;
         tree.Holders(Box::Of(Fig(i)), [&](int32_t j) {
+            if (cancelled)
+                return;
             if (FigureInside(i, j))
-                c.push_back(j);
+                candidates.push_back(j);
+            cancelled = !Work(1 + static_cast<int64_t>(Fig(j).Points.size()));
         });
-        std::sort(c.begin(), c.end());
+        if (cancelled || !Work())
+            return;
+        std::sort(candidates.begin() + static_cast<std::ptrdiff_t>(from), candidates.end());
+        first[static_cast<size_t>(i) + 1] = candidates.size();
     }
 
+    // The passes over the pairs, on the depths and containers kept here.
+    std::vector<int32_t> depth(static_cast<size_t>(n), 0), container(static_cast<size_t>(n), -1), childCount(static_cast<size_t>(n), 0);
     PlannerEngines& e = EnginesOf(m_engines);
     std::vector<std::vector<int32_t>>& kids = e.children;
     kids.assign(static_cast<size_t>(n), {});
@@ -635,30 +719,40 @@ void PlainPlanner::co_w_czym()
             const int32_t k = stack.back();
             stack.pop_back();
             for (int32_t m : kids[static_cast<size_t>(k)]) {
-                Fig(m).Depth = Fig(k).Depth + 1;
-                m_job.MaxDepth = std::max(m_job.MaxDepth, Fig(m).Depth);
+                depth[static_cast<size_t>(m)] = depth[static_cast<size_t>(k)] + 1;
+                m_job.MaxDepth = std::max(m_job.MaxDepth, depth[static_cast<size_t>(m)]);
                 stack.push_back(m);
             }
-            m_job.MaxDepth = std::max(m_job.MaxDepth, Fig(k).Depth);
+            m_job.MaxDepth = std::max(m_job.MaxDepth, depth[static_cast<size_t>(k)]);
         }
     };
     for (bool changed = true; changed;) {
         changed = false;
         for (int32_t i = 0; i < n; ++i) {
-            for (int32_t j : candidates[static_cast<size_t>(i)]) {
-                tfigura& fi = Fig(i);
-                if (fi.Container >= 0 && Fig(fi.Container).Depth >= Fig(j).Depth)
+            const size_t from = first[static_cast<size_t>(i)], to = first[static_cast<size_t>(i) + 1];
+            if (!Work(1 + static_cast<int64_t>(to - from)))
+                return;
+            int32_t& ci = container[static_cast<size_t>(i)];
+            for (size_t c = from; c < to; ++c) {
+                const int32_t j = candidates[c];
+                if (ci >= 0 && depth[static_cast<size_t>(ci)] >= depth[static_cast<size_t>(j)])
                     continue;
-                if (fi.Container >= 0)
-                    std::erase(kids[static_cast<size_t>(fi.Container)], i);
-                fi.Container = j;
+                if (ci >= 0)
+                    std::erase(kids[static_cast<size_t>(ci)], i);
+                ci = j;
                 kids[static_cast<size_t>(j)].push_back(i);
-                fi.Depth = Fig(j).Depth + 1;
+                depth[static_cast<size_t>(i)] = depth[static_cast<size_t>(j)] + 1;
                 propagate(i);
-                ++Fig(j).ChildCount;
+                ++childCount[static_cast<size_t>(j)];
                 changed = true;
             }
         }
+    }
+    for (int32_t i = 0; i < n; ++i) {
+        tfigura& f = Fig(i);
+        f.Depth = depth[static_cast<size_t>(i)];
+        f.Container = container[static_cast<size_t>(i)];
+        f.ChildCount = childCount[static_cast<size_t>(i)];
     }
     for (auto& list : kids)
         std::sort(list.begin(), list.end());
@@ -670,9 +764,13 @@ bool PlainPlanner::VertexNearOtherFigure(int32_t v, int32_t fi)
     const TFigPoint& p = Fig(fi).Points[static_cast<size_t>(v)];
     const double limit = PointTolerance * PointTolerance;
     bool near = false;
-    grid.Near(p, [&](int32_t, const VertexGrid::Entry& entry) {
-        near = near || (entry.figure != fi && static_cast<double>(DistanceSqr(entry.p, p)) <= limit);
+    int64_t seen = 0;
+    grid.Near(p, [&](const VertexGrid::Entry& entry) {
+        ++seen;
+        near = entry.figure != fi && static_cast<double>(DistanceSqr(entry.p, p)) <= limit;
+        return near;
     });
+    Work(1 + seen);
     return near;
 }
 
@@ -684,9 +782,9 @@ void PlainPlanner::LinkStartTouching()
     auto link = [&](int32_t r, int32_t vs, int32_t vr) {
         // A stub or connector vertex moved onto what it touches moves in the grid too.
         if (Fig(s).Origin == 3)
-            grid.Move(VertexEntry(s, vs), Fig(s).Points[static_cast<size_t>(vs)]);
+            grid.Move(s, vs, Fig(s).Points[static_cast<size_t>(vs)]);
         else if (Fig(r).Origin == 3)
-            grid.Move(VertexEntry(r, vr), Fig(r).Points[static_cast<size_t>(vr)]);
+            grid.Move(r, vr, Fig(r).Points[static_cast<size_t>(vr)]);
         LinkTouching(s, vs, r, vr);
         SetConnected(s, true);
     };
@@ -694,18 +792,20 @@ void PlainPlanner::LinkStartTouching()
     // also because a stub's vertex moves onto what it touches.
     if (start.Points.size() <= 64 || start.Origin == 3) {
         for (int32_t r = 0; r < Count(); ++r) {
+            if (!Work(1 + static_cast<int64_t>(Fig(r).Points.size() * Fig(s).Points.size())))
+                return;
             int32_t vs, vr;
             if (FindTouchingVertices(s, r, vs, vr))
                 link(r, vs, vr);
         }
         return;
     }
-    VertexGrid startGrid(Reach(PointTolerance));
-    for (size_t k = 0; k < start.Points.size(); ++k)
-        startGrid.Insert(s, static_cast<int32_t>(k), start.Points[k]);
+    VertexGrid startGrid(Reach(PointTolerance), 1, [&](int32_t) -> const std::vector<TFigPoint>& { return start.Points; });
     for (int32_t r = 0; r < Count(); ++r) {
         if (r == s)
             continue;
+        if (!Work(1 + static_cast<int64_t>(Fig(r).Points.size())))
+            return;
         if (Fig(r).Origin == 3) {
             int32_t vs, vr;
             if (FindTouchingVertices(s, r, vs, vr))
@@ -717,14 +817,13 @@ void PlainPlanner::LinkStartTouching()
         int32_t bestS = -1, bestR = -1;
         const tfigura& f = Fig(r);
         for (size_t k = 0; k < f.Points.size(); ++k)
-            startGrid.Near(f.Points[k], [&](int32_t, const VertexGrid::Entry& e) {
-                if (!Within(e.p, f.Points[k], PointTolerance))
-                    return;
+            startGrid.Near(f.Points[k], [&](const VertexGrid::Entry& e) {
                 const auto vr = static_cast<int32_t>(k);
                 if (e.vertex > bestS || (e.vertex == bestS && vr > bestR)) {
                     bestS = e.vertex;
                     bestR = vr;
                 }
+                return false;
             });
         if (bestS >= 0)
             link(r, bestS, bestR);
@@ -735,65 +834,120 @@ void PlainPlanner::LinkTouchingFigures()
 {
     const int32_t n = Count();
     VertexGrid& grid = Vertices();
-    // The first figure not connected yet that touches i, by index.
+    // Where a long run of vertices at one point has its first figure not
+    // connected yet. Figures only ever become connected here, so that place
+    // only moves on, and a point where thousands of figures meet is walked
+    // once, not once for each of them.
+    std::unordered_map<size_t, size_t> firstOpen;
+    auto firstOpenIn = [&](size_t b, size_t e) {
+        constexpr size_t kShortRun = 4;
+        if (e - b <= kShortRun) {
+            while (b < e && Connected(grid.At(b).figure))
+                ++b;
+            return b;
+        }
+        size_t& at = firstOpen.try_emplace(b, b).first->second;
+        while (at < e && Connected(grid.At(at).figure))
+            ++at;
+        return at;
+    };
+    // The first figure not connected yet that touches i, by index (i itself
+    // is connected).
+    int64_t runs = 0;  // the work done: runs of vertices looked at
     auto firstTouching = [&](int32_t i) {
         int32_t best = INT32_MAX;
-        const tfigura& f = Fig(i);
-        for (const TFigPoint& p : f.Points)
-            grid.Near(p, [&](int32_t, const VertexGrid::Entry& e) {
-                if (e.figure != i && e.figure < best && !Connected(e.figure) && Within(e.p, p, PointTolerance))
-                    best = e.figure;
+        for (const TFigPoint& p : Fig(i).Points) {
+            grid.Runs(p, [&](size_t b, size_t e) {
+                ++runs;
+                const size_t k = firstOpenIn(b, e);
+                if (k < e)
+                    best = std::min(best, grid.At(k).figure);
+                return false;
             });
+            for (const VertexGrid::Entry& e : grid.Added())
+                if (e.figure < best && !Connected(e.figure) && grid.Within(e.p, p))
+                    best = e.figure;
+        }
         return best == INT32_MAX ? -1 : best;
     };
-    // The pair the plain scan finds first (last vertex of i, then last of j),
-    // with the planner's own short figures moved onto what they touch.
+    // The last vertex of figure f within reach of p, or -1.
+    auto lastVertexNear = [&](int32_t f, const TFigPoint& p) {
+        int32_t found = -1;
+        grid.Runs(p, [&](size_t b, size_t e) {
+            ++runs;
+            size_t lo = b, hi = e;  // the run is ordered by figure and vertex
+            while (lo < hi) {
+                const size_t mid = lo + (hi - lo) / 2;
+                if (grid.At(mid).figure <= f)
+                    lo = mid + 1;
+                else
+                    hi = mid;
+            }
+            if (lo > b && grid.At(lo - 1).figure == f)
+                found = std::max(found, grid.At(lo - 1).vertex);
+            return false;
+        });
+        for (const VertexGrid::Entry& e : grid.Added())
+            if (e.figure == f && grid.Within(e.p, p))
+                found = std::max(found, e.vertex);
+        return found;
+    };
+    // The pair the plain scan finds first (the last vertex of i that touches
+    // j, then the last vertex of j that touches it), looked up from the side
+    // with fewer vertices; the planner's own short figures are moved onto what
+    // they touch.
     auto touch = [&](int32_t i, int32_t j, int32_t& vi, int32_t& vj) {
         tfigura& a = Fig(i);
-        for (int32_t k = static_cast<int32_t>(a.Points.size()) - 1; k >= 0; --k) {
-            const TFigPoint p = a.Points[static_cast<size_t>(k)];
-            int32_t found = -1;
-            grid.Near(p, [&](int32_t, const VertexGrid::Entry& e) {
-                if (e.figure == j && e.vertex > found && Within(e.p, p, PointTolerance))
-                    found = e.vertex;
-            });
-            if (found < 0)
-                continue;
-            vi = k;
-            vj = found;
-            tfigura& b = Fig(j);
-            if (a.Origin == 3) {
-                a.Points[static_cast<size_t>(k)] = b.Points[static_cast<size_t>(found)];
-                grid.Move(VertexEntry(i, k), a.Points[static_cast<size_t>(k)]);
-            } else if (b.Origin == 3) {
-                b.Points[static_cast<size_t>(found)] = p;
-                grid.Move(VertexEntry(j, found), p);
-            }
-            return;
+        tfigura& b = Fig(j);
+        int32_t k = -1;
+        if (b.Points.size() < a.Points.size()) {
+            for (const TFigPoint& q : b.Points)
+                k = std::max(k, lastVertexNear(i, q));
+        } else {
+            for (k = static_cast<int32_t>(a.Points.size()) - 1; k >= 0; --k)
+                if (lastVertexNear(j, a.Points[static_cast<size_t>(k)]) >= 0)
+                    break;
+        }
+        vi = std::max(k, 0);
+        vj = std::max(lastVertexNear(j, a.Points[static_cast<size_t>(vi)]), 0);
+        if (a.Origin == 3) {
+            a.Points[static_cast<size_t>(vi)] = b.Points[static_cast<size_t>(vj)];
+            grid.Move(i, vi, a.Points[static_cast<size_t>(vi)]);
+        } else if (b.Origin == 3) {
+            b.Points[static_cast<size_t>(vj)] = a.Points[static_cast<size_t>(vi)];
+            grid.Move(j, vj, b.Points[static_cast<size_t>(vj)]);
         }
     };
 
+    // The figures connected and still active, walked in index order. A pass
+    // ends at its end or after linking figure 0 or 1; the next starts again
+    // from the first. The set is kept from pass to pass: it only ever loses
+    // the figures that found nothing and gains the ones just linked.
     std::vector<uint8_t> active(static_cast<size_t>(n), 1);
-    std::set<int32_t> walk;  // connected and active
-    for (bool linked = true; linked;) {
+    std::set<int32_t> walk;
+    for (int32_t i = 0; i < n; ++i)
+        if (Connected(i))
+            walk.insert(i);
+    for (bool linked = true; linked && !Cancelled();) {
         linked = false;
-        walk.clear();
-        for (int32_t i = 0; i < n; ++i)
-            if (Connected(i) && active[static_cast<size_t>(i)])
-                walk.insert(i);
         auto it = walk.begin();
         while (it != walk.end()) {
             const int32_t i = *it;
+            runs = 0;
             const int32_t j = firstTouching(i);
+            if (!Work(1 + runs + static_cast<int64_t>(Fig(i).Points.size())))
+                break;
             if (j >= 0) {
                 int32_t vi = 0, vj = 0;
+                runs = 0;
                 touch(i, j, vi, vj);
+                Work(runs);
                 LinkTouching(i, vi, j, vj);
                 linked = true;
-                if (j < 2)
-                    break;
                 // The walk goes on with j itself.
                 it = walk.insert(j).first;
+                if (j < 2)
+                    break;
                 continue;
             }
             active[static_cast<size_t>(i)] = 0;
@@ -807,158 +961,180 @@ void PlainPlanner::LinkTouchingFigures()
 // The 22 figures of smallest key for each figure r, the key being the rounded
 // distance of the centres plus 500000000 for a shallower figure and as much
 // again for a child of r; ties keep list order. The children of r are taken
-// from their list, the others from one tree of centres per depth.
+// from their list, the others from one tree of centres: first those at r's
+// depth or deeper, and the shallower ones only when those leave room.
 void PlainPlanner::BuildNearestLists()
 {
     constexpr size_t kListSize = 22;
     constexpr int64_t kPenalty = 500000000;
     const int32_t n = Count();
-    std::map<int32_t, std::vector<CentreTree::Item>> byDepth;
+    std::vector<CentreTree::Item> items;
+    items.reserve(static_cast<size_t>(n));
     std::vector<std::vector<int32_t>> childrenOf(static_cast<size_t>(n));
     for (int32_t s = 0; s < n; ++s) {
         const tfigura& f = Fig(s);
-        byDepth[f.Depth].push_back({f.CentreX, f.CentreY, s});
+        items.push_back({f.CentreX, f.CentreY, s, f.Depth, f.Container});
         if (f.Container >= 0 && f.Container < n)
             childrenOf[static_cast<size_t>(f.Container)].push_back(s);
     }
-    std::map<int32_t, CentreTree> trees;
-    for (auto& [depth, items] : byDepth)
-        trees.emplace(depth, CentreTree(std::move(items)));
+    const CentreTree tree(std::move(items));
 
-    auto key = [&](int32_t r, int32_t s) {
-        const tfigura& a = Fig(r);
-        const tfigura& b = Fig(s);
-        const double dx = static_cast<double>(a.CentreX) - b.CentreX, dy = static_cast<double>(a.CentreY) - b.CentreY;
+    auto key = [&](int32_t r, const tfigura& a, int64_t x, int64_t y, int32_t depth, int32_t container) {
+        const double dx = static_cast<double>(a.CentreX) - static_cast<double>(x), dy = static_cast<double>(a.CentreY) - static_cast<double>(y);
         int64_t k = RoundToInt64Sat(std::sqrt(dx * dx + dy * dy));
-        if (b.Depth < a.Depth)
+        if (depth < a.Depth)
             k += kPenalty;
-        if (b.Container == r)
+        if (container == r)
             k += kPenalty;
         return k;
     };
 
+    std::vector<std::pair<int64_t, int32_t>> entries;  // (key, s)
     for (int32_t r = 0; r < n; ++r) {
         tfigura& fr = Fig(r);
-        std::vector<std::pair<int64_t, int32_t>> entries;  // (key, s)
-        for (int32_t s : childrenOf[static_cast<size_t>(r)])
-            entries.push_back({key(r, s), s});
-        auto notChild = [&](int32_t s) { return Fig(s).Container != r; };
-        // From each depth the figures that can be among the first 22 by key:
-        // the 22 nearest, then all as near as the farthest of them (ties).
-        for (auto& [depth, tree] : trees) {
-            const auto nearest = tree.Nearest(fr.CentreX, fr.CentreY, kListSize, notChild);
-            if (nearest.empty())
-                continue;
-            if (nearest.size() < kListSize) {
-                for (const auto& [d2, s] : nearest)
-                    entries.push_back({key(r, s), s});
-                continue;
-            }
-            int64_t farthest = 0;
-            for (const auto& [d2, s] : nearest)
-                farthest = std::max(farthest, RoundToInt64Sat(std::sqrt(static_cast<double>(d2))));
-            const double reach = static_cast<double>(farthest) + 0.5;
-            const double r2 = reach * reach;
-            tree.Within(fr.CentreX, fr.CentreY, r2 >= 9.0e18 ? INT64_MAX : static_cast<int64_t>(std::ceil(r2)), notChild,
-                        [&](int32_t s) { entries.push_back({key(r, s), s}); });
+        entries.clear();
+        for (int32_t s : childrenOf[static_cast<size_t>(r)]) {
+            const tfigura& f = Fig(s);
+            entries.push_back({key(r, fr, f.CentreX, f.CentreY, f.Depth, f.Container), s});
         }
+        auto add = [&](const CentreTree::Item& it) {
+            entries.push_back({key(r, fr, it.x, it.y, it.depth, it.container), it.id});
+        };
+        // The figures of depth lo to hi that can be among the first 22 by key:
+        // the 22 nearest, then all as near as the farthest of them (ties; a
+        // few more are asked for at once, and only when all of those tie is
+        // the tree walked again). Gives the farthest one's rounded distance,
+        // or -1 when there are fewer.
+        auto gather = [&](int32_t lo, int32_t hi) -> int64_t {
+            constexpr size_t kMore = 8;
+            const CentreTree::Filter notChild{lo, hi, r};
+            const auto nearest = tree.Nearest(fr.CentreX, fr.CentreY, kListSize + kMore, notChild);
+            auto rounded = [](int64_t d2) { return RoundToInt64Sat(std::sqrt(static_cast<double>(d2))); };
+            if (nearest.size() < kListSize) {
+                for (const auto& [d2, place] : nearest)
+                    add(tree.At(place));
+                return -1;
+            }
+            const int64_t farthest = rounded(nearest[kListSize - 1].first);
+            for (const auto& [d2, place] : nearest)
+                if (rounded(d2) <= farthest)
+                    add(tree.At(place));
+            if (nearest.size() == kListSize + kMore && rounded(nearest.back().first) <= farthest) {
+                const double reach = static_cast<double>(farthest) + 0.5;
+                const double r2 = reach * reach;
+                tree.Within(fr.CentreX, fr.CentreY, r2 >= 9.0e18 ? INT64_MAX : static_cast<int64_t>(std::ceil(r2)),
+                            notChild, add);
+            }
+            return farthest;
+        };
+        // 22 figures as deep as r, all nearer than any penalty reaches, leave
+        // no place to a shallower figure or a child.
+        const int64_t deep = gather(fr.Depth, INT32_MAX);
+        if (deep < 0 || deep >= kPenalty)
+            gather(INT32_MIN, fr.Depth - 1);
         std::sort(entries.begin(), entries.end());
         entries.erase(std::unique(entries.begin(), entries.end()), entries.end());
         fr.Nearest.fill(-1);
         for (size_t i = 0; i < entries.size() && i < kListSize; ++i)
             fr.Nearest[i] = entries[i].second;
+        if (!Work(1 + static_cast<int64_t>(entries.size())))
+            return;
     }
 }
 
+// What every engine asks of the planner.
+struct SearchView {
+    const SearchEngine::Figures* figures;
+    std::function<bool(int64_t)> work;
+    const std::vector<int32_t>& log;
+    int32_t count;
+};
+
 namespace {
+std::vector<int32_t>& MinKinds(PlannerEngines& e, int32_t count)
+{
+    if (e.minKind.size() < static_cast<size_t>(count))
+        e.minKind.resize(static_cast<size_t>(count), -1);
+    return e.minKind;
+}
+
 // The search among the figures of one container: its children to enter, the
 // container and its children already entered as partners. One engine serves
 // the calls for one container and kind in a row.
-template <typename Allowed>
-SearchEngine& ContainerEngine(PlannerEngines& e, SearchKind kind, int32_t c,
-                              std::function<const tfigura&(int32_t)> fig, std::function<bool(int32_t)> connected,
-                              Allowed allowed, size_t figureCount, const std::vector<int32_t>& log)
+SearchEngine& ContainerEngine(PlannerEngines& e, SearchKind kind, int32_t c, const SearchView& v,
+                              std::function<bool(int32_t, int32_t)> allowed)
 {
     if (!e.containerEngine || e.engineContainer != c || e.engineKind != kind) {
         const std::vector<int32_t>& kids = e.children[static_cast<size_t>(c)];
+        const SearchEngine::Figures* figures = v.figures;
+        auto fig = [figures](int32_t i) -> const tfigura& { return *(*figures)[static_cast<size_t>(i)]; };
         std::vector<int32_t> ys{c};
         for (int32_t k : kids)  // the start figure left its container
-            if (connected(k) && fig(k).IsFigure && fig(k).Container == c)
+            if (fig(k).NotConnected == 0 && fig(k).IsFigure && fig(k).Container == c)
                 ys.push_back(k);
-        SearchEngine::Hooks hooks{fig, connected, allowed,
-                                  [fig, c](int32_t y) { return fig(y).IsFigure && fig(y).Container == c; }};
-        e.containerEngine = std::make_unique<SearchEngine>(kind, false, figureCount, kids, ys, hooks, log);
+        SearchEngine::Hooks hooks{figures, std::move(allowed),
+                                  [fig, c](int32_t y) { return fig(y).IsFigure && fig(y).Container == c; }, v.work};
+        e.containerEngine.reset();  // one engine at a time
+        e.containerEngine = std::make_unique<SearchEngine>(kind, false, kids, false, ys, hooks, v.log, MinKinds(e, v.count));
         e.engineContainer = c;
         e.engineKind = kind;
     }
     return *e.containerEngine;
 }
-}  // namespace
-
-PlainPlanner::Pair PlainPlanner::SearchChildren(int32_t c)
-{
-    return ContainerEngine(
-               EnginesOf(m_engines), SearchKind::Children, c,
-               [this](int32_t i) -> const tfigura& { return Fig(i); }, [this](int32_t i) { return Connected(i); },
-               [](int32_t, int32_t) { return true; }, F().size(), ConnectionLog())
-        .Best();
-}
-
-PlainPlanner::Pair PlainPlanner::SearchChildrenNearest(int32_t c)
-{
-    return ContainerEngine(
-               EnginesOf(m_engines), SearchKind::ChildrenNearest, c,
-               [this](int32_t i) -> const tfigura& { return Fig(i); }, [this](int32_t i) { return Connected(i); },
-               [this](int32_t x, int32_t y) { return InNearest(x, y) || Fig(x).IsOpen || Fig(y).IsOpen; }, F().size(),
-               ConnectionLog())
-        .Best();
-}
-
-namespace {
-std::vector<int32_t> Everything(int32_t n)
-{
-    std::vector<int32_t> all(static_cast<size_t>(n));
-    for (int32_t i = 0; i < n; ++i)
-        all[static_cast<size_t>(i)] = i;
-    return all;
-}
 
 // The searches over the whole job: every figure may be entered, every
 // connected figure is a partner. The engine is built on first use and kept.
-template <typename Allowed>
-SearchEngine& WholeJobEngine(std::unique_ptr<SearchEngine>& engine, SearchKind kind, int32_t count,
-                             std::function<const tfigura&(int32_t)> fig, std::function<bool(int32_t)> connected,
-                             Allowed allowed, size_t figureCount, const std::vector<int32_t>& log)
+SearchEngine& WholeJobEngine(PlannerEngines& e, std::unique_ptr<SearchEngine>& engine, SearchKind kind,
+                             const SearchView& v, std::function<bool(int32_t, int32_t)> allowed)
 {
     if (!engine) {
-        std::vector<int32_t> ys;
-        for (int32_t i = 0; i < count; ++i)
-            if (connected(i) && fig(i).IsFigure)
+        const SearchEngine::Figures* figures = v.figures;
+        auto fig = [figures](int32_t i) -> const tfigura& { return *(*figures)[static_cast<size_t>(i)]; };
+        std::vector<int32_t> ys, all(static_cast<size_t>(v.count));
+        for (int32_t i = 0; i < v.count; ++i) {
+            all[static_cast<size_t>(i)] = i;
+            if (fig(i).NotConnected == 0 && fig(i).IsFigure)
                 ys.push_back(i);
-        SearchEngine::Hooks hooks{fig, connected, allowed, [fig](int32_t y) { return fig(y).IsFigure != 0; }};
-        engine = std::make_unique<SearchEngine>(kind, true, figureCount, Everything(count), ys, hooks, log);
+        }
+        SearchEngine::Hooks hooks{figures, std::move(allowed),
+                                  [fig](int32_t y) { return fig(y).IsFigure != 0; }, v.work};
+        engine = std::make_unique<SearchEngine>(kind, true, all, true, ys, hooks, v.log, MinKinds(e, v.count));
     }
     return *engine;
 }
 }  // namespace
 
+SearchView PlainPlanner::View()
+{
+    return {&F(), [this](int64_t units) { return Work(units); }, ConnectionLog(), Count()};
+}
+
+PlainPlanner::Pair PlainPlanner::SearchChildren(int32_t c)
+{
+    return ContainerEngine(EnginesOf(m_engines), SearchKind::Children, c, View(),
+                           [](int32_t, int32_t) { return true; })
+        .Best();
+}
+PlainPlanner::Pair PlainPlanner::SearchChildrenNearest(int32_t c)
+{
+    return ContainerEngine(EnginesOf(m_engines), SearchKind::ChildrenNearest, c, View(),
+                           [this](int32_t x, int32_t y) { return InNearest(x, y) || Fig(x).IsOpen || Fig(y).IsOpen; })
+        .Best();
+}
+
 PlainPlanner::Pair PlainPlanner::SearchNearest()
 {
-    return WholeJobEngine(
-               EnginesOf(m_engines).nearest, SearchKind::Nearest, Count(),
-               [this](int32_t i) -> const tfigura& { return Fig(i); }, [this](int32_t i) { return Connected(i); },
-               [this](int32_t x, int32_t y) {
-                   return YAllowedByAny(x, y) && (InNearest(x, y) || Fig(x).IsOpen || Fig(y).IsOpen);
-               },
-               F().size(), ConnectionLog())
+    PlannerEngines& e = EnginesOf(m_engines);
+    return WholeJobEngine(e, e.nearest, SearchKind::Nearest, View(),
+                          [this](int32_t x, int32_t y) {
+                              return YAllowedByAny(x, y) && (InNearest(x, y) || Fig(x).IsOpen || Fig(y).IsOpen);
+                          })
         .Best();
 }
 
 PlainPlanner::Pair PlainPlanner::SearchAny()
 {
-    return WholeJobEngine(
-               EnginesOf(m_engines).any, SearchKind::Any, Count(),
-               [this](int32_t i) -> const tfigura& { return Fig(i); }, [this](int32_t i) { return Connected(i); },
-               [this](int32_t x, int32_t y) { return YAllowedByAny(x, y); }, F().size(), ConnectionLog())
+    PlannerEngines& e = EnginesOf(m_engines);
+    return WholeJobEngine(e, e.any, SearchKind::Any, View(), [this](int32_t x, int32_t y) { return YAllowedByAny(x, y); })
         .Best();
 }

@@ -7,6 +7,7 @@
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
+#include <optional>
 #include <set>
 
 using namespace plan_test;
@@ -635,4 +636,81 @@ TEST_F(PlannerTest, CrossingRepairMovesTheEndOfTheFigureCut)
     EXPECT_EQ(Partner(0), 1);
     EXPECT_EQ(F(0).EntryVertex, 1);
     EXPECT_EQ(JoinVertex(0, 1), 0);
+}
+
+namespace {
+// Cancels at its first question in one stage (never, without one), and
+// notes every question and stage that still comes after the cancel.
+class CancelInPhase : public PlanProgress {
+public:
+    explicit CancelInPhase(std::optional<PlanPhase> at) : m_at(at) {}
+    bool Continue(int) override
+    {
+        if (cancelled) {
+            ++askedAfterCancel;
+            return false;
+        }
+        asked.insert(m_phase);
+        cancelled = m_at == m_phase;
+        return !cancelled;
+    }
+    void Phase(PlanPhase phase) override
+    {
+        m_phase = phase;
+        stagesAfterCancel += cancelled;
+    }
+    std::set<PlanPhase> asked;
+    bool cancelled = false;
+    int askedAfterCancel = 0;
+    int stagesAfterCancel = 0;
+
+private:
+    std::optional<PlanPhase> m_at;
+    PlanPhase m_phase = PlanPhase::Analysis;
+};
+
+// A job that goes through every stage: parts that touch, a part with holes,
+// a C whose nearest partner lies behind its back, and enough parts for the
+// nearest lists.
+void JobOfEveryStage(TJob& job)
+{
+    Add(job, CShape(0, 0, 1000, 1000, 100));
+    Add(job, Rect(-300, 450, -200, 550));  // nearest to the C's inner corner
+    Add(job, Rect(2000, 0, 2100, 100));
+    Add(job, Rect(2100, 0, 2200, 100));
+    Add(job, Rect(3000, 0, 4000, 1000));
+    Add(job, Rect(3200, 200, 3400, 400));
+    Add(job, Rect(3600, 600, 3800, 800));
+    for (int32_t i = 0; i < 16; ++i)
+        Add(job, Rect(i * 400, 3000, i * 400 + 200, 3200));
+    Finish(job);
+}
+}  // namespace
+
+TEST_F(PlannerTest, CancelDuringEachLongPhase)
+{
+    const PlanPhase stages[] = {PlanPhase::Analysis,   PlanPhase::StartFigure, PlanPhase::TouchingLinks,
+                                PlanPhase::NearestLists, PlanPhase::Containers, PlanPhase::Connectors,
+                                PlanPhase::CrossingRepair};
+    {
+        JobOfEveryStage(job);
+        PlainPlanner planner(job, 0, true);
+        planner.SetReportInterval(1);
+        CancelInPhase never(std::nullopt);
+        ASSERT_EQ(planner.Run(&never), PlainPlanner::Result::Planned);
+        for (const PlanPhase stage : stages)
+            EXPECT_TRUE(never.asked.count(stage)) << "stage " << static_cast<int>(stage) << " never asks";
+    }
+    for (const PlanPhase stage : stages) {
+        TJob fresh;
+        JobOfEveryStage(fresh);
+        PlainPlanner planner(fresh, 0, true);
+        planner.SetReportInterval(1);
+        CancelInPhase cancel(stage);
+        EXPECT_EQ(planner.Run(&cancel), PlainPlanner::Result::Cancelled) << "stage " << static_cast<int>(stage);
+        EXPECT_TRUE(cancel.cancelled);
+        EXPECT_EQ(cancel.askedAfterCancel, 0) << "stage " << static_cast<int>(stage);
+        EXPECT_EQ(cancel.stagesAfterCancel, 0) << "stage " << static_cast<int>(stage) << " went on after the cancel";
+        EXPECT_EQ(fresh.PathPlanned, 0);
+    }
 }
