@@ -86,7 +86,7 @@ bool CreateForms()
     infoform = new Tinfoform(owner);
     fUsb = new TfUsb(owner, MainForm->AttachedMachine().Clock());
     MainForm->AttachUsbLink(fUsb->Link());
-    TransArm = new TTransArm(owner);
+    TransArm = new TTransArm(owner, MainForm->AttachedMachine());
     ster = new Tster(owner);
     fGenSer = new TfGenSer(owner);
     fModelInfo = new TfModelInfo(owner);

@@ -602,7 +602,7 @@ void TMainForm::Kontynuacja1Click() { MachineNotConnected(); }
 
 void TMainForm::closeEvent(QCloseEvent* event)
 {
-    if (TransArm && TransArm->Timer()->isActive()) {
+    if (TransArm && TransArm->Running()) {
         if (!JobStopped) {
             ShowMessageBox(Tr("Main_window", "wyjscieNiemozliwe"), false, Tr("Universal", "uwaga"));
             event->ignore();

@@ -2,10 +2,11 @@
 
 #include "app/MainStatus.h"
 #include "app/Translator.h"
+#include "app/Globals.h"
 #include "machine/SimulatedMachine.h"
+#include "machine/Transmission.h"
 #include "machine/UsbLink.h"
 
-#include <QTimer>
 
 TPunkty_bazowe::TPunkty_bazowe(QWidget* parent) : PlainForm("TPunkty_bazowe", parent)
 {
@@ -33,9 +34,21 @@ TfUsb::~TfUsb() { m_link.reset(); }
 
 bool TfUsb::MachineFound() const { return m_link->MachineFoundFlag(); }
 
-TTransArm::TTransArm(QWidget* parent) : PlainForm("TTransArm", parent), m_timer(new QTimer(this)) {}
+TTransArm::TTransArm(QWidget* parent, Machine& machine)
+    : PlainForm("TTransArm", parent), m_transmission(std::make_unique<Transmission>(machine))
+{
+}
 
-void TTransArm::stop() { m_timer->stop(); }
+TTransArm::~TTransArm() = default;
+
+bool TTransArm::start(const QString& file)
+{
+    return m_transmission->Start(file.isEmpty() ? ProgramDir + "out.cn" : file);
+}
+
+void TTransArm::stop() { m_transmission->Stop(); }
+
+bool TTransArm::Running() const { return m_transmission->Running(); }
 
 Tster::Tster(QWidget* parent) : PlainForm("Tster", parent)
 {

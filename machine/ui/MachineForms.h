@@ -5,7 +5,8 @@
 
 #include <memory>
 
-class QTimer;
+class Machine;
+class Transmission;
 class UsbLink;
 
 // Base points.
@@ -48,17 +49,22 @@ private:
     std::unique_ptr<UsbLink> m_link;
 };
 
-// Transmission of the command file to the controller.
+// Transmission of the command file to the controller: an invisible form that
+// owns the transfer and starts it.
 class TTransArm : public PlainForm {
     Q_OBJECT
 public:
-    explicit TTransArm(QWidget* parent = nullptr);
-    // The transmission timer: running while a job is being sent.
-    QTimer* Timer() const { return m_timer; }
+    TTransArm(QWidget* parent, Machine& machine);
+    ~TTransArm() override;
+    // Sends `file`, by default "out.cn" in the program folder, from its beginning.
+    bool start(const QString& file = QString());
     void stop();
+    // The transmission timer runs: a job is being sent.
+    bool Running() const;
+    Transmission& Transfer() { return *m_transmission; }
 
 private:
-    QTimer* m_timer;
+    std::unique_ptr<Transmission> m_transmission;
 };
 
 // Manual control panel.

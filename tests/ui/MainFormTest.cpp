@@ -362,7 +362,8 @@ TEST_F(MainFormTest, SpaceReachesStopEvenFromAnEditField)
 TEST_F(MainFormTest, ClosingIsRefusedWhileATransmissionRuns)
 {
     Start();
-    TransArm->Timer()->start(1000);
+    dir.Write("out.cn", "p\x01");
+    ASSERT_TRUE(TransArm->start());
     EXPECT_FALSE(MainForm->close());
     ASSERT_EQ(boxes.shown.size(), 1u);
     EXPECT_EQ(boxes.shown[0].text, Tr("Main_window", "wyjscieNiemozliwe"));
@@ -370,7 +371,7 @@ TEST_F(MainFormTest, ClosingIsRefusedWhileATransmissionRuns)
 
     JobStopped = true;
     EXPECT_TRUE(MainForm->close()) << "a job paused by STOP may be left";
-    EXPECT_FALSE(TransArm->Timer()->isActive());
+    EXPECT_FALSE(TransArm->Running());
     EXPECT_EQ(fUsb, nullptr);
 }
 

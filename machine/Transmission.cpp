@@ -1,0 +1,232 @@
+#include "machine/Transmission.h"
+
+#include "app/MainStatus.h"
+#include "app/MathUtil.h"
+#include "app/MessageBoxes.h"
+#include "app/Translator.h"
+#include "machine/CommandLayer.h"
+#include "machine/JobState.h"
+#include "machine/MachineState.h"
+#include "machine/MoveCommands.h"
+
+#include <cstring>
+
+namespace {
+// Big enough that a read rarely comes up, small beside any job.
+constexpr size_t kBufferBytes = 64 * 1024;
+const char* const kSpinner[4] = {"--", "\\", "|", "/"};
+const QString kEnded = QStringLiteral("Transmisja zakonczona");
+}  // namespace
+
+Transmission::Transmission(Machine& machine) : m_machine(machine) {}
+
+Transmission::~Transmission()
+{
+    if (m_timerId)
+        m_machine.Clock().Cancel(m_timerId);
+}
+
+bool Transmission::Start(const QString& path)
+{
+    const bool wasRunning = m_running;
+    if (m_timerId)
+        m_machine.Clock().Cancel(m_timerId);
+    m_timerId = 0;
+    m_running = false;
+    m_file.reset();
+    ++m_generation;
+
+    m_path = path;
+    auto file = std::make_unique<QFile>(path);
+    if (!file->open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+        if (wasRunning)
+            SetMainStatusText(kEnded);
+        ShowMessageBox(Tr("Universal", "zbioruNieMoznaOtworzyc") + path + "\r\n" + file->errorString(), true);
+        return false;
+    }
+    m_file = std::move(file);
+    m_fileSize = m_file->size();
+    m_buffer.resize(kBufferBytes);
+    m_bufferAt = m_bufferEnd = 0;
+    m_consumed = 0;
+    m_eof = false;
+    m_sentCount = 0;
+    m_goSent = false;
+    m_interval = kNextBurstMs;
+    m_running = true;
+    // A STOP of an earlier job says nothing about this one.
+    JobStopped = false;
+    // Inside a tick the tick schedules the next one when it returns.
+    if (!m_inTick)
+        ScheduleNext();
+    return true;
+}
+
+void Transmission::Stop()
+{
+    if (!m_running)
+        return;
+    SetMainStatusText(kEnded);
+    m_running = false;
+    if (m_timerId)
+        m_machine.Clock().Cancel(m_timerId);
+    m_timerId = 0;
+    m_file.reset();
+    ++m_generation;
+}
+
+void Transmission::ScheduleNext()
+{
+    m_timerId = m_machine.Clock().Schedule(m_interval, [this] {
+        m_timerId = 0;
+        Tick();
+    });
+}
+
+bool Transmission::Fill()
+{
+    if (m_bufferAt > 0) {
+        const size_t left = m_bufferEnd - m_bufferAt;
+        std::memmove(m_buffer.data(), m_buffer.data() + m_bufferAt, left);
+        m_bufferAt = 0;
+        m_bufferEnd = left;
+    }
+    while (!m_eof && m_bufferEnd < m_buffer.size()) {
+        const qint64 n = m_file->read(m_buffer.data() + m_bufferEnd, static_cast<qint64>(m_buffer.size() - m_bufferEnd));
+        if (n < 0)
+            return false;
+        if (n == 0)
+            m_eof = true;
+        m_bufferEnd += static_cast<size_t>(n);
+        if (n > 0)
+            break;
+    }
+    return true;
+}
+
+Transmission::Read Transmission::NextCommand(QByteArray& command)
+{
+    if (m_bufferAt == m_bufferEnd && !Fill())
+        return Read::FileError;
+    if (m_bufferAt == m_bufferEnd)
+        return Read::End;
+    const int length = CommandLength(m_buffer[m_bufferAt]);
+    if (length <= 0)
+        return Read::FileError;  // no command of the controller
+    while (m_bufferEnd - m_bufferAt < static_cast<size_t>(length)) {
+        const size_t had = m_bufferEnd - m_bufferAt;
+        if (!Fill() || m_bufferEnd - m_bufferAt == had)
+            return Read::FileError;  // the file ends inside the command
+    }
+    command.resize(length);
+    std::memcpy(command.data(), m_buffer.data() + m_bufferAt, static_cast<size_t>(length));
+    m_bufferAt += static_cast<size_t>(length);
+    m_consumed += length;
+    return Read::Command;
+}
+
+QString Transmission::Progress() const
+{
+    const double p = m_fileSize > 0 ? RoundEven(static_cast<double>(m_consumed) * 100.0 / static_cast<double>(m_fileSize))
+                                    : 100.0;
+    return QStringLiteral("przeslano ") + QString::number(static_cast<int64_t>(p)) + QStringLiteral("% ");
+}
+
+void Transmission::FileError()
+{
+    const QString path = m_path;
+    Stop();
+    ShowMessageBox(Tr("Control", "plikRozkazowUszkodzony") + "\r\n" + path, true);
+}
+
+void Transmission::WriteFailed()
+{
+    // SendCommand has told the failure; nothing more of the file may go, and
+    // the part of the job the controller holds must not run on unwatched.
+    Stop();
+    if (m_pauseJob)
+        m_pauseJob();
+}
+
+void Transmission::Tick()
+{
+    if (!m_running || m_inTick)
+        return;
+    if (m_timerId) {
+        m_machine.Clock().Cancel(m_timerId);
+        m_timerId = 0;
+    }
+    m_inTick = true;
+    const uint64_t generation = m_generation;
+    // Whatever a box inside the tick did (a stop, a new start), this tick
+    // leaves the transfer as it found it from then on.
+    const auto changed = [&] { return generation != m_generation; };
+    const auto sendGo = [&] {
+        const bool ok = SendCommand(m_machine, "G");
+        if (changed())
+            return false;
+        if (!ok) {
+            WriteFailed();
+            return false;
+        }
+        m_goSent = true;
+        JobRunning = true;
+        return true;
+    };
+
+    [&] {
+        if (m_bufferAt == m_bufferEnd) {
+            if (!Fill()) {
+                FileError();
+                return;
+            }
+            if (m_bufferAt == m_bufferEnd) {
+                if (!m_goSent && !sendGo())
+                    return;
+                Stop();
+                return;
+            }
+        }
+
+        ReadStatus(m_machine);
+        if (!m_machine.Connected()) {
+            Stop();
+            ShowMessageBox(Tr("Control", "ploterBrakLacznosci"), true);
+            return;
+        }
+        if (PlotState.BufferFull()) {
+            m_interval = kBufferFullMs;
+            SetMainStatusText(Progress());
+            return;
+        }
+
+        m_interval = kInBurstMs;
+        QByteArray command;
+        for (int burst = 0; burst < kBurstCommands; ++burst) {
+            const Read read = NextCommand(command);
+            if (read == Read::End)
+                break;
+            if (read == Read::FileError) {
+                FileError();
+                return;
+            }
+            ++m_sentCount;
+            const bool ok = SendCommand(m_machine, command);
+            if (changed())
+                return;
+            if (!ok) {
+                WriteFailed();
+                return;
+            }
+            if (m_sentCount == kGoAfterCommands && !m_goSent && !sendGo())
+                return;
+        }
+        m_spinner = (m_spinner + 1) & 3;
+        SetMainStatusText(Progress() + kSpinner[m_spinner]);
+        m_interval = kNextBurstMs;
+    }();
+
+    m_inTick = false;
+    if (m_running && !m_timerId)
+        ScheduleNext();
+}
