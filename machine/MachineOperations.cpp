@@ -1,0 +1,410 @@
+#include "machine/MachineOperations.h"
+
+#include "app/MathUtil.h"
+#include "app/MessageBoxes.h"
+#include "app/Translator.h"
+#include "machine/Bytes.h"
+#include "machine/CommandLayer.h"
+#include "machine/JobState.h"
+#include "machine/MachineConstants.h"
+#include "machine/MachineState.h"
+#include "machine/MoveCommands.h"
+#include "machine/WireSelection.h"
+
+#include <QFile>
+#include <algorithm>
+#include <vector>
+
+namespace {
+const QString kGotoCaption = QStringLiteral("Goto point");
+
+bool ModelIs(const char* code) { return PlotState.ModelCode == QLatin1String(code); }
+
+uint8_t Bit(int32_t axis) { return axis >= 0 && axis < 8 ? AxisBits[static_cast<size_t>(axis)] : 0; }
+
+// The rotary delta the shorter way round a turn of `stepsPerTurn` steps.
+int64_t ShorterWay(double target, int32_t current, int32_t stepsPerTurn)
+{
+    int64_t d = RoundToInt64Sat(target - current);
+    const int64_t half = stepsPerTurn / 2;
+    if (d > half)
+        d -= stepsPerTurn;
+    if (d < -half)
+        d += stepsPerTurn;
+    return d;
+}
+
+// A linear target (mm) less the current position (0.01 mm), in steps.
+bool LinearSteps(double targetMm, int32_t current, double stepsPerUnit, int32_t& steps)
+{
+    const double delta = static_cast<double>(RoundToInt64Sat(targetMm * 100.0)) - current;
+    return RoundToInt32(delta * stepsPerUnit, steps);
+}
+}  // namespace
+
+MachineOperations::MachineOperations(Machine& machine, const TDlgkonfigModel& settings, bool noXSide,
+                                     OperationHooks hooks)
+    : m_machine(machine), m_settings(settings), m_noXSide(noXSide), m_hooks(std::move(hooks))
+{
+}
+
+void MachineOperations::SetWireBox(OperationHooks::WireBox box, bool checked)
+{
+    if (m_hooks.setWireBox) {
+        m_hooks.setWireBox(box, checked);
+        return;
+    }
+    TsterModel& wires = WireSelection();
+    (box == OperationHooks::WireBox::Front  ? wires.KeyFront
+     : box == OperationHooks::WireBox::Back ? wires.KeyBack
+                                            : wires.KeySide) = checked;
+}
+
+void MachineOperations::HeaterOffManualSlot()
+{
+    // The channel as the controller has it now: switching off a channel read
+    // long ago could leave the heating one on.
+    ReadHeaterState(m_machine);
+    SendCommand(m_machine, Bytes({'R', 0, PlotState.HeaterChannel}));
+    SendCommand(m_machine, Bytes({'F', 2}));
+}
+
+bool MachineOperations::wstrzymaj()
+{
+    ReadStatus(m_machine);
+    if (!m_machine.Connected())
+        return false;
+    bool stopped = false;
+    if (PlotState.JobWorking()) {
+        if (!SendCommand(m_machine, "Q")) {
+            JobRunning = false;
+            return false;
+        }
+        WaitWhileBusy(m_machine);
+        // The job may have ended just before "Q": then no paused bit comes,
+        // and the wait must not last for ever.
+        const int64_t motionStopped = m_machine.Clock().NowMs();
+        bool paused = PlotState.Paused();
+        while (!paused && m_machine.Connected() && m_machine.Clock().NowMs() - motionStopped < kPausedBitWaitMs) {
+            m_machine.Clock().Sleep(10);
+            ReadStatus(m_machine);
+            paused = PlotState.Paused();
+        }
+        if (!m_machine.Connected()) {
+            JobRunning = false;
+            return false;
+        }
+        if (paused) {
+            ReadPositions(m_machine);
+            const tplotstate& p = PlotState;
+            PausePositions = {p.FrontX, p.FrontY,   p.AxisZ,          p.TableTurnSteps, p.BackX,
+                              p.BackY,  p.ThirdTurnSteps, p.SpindleTurnSteps, p.SideX,  p.SideY};
+            const TsterModel& wires = WireSelection();
+            if (wires.KeySide)
+                PausedWireSet = 5;
+            if (wires.KeyFront || wires.KeyBack)
+                PausedWireSet = m_settings.ItemIndex("PowerOutput") != 0 ? 1 : 0;
+        }
+        m_machine.Clock().Sleep(10);
+        WaitWhileBusy(m_machine);
+        HeaterOffManualSlot();
+        stopped = paused;
+    }
+    if (PlotState.Moving()) {
+        StopMotion(m_machine);
+        WaitWhileBusy(m_machine);
+        ReadPositions(m_machine);
+        JogStopPosA = PlotState.TableTurnSteps;
+        JogStopPosB = UsesRemappedSideAxes() ? PlotState.TableTurnSteps : PlotState.SpindleTurnSteps;
+        JobStopped = true;
+        m_machine.Clock().Sleep(10);
+        WaitWhileBusy(m_machine);
+        HeaterOffManualSlot();
+        stopped = true;
+    }
+    JobRunning = false;
+    return stopped;
+}
+
+void MachineOperations::kontynuuj()
+{
+    ReadStatus(m_machine);
+    if (!m_machine.Connected())
+        return;
+    if (PlotState.JobWorking() && PlotState.WaitsForGo()) {
+        if (SendCommand(m_machine, "G"))
+            JobRunning = true;
+        return;
+    }
+    if (PlotState.JobWorking() || PlotState.Moving() || !PlotState.Paused())
+        return;
+    ReadStatus(m_machine);
+    ReadPositions(m_machine);
+    SendCommand(m_machine, Bytes({'F', 1}));
+    const TsterModel& wires = WireSelection();
+    if (PausedWireSet == 5 && !wires.KeySide)
+        SetWireBox(OperationHooks::WireBox::Side, true);
+    if (PausedWireSet == 0 && wires.KeySide) {
+        SetWireBox(OperationHooks::WireBox::Front, true);
+        SetWireBox(OperationHooks::WireBox::Back, true);
+    }
+    SendCommand(m_machine, Bytes({'R', 1, 1}));
+    m_machine.Clock().Sleep(static_cast<int>(std::clamp(RoundEven(CurrentHeatUpTime()), 0.0, 2e9)));
+    const tplotstate& p = PlotState;
+    Target t{p.FrontX / 100.0, p.BackX / 100.0, p.SideX / 100.0, p.FrontY / 100.0,
+             p.BackY / 100.0,  p.SideY / 100.0, double(p.TableTurnSteps), double(p.SpindleTurnSteps)};
+    if (PausedWireSet == 5) {
+        t.sideX = PausePositions[8] / 100.0;
+        t.sideY = PausePositions[9] / 100.0;
+    } else {
+        t.frontX = PausePositions[0] / 100.0;
+        t.frontY = PausePositions[1] / 100.0;
+        t.backX = PausePositions[4] / 100.0;
+        t.backY = PausePositions[5] / 100.0;
+    }
+    // The controller goes on only from the paused position of every axis.
+    t.table = PausePositions[3];
+    t.spindle = PausePositions[7];
+    if (!GoTo(true, 1, t, true)) {
+        // Not back at the pause point: the job stays paused, the wire cold.
+        SendCommand(m_machine, Bytes({'R', 0, 1}));
+        return;
+    }
+    WaitWhileBusy(m_machine);
+    SendCommand(m_machine, Bytes({'F', 1}));
+    WaitWhileBusy(m_machine);
+    SendCommand(m_machine, Bytes({'R', 1, 1}));
+    const bool resumed = SendCommand(m_machine, "K");
+    SendCommand(m_machine, Bytes({'R', 1, 1}));
+    if (resumed)
+        JobRunning = true;
+}
+
+void MachineOperations::kstopClick()
+{
+    ReadStatus(m_machine);
+    if (!PlotState.JobWorking() && !PlotState.Moving())
+        return;
+    Hook(m_hooks.busyCursor, true);
+    wstrzymaj();
+    JobStopped = true;
+    Hook(m_hooks.busyCursor, false);
+}
+
+bool MachineOperations::gotopoint(bool wait, uint8_t speedSlot, double frontX, double backX, double frontY,
+                                  double backY, double tableTarget, double spindleTarget)
+{
+    return GoTo(wait, speedSlot, {frontX, backX, 0, frontY, backY, 0, tableTarget, spindleTarget}, false);
+}
+
+bool MachineOperations::gotopointKreuz(bool wait, uint8_t speedSlot, double frontX, double backX, double sideX,
+                                       double frontY, double backY, double sideY, double tableTarget,
+                                       double spindleTarget)
+{
+    return GoTo(wait, speedSlot, {frontX, backX, sideX, frontY, backY, sideY, tableTarget, spindleTarget}, true);
+}
+
+bool MachineOperations::GoTo(bool wait, uint8_t speedSlot, const Target& t, bool withSide)
+{
+    ReadStatus(m_machine);
+    if (!m_machine.Connected()) {
+        ShowMessageBox(Tr("Control", "ploterBrakLacznosci"), true, kGotoCaption);
+        return false;
+    }
+    if (PlotState.JobWorking() || PlotState.Moving()) {
+        ShowMessageBox(Tr("Control", "nieMoznaPrzesuwac"), true, kGotoCaption);
+        return false;
+    }
+    ReadPositions(m_machine);
+    if (!SendCommand(m_machine, Bytes({'F', speedSlot})))
+        return false;
+    const tplotstate& p = PlotState;
+    int32_t fx = 0, bx = 0, fy = 0, by = 0, sx = 0, sy = 0;
+    // A target whose steps do not fit the controller's counters is no move.
+    if (!LinearSteps(t.frontX, p.FrontX, StepsPerUnitX, fx) || !LinearSteps(t.backX, p.BackX, StepsPerUnitX, bx) ||
+        !LinearSteps(t.frontY, p.FrontY, StepsPerUnitY, fy) || !LinearSteps(t.backY, p.BackY, StepsPerUnitY, by))
+        return false;
+    if (withSide && (!LinearSteps(t.sideX, p.SideX, SideStepsPerUnitX, sx) ||
+                     !LinearSteps(t.sideY, p.SideY, SideStepsPerUnitY, sy)))
+        return false;
+    const int32_t table = Clamp32(ShorterWay(t.table, p.TableTurnSteps, StepsPerTurn2));
+    const int32_t spindle = Clamp32(ShorterWay(t.spindle, p.SpindleTurnSteps, StepsPerTurn1));
+    // The side deltas count too: a go-to of the side carriage alone moves.
+    const int64_t length = withSide ? MoveLength6(fx, bx, fy, by, table, spindle, sx, sy)
+                                    : MoveLength4(fx, bx, fy, by, table, spindle);
+    WaitWhileBusy(m_machine);
+    if (length > 0) {
+        auto move = [&](int32_t f0, int32_t b0, int32_t f1, int32_t b1, int32_t tab, int32_t spi, int32_t s0,
+                        int32_t s1) {
+            int64_t built = 0;
+            return SendCommand(m_machine, withSide ? BuildMove10('A', SpeedDivisor, f0, b0, f1, b1, tab, spi, 0, 0,
+                                                                 s0, s1, built)
+                                                   : BuildMove4('A', SpeedDivisor, f0, b0, f1, b1, tab, spi, 0, 0,
+                                                                built));
+        };
+        if ((table != 0 || spindle != 0) && m_settings.Checked("Heavy")) {
+            if (!SendCommand(m_machine, Bytes({'S', 2}) + Int32ToBytes(1)) ||
+                !move(0, 0, 0, 0, table, spindle, 0, 0))
+                return false;
+            WaitWhileBusy(m_machine);
+            if (!move(fx, bx, fy, by, 0, 0, sx, sy))
+                return false;
+        } else if (!move(fx, bx, fy, by, table, spindle, sx, sy)) {
+            return false;
+        }
+        if (wait)
+            WaitWhileBusy(m_machine);
+    }
+    ReadPositions(m_machine);
+    return true;
+}
+
+bool MachineOperations::HomeAxisGroup(uint8_t mask)
+{
+    if (!SendCommand(m_machine, Bytes({'B', mask})))
+        return false;
+    MachineClock& clock = m_machine.Clock();
+    OperatorInput& input = m_machine.Input();
+    clock.Sleep(100);
+    ReadStatus(m_machine);
+    PendingInput last = input.TakePending();
+    while (PlotState.Moving() && last != PendingInput::Abort) {
+        clock.Sleep(10);
+        ReadStatus(m_machine);
+        last = input.TakePending();
+    }
+    clock.Sleep(100);
+    if (last == PendingInput::Abort) {
+        StopMotion(m_machine);
+        input.TakePending();
+        return false;
+    }
+    return true;
+}
+
+void MachineOperations::HomeGroups(bool returnVariant)
+{
+    const bool ve = ModelIs("Ve"), jy = ModelIs("Jy");
+    const bool pair = SupportsIndependentCut() || ModelIs("Qa");
+    const uint8_t sideA = m_noXSide ? 0 : Bit(SideAxisA);
+    std::vector<uint8_t> groups;
+    if (!returnVariant && jy) {
+        groups.push_back(Bit(SideAxisA));
+        groups.push_back(Bit(SideAxisB));
+    }
+    if (ve)
+        groups.push_back(Bit(SideAxisA) | AxisBits[0]);
+    if (pair)
+        groups.push_back(AxisBits[0] | AxisBits[4] | sideA);
+    if (!returnVariant && !jy) {
+        groups.push_back(AxisBits[0]);
+        if (!m_noXSide)
+            groups.push_back(Bit(SideAxisA));
+    }
+    if (ve)
+        groups.push_back(Bit(SideAxisB) | AxisBits[1]);
+    if (pair)
+        groups.push_back(AxisBits[1] | AxisBits[5] | Bit(SideAxisB));
+    if (!returnVariant && jy)
+        groups.push_back(AxisBits[0] | AxisBits[1]);
+
+    // An abort (a key, a click, a failed command) ends the whole homing.
+    for (uint8_t mask : groups)
+        if (!HomeAxisGroup(mask))
+            return;
+    if (returnVariant || m_settings.Mode() == 0)
+        return;
+    const int stolik = m_settings.StolikSwitch();
+    if (stolik != 0 && stolik != 1)
+        return;
+    if (ModelCodeFirstCharTest())
+        HomeAxisGroup(AxisBits[stolik == 1 ? 2 : 6]);
+    else
+        gotopoint(false, 2, 0, 0, 0, 0, 0, 0);
+}
+
+void MachineOperations::bazujClick()
+{
+    ReadPositions(m_machine);
+    if (!m_machine.Connected()) {
+        ShowMessageBox(Tr("Control", "ploterBrakLacznosci"), true);
+        return;
+    }
+    if (PlotState.JobWorking() || PlotState.Moving()) {
+        ShowMessageBox(Tr("Control", "ploterBazowanieNiemozliwe"), true);
+        return;
+    }
+    const bool returnVariant = PlotState.Homed() && (PlotState.FrontX != 0 || PlotState.FrontY != 0);
+    if (returnVariant) {
+        bool ok = true;
+        if (!IsTwoWireModel()) {
+            ok = gotopointKreuz(false, 2, 0, 0, 0, 0, 0, 0, 0, 0);
+        } else if (m_settings.ItemIndex("rgBazowanie") == 1) {
+            ok = gotopointKreuz(false, 2, 0, 0, 0, PlotState.FrontY / 100.0, PlotState.BackY / 100.0,
+                                PlotState.SideY / 100.0, 0, 0);
+        } else {
+            ok = gotopointKreuz(false, 2, 0, 0, 0, 10, 10, 0, 0, 0);
+            if (ok) {
+                WaitWhileBusy(m_machine);
+                ok = gotopointKreuz(false, 2, 0, 0, 0, 0, 0, -10, 0, 0);
+            }
+        }
+        // The way back was refused or failed: no homing from an unknown place.
+        if (!ok)
+            return;
+        WaitWhileBusy(m_machine);
+    }
+    Hook(m_hooks.statusTimer, false);
+    Hook(m_hooks.busyCursor, true);
+    HomeGroups(returnVariant);
+    Hook(m_hooks.busyCursor, false);
+    Hook(m_hooks.statusTimer, true);
+}
+
+bool MachineOperations::MoznaRuszac()
+{
+    if (m_settings.ItemIndex("PowerOutput") != 1)
+        return true;
+    if (!ModelIs("Ro") && !IsTwoWireModel())
+        return true;
+    if (ModelIs("Jy"))
+        return true;
+    ReadPositions(m_machine);
+    const QString caption = Tr("Universal", "uwaga");
+    if (PlotState.FrontX == PlotState.BackX && PlotState.FrontY == PlotState.BackY) {
+        const TsterModel& wires = WireSelection();
+        if (wires.KeyFront && wires.KeyBack)
+            return true;
+        ShowMessageBox(Tr("Control", "ruch1goRamieniaZabroniony"), false, caption);
+        return false;
+    }
+    ShowMessageBox(Tr("Control", "ruchRamionZabronionyRozneXY") + "\n" + Tr("Control", "wyrownajRamionaIJeszczeRaz"),
+                   false, caption);
+    return false;
+}
+
+bool MachineOperations::btnRestoreEPROMClick(const QString& programDir)
+{
+    const QString name = programDir + "eprom.bin";
+    QFile file(name);
+    if (!file.exists() || !file.open(QIODevice::ReadOnly)) {
+        ShowMessageBox(Tr("Universal", "zbioruNieMoznaOtworzyc") + name, true);
+        return false;
+    }
+    // The addresses are one byte: a longer image would wrap round and
+    // overwrite the first parameters.
+    if (file.size() > kEepromSize) {
+        ShowMessageBox(Tr("Control", "eepromZaDuzy") + name, true);
+        return false;
+    }
+    const QByteArray image = file.readAll();
+    file.close();
+    for (qsizetype i = 0; i < image.size(); ++i)
+        if (!SendRestoreEeprom(m_machine, static_cast<uint8_t>(i), static_cast<uint8_t>(image[i])))
+            return false;
+    m_machine.Clock().Sleep(5000);
+    ShowMessageBox(Tr("Control", "factoryParametersRestored") + "\n" + Tr("Upgrade_firmware", "aktualizacjaOK2") +
+                       "\n" + Tr("Upgrade_firmware", "aktualizacjaOK3"),
+                   false);
+    return true;
+}

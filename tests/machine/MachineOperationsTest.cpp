@@ -1,0 +1,320 @@
+#include "app/Settings.h"
+#include "machine/Bytes.h"
+#include "machine/CommandLayer.h"
+#include "machine/JobState.h"
+#include "machine/MachineConstants.h"
+#include "machine/MachineOperations.h"
+#include "machine/MachineState.h"
+#include "machine/MoveCommands.h"
+#include "machine/SimulatedController.h"
+#include "machine/WireSelection.h"
+#include "tests/support/SimulatedLink.h"
+#include "tests/support/TestMachine.h"
+#include "tests/support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+namespace {
+// The operator's input decided at each poll.
+class InputBy : public OperatorInput {
+public:
+    PendingInput TakePending() override { return decide ? decide() : PendingInput::None; }
+    std::function<PendingInput()> decide;
+};
+
+// The program's link, with a hook run just before a command goes out.
+class HookedLink : public ControllerLink {
+public:
+    explicit HookedLink(ControllerLink& inner) : m_inner(inner) {}
+    bool MachineFound() override { return m_inner.MachineFound(); }
+    int Write(const QByteArray& report) override
+    {
+        if (beforeWrite)
+            beforeWrite(report);
+        return m_inner.Write(report);
+    }
+    int ReadString(int index) override { return m_inner.ReadString(index); }
+    const ReplyBlock& Reply() const override { return m_inner.Reply(); }
+    void SetLinkChanged(std::function<void(bool)> hook) override { m_inner.SetLinkChanged(std::move(hook)); }
+    bool DeviceStrings(QString& v, QString& p, QString& s) override { return m_inner.DeviceStrings(v, p, s); }
+    std::function<void(const QByteArray&)> beforeWrite;
+
+private:
+    ControllerLink& m_inner;
+};
+
+class MachineOperationsTest : public MachineWorldTest {
+protected:
+    void SetUp() override
+    {
+        MachineWorldTest::SetUp();
+        WireSelection() = TsterModel();
+        JobRunning = JobStopped = false;
+        Attach(setup);
+    }
+    void TearDown() override
+    {
+        WireSelection() = TsterModel();
+        JobRunning = JobStopped = false;
+        MachineWorldTest::TearDown();
+    }
+    void Attach(const SimulatedMachineSetup& s, bool noXSide = false)
+    {
+        ops.reset();
+        m.SetLink(none);
+        hooked.reset();
+        link.reset();
+        sim = std::make_unique<SimulatedController>(clock, s);
+        link = std::make_unique<SimulatedLink>(*sim);
+        hooked = std::make_unique<HookedLink>(*link);
+        m.SetLink(*hooked);
+        IdentifyMachine(m);
+        OperationHooks hooks;
+        hooks.statusTimer = [this](bool on) { timerStates.push_back(on); };
+        ops = std::make_unique<MachineOperations>(m, Settings(), noXSide, hooks);
+    }
+    void Send(const QByteArray& c) { ASSERT_TRUE(SendCommand(m, c)) << c.toHex().toStdString(); }
+    // A job of one front X move of `steps` at 100 mm/min, running.
+    void RunJob(int32_t steps)
+    {
+        Send(Bytes({'V', 0}) + Int16ToBytes(3750));
+        Send(Bytes({'f', 0}));
+        int64_t length = 0;
+        const QByteArray move = BuildMove4('a', 2, steps, 0, 0, 0, 0, 0, 0, 0, length);
+        for (qsizetype at = 0; at < move.size(); at += 6)
+            Send(move.mid(at, 6));
+        Send("G");
+        JobRunning = true;
+    }
+    uint32_t Status()
+    {
+        ReadStatus(m);
+        return PlotState.StatusFlags;
+    }
+    // The reports from `from` on whose letter is `letter`.
+    std::vector<std::array<uint8_t, 16>> Sent(char letter, size_t from = 0)
+    {
+        std::vector<std::array<uint8_t, 16>> out;
+        for (size_t i = from; i < sim->Reports().size(); ++i)
+            if (sim->Reports()[i][0] == static_cast<uint8_t>(letter))
+                out.push_back(sim->Reports()[i]);
+        return out;
+    }
+    std::vector<int> HomingMasks()
+    {
+        std::vector<int> masks;
+        for (const auto& r : Sent('B'))
+            masks.push_back(r[1]);
+        return masks;
+    }
+
+    VirtualClock clock;
+    SimulatedMachineSetup setup;
+    std::unique_ptr<SimulatedController> sim;
+    std::unique_ptr<SimulatedLink> link;
+    std::unique_ptr<HookedLink> hooked;
+    NoMachineLink none;
+    InputBy input;
+    Machine m{none, clock, input};
+    ScriptedPresenter boxes;
+    std::unique_ptr<MachineOperations> ops;
+    std::vector<bool> timerStates;
+};
+}  // namespace
+
+TEST_F(MachineOperationsTest, PauseKeepsThePositionAndContinueReturnsToItBeforeK)
+{
+    RunJob(10000);
+    Send(Bytes({'R', 1, 1}));
+    clock.Advance(30000);
+    ASSERT_TRUE(Status() & 0x4u) << "the heater is on while the job cuts";
+
+    EXPECT_TRUE(ops->wstrzymaj());
+    EXPECT_FALSE(JobRunning);
+    EXPECT_EQ(Status() & 0x47u, 0x40u) << "paused, nothing moving, the heater off";
+    EXPECT_EQ(ops->PausePositions[0], 5000);
+    EXPECT_EQ(ops->PausedWireSet, 0);
+    ReadSpeedSlots(m);
+    EXPECT_EQ(PlotState.SpeedSlot, 2);
+
+    // The operator drives away; continue brings the wires back before "K".
+    ASSERT_TRUE(ops->gotopoint(true, 2, 20, 30, 10, 10, 0, 0));
+    EXPECT_EQ(sim->Counter(0), 2000);
+    EXPECT_EQ(sim->Counter(4), 3000);
+    const size_t before = sim->Reports().size();
+    ops->kontynuuj();
+    EXPECT_TRUE(JobRunning);
+    EXPECT_EQ(sim->Count(SimEvent::ResumeRefused), 0);
+    const auto moves = Sent('A', before);
+    const auto resumes = Sent('K', before);
+    ASSERT_EQ(resumes.size(), 1u);
+    ASSERT_FALSE(moves.empty());
+    EXPECT_EQ(Status() & 0x43u, 0x03u) << "the job cuts again";
+    clock.Advance(40000);
+    EXPECT_EQ(Status() & 0x2u, 0u);
+    EXPECT_EQ(sim->Counter(0), 10000);
+    EXPECT_EQ(sim->Counter(1), 0);
+    EXPECT_EQ(sim->Counter(4), 0);
+}
+
+TEST_F(MachineOperationsTest, NothingToPauseOrContinueSendsNothing)
+{
+    JobRunning = true;
+    const size_t before = sim->Reports().size();
+    EXPECT_FALSE(ops->wstrzymaj());
+    EXPECT_FALSE(JobRunning);
+    ops->kontynuuj();
+    EXPECT_FALSE(JobRunning) << "continue sent neither G nor K";
+    EXPECT_EQ(sim->Reports().size(), before);
+}
+
+TEST_F(MachineOperationsTest, AJobEndingJustBeforeThePauseEndsTheWaitAfterTwoSeconds)
+{
+    RunJob(1000);
+    Send(Bytes({'R', 1, 1}));
+    int64_t motionEnded = -1;
+    hooked->beforeWrite = [&](const QByteArray& c) {
+        if (c == "Q") {
+            clock.Advance(60000);
+            motionEnded = clock.NowMs();
+        }
+    };
+    EXPECT_FALSE(ops->wstrzymaj());
+    ASSERT_GE(motionEnded, 0);
+    EXPECT_GE(clock.NowMs() - motionEnded, 2000);
+    EXPECT_LT(clock.NowMs() - motionEnded, 2200);
+    EXPECT_FALSE(JobRunning);
+    EXPECT_EQ(Status() & 0x4u, 0u) << "the heater is off all the same";
+    ReadSpeedSlots(m);
+    EXPECT_EQ(PlotState.SpeedSlot, 2);
+}
+
+TEST_F(MachineOperationsTest, HomingMasksOfEachModel)
+{
+    struct Case {
+        const char* model;
+        bool noXSide;
+        std::vector<int> masks;
+    };
+    // Ky/Qa: 0+4+side A, 0, side A, 1+5+side B; Ve: side A+0, 0, side A,
+    // side B+1; Jy's side axes are 4 and 5; Ro ends with the table (mode 1).
+    const Case cases[] = {{"Ky", false, {0x19, 0x01, 0x08, 0x62}}, {"Ky", true, {0x11, 0x01, 0x62}},
+                          {"Qa", false, {0x19, 0x01, 0x08, 0x62}}, {"Ve", false, {0x09, 0x01, 0x08, 0x42}},
+                          {"Jy", false, {0x10, 0x20, 0x03}},       {"Ro", false, {0x01, 0x08, 0x04}}};
+    for (const Case& c : cases) {
+        Settings().SetItemIndex("Mode", QLatin1String(c.model) == QLatin1String("Ro") ? 1 : 0);
+        Settings().SetItemIndex("StolikSwitch", 1);
+        const bool ro = QLatin1String(c.model) == QLatin1String("Ro");
+        // The link takes only two-wire machines: a one-wire model is played
+        // by one of them.
+        setup.modelCode = ro ? "Ky" : c.model;
+        Attach(setup, c.noXSide);
+        if (ro)
+            PlotState.ModelCode = PlotState.ProductName = "Ro";
+        ops->bazujClick();
+        EXPECT_EQ(HomingMasks(), c.masks) << c.model << (c.noXSide ? " noXside" : "");
+        EXPECT_EQ(timerStates, (std::vector<bool>{false, true}));
+        timerStates.clear();
+    }
+
+    // Homed away from zero: back to zero first, then only the paired groups.
+    setup.modelCode = "Ky";
+    Attach(setup);
+    ops->bazujClick();
+    ASSERT_TRUE(ops->gotopoint(true, 2, 50, 50, 40, 40, 0, 0));
+    const size_t before = Sent('B').size();
+    ops->bazujClick();
+    const auto masks = Sent('B', 0);
+    ASSERT_EQ(masks.size(), before + 2);
+    EXPECT_EQ(masks[before][1], 0x19);
+    EXPECT_EQ(masks[before + 1][1], 0x62);
+}
+
+TEST_F(MachineOperationsTest, AKeyDuringHomingEndsTheWholeHoming)
+{
+    Settings().SetItemIndex("Mode", 1);
+    Settings().SetItemIndex("StolikSwitch", 1);
+    input.decide = [this] { return Sent('B').size() == 2 ? PendingInput::Abort : PendingInput::None; };
+    ops->bazujClick();
+    EXPECT_EQ(HomingMasks(), (std::vector<int>{0x19, 0x01})) << "no further group, no table";
+    EXPECT_EQ(sim->Reports().back()[0], 'Y');
+    EXPECT_FALSE(Status() & 0x1u);
+    EXPECT_EQ(timerStates, (std::vector<bool>{false, true}));
+}
+
+TEST_F(MachineOperationsTest, GoToPointTakesTheShorterWayRoundAndMovesTheSideAlone)
+{
+    setup.stepsPerTurn[0] = 6000;  // the spindle
+    Attach(setup);
+    ASSERT_EQ(StepsPerTurn2, 8000);
+    // Table from 0: +4001 is 3999 back, +4000 stays, -4001 is 3999 forward.
+    ASSERT_TRUE(ops->gotopoint(true, 2, 0, 0, 0, 0, 4001, 0));
+    EXPECT_EQ(sim->Counter(2), -3999);
+    ASSERT_TRUE(ops->gotopoint(true, 2, 0, 0, 0, 0, PlotState.TableTurnSteps + 4000, 0));
+    EXPECT_EQ(sim->Counter(2), 1);
+    ASSERT_TRUE(ops->gotopoint(true, 2, 0, 0, 0, 0, PlotState.TableTurnSteps - 4001, 0));
+    EXPECT_EQ(sim->Counter(2), 4000);
+    // The spindle turns by its own steps per turn.
+    ASSERT_TRUE(ops->gotopoint(true, 2, 0, 0, 0, 0, PlotState.TableTurnSteps, 3001));
+    EXPECT_EQ(sim->Counter(6), -2999);
+
+    ASSERT_TRUE(ops->gotopointKreuz(true, 2, 0, 0, 12, 0, 0, 7, PlotState.TableTurnSteps,
+                                    PlotState.SpindleTurnSteps));
+    EXPECT_EQ(sim->Counter(SideAxisA), 1200);
+    EXPECT_EQ(sim->Counter(SideAxisB), 700);
+
+    // Heavy: the rotary move first, alone, then the linear one.
+    Settings().SetChecked("Heavy", true);
+    const size_t before = sim->Reports().size();
+    ASSERT_TRUE(ops->gotopoint(true, 2, 5, 5, 0, 0, PlotState.TableTurnSteps + 100, PlotState.SpindleTurnSteps));
+    const auto heavy = Sent('S', before);
+    ASSERT_EQ(heavy.size(), 1u);
+    EXPECT_EQ(heavy[0][1], 2);
+    const auto records = Sent('A', before);
+    ASSERT_EQ(records.size(), 3u + 4u) << "a rotary move of one axis, a linear one of two";
+    EXPECT_EQ(records[1][1], 2);
+    EXPECT_EQ(sim->Counter(2), 4100);
+    EXPECT_EQ(sim->Counter(0), 500);
+
+    // A go-to while the carriages move is refused.
+    Send(Bytes({'V', 2}) + Int16ToBytes(3750));
+    int64_t length = 0;
+    Send(BuildMove4('A', 2, 100000, 0, 0, 0, 0, 0, 0, 0, length));
+    EXPECT_FALSE(ops->gotopoint(true, 2, 0, 0, 0, 0, 0, 0));
+    EXPECT_EQ(boxes.shown.size(), 1u);
+}
+
+TEST_F(MachineOperationsTest, TheFactoryImageFitsTheParameterMemoryOrIsRefused)
+{
+    TempProgramDir dir;
+    QByteArray image;
+    for (int i = 0; i < 256; ++i)
+        image.append(static_cast<char>(255 - i));
+    dir.Write("eprom.bin", image);
+    EXPECT_TRUE(ops->btnRestoreEPROMClick(dir.Path()));
+    EXPECT_EQ(Sent('S').size(), 256u);
+    EXPECT_EQ(sim->Parameter(0), 255);
+    EXPECT_EQ(sim->Parameter(255), 0);
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(boxes.shown[0].kind, MessageKind::Information);
+
+    dir.Write("eprom.bin", image + QByteArray(1, '\x7F'));
+    const size_t before = sim->Reports().size();
+    EXPECT_FALSE(ops->btnRestoreEPROMClick(dir.Path()));
+    EXPECT_EQ(sim->Reports().size(), before) << "nothing of a longer image is sent";
+    ASSERT_EQ(boxes.shown.size(), 2u);
+    EXPECT_EQ(boxes.shown[1].kind, MessageKind::Error);
+
+    // A lost link ends the restore at the first failed byte, without success.
+    link->SetPresent(false);
+    EXPECT_FALSE(ops->btnRestoreEPROMClick(dir.Path()));
+    dir.Write("eprom.bin", image);
+    EXPECT_FALSE(ops->btnRestoreEPROMClick(dir.Path()));
+    ASSERT_EQ(boxes.shown.size(), 4u) << "one box for the first failed byte, none after it";
+    for (size_t i = 2; i < boxes.shown.size(); ++i)
+        EXPECT_EQ(boxes.shown[i].kind, MessageKind::Error);
+}
