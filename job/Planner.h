@@ -36,15 +36,14 @@ public:
 // figure hangs in one tree rooted at the start figure. Figures that touch are
 // linked without a connector.
 //
-// The expensive searches are virtual: the program's own answer them through
-// spatial indexes and incremental candidate queues; a literal implementation
-// (scanning every pair each time) must give the same answers.
+// The expensive searches answer through spatial indexes and incremental
+// candidate queues; they give the answers a plain scan over every pair gives.
 class PlainPlanner {
 public:
     enum class Result { Planned, Empty, Cancelled, Unreachable };
 
     PlainPlanner(TJob& job, int mode, bool addFrame);
-    virtual ~PlainPlanner();
+    ~PlainPlanner();
     PlainPlanner(const PlainPlanner&) = delete;
     PlainPlanner& operator=(const PlainPlanner&) = delete;
 
@@ -75,7 +74,7 @@ public:
         bool Valid() const { return x >= 0; }
     };
 
-    // The distance rules of the searches, shared by every implementation.
+    // The distance rules of the searches.
     // Weighted: the squared distance times Kind/10 for each end that may be
     // entered (X's end first), in integers, truncating after each end.
     static int64_t Weighted(int64_t d2, const TFigVertexInfo& vx, const TFigVertexInfo& vy);
@@ -96,7 +95,7 @@ protected:
     // Figures in the order they became connected (the searches' new partners).
     const std::vector<int32_t>& ConnectionLog() const { return m_log; }
 
-    // Literal pieces shared by every implementation.
+    // Rules the searches and stages share.
     bool FigureInside(int32_t a, int32_t b) const;
     void PropagateDepth(int32_t k);
     bool FindTouchingVertices(int32_t a, int32_t b, int32_t& va, int32_t& vb);
@@ -109,15 +108,15 @@ protected:
     void MakeConnector(Pair pair, int32_t container, bool startConnector);
 
     // The searches and analyses; each returns whether a candidate was found.
-    virtual void co_w_czym();
-    virtual bool VertexNearOtherFigure(int32_t v, int32_t f);
-    virtual void LinkStartTouching();
-    virtual void LinkTouchingFigures();
-    virtual void BuildNearestLists();
-    virtual Pair SearchChildren(int32_t c);
-    virtual Pair SearchChildrenNearest(int32_t c);
-    virtual Pair SearchNearest();
-    virtual Pair SearchAny();
+    void co_w_czym();
+    bool VertexNearOtherFigure(int32_t v, int32_t f);
+    void LinkStartTouching();
+    void LinkTouchingFigures();
+    void BuildNearestLists();
+    Pair SearchChildren(int32_t c);
+    Pair SearchChildrenNearest(int32_t c);
+    Pair SearchNearest();
+    Pair SearchAny();
     Pair SearchStart();
 
     // Counts work done; every so many units asks the progress whether to go
