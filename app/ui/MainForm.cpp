@@ -13,6 +13,8 @@
 #include "job/ui/JobView.h"
 #include "job/ui/MDIChild.h"
 #include "machine/CommandLayer.h"
+#include "machine/CutStart.h"
+#include "machine/MachineOperations.h"
 #include "machine/JobState.h"
 #include "machine/MachineState.h"
 #include "machine/WireSelection.h"
@@ -585,20 +587,76 @@ void TMainForm::ReleaseUsbLink()
 
 void TMainForm::MachineNotConnected() { ShowMessageBox(Tr("Control", "ploterBrakLacznosci"), true); }
 
-void TMainForm::Start1Click() { MachineNotConnected(); }
-
-void TMainForm::Wstrzymaj1Click()
+MachineOperations& TMainForm::Operations()
 {
-    if (!AttachedMachine().Connected()) {
+    if (!m_operations)
+        m_operations = std::make_unique<MachineOperations>(AttachedMachine(), Settings(), HasSwitch("noXside"));
+    return *m_operations;
+}
+
+CutStartHooks TMainForm::CutHooks()
+{
+    CutStartHooks hooks;
+    hooks.busyCursor = [](bool busy) {
+        if (busy)
+            QApplication::setOverrideCursor(Qt::WaitCursor);
+        else
+            QApplication::restoreOverrideCursor();
+    };
+    hooks.activate = [this](TJob& job) {
+        for (TMDIChild* child : JobWindows())
+            if (&child->Job() == &job)
+                if (auto* sub = qobject_cast<QMdiSubWindow*>(child->parentWidget()))
+                    m_mdiArea->setActiveSubWindow(sub);
+    };
+    hooks.showControlPanel = [] {
+        if (ster)
+            ster->show();
+    };
+    return hooks;
+}
+
+void TMainForm::Start1Click()
+{
+    if (!TransArm) {
         MachineNotConnected();
         return;
     }
-    // STOP only pauses a job that runs.
-    if (JobRunning)
-        JobStopped = true;
+    std::vector<TJob*> jobs;
+    bool planning = false;
+    for (TMDIChild* child : JobWindows()) {
+        jobs.push_back(&child->Job());
+        planning = planning || child->Planning();
+    }
+    TMDIChild* active = ActiveJob();
+    // A click comes with its menu item or button; the panel's machine key calls directly.
+    const StartSource source = sender() ? StartSource::MenuOrButton : StartSource::MachineKey;
+    // A failed write of the transfer pauses the job the panel's way.
+    TransArm->Transfer().SetPauseJob([this] { Operations().wstrzymaj(); });
+    CutStart cut(AttachedMachine(), Settings(), WireSelection(), Operations(), TransArm->Transfer(), CutHooks());
+    cut.Start1Click(jobs, active ? &active->Job() : nullptr, source, planning);
+    UpdateMenuItems();
 }
 
-void TMainForm::Kontynuacja1Click() { MachineNotConnected(); }
+void TMainForm::Wstrzymaj1Click()
+{
+    if (!AttachedMachine().Connected() || !TransArm) {
+        MachineNotConnected();
+        return;
+    }
+    CutStart cut(AttachedMachine(), Settings(), WireSelection(), Operations(), TransArm->Transfer(), CutHooks());
+    cut.Wstrzymaj1Click();
+}
+
+void TMainForm::Kontynuacja1Click()
+{
+    if (!AttachedMachine().Connected() || !TransArm) {
+        MachineNotConnected();
+        return;
+    }
+    CutStart cut(AttachedMachine(), Settings(), WireSelection(), Operations(), TransArm->Transfer(), CutHooks());
+    cut.Kontynuacja1Click();
+}
 
 void TMainForm::closeEvent(QCloseEvent* event)
 {

@@ -21,7 +21,9 @@ class tInterfejs;
 // buttons and the status bar.
 class ControllerLink;
 class Machine;
+class MachineOperations;
 class ProgramMachine;
+struct CutStartHooks;
 
 class TMainForm : public QMainWindow {
     Q_OBJECT
@@ -125,6 +127,10 @@ public slots:
     void AttachUsbLink(ControllerLink& link);
     // Frees the USB link; the machine is not connected from then on.
     void ReleaseUsbLink();
+    // The machine operations START, STOP and continue run through (pause,
+    // continue, go-to-point). The manual control panel is meant to own them;
+    // until it does they live here, over the attached machine.
+    MachineOperations& Operations();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -137,11 +143,13 @@ private:
     void MachineNotConnected();
     // Enabled when the rule says so and the item's window exists.
     void Enable(QAction* item, bool rule);
+    CutStartHooks CutHooks();
 
     bool m_created = false;
     QMdiArea* m_mdiArea = nullptr;
     std::unique_ptr<QObject> m_spaceKey;
     std::unique_ptr<ProgramMachine> m_machine;
+    std::unique_ptr<MachineOperations> m_operations;
 };
 
 // The size a new job window opens at inside an area of the main window: two

@@ -196,10 +196,31 @@ TEST_F(MainFormTest, ASimulatedMachineNamedInTheEnvironmentIsAttached)
     unsetenv("PELVARTONIX_SIM");
     EXPECT_EQ(MainStatusText(), Tr("Control", "polaczony"));
     ASSERT_TRUE(MainForm->AttachedMachine().Connected());
-    JobRunning = true;
+
+    // START through the menu item sends the drawing to the simulated controller.
+    Settings().SetChecked("AddFrame", false);
+    OpenDrawing("square.plt", "PU0,0;PD400,0,400,400,0,400,0,0;PU;");
+    MainForm->Start1->trigger();
+    EXPECT_TRUE(boxes.shown.empty());
+    ASSERT_TRUE(TransArm->Running());
+    bool counted = false;
+    for (int i = 0; i < 500 && !JobRunning; ++i) {
+        QTest::qWait(10);
+        counted = counted || MainStatusText().startsWith("przeslano ");
+    }
+    ASSERT_TRUE(JobRunning) << "the transfer sent \"G\"";
+    EXPECT_TRUE(counted);
     MainForm->Wstrzymaj1Click();
     EXPECT_TRUE(boxes.shown.empty());
     EXPECT_TRUE(JobStopped) << "STOP reached the attached machine";
+    EXPECT_FALSE(JobRunning);
+    MainForm->Kontynuacja1Click();
+    EXPECT_FALSE(JobStopped);
+    EXPECT_TRUE(JobRunning) << "the job goes on";
+    for (int i = 0; i < 1500 && TransArm->Running(); ++i)
+        QTest::qWait(10);
+    EXPECT_EQ(MainStatusText(), "Transmisja zakonczona");
+    EXPECT_TRUE(boxes.shown.empty());
 }
 
 TEST_F(MainFormTest, JobWindowsOpenInsideTheAreaAndCascadeKeepsThemUsable)

@@ -1,0 +1,381 @@
+#include "machine/CutStart.h"
+
+#include "app/CommandLine.h"
+#include "app/Globals.h"
+#include "app/MathUtil.h"
+#include "app/MessageBoxes.h"
+#include "app/Translator.h"
+#include "job/CutState.h"
+#include "job/Geometry.h"
+#include "job/Job.h"
+#include "machine/Bytes.h"
+#include "machine/CommandLayer.h"
+#include "machine/JobState.h"
+#include "machine/MachineConstants.h"
+#include "machine/MachineState.h"
+#include "machine/MoveCommands.h"
+
+#include <QFile>
+#include <algorithm>
+
+namespace {
+// A job length in steps as it is cut: scaled, in mm.
+double Scaled(const TDlgkonfigModel& settings, int32_t steps)
+{
+    return StepsToMm(RoundEven(static_cast<double>(steps) * settings.Skala() / 100.0));
+}
+
+void Refuse(const char* section, const char* key) { ShowMessageBox(Tr(section, key), true); }
+
+// Restores the job type code however the save ends.
+class JobFileModeKeeper {
+public:
+    JobFileModeKeeper() : m_saved(JobFileMode) {}
+    ~JobFileModeKeeper() { JobFileMode = m_saved; }
+    JobFileModeKeeper(const JobFileModeKeeper&) = delete;
+    JobFileModeKeeper& operator=(const JobFileModeKeeper&) = delete;
+
+private:
+    int32_t m_saved;
+};
+}  // namespace
+
+QByteArray PositioningSpeedCommand(const TDlgkonfigModel& settings)
+{
+    const auto v = static_cast<uint16_t>(RoundToInt64Sat(settings.Value("PrzeSpeed") * SpeedDivisor) & 0xFFFF);
+    return Bytes({'V', 0}) + Int16ToBytes(static_cast<int16_t>(CutSpeedToPeriod(v)));
+}
+
+CutStart::CutStart(Machine& machine, const TDlgkonfigModel& settings, TsterModel& wires,
+                   MachineOperations& operations, Transmission& transmission, CutStartHooks hooks)
+    : m_machine(machine), m_settings(settings), m_wires(wires), m_ops(operations), m_transmission(transmission),
+      m_hooks(std::move(hooks))
+{
+}
+
+bool CutStart::TestRun()
+{
+    const QStringList& p = CommandLineParameters();
+    return !p.isEmpty() && p.first() == QLatin1String("test");
+}
+
+QString CutStart::OutFile() const { return ProgramDir + "out.cn"; }
+
+bool CutStart::CheckBeforeCut(TJob&)
+{
+    const bool test = TestRun();
+    ReadStatus(m_machine);
+    if (m_machine.Connected()) {
+        IdentifyMachine(m_machine);
+        // Without a machine a failed send would only add a box to the one below.
+        SendCommand(m_machine, PositioningSpeedCommand(m_settings));
+    }
+    if (!test) {
+        if (!m_machine.Connected()) {
+            // Said here rather than nothing at all: START with the cable out
+            // would otherwise look like a button that does not work.
+            Refuse("Control", "ploterBrakLacznosci");
+            return false;
+        }
+        if (PlotState.JobWorking() && PlotState.WaitsForGo()) {
+            // The controller still holds a job and may go on with it.
+            if (SendCommand(m_machine, "G"))
+                JobRunning = true;
+            return false;
+        }
+    }
+    if (m_transmission.Running())
+        m_transmission.Stop();
+    return true;
+}
+
+bool CutStart::StartFigureQuestion(TJob& job)
+{
+    if (job.StartOutline && job.FrameAdded) {
+        const int answer = Ask(Tr("Main_window", "czyRysowacObrys"), MessageButtons::YesNoCancel);
+        if (answer != mrYes && answer != mrNo)
+            return false;
+        job.CutStartFigure = answer == mrYes ? 1 : 0;
+    } else {
+        job.CutStartFigure = 1;
+    }
+    return true;
+}
+
+bool CutStart::Save(TJob& job, int32_t direction, int jobWindows)
+{
+    const TDlgkonfigModel& s = m_settings;
+    const int mode = s.Mode();
+    const int rotary = s.StolikSwitch();
+    const QString out = OutFile();
+    const int32_t last = static_cast<int32_t>(job.FigureList.size()) - 1;
+    JobFileModeKeeper keep;
+
+    auto plain = [&] {
+        JobFileMode = 32;
+        return StartFigureQuestion(job) && job.save_ciecie(out, 0.0);
+    };
+    auto tooHigh = [] {
+        Refuse("Main_window", "projektZaDuzaWysokosc");
+        return false;
+    };
+
+    switch (mode) {
+    case 0:
+        return plain();
+    case 4:
+        if (!m_hooks.twoPlaneDialog || !m_hooks.twoPlaneDialog())
+            return false;
+        return plain();
+    case 5:
+        if (m_wires.KeyFront) {
+            if (!m_hooks.startPointsDialog || !m_hooks.startPointsDialog())
+                return false;
+            if (!m_hooks.parkSideWire || !m_hooks.parkSideWire())
+                return false;
+            WaitWhileBusy(m_machine);
+            if (Ask(Tr("Main_window", "VeUmiescMaterial"), MessageButtons::OkCancel) != mrOk)
+                return false;
+        }
+        return plain();
+    case 1:
+        if (job.HasSpindleAxis) {
+            CutOriginY = Scaled(s, job.JobHeight);
+            AxisOffsetY = std::max(CutOriginY, s.Value("Srednicamaterialu") / 2.0);
+            const double axisY = s.Value("Ywrzeciona");
+            if (job.FlatProfile) {
+                CutOriginY = axisY - CutOriginY;
+                AxisOffsetY = axisY - AxisOffsetY;
+            } else {
+                CutOriginY = axisY + CutOriginY;
+                AxisOffsetY = axisY + AxisOffsetY;
+            }
+            if (AxisOffsetY < 0 || CutOriginY < 0)
+                return tooHigh();
+            JobFileMode = 31;
+        } else {
+            AxisOffsetY = s.Value("Ystolika");
+            CutOriginX = -Scaled(s, job.JobMinX);
+            AxisOffsetX = std::max(CutOriginX, s.Value("Srednicamaterialu") / 2.0);
+            AxisOffsetX = s.Value("Xstolika") - AxisOffsetX;
+            CutOriginX = s.Value("Xstolika") - CutOriginX;
+            if (AxisOffsetX < 0 || CutOriginX < 0)
+                return tooHigh();
+            JobFileMode = 311;
+        }
+        return job.Save_ciecie_obrotowe(out, 0, last);
+    case 2: {
+        const int windows = std::max(1, jobWindows);
+        double step = 0.0;
+        if (s.ItemIndex("rgKatObrotu") != 0)
+            step = job.RotationAngle / 360.0;
+        else
+            step = (rotary == 1 ? 0.5 : 1.0) / windows;
+        job.CutStartFigure = 1;
+        if (rotary == 1) {
+            JobFileMode = 33;
+            return job.save_ciecie(out, step);
+        }
+        JobFileMode = 31;
+        return job.save_ciecie_seryjne_wrzeciono(out, 0, direction, step, last);
+    }
+    case 3:
+        if (rotary == 0) {
+            CutOriginY = Scaled(s, job.JobHeight);
+            AxisOffsetY = std::max(CutOriginY, s.Value("Srednicamaterialu") / 2.0);
+            CutOriginY = s.Value("Ywrzeciona") + CutOriginY - s.Value("Ynarzedzia");
+            AxisOffsetY = s.Value("Ywrzeciona") + AxisOffsetY - s.Value("Ynarzedzia");
+            JobFileMode = 30;
+            return job.Save_toczenie_wrzeciono(out, 0, last);
+        }
+        if (rotary == 1) {
+            CutOriginX = Scaled(s, job.JobWidth);
+            AxisOffsetX = std::max(CutOriginX, s.Value("Srednicamaterialu") / 2.0);
+            CutOriginX = s.Value("Xstolika") - CutOriginX - s.Value("Xnarzedzia");
+            AxisOffsetX = s.Value("Xstolika") - AxisOffsetX - s.Value("Xnarzedzia");
+            JobFileMode = 301;
+            return job.Save_toczenie_stolik(out, 0, last);
+        }
+        return plain();
+    default:
+        return false;
+    }
+}
+
+bool CutStart::GoTo(uint8_t slot, double frontX, double backX, double frontY, double backY, double table,
+                    double spindle)
+{
+    // The side carriage stays where it is.
+    return m_ops.gotopointKreuz(true, slot, frontX, backX, PlotState.SideX / 100.0, frontY, backY,
+                                PlotState.SideY / 100.0, table, spindle);
+}
+
+bool CutStart::StartTransmission() { return m_transmission.Start(OutFile()); }
+
+bool CutStart::PositionAndStart(TJob& job)
+{
+    const TDlgkonfigModel& s = m_settings;
+    const int mode = s.Mode();
+    const int rotary = s.StolikSwitch();
+    const bool test = TestRun();
+    auto notConnected = [] {
+        Refuse("Control", "ploterBrakLacznosci");
+        return false;
+    };
+
+    if (mode == 2)
+        return true;
+    if (mode == 0 || mode == 4 || mode == 5 || (mode == 3 && rotary == 2)) {
+        // A plain job starts where the front wire stands: the controller is
+        // told that position first. Turning without a rotary axis writes a
+        // plain job and is started the same way.
+        ReadStatus(m_machine);
+        if (!m_machine.Connected())
+            return notConnected();
+        ReadPositions(m_machine);
+        PlotState.PositionToSetX = PlotState.FrontX;
+        PlotState.PositionToSetY = PlotState.FrontY;
+        if (!SetPositionCommand(m_machine))
+            return false;
+        return StartTransmission();
+    }
+    if (mode == 1) {
+        ReadPositions(m_machine);
+        ReadStatus(m_machine);
+        if (!m_machine.Connected())
+            return notConnected();
+        const tplotstate& p = PlotState;
+        if (job.HasSpindleAxis) {
+            const double f = p.FrontY / 100.0 - s.Value("Ywrzeciona");
+            if (job.FlatProfile && f > 0.05) {
+                Refuse("Main_window", "ploterPowyzejPunktuStart");
+                return false;
+            }
+            if (!job.FlatProfile && f < -0.05) {
+                Refuse("Main_window", "ploterPonizejPunktuStart");
+                return false;
+            }
+            SendCommand(m_machine, Bytes({'F', 0}));
+            if (!GoTo(0, 0, 0, AxisOffsetY, AxisOffsetY, 0, m_ops.JogStopPosB))
+                return false;
+        } else {
+            SendCommand(m_machine, Bytes({'F', 0}));
+            if (!GoTo(0, p.FrontX / 100.0, p.BackX / 100.0, AxisOffsetY, AxisOffsetY, m_ops.JogStopPosA, 0))
+                return false;
+            if (!GoTo(0, AxisOffsetX, AxisOffsetX, AxisOffsetY, AxisOffsetY, m_ops.JogStopPosA, 0))
+                return false;
+        }
+        return StartTransmission();
+    }
+    if (mode == 3) {
+        if (!test) {
+            ReadPositions(m_machine);
+            ReadStatus(m_machine);
+            if (!m_machine.Connected())
+                return notConnected();
+        }
+        const double e = job.DajPoz1szegoWjazduWmat();
+        const tplotstate& p = PlotState;
+        if (rotary == 1) {
+            const double y = s.Value("Ystolika") + e - s.Value("Ynarzedzia");
+            if (!GoTo(0, p.FrontX / 100.0, p.BackX / 100.0, y, y, m_ops.JogStopPosA, p.SpindleTurnSteps))
+                return false;
+            if (!GoTo(0, AxisOffsetX, AxisOffsetX, y, y, m_ops.JogStopPosA, p.SpindleTurnSteps))
+                return false;
+        } else {
+            const double x = s.Value("Xwrzeciona") + e - s.Value("Xnarzedzia");
+            if (!GoTo(0, x, x, AxisOffsetY, AxisOffsetY, p.TableTurnSteps, m_ops.JogStopPosB))
+                return false;
+        }
+        return StartTransmission();
+    }
+    return false;
+}
+
+bool CutStart::tnij(TJob& job, int32_t, int32_t, int32_t direction, int jobWindows)
+{
+    if (!CheckBeforeCut(job))
+        return false;
+    Busy(true);
+    struct NormalCursor {
+        CutStart& c;
+        ~NormalCursor() { c.Busy(false); }
+    } normal{*this};
+
+    // A job that was not written whole must not reach the machine: the
+    // operator has been told why.
+    if (!Save(job, direction, jobWindows))
+        return false;
+    if (job.ShowControlPanel && m_hooks.showControlPanel)
+        m_hooks.showControlPanel();
+    {
+        QFile file(OutFile());
+        if (!file.open(QIODevice::ReadOnly)) {
+            ShowMessageBox(file.errorString() + "\r\n" + OutFile(), true);
+            return false;
+        }
+    }
+    const int mode = m_settings.Mode();
+    if (mode != 2 && !TestRun()) {
+        // Whatever the controller still holds is dropped before the new job.
+        SendCommand(m_machine, "Q");
+        m_machine.Clock().Sleep(10);
+        WaitWhileBusy(m_machine);
+        SendCommand(m_machine, "C");
+        m_machine.Clock().Sleep(10);
+    }
+    return PositionAndStart(job);
+}
+
+bool CutStart::Start1Click(const std::vector<TJob*>& windows, TJob* active, StartSource source, bool windowPlanning)
+{
+    if (windowPlanning)
+        return false;
+    if (m_settings.Mode() == 2)
+        return false;  // serial cutting is started by its own sequence
+    if (m_settings.Mode() == 5 && IsTwoWireModel() && source == StartSource::MenuOrButton) {
+        for (auto box : {OperationHooks::WireBox::Front, OperationHooks::WireBox::Back}) {
+            if (m_hooks.setWireBox)
+                m_hooks.setWireBox(box, true);
+            else
+                (box == OperationHooks::WireBox::Front ? m_wires.KeyFront : m_wires.KeyBack) = true;
+        }
+        for (TJob* w : windows)
+            if (w && w->SerialIndex == 0) {
+                active = w;
+                if (m_hooks.activate)
+                    m_hooks.activate(*w);
+                break;
+            }
+    }
+    if (!active) {
+        if (!m_machine.Connected() && !TestRun())
+            Refuse("Control", "ploterBrakLacznosci");
+        return false;
+    }
+    const bool started = tnij(*active, 0, static_cast<int32_t>(active->FigureList.size()) - 1, 1,
+                              static_cast<int>(windows.size()));
+    if (m_settings.CatDir() == 2)
+        active->FeedSign[1] = static_cast<int8_t>(-active->FeedSign[1]);
+    return started;
+}
+
+bool CutStart::Wstrzymaj1Click()
+{
+    Busy(true);
+    const bool paused = m_ops.wstrzymaj();
+    if (paused)
+        JobStopped = true;
+    Busy(false);
+    return paused;
+}
+
+void CutStart::Kontynuacja1Click()
+{
+    if (!m_ops.MoznaRuszac())
+        return;
+    Busy(true);
+    m_ops.kontynuuj();
+    JobStopped = false;
+    Busy(false);
+}

@@ -1,0 +1,99 @@
+#pragma once
+#include "app/Settings.h"
+#include "machine/Machine.h"
+#include "machine/MachineOperations.h"
+#include "machine/Transmission.h"
+#include "machine/WireSelection.h"
+
+#include <QString>
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+class TJob;
+
+// What the cut start asks of the windows around it. Every hook may be left
+// empty: the dialogs then answer Cancel (so the start stops), the wire boxes
+// change only in the wire selection, and nothing is activated or shown.
+struct CutStartHooks {
+    // The two-plane material dialog (independent front and back wires):
+    // true when confirmed.
+    std::function<bool()> twoPlaneDialog;
+    // The start-points dialog of a transverse cut: true when confirmed.
+    std::function<bool()> startPointsDialog;
+    // Parks the side wire before a transverse cut; false when it could not.
+    std::function<bool()> parkSideWire;
+    // Checks a wire box as a click would (the panel also tells the machine).
+    std::function<void(OperationHooks::WireBox, bool checked)> setWireBox;
+    // The job's window becomes the active one.
+    std::function<void(TJob&)> activate;
+    // The writer asked for the manual control panel after its save.
+    std::function<void()> showControlPanel;
+    // The hourglass cursor on and off.
+    std::function<void(bool busy)> busyCursor;
+};
+
+// Where START came from: the menu item or the speed button, or the
+// machine's own START key.
+enum class StartSource { MenuOrButton, MachineKey };
+
+// START, STOP and continue of a cut, without windows: the machine, the
+// settings, the wire selection, the panel's machine operations and the
+// transmission are handed in; the job windows are passed to each call.
+class CutStart {
+public:
+    CutStart(Machine& machine, const TDlgkonfigModel& settings, TsterModel& wires, MachineOperations& operations,
+             Transmission& transmission, CutStartHooks hooks = {});
+
+    // The gate before a cut: refreshes the machine state, sends the
+    // positioning speed, lets a job the controller holds go on instead of a
+    // new one ("G"), and ends a transfer still running. True when the cut
+    // may be prepared.
+    bool CheckBeforeCut(TJob& job);
+
+    // Prepares and starts one job: the checks, "out.cn" written by the save of
+    // the work mode, the wires positioned, the transmission started. `first`
+    // and `last` are accepted and not used; `direction` (1 or -1) goes to the
+    // serial spindle save; `jobWindows` is the number of job windows open
+    // (the serial turn step). True when the transmission was started (or, in
+    // serial cutting, the file written).
+    bool tnij(TJob& job, int32_t first, int32_t last, int32_t direction, int jobWindows = 1);
+
+    // START outside serial cutting: `windows` in window order, `active` the
+    // active one (may be null). A start while any window still plans is
+    // refused: the plan is not finished. True when a job was started.
+    bool Start1Click(const std::vector<TJob*>& windows, TJob* active, StartSource source, bool windowPlanning);
+
+    // STOP: pauses the job; JobStopped when something was paused.
+    bool Wstrzymaj1Click();
+    // Continue when the arms may move; JobStopped is cleared.
+    void Kontynuacja1Click();
+
+    // The first program parameter is exactly "test": no machine exchange
+    // that a test bench without a machine would not answer.
+    static bool TestRun();
+
+private:
+    bool Save(TJob& job, int32_t direction, int jobWindows);
+    bool StartFigureQuestion(TJob& job);
+    bool GoTo(uint8_t slot, double frontX, double backX, double frontY, double backY, double table,
+              double spindle);
+    bool PositionAndStart(TJob& job);
+    bool StartTransmission();
+    void Busy(bool on)
+    {
+        if (m_hooks.busyCursor)
+            m_hooks.busyCursor(on);
+    }
+    QString OutFile() const;
+
+    Machine& m_machine;
+    const TDlgkonfigModel& m_settings;
+    TsterModel& m_wires;
+    MachineOperations& m_ops;
+    Transmission& m_transmission;
+    CutStartHooks m_hooks;
+};
+
+// The positioning speed: "V", 0 with the period of the travel speed setting.
+QByteArray PositioningSpeedCommand(const TDlgkonfigModel& settings);

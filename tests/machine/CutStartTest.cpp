@@ -1,0 +1,260 @@
+// START, STOP and continue against the simulated controller on virtual time:
+// a drawing opened and planned, cut through the program's own USB link.
+#include "app/MainStatus.h"
+#include "app/Settings.h"
+#include "app/Translator.h"
+#include "job/CutState.h"
+#include "job/Job.h"
+#include "machine/CommandLayer.h"
+#include "machine/CutStart.h"
+#include "machine/JobState.h"
+#include "machine/MachineOperations.h"
+#include "machine/MachineState.h"
+#include "machine/SimulatedController.h"
+#include "machine/Transmission.h"
+#include "machine/WireSelection.h"
+#include "tests/support/CommandFile.h"
+#include "tests/support/SimulatedLink.h"
+#include "tests/support/TestMachine.h"
+#include "tests/support/TestSupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <algorithm>
+#include <cstring>
+#include <cmath>
+#include <gtest/gtest.h>
+#include <memory>
+#include <string>
+
+using namespace cmdfile;
+
+namespace {
+// A many-sided polygon: a file far longer than the controller's job memory.
+std::string Polygon(int sides, double cx, double cy, double r)
+{
+    std::string s = "PU" + std::to_string(int(cx + r)) + "," + std::to_string(int(cy)) + ";PD";
+    for (int i = 1; i <= sides; ++i) {
+        const double a = 2 * M_PI * i / sides;
+        s += std::to_string(int(std::lround(cx + r * std::cos(a)))) + "," +
+             std::to_string(int(std::lround(cy + r * std::sin(a))));
+        s += i == sides ? ";" : ",";
+    }
+    return s + "PU;";
+}
+
+class CutStartTest : public MachineWorldTest {
+protected:
+    void SetUp() override
+    {
+        MachineWorldTest::SetUp();
+        Settings().SetChecked("AddFrame", false);
+        PointTolerance = 10.0;
+        WireSelection() = TsterModel();
+        JobRunning = JobStopped = false;
+        JobFileMode = 32;
+        IdentifyMachine(m);
+    }
+    void TearDown() override
+    {
+        WireSelection() = TsterModel();
+        JobRunning = JobStopped = false;
+        MachineWorldTest::TearDown();
+    }
+    void Load(const std::string& drawing)
+    {
+        ASSERT_TRUE(job.Load(dir.Write("part.plt", QByteArray::fromStdString(drawing)), 255));
+        ASSERT_TRUE(job.PathPlanned);
+    }
+    // The reports from `from` on with the letter.
+    std::vector<size_t> Indexes(char letter, size_t from = 0) const
+    {
+        std::vector<size_t> out;
+        for (size_t i = from; i < sim.Reports().size(); ++i)
+            if (sim.Reports()[i][0] == static_cast<uint8_t>(letter))
+                out.push_back(i);
+        return out;
+    }
+    bool Start() { return cut.Start1Click({&job}, &job, StartSource::MenuOrButton, false); }
+
+    ScopedTranslator translator;
+    TempProgramDir dir{false};
+    ScriptedPresenter boxes;
+    VirtualClock clock;
+    SimulatedController sim{clock};
+    SimulatedLink link{sim};
+    ScriptedInput input;
+    Machine m{link, clock, input};
+    TJob job;
+    Transmission tx{m};
+    MachineOperations ops{m, Settings(), false};
+    CutStart cut{m, Settings(), WireSelection(), ops, tx};
+};
+}  // namespace
+
+TEST_F(CutStartTest, MainRoadStartStopGoAwayContinueToTheEnd)
+{
+    Load(Polygon(600, 4000, 4000, 1600));
+    tx.SetPauseJob([this] { ops.wstrzymaj(); });
+    ASSERT_TRUE(ops.gotopoint(true, 2, 100, 100, 50, 50, 0, 0));
+    const size_t before = sim.Reports().size();
+    ASSERT_TRUE(Start());
+    EXPECT_TRUE(boxes.shown.empty());
+    EXPECT_EQ(JobFileMode, 32) << "the job type is set back after the save";
+    ASSERT_TRUE(tx.Running());
+
+    // "Q" and "C" clear what the controller held; "U" tells it where the front wire is.
+    const auto q = Indexes('Q', before), c = Indexes('C', before), u = Indexes('U', before);
+    ASSERT_EQ(q.size(), 1u);
+    ASSERT_EQ(c.size(), 1u);
+    ASSERT_EQ(u.size(), 1u);
+    EXPECT_LT(q[0], c[0]);
+    EXPECT_LT(c[0], u[0]);
+    const auto& ur = sim.Reports()[u[0]];
+    int32_t ux = 0, uy = 0;
+    std::memcpy(&ux, &ur[1], 4);
+    std::memcpy(&uy, &ur[5], 4);
+    EXPECT_EQ(ux, 10000);
+    EXPECT_EQ(uy, 5000);
+
+    const QByteArray file = ReadFile(dir.File("out.cn"));
+    const std::vector<Item> items = Decode(file);
+    Positions start{};
+    start[FrontX] = start[BackX] = 10000;
+    start[FrontY] = start[BackY] = 5000;
+    const std::vector<Positions> path = Replay(items, start);
+    ASSERT_GT(path.size(), 500u);
+    ASSERT_GT(Split(file).size(), 1000u) << "longer than the job memory";
+
+    // Some way into the cut, STOP pauses it with the heater off.
+    clock.Advance(6000);
+    const auto firstJobCommand = Indexes('a', before);
+    ASSERT_FALSE(firstJobCommand.empty());
+    EXPECT_LT(u[0], firstJobCommand[0]) << "the position is set before the job arrives";
+    ASSERT_TRUE(JobRunning);
+    ASSERT_TRUE(sim.Status() & 0x4u) << "the wire heats while cutting";
+    EXPECT_TRUE(cut.Wstrzymaj1Click());
+    EXPECT_TRUE(JobStopped);
+    EXPECT_FALSE(JobRunning);
+    EXPECT_EQ(sim.Status() & 0x47u, 0x40u) << "paused, still, the heater off";
+    // The wire stopped on the path the file describes.
+    const double px = ops.PausePositions[0], py = ops.PausePositions[1];
+    double nearest = 1e18;
+    for (size_t i = 1; i < path.size(); ++i) {
+        const double ax = double(path[i - 1][FrontX]), ay = double(path[i - 1][FrontY]);
+        const double dx = double(path[i][FrontX]) - ax, dy = double(path[i][FrontY]) - ay;
+        const double len2 = dx * dx + dy * dy;
+        const double t = len2 > 0 ? std::clamp(((px - ax) * dx + (py - ay) * dy) / len2, 0.0, 1.0) : 0.0;
+        nearest = std::min(nearest, std::hypot(ax + t * dx - px, ay + t * dy - py));
+    }
+    EXPECT_LT(nearest, 2.0) << "paused at " << px << ", " << py;
+    EXPECT_FALSE(px == 10000 && py == 5000) << "the cut had moved on";
+
+    // The operator drives away; continue comes back to the pause point before "K".
+    ASSERT_TRUE(ops.gotopoint(true, 2, 150, 150, 120, 120, 0, 0));
+    const size_t beforeContinue = sim.Reports().size();
+    cut.Kontynuacja1Click();
+    EXPECT_FALSE(JobStopped);
+    EXPECT_TRUE(JobRunning);
+    const auto moves = Indexes('A', beforeContinue), resumes = Indexes('K', beforeContinue);
+    ASSERT_EQ(resumes.size(), 1u);
+    ASSERT_FALSE(moves.empty());
+    EXPECT_LT(moves.back(), resumes[0]);
+    EXPECT_EQ(sim.Count(SimEvent::ResumeRefused), 0) << "not back at the pause point";
+
+    for (int i = 0; i < 2000 && (tx.Running() || (sim.Status() & 0x2u)); ++i)
+        clock.Advance(1000);
+    EXPECT_FALSE(tx.Running());
+    EXPECT_EQ(sim.Status() & 0x3u, 0u) << "the job ran to its end";
+    EXPECT_EQ(MainStatusText(), "Transmisja zakonczona");
+    EXPECT_EQ(sim.Count(SimEvent::Starvation), 0);
+    EXPECT_EQ(sim.Count(SimEvent::Overrun), 0);
+    EXPECT_EQ(sim.Count(SimEvent::TravelLimit), 0);
+
+    // The controller received the file, command by command, and ended where it leads.
+    const std::vector<Command> commands = Split(file);
+    const auto isJob = [](uint8_t l) { return l >= 'a' && l <= 'z'; };
+    size_t at = 0;
+    for (size_t i = before; i < sim.Reports().size() && at < commands.size(); ++i) {
+        if (!isJob(sim.Reports()[i][0]))
+            continue;
+        const QByteArray& want = commands[at].bytes;
+        ASSERT_EQ(QByteArray(reinterpret_cast<const char*>(sim.Reports()[i].data()), want.size()), want)
+            << "command " << at;
+        ++at;
+    }
+    EXPECT_EQ(at, commands.size());
+    for (int axis : {FrontX, FrontY, BackX, BackY})
+        EXPECT_EQ(sim.Counter(axis), path.back()[static_cast<size_t>(axis)]) << "axis " << axis;
+}
+
+TEST_F(CutStartTest, RefusalsAndAFailedSaveSendNoJob)
+{
+    Load(Polygon(8, 4000, 4000, 1600));
+    // A window still planning: nothing happens.
+    size_t before = sim.Reports().size();
+    EXPECT_FALSE(cut.Start1Click({&job}, &job, StartSource::MenuOrButton, true));
+    EXPECT_EQ(sim.Reports().size(), before);
+
+    // A controller holding a job it may go on with gets "G" and no new file.
+    for (const QByteArray& c : {QByteArray("C"), QByteArray("p") + char(5)})
+        ASSERT_TRUE(SendCommand(m, c));
+    ReadStatus(m);
+    ASSERT_TRUE(PlotState.JobWorking() && PlotState.WaitsForGo());
+    before = sim.Reports().size();
+    EXPECT_FALSE(Start());
+    EXPECT_FALSE(QFile::exists(dir.File("out.cn")));
+    EXPECT_TRUE(Indexes('Q', before).empty());
+    EXPECT_EQ(Indexes('G', before).size(), 1u);
+    EXPECT_TRUE(JobRunning);
+
+    // The save can't write "out.cn": nothing is cleared, positioned or sent.
+    ASSERT_TRUE(SendCommand(m, "C"));
+    tx.Stop();
+    QFile::remove(dir.File("out.cn"));
+    ASSERT_TRUE(QDir().mkpath(dir.File("out.cn")));
+    before = sim.Reports().size();
+    boxes.shown.clear();
+    EXPECT_FALSE(Start());
+    EXPECT_FALSE(tx.Running());
+    EXPECT_FALSE(boxes.shown.empty());
+    for (char letter : {'Q', 'C', 'U', 'a', 'G'})
+        EXPECT_TRUE(Indexes(letter, before).empty()) << letter;
+    EXPECT_EQ(JobFileMode, 32);
+
+    // "test" as the first parameter: no "Q"/"C" exchange; "TEST" does not count.
+    QDir(dir.File("out.cn")).removeRecursively();
+    for (const char* p : {"TEST", "test"}) {
+        SetCommandLine({p});
+        before = sim.Reports().size();
+        ASSERT_TRUE(Start()) << p;
+        EXPECT_EQ(Indexes('C', before).empty(), std::string(p) == "test") << p;
+        tx.Stop();
+        ASSERT_TRUE(SendCommand(m, "C"));
+    }
+}
+
+TEST_F(CutStartTest, RotaryOriginsAndTheirRefusal)
+{
+    // A spindle job standing above the axis: origin and offset over the
+    // spindle height; a flat one below it, refused when it does not fit.
+    Settings().SetItemIndex("Mode", 1);
+    Settings().SetItemIndex("StolikSwitch", 0);
+    job.HasSpindleAxis = 1;
+    job.JobHeight = 4000;  // 100 mm
+    job.FlatProfile = 0;
+    SetCommandLine({"test"});
+    cut.tnij(job, 0, 0, 1);
+    const double axisY = Settings().Value("Ywrzeciona");
+    const double half = Settings().Value("Srednicamaterialu") / 2.0;
+    EXPECT_DOUBLE_EQ(CutOriginY, axisY + 100.0 * Settings().Skala() / 100.0);
+    EXPECT_DOUBLE_EQ(AxisOffsetY, axisY + std::max(100.0 * Settings().Skala() / 100.0, half));
+
+    job.FlatProfile = 1;
+    job.JobHeight = static_cast<int32_t>((axisY + 1.0) * 40.0 * 100.0 / Settings().Skala());
+    boxes.shown.clear();
+    EXPECT_FALSE(cut.tnij(job, 0, 0, 1));
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(boxes.shown[0].text, Tr("Main_window", "projektZaDuzaWysokosc"));
+    EXPECT_EQ(JobFileMode, 32);
+}
