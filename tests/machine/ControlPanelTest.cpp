@@ -174,3 +174,35 @@ TEST_F(ControlPanelTest, TheTimerSlowsWithoutALinkAndKeepsRunning)
     EXPECT_EQ(lonely.Interval(), ControlPanel::kNoLinkIntervalMs);
 }
 }  // namespace
+
+namespace {
+TEST_F(ControlPanelTest, WireBoxesSwitchTheMachineAndFollowTheEndOfAJob)
+{
+    // Created on a two-wire model: front and back selected.
+    EXPECT_TRUE(WireSelection().KeyFront && WireSelection().KeyBack && !WireSelection().KeySide);
+    panel->SetWireBox(ControlPanel::WireBox::Side, true);
+    EXPECT_FALSE(WireSelection().KeyFront || WireSelection().KeyBack);
+    EXPECT_EQ(sim->PowerOutput(), 5);
+    panel->SetWireBox(ControlPanel::WireBox::Front, true);
+    EXPECT_FALSE(WireSelection().KeySide);
+    EXPECT_EQ(sim->PowerOutput(), 0);
+
+    // Cutting with "MoveAfter": the side wire after the front job, and back
+    // to the front and back wires after the side job.
+    Settings().SetChecked("MoveAfter", true);
+    RunJob(100);
+    clock.Advance(2000);
+    EXPECT_TRUE(WireSelection().KeySide && !WireSelection().KeyFront && !WireSelection().KeyBack);
+    EXPECT_EQ(sim->PowerOutput(), 5);
+    RunJob(100);
+    clock.Advance(2000);
+    EXPECT_TRUE(WireSelection().KeyFront && WireSelection().KeyBack && !WireSelection().KeySide);
+    EXPECT_EQ(calls, (std::vector<std::string>{"menus" + std::to_string(Sent('Y')), "menus" + std::to_string(Sent('Y'))}));
+
+    // A model with one wire: the boxes send nothing.
+    const size_t reports = sim->Reports().size();
+    PlotState.ModelCode = "Ro";
+    panel->SetWireBox(ControlPanel::WireBox::Side, true);
+    EXPECT_EQ(sim->Reports().size(), reports);
+}
+}  // namespace
