@@ -6,6 +6,7 @@
 #include "app/ui/MainForm.h"
 #include "app/ui/SettingsDialog.h"
 #include "app/widgets/NumPad.h"
+#include "job/CutState.h"
 #include "machine/Machine.h"
 #include "machine/UsbLink.h"
 #include "machine/ui/MachineForms.h"
@@ -14,6 +15,8 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QHash>
+#include <QAction>
+#include <QToolButton>
 #include <QLibraryInfo>
 #include <QTranslator>
 
@@ -87,7 +90,14 @@ bool CreateForms()
     fUsb = new TfUsb(owner, MainForm->AttachedMachine().Clock());
     MainForm->AttachUsbLink(fUsb->Link());
     TransArm = new TTransArm(owner, MainForm->AttachedMachine());
-    ster = new Tster(owner);
+    ster = new Tster(owner, MainForm->AttachedMachine(), TransArm->Transfer(), {&AxisOffsetX, &AxisOffsetY});
+    // The machine's keys and the end of a job reach the main window through
+    // the panel's timer.
+    ster->Panel().SetHooks({[] { MainForm->Start1Click(); }, [] { MainForm->Wstrzymaj1Click(); },
+                            [] { MainForm->Kontynuacja1Click(); }, [] { MainForm->UpdateMenuItems(); }, {}});
+    // STOP from the main window also cancels a restart "REPEAT" waits for.
+    QObject::connect(MainForm->Wstrzymaj1, &QAction::triggered, ster, [] { ster->Panel().CancelRepeat(); });
+    QObject::connect(MainForm->SpeedStop, &QToolButton::clicked, ster, [] { ster->Panel().CancelRepeat(); });
     fGenSer = new TfGenSer(owner);
     fModelInfo = new TfModelInfo(owner);
     fDlgSeryjne = new TfDlgSeryjne(owner);
@@ -98,7 +108,11 @@ bool CreateForms()
 
 void DestroyForms()
 {
-    // The other windows are children of the main window and go with it.
+    // The panel's timer runs on the main window's machine clock: it goes first,
+    // while the clock is still there. The other windows are children of the
+    // main window and go with it.
+    delete ster;
+    ster = nullptr;
     delete MainForm;
     MainForm = nullptr;
     Dlgkonfig = nullptr;

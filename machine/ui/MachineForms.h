@@ -1,9 +1,14 @@
 #pragma once
 #include "app/widgets/PlainForm.h"
 #include "machine/Clocks.h"
+#include "machine/ControlPanel.h"
 #include "machine/HidBus.h"
 
+#include <QElapsedTimer>
 #include <memory>
+
+class QCheckBox;
+class QLabel;
 
 class Machine;
 class Transmission;
@@ -67,9 +72,30 @@ private:
     std::unique_ptr<Transmission> m_transmission;
 };
 
-// Manual control panel.
+// Manual control panel: shows what its panel model holds and passes the
+// operator's clicks on. The model owns the machine operations and the status
+// timer, which runs from here on for the whole program; a failed write of
+// `transfer` pauses the job through the operations.
 class Tster : public PlainForm {
     Q_OBJECT
 public:
-    explicit Tster(QWidget* parent = nullptr);
+    Tster(QWidget* parent, Machine& machine, Transmission& transfer, AxisOffsetRefs offsets = {});
+    ~Tster() override;
+    ControlPanel& Panel() { return *m_panel; }
+    QCheckBox* KeyFront = nullptr;
+    QCheckBox* KeyBack = nullptr;
+    QCheckBox* KeySide = nullptr;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void ShowPanel();
+
+    std::unique_ptr<ControlPanel> m_panel;
+    QLabel* m_positions = nullptr;
+    QLabel* m_wire = nullptr;
+    QLabel* m_usbError = nullptr;
+    // When the operator last gave the panel input: the refresh gives way to it.
+    QElapsedTimer m_lastInput;
 };

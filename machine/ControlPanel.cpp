@@ -1,0 +1,421 @@
+#include "machine/ControlPanel.h"
+
+#include "app/CommandLine.h"
+#include "app/Globals.h"
+#include "app/MathUtil.h"
+#include "app/MessageBoxes.h"
+#include "app/NumericEntry.h"
+#include "app/Translator.h"
+#include "app/Units.h"
+#include "machine/Bytes.h"
+#include "machine/CommandLayer.h"
+#include "machine/JobState.h"
+#include "machine/MachineConstants.h"
+#include "machine/MachineState.h"
+#include "machine/MoveCommands.h"
+#include "machine/UsbLink.h"
+#include "machine/WireSelection.h"
+
+#include <algorithm>
+
+namespace {
+bool ModelIs(const char* code) { return PlotState.ModelCode == QLatin1String(code); }
+
+// The models whose front and back boxes go together.
+bool ArmsTogether() { return ModelIs("Ve") || ModelIs("Qa"); }
+
+int Round(double x) { return static_cast<int>(RoundEven(x)); }
+
+QString Fixed(double value, int precision, int digits) { return FloatToStrF(value, ffFixed, precision, digits); }
+
+QString ChannelText(uint8_t channel)
+{
+    switch (channel) {
+    case 1: return QStringLiteral("pwrRobocze");
+    case 2: return QStringLiteral("pwrRęczne");
+    case 3: return QStringLiteral("pwrKształtowy");
+    case 4: return QStringLiteral("pwrRęczneBok");
+    default: return QStringLiteral("pwrNieznane ") + QString::number(channel);
+    }
+}
+
+QString SlotText(uint8_t slot)
+{
+    switch (slot) {
+    case 0: return QStringLiteral("speedPrzestawcza");
+    case 1: return QStringLiteral("speedRobocza");
+    case 2: return QStringLiteral("speedRęczna");
+    default: return QStringLiteral("speedNieznana ") + QString::number(slot);
+    }
+}
+
+// A position in 0.01 mm as the panel shows it in the unit; false for an
+// unknown unit, whose labels stay.
+bool PositionText(int32_t unit, int32_t value, QString& text)
+{
+    if (unit == 0) {
+        text = Fixed(value / 100.0, 8, 2);
+        return true;
+    }
+    if (unit == 1 || unit == 2) {
+        text = Fixed(MmToUnit(unit, value / 100.0), 8, 3);
+        return true;
+    }
+    return false;
+}
+
+constexpr uint32_t kStartKey = 0x08u << 8, kStopKey = 0x10u << 8, kContinueKey = 0x20u << 8;
+}  // namespace
+
+ControlPanel::ControlPanel(Machine& machine, const TDlgkonfigModel& settings, bool noXSide, AxisOffsetRefs offsets)
+    : m_machine(machine), m_settings(settings), m_noXSide(noXSide), m_offsets(offsets)
+{
+    if (!m_offsets.x)
+        m_offsets.x = &m_ownOffsetX;
+    if (!m_offsets.y)
+        m_offsets.y = &m_ownOffsetY;
+    OperationHooks hooks;
+    hooks.setWireBox = [this](OperationHooks::WireBox box, bool checked) {
+        SetWireBox(box == OperationHooks::WireBox::Front  ? WireBox::Front
+                   : box == OperationHooks::WireBox::Back ? WireBox::Back
+                                                          : WireBox::Side,
+                   checked);
+    };
+    hooks.statusTimer = [this](bool enabled) { SetTimerEnabled(enabled); };
+    m_operations = std::make_unique<MachineOperations>(machine, settings, noXSide, std::move(hooks));
+}
+
+ControlPanel::~ControlPanel()
+{
+    if (m_timerId)
+        m_machine.Clock().Cancel(m_timerId);
+    if (m_repeatTimer)
+        m_machine.Clock().Cancel(m_repeatTimer);
+}
+
+void ControlPanel::Create()
+{
+    if (!m_machine.Connected()) {
+        // The panel stays usable as a window; its timer watches for the machine.
+        ShowMessageBox(Tr("Control", "brakPlotera"), true);
+    } else {
+        ReadStatus(m_machine);
+        if (m_machine.Connected() && !PlotState.JobWorking())
+            SendPowerOutput(m_machine, m_settings.ItemIndex("PowerOutput"));
+        IdentifyMachine(m_machine);
+        SendUnitMode(m_machine, m_settings.ItemIndex("radiounit"));
+        if (IsTwoWireModel()) {
+            SetWireBox(WireBox::Front, true);
+            SetWireBox(WireBox::Back, true);
+            SetWireBox(WireBox::Side, false);
+        }
+    }
+    SetTimerEnabled(true);
+}
+
+// ---- wire boxes ----
+
+void ControlPanel::SetWireBox(WireBox box, bool checked)
+{
+    TsterModel& wires = WireSelection();
+    bool& state = box == WireBox::Front ? wires.KeyFront : box == WireBox::Back ? wires.KeyBack : wires.KeySide;
+    if (state == checked)
+        return;
+    state = checked;
+    Changed();
+    switch (box) {
+    case WireBox::Front: KeyFrontClick(); break;
+    case WireBox::Back: KeyBackClick(); break;
+    case WireBox::Side: KeySideClick(); break;
+    }
+}
+
+void ControlPanel::KeyFrontClick()
+{
+    if (!IsTwoWireModel())
+        return;
+    if (WireSelection().KeyFront) {
+        SetWireBox(WireBox::Side, false);
+        if (ArmsTogether())
+            SetWireBox(WireBox::Back, true);
+        SendPowerOutput(m_machine, m_settings.ItemIndex("PowerOutput") != 0 ? 1 : 0);
+    } else if (ArmsTogether()) {
+        SetWireBox(WireBox::Back, false);
+    }
+    SetCurrentScale();
+}
+
+void ControlPanel::KeyBackClick()
+{
+    if (!IsTwoWireModel())
+        return;
+    if (WireSelection().KeyBack) {
+        SetWireBox(WireBox::Side, false);
+        if (ArmsTogether())
+            SetWireBox(WireBox::Front, true);
+        SendPowerOutput(m_machine, 0);
+    } else if (ArmsTogether()) {
+        SetWireBox(WireBox::Front, false);
+    }
+    SetCurrentScale();
+}
+
+void ControlPanel::KeySideClick()
+{
+    if (!IsTwoWireModel())
+        return;
+    if (WireSelection().KeySide) {
+        SetWireBox(WireBox::Front, false);
+        SetWireBox(WireBox::Back, false);
+        SendPowerOutput(m_machine, 5);
+    }
+    SetCurrentScale();
+}
+
+void ControlPanel::SetCurrentScale()
+{
+    const int output = m_settings.ItemIndex("PowerOutput");
+    if (output == 0)
+        m_currentMax = OutputMaxCurrent[HasSideCurrentLimit() && WireSelection().KeySide ? 1 : 0];
+    else if (output == 1)
+        m_currentMax = OutputMaxCurrent[2];
+    m_view.PScrollMax = m_currentMax * 10;
+    m_view.PScrollPosition = std::min(m_view.PScrollPosition, m_view.PScrollMax);
+}
+
+// ---- the timer ----
+
+void ControlPanel::SetTimerEnabled(bool enabled)
+{
+    m_enabled = enabled;
+    if (!enabled && m_timerId) {
+        m_machine.Clock().Cancel(m_timerId);
+        m_timerId = 0;
+    }
+    if (enabled && !m_timerId && !m_inTick)
+        ScheduleNext();
+}
+
+void ControlPanel::ScheduleNext()
+{
+    m_timerId = m_machine.Clock().Schedule(m_interval, [this] {
+        m_timerId = 0;
+        Tick();
+    });
+}
+
+void ControlPanel::Tick()
+{
+    if (m_inTick)
+        return;
+    m_inTick = true;
+    ReadStatus(m_machine);
+    if (m_machine.Connected()) {
+        LinkPart();
+    } else {
+        m_interval = kNoLinkIntervalMs;
+        m_keysSeen = 0;
+    }
+    if (m_window.active && m_window.active() && !(m_window.inputPending && m_window.inputPending()))
+        DisplayPart();
+    // A restart that fell due while this tick ran.
+    if (m_repeatDue) {
+        m_repeatDue = false;
+        if (m_hooks.Start1Click)
+            m_hooks.Start1Click();
+    }
+    m_inTick = false;
+    if (m_enabled && !m_timerId)
+        ScheduleNext();
+}
+
+void ControlPanel::LinkPart()
+{
+    m_interval = kLinkIntervalMs;
+    const tplotstate& s = PlotState;
+    m_view.cbSbRun = s.Moving();
+    m_view.cbSbWork = s.JobWorking();
+    m_view.cbSbZadanieStartu = s.StartKey();
+    m_view.cbSbZadanieStopu = s.StopKey();
+    m_view.cbSbPower = s.HeaterOn();
+    m_view.lSelPwr = ChannelText(s.HeaterChannel);
+    m_view.lSelSpeed = SlotText(s.SpeedSlot);
+    m_view.lValPwr = QString::number(s.HeaterPower);
+
+    if (JobRunning) {
+        ReadStatus(m_machine);
+        if (!PlotState.JobWorking())
+            EndOfJob();
+    }
+    MachineKeys();
+}
+
+void ControlPanel::EndOfJob()
+{
+    // Cleared first: a tick inside a box of the actions below finds no job.
+    JobRunning = false;
+    const int mode = m_settings.Mode();
+    if (IsTwoWireModel() && ((mode == 0 && m_settings.Checked("MoveAfter")) || mode == 5)) {
+        if (WireSelection().KeySide) {
+            // Back to the front and back wires after the side wire's job.
+            SetWireBox(WireBox::Front, true);
+            SetWireBox(WireBox::Back, true);
+        } else if (mode == 5) {
+            if (m_hooks.ContinueSideCut)
+                m_hooks.ContinueSideCut();
+        } else {
+            SetWireBox(WireBox::Side, true);
+        }
+    }
+    if (HasSwitch("REPEAT")) {
+        CancelRepeat();
+        m_repeatTimer = m_machine.Clock().Schedule(kRepeatDelayMs, [this] {
+            m_repeatTimer = 0;
+            RepeatDue();
+        });
+    }
+    if (m_hooks.UpdateMenuItems)
+        m_hooks.UpdateMenuItems();
+}
+
+void ControlPanel::RepeatDue()
+{
+    // Not inside a tick: the tick starts the job once it is done.
+    if (m_inTick) {
+        m_repeatDue = true;
+        return;
+    }
+    if (m_hooks.Start1Click)
+        m_hooks.Start1Click();
+}
+
+void ControlPanel::CancelRepeat()
+{
+    if (m_repeatTimer)
+        m_machine.Clock().Cancel(m_repeatTimer);
+    m_repeatTimer = 0;
+    m_repeatDue = false;
+}
+
+void ControlPanel::MachineKeys()
+{
+    // All three on the status as it was read, before any of them acts.
+    const uint32_t status = PlotState.StatusFlags;
+    const uint32_t keys = status & (kStartKey | kStopKey | kContinueKey);
+    const uint32_t pressed = keys & ~m_keysSeen;
+    m_keysSeen = keys;
+    if (pressed & kStartKey) {
+        StopMotion(m_machine);
+        if (m_hooks.Start1Click)
+            m_hooks.Start1Click();
+    }
+    if (pressed & kStopKey) {
+        CancelRepeat();
+        StopMotion(m_machine);
+        if (m_hooks.Wstrzymaj1Click)
+            m_hooks.Wstrzymaj1Click();
+    }
+    if ((pressed & kContinueKey) && (status & 0x40u)) {
+        StopMotion(m_machine);
+        if (m_hooks.Kontynuacja1Click)
+            m_hooks.Kontynuacja1Click();
+    }
+}
+
+void ControlPanel::DisplayPart()
+{
+    ReadStatus(m_machine);
+    if (!m_machine.Connected()) {
+        // A lost link closes the panel; the timer goes on slowly.
+        if (m_window.close)
+            m_window.close();
+        return;
+    }
+    ReadPositions(m_machine);
+    ReadSpeedSlots(m_machine);
+    ReadHeaterState(m_machine);
+    const tplotstate& s = PlotState;
+    m_view.heaterOn = s.HeaterOn();
+    m_view.stan_drutu = s.WireBroken() ? Tr("Control", "zerwanyDrut") : QString();
+    if (s.SlotSpeeds[4] != 0) {
+        m_view.chwilowa = std::clamp<int>(JogSpeedToPeriod(s.SlotSpeeds[4]), 1, 3000);
+        m_view.chwilowaLabel = QString::number(JogSpeedToPeriod(s.SlotSpeeds[4]));
+    }
+    const char* captionKey = s.SpeedSlot == 0   ? "szybkoscPrzestawcza"
+                             : s.SpeedSlot == 1 ? "szybkoscRobocza"
+                             : s.SpeedSlot <= 3 ? "szybkosc"
+                                                : nullptr;
+    if (captionKey)
+        m_view.SzybkoscCaption = Tr("Control", captionKey) + " [ " + UnitName(CurrentLengthUnit) + "/min ]";
+    m_view.VScrollMax = MaxTravelSpeed;
+    if (s.SelectedSpeed != 0)
+        m_view.VScrollPosition = JogSpeedToPeriod(s.SelectedSpeed);
+    m_view.VScrollPosition = std::clamp(m_view.VScrollPosition, 20, std::max(20, m_view.VScrollMax));
+    m_view.PScrollPosition = std::min<int>(s.HeaterPower, m_view.PScrollMax);
+
+    const double current = s.MeasuredCurrent / 1000.0;
+    m_view.lRealPower = Fixed(current, 3, 1);
+    m_view.gRealPower2 = Round(s.MeasuredCurrent / 100.0);
+    // Both in tenths of an ampere: the set current is whole tenths already.
+    m_view.gRealPowerRed = m_view.PScrollPosition > RoundEven(current * 10);
+
+    ReadAuxReport(m_machine);
+    m_view.LabelNaciag = QString::number(Round(PlotState.TensionSet / 10.0));
+    m_view.LabelNaciagRzeczywisty = Fixed(PlotState.TensionMeasured / 10.0, 5, 1);
+    m_view.wms = Fixed(s.TableAngle, 8, 2);
+    m_view.wmw = Fixed(s.SpindleAngle, 8, 2);
+    const std::pair<QString*, int32_t> positions[] = {{&m_view.wmxf, s.FrontX}, {&m_view.wmyf, s.FrontY},
+                                                      {&m_view.wmxb, s.BackX},  {&m_view.wmyb, s.BackY},
+                                                      {&m_view.wmxp, s.SideX},  {&m_view.wmyp, s.SideY}};
+    for (const auto& [label, value] : positions) {
+        QString text;
+        if (PositionText(CurrentLengthUnit, value, text))
+            *label = text;
+    }
+
+    // The wire selection follows a channel change made at the machine.
+    if (FirmwareAtLeast22) {
+        const TsterModel& wires = WireSelection();
+        if (s.HeaterChannel == 2 && wires.KeySide) {
+            SetWireBox(WireBox::Side, false);
+            SetWireBox(WireBox::Front, true);
+            SetWireBox(WireBox::Back, true);
+        } else if (s.HeaterChannel == 4 && (wires.KeyFront || wires.KeyBack)) {
+            SetWireBox(WireBox::Side, true);
+            SetWireBox(WireBox::Front, false);
+            SetWireBox(WireBox::Back, false);
+        }
+    }
+
+    const bool idle = !PlotState.JobWorking();
+    const bool xAllowed = !(WireSelection().KeySide && m_noXSide);
+    m_view.idleControlsEnabled = idle;
+    m_view.xButtonsEnabled = idle && xAllowed;
+    if (!ModelIs("Ve"))
+        m_view.sbWyrownajBackToFrontEnabled = idle;
+    m_view.UsbError = QString::number(UsbReadFailures) + "/" + QString::number(UsbWriteRetries);
+
+    Changed();
+    if (SerialRepeatActive)
+        SerialRepetition();
+}
+
+void ControlPanel::SerialRepetition()
+{
+    ReadStatus(m_machine);
+    if (PlotState.JobWorking())
+        return;
+    if (SerialRepeats < 1) {
+        SerialRepeatActive = false;
+        return;
+    }
+    --SerialRepeats;
+    *m_offsets.y -= SerialShiftDown;
+    ReadPositions(m_machine);
+    const uint16_t period = CutSpeedToPeriod(static_cast<uint16_t>(Round(CurrentCutSpeed() * SpeedDivisor)));
+    SendCommand(m_machine, Bytes({'V', 1}) + Int16ToBytes(static_cast<int16_t>(period)));
+    SendCommand(m_machine, Bytes({'F', 1}));
+    // A refused go-to leaves the wires elsewhere: the job is not run from there.
+    if (m_operations->gotopoint(true, 1, *m_offsets.x, *m_offsets.x, *m_offsets.y, *m_offsets.y, RepeatReturnX, 0))
+        SendCommand(m_machine, "G");
+}

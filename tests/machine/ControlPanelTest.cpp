@@ -1,0 +1,208 @@
+#include "app/CommandLine.h"
+#include "machine/Bytes.h"
+#include "machine/CommandLayer.h"
+#include "machine/ControlPanel.h"
+#include "machine/JobState.h"
+#include "machine/MoveCommands.h"
+#include "machine/SimulatedController.h"
+#include "machine/WireSelection.h"
+#include "tests/support/SimulatedLink.h"
+#include "tests/support/TestMachine.h"
+#include "tests/support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+class ControlPanelTest : public MachineWorldTest {
+protected:
+    void SetUp() override
+    {
+        MachineWorldTest::SetUp();
+        WireSelection() = TsterModel();
+        JobRunning = JobStopped = false;
+        sim = std::make_unique<SimulatedController>(clock, SimulatedMachineSetup{});
+        link = std::make_unique<SimulatedLink>(*sim);
+        m.SetLink(*link);
+        panel = std::make_unique<ControlPanel>(m, Settings(), false);
+        // Each call the main window gets, with the number of "Y" sent before it.
+        auto note = [this](const char* what) {
+            return [this, what] { calls.push_back(what + std::to_string(Sent('Y'))); };
+        };
+        panel->SetHooks({note("start"), note("stop"), note("continue"), note("menus"), {}});
+        panel->Create();
+    }
+    void TearDown() override
+    {
+        panel.reset();
+        WireSelection() = TsterModel();
+        JobRunning = JobStopped = false;
+        MachineWorldTest::TearDown();
+    }
+    int Sent(char letter) const
+    {
+        int n = 0;
+        for (const auto& r : sim->Reports())
+            n += r[0] == static_cast<uint8_t>(letter);
+        return n;
+    }
+    void Send(const QByteArray& c) { ASSERT_TRUE(SendCommand(m, c)); }
+    // A job of one front X move of `steps` at 100 mm/min, running.
+    void RunJob(int32_t steps)
+    {
+        Send(Bytes({'V', 0}) + Int16ToBytes(3750));
+        Send(Bytes({'f', 0}));
+        int64_t length = 0;
+        const QByteArray move = BuildMove4('a', 2, steps, 0, 0, 0, 0, 0, 0, 0, length);
+        for (qsizetype at = 0; at < move.size(); at += 6)
+            Send(move.mid(at, 6));
+        Send("G");
+        JobRunning = true;
+    }
+
+    VirtualClock clock;
+    ScriptedInput input;
+    Machine m{NoMachineLinkInstance(), clock, input};
+    std::unique_ptr<SimulatedController> sim;
+    std::unique_ptr<SimulatedLink> link;
+    std::unique_ptr<ControlPanel> panel;
+    std::vector<std::string> calls;
+
+    static NoMachineLink& NoMachineLinkInstance()
+    {
+        static NoMachineLink none;
+        return none;
+    }
+};
+
+TEST_F(ControlPanelTest, MachineKeysActOncePerPressEachAfterItsOwnStop)
+{
+    const int y0 = Sent('Y');
+    const std::string y1 = std::to_string(y0 + 1), y2 = std::to_string(y0 + 2);
+    // START and STOP in the same status: both, in this order, each after its "Y".
+    sim->PressKey(MachineKey::Start);
+    sim->PressKey(MachineKey::Stop);
+    clock.Advance(ControlPanel::kLinkIntervalMs);
+    EXPECT_EQ(calls, (std::vector<std::string>{"start" + y1, "stop" + y2}));
+
+    // A key held over three ticks acts on the first of them only.
+    clock.Advance(ControlPanel::kLinkIntervalMs);  // a tick sees the keys up
+    calls.clear();
+    sim->HoldKey(MachineKey::Start, true);
+    clock.Advance(3 * ControlPanel::kLinkIntervalMs);
+    sim->HoldKey(MachineKey::Start, false);
+    clock.Advance(ControlPanel::kLinkIntervalMs);
+    EXPECT_EQ(calls.size(), 1u);
+    EXPECT_EQ(calls[0].rfind("start", 0), 0u);
+
+    // CONTINUE without a paused job is ignored; while paused it continues.
+    calls.clear();
+    int y = Sent('Y');
+    sim->PressKey(MachineKey::Continue);
+    clock.Advance(3 * ControlPanel::kLinkIntervalMs);
+    EXPECT_TRUE(calls.empty());
+    EXPECT_EQ(Sent('Y'), y) << "an ignored key stops nothing";
+    Send("Y");  // the key released
+    RunJob(100000);
+    JobRunning = false;  // a paused job reports no work: no end of job here
+    Send("Q");
+    clock.Advance(500);
+    ReadStatus(m);
+    ASSERT_TRUE(PlotState.Paused());
+    y = Sent('Y');
+    sim->PressKey(MachineKey::Continue);
+    clock.Advance(ControlPanel::kLinkIntervalMs);
+    EXPECT_EQ(calls, (std::vector<std::string>{"continue" + std::to_string(y + 1)}));
+}
+
+TEST_F(ControlPanelTest, TheEndOfAJobIsNoticedOnceAndRepeatRestartsItUnlessStopped)
+{
+    SetCommandLine({"REPEAT"});
+    RunJob(2000);  // 20 mm at 100 mm/min: 12 s
+    clock.Advance(5000);
+    EXPECT_TRUE(calls.empty()) << "the job still runs";
+    EXPECT_TRUE(JobRunning);
+    clock.Advance(20000);
+    EXPECT_FALSE(JobRunning);
+    // Menus once at the end; the restart 10 s after it, once.
+    ASSERT_EQ(calls.size(), 2u);
+    EXPECT_EQ(calls[0].rfind("menus", 0), 0u);
+    EXPECT_EQ(calls[1].rfind("start", 0), 0u);
+    EXPECT_FALSE(panel->RepeatPending());
+
+    // The next end waits again; STOP at the machine during the wait cancels it.
+    calls.clear();
+    RunJob(100);
+    clock.Advance(2000);
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_TRUE(panel->RepeatPending());
+    sim->PressKey(MachineKey::Stop);
+    clock.Advance(ControlPanel::kRepeatDelayMs + 1000);
+    ASSERT_EQ(calls.size(), 2u);
+    EXPECT_EQ(calls[1].rfind("stop", 0), 0u);
+    EXPECT_FALSE(panel->RepeatPending());
+}
+
+TEST_F(ControlPanelTest, TheTimerSlowsWithoutALinkAndKeepsRunning)
+{
+    EXPECT_TRUE(panel->TimerEnabled());
+    clock.Advance(ControlPanel::kLinkIntervalMs);
+    EXPECT_EQ(panel->Interval(), ControlPanel::kLinkIntervalMs);
+    link->SetPresent(false);
+    clock.Advance(ControlPanel::kNoLinkIntervalMs);
+    EXPECT_EQ(panel->Interval(), ControlPanel::kNoLinkIntervalMs);
+    EXPECT_TRUE(panel->TimerEnabled());
+    link->SetPresent(true);
+    clock.Advance(2 * ControlPanel::kNoLinkIntervalMs);
+    EXPECT_EQ(panel->Interval(), ControlPanel::kLinkIntervalMs);
+    // The machine keys work again once the link is back.
+    sim->PressKey(MachineKey::Start);
+    clock.Advance(ControlPanel::kLinkIntervalMs);
+    EXPECT_EQ(calls.size(), 1u);
+
+    // A panel created without a machine runs its timer all the same.
+    ScriptedPresenter boxes;
+    Machine alone(NoMachineLinkInstance(), clock, input);
+    ControlPanel lonely(alone, Settings(), false);
+    lonely.Create();
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    clock.Advance(ControlPanel::kLinkIntervalMs);
+    EXPECT_TRUE(lonely.TimerEnabled());
+    EXPECT_EQ(lonely.Interval(), ControlPanel::kNoLinkIntervalMs);
+}
+}  // namespace
+
+namespace {
+TEST_F(ControlPanelTest, WireBoxesSwitchTheMachineAndFollowTheEndOfAJob)
+{
+    // Created on a two-wire model: front and back selected.
+    EXPECT_TRUE(WireSelection().KeyFront && WireSelection().KeyBack && !WireSelection().KeySide);
+    panel->SetWireBox(ControlPanel::WireBox::Side, true);
+    EXPECT_FALSE(WireSelection().KeyFront || WireSelection().KeyBack);
+    EXPECT_EQ(sim->PowerOutput(), 5);
+    panel->SetWireBox(ControlPanel::WireBox::Front, true);
+    EXPECT_FALSE(WireSelection().KeySide);
+    EXPECT_EQ(sim->PowerOutput(), 0);
+
+    // Cutting with "MoveAfter": the side wire after the front job, and back
+    // to the front and back wires after the side job.
+    Settings().SetChecked("MoveAfter", true);
+    RunJob(100);
+    clock.Advance(2000);
+    EXPECT_TRUE(WireSelection().KeySide && !WireSelection().KeyFront && !WireSelection().KeyBack);
+    EXPECT_EQ(sim->PowerOutput(), 5);
+    RunJob(100);
+    clock.Advance(2000);
+    EXPECT_TRUE(WireSelection().KeyFront && WireSelection().KeyBack && !WireSelection().KeySide);
+    EXPECT_EQ(calls, (std::vector<std::string>{"menus" + std::to_string(Sent('Y')), "menus" + std::to_string(Sent('Y'))}));
+
+    // A model with one wire: the boxes send nothing.
+    const size_t reports = sim->Reports().size();
+    PlotState.ModelCode = "Ro";
+    panel->SetWireBox(ControlPanel::WireBox::Side, true);
+    EXPECT_EQ(sim->Reports().size(), reports);
+}
+}  // namespace
