@@ -589,6 +589,10 @@ void TMainForm::MachineNotConnected() { ShowMessageBox(Tr("Control", "ploterBrak
 
 MachineOperations& TMainForm::Operations()
 {
+    // The panel owns the operations (its pause and go-to state); before it
+    // exists, and after it is gone, the window keeps its own over the machine.
+    if (ster)
+        return ster->Panel().Operations();
     if (!m_operations)
         m_operations = std::make_unique<MachineOperations>(AttachedMachine(), Settings(), HasSwitch("noXside"));
     return *m_operations;
@@ -632,7 +636,6 @@ void TMainForm::Start1Click()
     // A click comes with its menu item or button; the panel's machine key calls directly.
     const StartSource source = sender() ? StartSource::MenuOrButton : StartSource::MachineKey;
     // A failed write of the transfer pauses the job the panel's way.
-    TransArm->Transfer().SetPauseJob([this] { Operations().wstrzymaj(); });
     CutStart cut(AttachedMachine(), Settings(), WireSelection(), Operations(), TransArm->Transfer(), CutHooks());
     cut.Start1Click(jobs, active ? &active->Job() : nullptr, source, planning);
     UpdateMenuItems();
