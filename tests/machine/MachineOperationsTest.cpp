@@ -81,14 +81,7 @@ protected:
     // A job of one front X move of `steps` at 100 mm/min, running.
     void RunJob(int32_t steps)
     {
-        Send(Bytes({'V', 0}) + Int16ToBytes(3750));
-        Send(Bytes({'f', 0}));
-        int64_t length = 0;
-        const QByteArray move = BuildMove4('a', 2, steps, 0, 0, 0, 0, 0, 0, 0, length);
-        for (qsizetype at = 0; at < move.size(); at += 6)
-            Send(move.mid(at, 6));
-        Send("G");
-        JobRunning = true;
+        RunOneMoveJob(m, steps);
     }
     uint32_t Status()
     {

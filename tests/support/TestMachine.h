@@ -2,10 +2,14 @@
 #include "app/CommandLine.h"
 #include "app/Globals.h"
 #include "app/Settings.h"
+#include "machine/Bytes.h"
 #include "machine/Clocks.h"
+#include "machine/CommandLayer.h"
+#include "machine/JobState.h"
 #include "machine/Machine.h"
 #include "machine/MachineConstants.h"
 #include "machine/MachineState.h"
+#include "machine/MoveCommands.h"
 #include "machine/OperatorInput.h"
 
 #include <gtest/gtest.h>
@@ -33,3 +37,17 @@ protected:
         WiresCrashChecking = true;
     }
 };
+
+// Starts a job of one front X move of `steps` at 100 mm/min on the machine.
+inline void RunOneMoveJob(Machine& m, int32_t steps)
+{
+    auto send = [&m](const QByteArray& c) { ASSERT_TRUE(SendCommand(m, c)) << c.toHex().toStdString(); };
+    send(Bytes({'V', 0}) + Int16ToBytes(3750));
+    send(Bytes({'f', 0}));
+    int64_t length = 0;
+    const QByteArray move = BuildMove4('a', 2, steps, 0, 0, 0, 0, 0, 0, 0, length);
+    for (qsizetype at = 0; at < move.size(); at += 6)
+        send(move.mid(at, 6));
+    send("G");
+    JobRunning = true;
+}
