@@ -4,6 +4,9 @@
 
 QString ProgramDir;
 bool WiresCrashChecking = true;
+bool SerialRepeatActive = false;
+int32_t SerialRepeats = 0;
+double SerialShiftDown = 0.0;
 int32_t RepeatReturnX = 0;
 int32_t JogStopPosA = 0;
 int32_t JogStopPosB = 0;

@@ -9,6 +9,12 @@ extern QString ProgramDir;
 // Wire-collision checking; off only with the switch "disableWiresCrashChecking".
 extern bool WiresCrashChecking;
 
+// Repetitions of a serial cut: while active, each end of the job lowers the
+// origin by the shift and runs the job again, returning the table to
+// RepeatReturnX (steps), until no repetition is left.
+extern bool SerialRepeatActive;
+extern int32_t SerialRepeats;
+extern double SerialShiftDown;  // mm
 extern int32_t RepeatReturnX;
 extern int32_t JogStopPosA;
 extern int32_t JogStopPosB;
