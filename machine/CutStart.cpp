@@ -7,6 +7,7 @@
 #include "app/Translator.h"
 #include "job/CutState.h"
 #include "job/Geometry.h"
+#include "job/Hpgl.h"
 #include "job/Job.h"
 #include "machine/Bytes.h"
 #include "machine/CommandLayer.h"
@@ -102,7 +103,7 @@ bool CutStart::StartFigureQuestion(TJob& job)
     return true;
 }
 
-bool CutStart::Save(TJob& job, int32_t direction, int jobWindows)
+bool CutStart::Save(TJob& job, int32_t direction, int jobWindows, int32_t lastSerialIndex)
 {
     const TDlgkonfigModel& s = m_settings;
     const int mode = s.Mode();
@@ -174,7 +175,7 @@ bool CutStart::Save(TJob& job, int32_t direction, int jobWindows)
         job.CutStartFigure = 1;
         if (rotary == 1) {
             JobFileMode = 33;
-            return job.save_ciecie(out, step);
+            return job.save_ciecie(out, step, lastSerialIndex);
         }
         JobFileMode = 31;
         return job.save_ciecie_seryjne_wrzeciono(out, 0, direction, step, last);
@@ -292,7 +293,7 @@ bool CutStart::PositionAndStart(TJob& job)
     return false;
 }
 
-bool CutStart::tnij(TJob& job, int32_t, int32_t, int32_t direction, int jobWindows)
+bool CutStart::tnij(TJob& job, int32_t, int32_t, int32_t direction, int jobWindows, int32_t lastSerialIndex)
 {
     if (!CheckBeforeCut(job))
         return false;
@@ -304,7 +305,7 @@ bool CutStart::tnij(TJob& job, int32_t, int32_t, int32_t direction, int jobWindo
 
     // A job that was not written whole must not reach the machine: the
     // operator has been told why.
-    if (!Save(job, direction, jobWindows))
+    if (!Save(job, direction, jobWindows, lastSerialIndex))
         return false;
     if (job.ShowControlPanel && m_hooks.showControlPanel)
         m_hooks.showControlPanel();
@@ -332,7 +333,7 @@ bool CutStart::Start1Click(const std::vector<TJob*>& windows, TJob* active, Star
     if (windowPlanning)
         return false;
     if (m_settings.Mode() == 2)
-        return false;  // serial cutting is started by its own sequence
+        return StartSerial(windows, active);
     if (m_settings.Mode() == 5 && IsTwoWireModel() && source == StartSource::MenuOrButton) {
         for (auto box : {OperationHooks::WireBox::Front, OperationHooks::WireBox::Back}) {
             if (m_hooks.setWireBox)
@@ -356,6 +357,194 @@ bool CutStart::Start1Click(const std::vector<TJob*>& windows, TJob* active, Star
     const bool started = tnij(*active, 0, static_cast<int32_t>(active->FigureList.size()) - 1, 1,
                               static_cast<int>(windows.size()));
     if (m_settings.CatDir() == 2)
+        active->FeedSign[1] = static_cast<int8_t>(-active->FeedSign[1]);
+    return started;
+}
+
+namespace {
+QByteArray CuttingSpeedCommand()
+{
+    const auto v = static_cast<uint16_t>(RoundToInt64Sat(CurrentCutSpeed() * SpeedDivisor) & 0xFFFF);
+    return Bytes({'V', 1}) + Int16ToBytes(static_cast<int16_t>(CutSpeedToPeriod(v)));
+}
+
+// The heater of the reported channel, switched to the state asked for (a
+// toggle would follow whatever state it was left in).
+void SetHeater(Machine& machine, bool on)
+{
+    SendCommand(machine, Bytes({'R', on ? 1 : 0, PlotState.HeaterChannel}));
+    machine.Clock().Sleep(200);
+}
+
+void ShowFileError(const QFile& file)
+{
+    ShowMessageBox(file.errorString() + "\r\n" + file.fileName(), true);
+}
+}  // namespace
+
+bool CutStart::PositionSerialTable(const TJob& active)
+{
+    const TDlgkonfigModel& s = m_settings;
+    const double tableX = s.Value("Xstolika");
+    AxisOffsetY = s.Value("Ystolika");
+    CutOriginX = StepsToMm(RoundEven(static_cast<double>(active.JobWidth) * s.Skala() / 100.0 / 2.0));
+    AxisOffsetX = CutOriginX;
+    const double startX = tableX - std::max(CutOriginX, s.Value("Srednicamaterialu") / 2.0);
+    AxisOffsetX = tableX - AxisOffsetX;
+    CutOriginX = tableX - CutOriginX;
+
+    ReadPositions(m_machine);
+    SendCommand(m_machine, PositioningSpeedCommand(s));
+    SendCommand(m_machine, Bytes({'F', 0}));
+    const double spindle = PlotState.SpindleTurnSteps;
+    if (!GoTo(0, startX, startX, AxisOffsetY, AxisOffsetY, m_ops.JogStopPosA, spindle))
+        return false;
+    // The entry into the material is cut hot; the heater goes off after it
+    // even when the move was refused.
+    ReadStatus(m_machine);
+    SetHeater(m_machine, true);
+    m_machine.Clock().Sleep(static_cast<int>(std::max(0.0, CurrentHeatUpTime())));
+    ReadPositions(m_machine);
+    SendCommand(m_machine, CuttingSpeedCommand());
+    const bool entered = GoTo(1, AxisOffsetX, AxisOffsetX, AxisOffsetY, AxisOffsetY, m_ops.JogStopPosA, spindle);
+    SetHeater(m_machine, false);
+    return entered;
+}
+
+bool CutStart::PositionSerialSpindle(const TJob& active)
+{
+    const TDlgkonfigModel& s = m_settings;
+    const double axisX = s.Value("Xwrzeciona"), axisY = s.Value("Ywrzeciona");
+    if (PlotState.FrontY / 100.0 - axisY < -0.05) {
+        Refuse("Main_window", "ploterPonizejPunktuStart");
+        return false;
+    }
+    AxisOffsetY = s.Value("Srednicamaterialu") / 2.0 + axisY;
+    CutOriginY = Scaled(s, active.JobHeight);
+    CutOriginX = AxisOffsetX = axisX;
+    SendCommand(m_machine, PositioningSpeedCommand(s));
+    SendCommand(m_machine, Bytes({'F', 0}));
+    return GoTo(0, axisX, axisX, AxisOffsetY, AxisOffsetY, 0, m_ops.JogStopPosA);
+}
+
+bool CutStart::JoinSerialFiles(const std::vector<TJob*>& windows, TJob*& active)
+{
+    const TDlgkonfigModel& s = m_settings;
+    const QString outName = OutFile(), joinName = OutFile() + "tmp";
+    std::vector<TJob*> order;
+    for (TJob* w : windows)
+        if (w && w->SerialIndex >= 0 && w->SerialIndex <= 9999)
+            order.push_back(w);
+    std::stable_sort(order.begin(), order.end(),
+                     [](const TJob* a, const TJob* b) { return a->SerialIndex < b->SerialIndex; });
+    const int32_t lastIndex = order.empty() ? -1 : order.back()->SerialIndex;
+
+    QFile::remove(joinName);
+    QFile joined(joinName);
+    if (!joined.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        ShowFileError(joined);
+        return false;
+    }
+    // A piece that was refused or not written ends the whole start: half a
+    // series must not be cut, and no half-joined file may stay behind.
+    auto giveUp = [&] {
+        joined.close();
+        joined.remove();
+        return false;
+    };
+    bool reverse = s.CatDir() == 1;
+    for (TJob* w : order) {
+        active = w;
+        if (m_hooks.activate)
+            m_hooks.activate(*w);
+        if (reverse) {
+            CutOriginX = Scaled(s, w->JobWidth) + s.Value("Xwrzeciona");
+            w->UstawKierunek(-1);
+        } else {
+            CutOriginX = s.Value("Xwrzeciona");
+            w->UstawKierunek(1);
+        }
+        // Only the file this piece writes may be joined, never the one left
+        // by an earlier piece or an earlier start.
+        QFile::remove(outName);
+        if (!tnij(*w, 0, static_cast<int32_t>(w->FigureList.size()) - 1, reverse ? -1 : 1,
+                  static_cast<int>(windows.size()), lastIndex))
+            return giveUp();
+        QFile piece(outName);
+        if (!piece.open(QIODevice::ReadOnly)) {
+            ShowFileError(piece);
+            return giveUp();
+        }
+        // Copied in blocks: a piece's file may be large.
+        while (!piece.atEnd()) {
+            const QByteArray block = piece.read(1 << 16);
+            if (block.isEmpty() && piece.error() != QFileDevice::NoError) {
+                ShowFileError(piece);
+                return giveUp();
+            }
+            if (joined.write(block) != block.size()) {
+                ShowFileError(joined);
+                return giveUp();
+            }
+        }
+        if (s.CatDir() == 2)
+            reverse = !reverse;
+    }
+    if (!joined.flush()) {
+        ShowFileError(joined);
+        return giveUp();
+    }
+    joined.close();
+    QFile::remove(outName);
+    if (!QFile::rename(joinName, outName)) {
+        ShowFileError(joined);
+        QFile::remove(joinName);
+        return false;
+    }
+    return true;
+}
+
+bool CutStart::StartSerial(const std::vector<TJob*>& windows, TJob* active)
+{
+    const TDlgkonfigModel& s = m_settings;
+    ReadStatus(m_machine);
+    if (!m_machine.Connected())
+        return false;
+    if (!PlotState.Homed()) {
+        Refuse("Control", "wykonajBazowanie");
+        return false;
+    }
+    if (windows.empty() || !active)
+        return false;
+    if (s.ItemIndex("rgKatObrotu") == 1) {
+        SerialRepeatActive = m_hooks.serialCutDialog && m_hooks.serialCutDialog();
+        if (!SerialRepeatActive)
+            return false;
+    } else {
+        SerialRepeats = 0;
+    }
+
+    SendCommand(m_machine, "Q");
+    WaitWhileBusy(m_machine);
+    SendCommand(m_machine, "C");
+    ReadPositions(m_machine);
+    ReadStatus(m_machine);
+    const bool table = s.StolikSwitch() == 1;
+    if (!(table ? PositionSerialTable(*active) : PositionSerialSpindle(*active)))
+        return false;
+
+    // The first piece starts at the spindle axis; the positions are kept in
+    // the axes' own steps, as the pieces carry them on.
+    const double axisX = s.Value("Xwrzeciona");
+    SerialPosition[Thpgl::FrontX] = SerialPosition[Thpgl::BackX] =
+        static_cast<int32_t>(RoundToInt64Sat(axisX * 100.0 * StepsPerUnitX));
+    SerialPosition[Thpgl::FrontY] = SerialPosition[Thpgl::BackY] =
+        static_cast<int32_t>(RoundToInt64Sat(AxisOffsetY * 100.0 * StepsPerUnitY));
+
+    if (!JoinSerialFiles(windows, active))
+        return false;
+    const bool started = StartTransmission();
+    if (s.CatDir() == 2)
         active->FeedSign[1] = static_cast<int8_t>(-active->FeedSign[1]);
     return started;
 }

@@ -29,6 +29,8 @@ struct CutStartHooks {
     std::function<void(TJob&)> activate;
     // The writer asked for the manual control panel after its save.
     std::function<void()> showControlPanel;
+    // The serial-cut parameters dialog (repetitions): true when confirmed.
+    std::function<bool()> serialCutDialog;
     // The hourglass cursor on and off.
     std::function<void(bool busy)> busyCursor;
 };
@@ -55,13 +57,17 @@ public:
     // the work mode, the wires positioned, the transmission started. `first`
     // and `last` are accepted and not used; `direction` (1 or -1) goes to the
     // serial spindle save; `jobWindows` is the number of job windows open
-    // (the serial turn step). True when the transmission was started (or, in
-    // serial cutting, the file written).
-    bool tnij(TJob& job, int32_t first, int32_t last, int32_t direction, int jobWindows = 1);
+    // (the serial turn step); `lastSerialIndex` the highest number of a serial
+    // series (its last piece may end with the cut-off move). True when the
+    // transmission was started (or, in serial cutting, the file written).
+    bool tnij(TJob& job, int32_t first, int32_t last, int32_t direction, int jobWindows = 1,
+              int32_t lastSerialIndex = -1);
 
-    // START outside serial cutting: `windows` in window order, `active` the
-    // active one (may be null). A start while any window still plans is
-    // refused: the plan is not finished. True when a job was started.
+    // START: `windows` in window order, `active` the active one (may be
+    // null). A start while any window still plans is refused: the plan is not
+    // finished. In serial cutting the machine is positioned once and every
+    // numbered window's file is joined into one "out.cn". True when a job was
+    // started.
     bool Start1Click(const std::vector<TJob*>& windows, TJob* active, StartSource source, bool windowPlanning);
 
     // STOP: pauses the job; JobStopped when something was paused.
@@ -74,7 +80,11 @@ public:
     static bool TestRun();
 
 private:
-    bool Save(TJob& job, int32_t direction, int jobWindows);
+    bool Save(TJob& job, int32_t direction, int jobWindows, int32_t lastSerialIndex);
+    bool StartSerial(const std::vector<TJob*>& windows, TJob* active);
+    bool PositionSerialTable(const TJob& active);
+    bool PositionSerialSpindle(const TJob& active);
+    bool JoinSerialFiles(const std::vector<TJob*>& windows, TJob*& active);
     bool StartFigureQuestion(TJob& job);
     bool GoTo(uint8_t slot, double frontX, double backX, double frontY, double backY, double table,
               double spindle);

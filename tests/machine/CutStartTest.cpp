@@ -5,6 +5,7 @@
 #include "app/Translator.h"
 #include "job/CutState.h"
 #include "job/Job.h"
+#include "machine/Bytes.h"
 #include "machine/CommandLayer.h"
 #include "machine/CutStart.h"
 #include "machine/JobState.h"
@@ -25,6 +26,7 @@
 #include <cmath>
 #include <gtest/gtest.h>
 #include <memory>
+#include <stdexcept>
 #include <string>
 
 using namespace cmdfile;
@@ -257,4 +259,128 @@ TEST_F(CutStartTest, RotaryOriginsAndTheirRefusal)
     ASSERT_EQ(boxes.shown.size(), 1u);
     EXPECT_EQ(boxes.shown[0].text, Tr("Main_window", "projektZaDuzaWysokosc"));
     EXPECT_EQ(JobFileMode, 32);
+}
+
+namespace {
+// Serial cutting on the table: three numbered windows, open profiles that a
+// change of feed direction turns round.
+class SerialStartTest : public CutStartTest {
+protected:
+    void SetUp() override
+    {
+        CutStartTest::SetUp();
+        Settings().SetItemIndex("Mode", 2);
+        Settings().SetItemIndex("StolikSwitch", 1);
+        Settings().SetItemIndex("CatDir", 2);
+        Settings().SetValue("Xstolika", 300);
+        Settings().SetValue("Ystolika", 50);
+        Settings().SetValue("Srednicamaterialu", 100);
+        CutOffModel = true;
+        SerialRepeats = 3;
+        // Window order 7, 1, 5: the cut goes by number, not by window.
+        for (int n : {7, 1, 5}) {
+            windows.push_back(std::make_unique<TJob>());
+            const std::string d = "PU0,0;PD1200," + std::to_string(200 * n) + ",2400,0;PU;";
+            ASSERT_TRUE(windows.back()->Load(dir.Write(QString("s%1.plt").arg(n), QByteArray::fromStdString(d)), 255));
+            windows.back()->SerialIndex = n;
+        }
+        ops.bazujClick();
+        ReadStatus(m);
+        ASSERT_TRUE(PlotState.Homed());
+    }
+    void TearDown() override
+    {
+        CutOffModel = false;
+        SerialRepeats = 0;
+        CutStartTest::TearDown();
+    }
+    std::vector<TJob*> Windows() const
+    {
+        std::vector<TJob*> out;
+        for (const auto& w : windows)
+            out.push_back(w.get());
+        return out;
+    }
+    TJob& Numbered(int n) const
+    {
+        for (const auto& w : windows)
+            if (w->SerialIndex == n)
+                return *w;
+        throw std::logic_error("no window");
+    }
+    // The piece's own file as its window writes it in the given direction.
+    QByteArray Piece(int n, int direction)
+    {
+        TJob& w = Numbered(n);
+        w.UstawKierunek(direction);
+        JobFileMode = 33;
+        const QString name = dir.File("piece.cn");
+        EXPECT_TRUE(w.save_ciecie(name, 0.5 / 3, 7));
+        JobFileMode = 32;
+        return ReadFile(name);
+    }
+    std::vector<std::unique_ptr<TJob>> windows;
+};
+}  // namespace
+
+TEST_F(SerialStartTest, JoinsTheNumberedWindowsInOrderAlternatingAndEntersHot)
+{
+    // The heater left on must not turn the heated entry into a cold one.
+    ASSERT_TRUE(SendCommand(m, Bytes({'R', 1, PlotState.HeaterChannel})));
+    ReadStatus(m);
+    const uint8_t channel = PlotState.HeaterChannel;
+    ASSERT_TRUE(dir.Write("out.cn", "stale") != QString());
+    const size_t before = sim.Reports().size();
+    ASSERT_TRUE(cut.Start1Click(Windows(), windows[0].get(), StartSource::MenuOrButton, false));
+    EXPECT_TRUE(boxes.shown.empty());
+    EXPECT_TRUE(tx.Running());
+    EXPECT_EQ(SerialRepeats, 0);
+    EXPECT_FALSE(QFile::exists(dir.File("out.cntmp")));
+    EXPECT_EQ(Numbered(7).FeedSign[1], -1) << "the last window's feed sign flips";
+
+    // Heater on, the slot-1 entry move, heater off; all before the job.
+    clock.Advance(100);
+    const auto r = Indexes('R', before), a = Indexes('A', before), jobCmds = Indexes('v', before);
+    ASSERT_EQ(r.size(), 2u);
+    EXPECT_EQ(sim.Reports()[r[0]][1], 1);
+    EXPECT_EQ(sim.Reports()[r[0]][2], channel);
+    EXPECT_EQ(sim.Reports()[r[1]][1], 0);
+    EXPECT_EQ(sim.Reports()[r[1]][2], channel);
+    EXPECT_TRUE(std::any_of(a.begin(), a.end(), [&](size_t i) { return i > r[0] && i < r[1]; }));
+    ASSERT_FALSE(jobCmds.empty());
+    EXPECT_LT(r[1], jobCmds[0]);
+
+    const QByteArray joined = ReadFile(dir.File("out.cn"));
+    const QByteArray forward5 = Piece(5, 1);
+    const QByteArray expected = Piece(1, 1) + Piece(5, -1) + Piece(7, 1);
+    ASSERT_NE(Piece(5, -1), forward5) << "the direction must show in the file";
+    EXPECT_EQ(Decode(joined).size(), Decode(expected).size());
+    EXPECT_TRUE(joined == expected) << "joined by number: 1 forward, 5 reverse, 7 forward";
+
+    for (int i = 0; i < 600 && (tx.Running() || (sim.Status() & 0x2u)); ++i)
+        clock.Advance(1000);
+    EXPECT_FALSE(tx.Running());
+    EXPECT_EQ(sim.Count(SimEvent::TravelLimit), 0);
+    EXPECT_EQ(sim.Count(SimEvent::Overrun), 0);
+}
+
+TEST_F(SerialStartTest, ARefusedWindowStartsNothingAndLeavesNoJoinedFile)
+{
+    // Window 5 can't write its file: window 1's is already joined by then.
+    CutStartHooks hooks;
+    hooks.activate = [this](TJob& w) {
+        if (w.SerialIndex != 5)
+            return;
+        QFile::remove(dir.File("out.cn"));
+        ASSERT_TRUE(QDir().mkpath(dir.File("out.cn")));
+    };
+    CutStart serial{m, Settings(), WireSelection(), ops, tx, hooks};
+    const size_t before = sim.Reports().size();
+    EXPECT_FALSE(serial.Start1Click(Windows(), windows[0].get(), StartSource::MenuOrButton, false));
+    EXPECT_FALSE(tx.Running());
+    EXPECT_FALSE(QFile::exists(dir.File("out.cntmp")));
+    EXPECT_FALSE(boxes.shown.empty());
+    for (char letter : {'v', 'a', 'G'})
+        EXPECT_TRUE(Indexes(letter, before).empty()) << letter;
+    EXPECT_EQ(Numbered(7).FeedSign[1], 1);
 }
