@@ -113,6 +113,55 @@ void ControlPanel::Create()
     SetTimerEnabled(true);
 }
 
+void ControlPanel::Activate()
+{
+    m_view.GroupBox1Caption = Tr("Control", "groupBox1.caption") + "  [ " + UnitName(CurrentLengthUnit) + " ]";
+    if (UsesRemappedSideAxes()) {
+        const int item = m_settings.StolikSwitch();
+        const char* keys[] = {"stolikswitch.Item0", "stolikswitch.Item1", "stolikswitch.Item2"};
+        if (item >= 0 && item < 3)
+            m_view.GroupStolikCaption = (item == 2 ? "Z " : "") + Tr("Configuration", keys[item]);
+    }
+    Changed();
+    if (m_machine.TicksHeldOff())
+        return;
+    m_machine.Clock().Sleep(10);
+    ReadStatus(m_machine);
+    if (!m_machine.Connected())
+        return;  // the timer watches for the machine at its slow pace
+    IdentifyMachine(m_machine);
+    if (!PlotState.JobWorking() && !PlotState.Moving()) {
+        SendPowerOutput(m_machine, m_settings.ItemIndex("PowerOutput"));
+        ReadHeaterState(m_machine);
+        SendCommand(m_machine, Bytes({'R', 0, PlotState.HeaterChannel}));
+        ReadHeaterState(m_machine);
+    }
+    m_view.PScrollPosition = PlotState.HeaterPower;
+    ReadSpeedSlots(m_machine);
+    m_view.VScrollMax = MaxTravelSpeed;
+    if (PlotState.SelectedSpeed != 0)
+        m_view.VScrollPosition = JogSpeedToPeriod(PlotState.SelectedSpeed);
+    ReadPositions(m_machine);
+    SendUnitMode(m_machine, m_settings.ItemIndex("radiounit"));
+    ReadAuxReport(m_machine);
+    m_view.ScrollNaciagPosition = Round(PlotState.TensionSet / 10.0);
+    m_view.LabelNaciag = QString::number(m_view.ScrollNaciagPosition);
+    m_view.LabelNaciagRzeczywisty = Fixed(PlotState.TensionSet / 10.0, 5, 1);
+    SetCurrentScale();
+    if (IsTwoWireModel()) {
+        if (WireSelection().KeySide) {
+            SendPowerOutput(m_machine, 5);
+        } else {
+            SetWireBox(WireBox::Side, false);
+            SendPowerOutput(m_machine, m_settings.ItemIndex("PowerOutput") != 0 ? 1 : 0);
+        }
+    }
+    // The speed slider's change: the jog speed as the slider stands.
+    SetJogSpeed(m_machine, CutSpeedToPeriod(static_cast<uint16_t>(std::max(0, m_view.VScrollPosition))));
+    Changed();
+    SetTimerEnabled(true);
+}
+
 // ---- wire boxes ----
 
 void ControlPanel::SetWireBox(WireBox box, bool checked)
@@ -193,12 +242,12 @@ void ControlPanel::SetTimerEnabled(bool enabled)
         m_timerId = 0;
     }
     if (enabled && !m_timerId && !m_inTick)
-        ScheduleNext();
+        ScheduleNext(m_interval);
 }
 
-void ControlPanel::ScheduleNext()
+void ControlPanel::ScheduleNext(int ms)
 {
-    m_timerId = m_machine.Clock().Schedule(m_interval, [this] {
+    m_timerId = m_machine.Clock().Schedule(ms, [this] {
         m_timerId = 0;
         Tick();
     });
@@ -208,6 +257,14 @@ void ControlPanel::Tick()
 {
     if (m_inTick)
         return;
+    // Inside another tick, a planner run or a machine wait: nothing of the
+    // machine now.
+    if (m_machine.TicksHeldOff()) {
+        if (m_enabled && !m_timerId)
+            ScheduleNext(kHeldOffMs);
+        return;
+    }
+    const Machine::TickMark mark(m_machine);
     m_inTick = true;
     ReadStatus(m_machine);
     if (m_machine.Connected()) {
@@ -226,7 +283,7 @@ void ControlPanel::Tick()
     }
     m_inTick = false;
     if (m_enabled && !m_timerId)
-        ScheduleNext();
+        ScheduleNext(m_interval);
 }
 
 void ControlPanel::LinkPart()
@@ -280,8 +337,8 @@ void ControlPanel::EndOfJob()
 
 void ControlPanel::RepeatDue()
 {
-    // Not inside a tick: the tick starts the job once it is done.
-    if (m_inTick) {
+    // Not inside a tick nor a wait taking input: the next tick starts the job.
+    if (m_inTick || m_machine.TicksHeldOff()) {
         m_repeatDue = true;
         return;
     }

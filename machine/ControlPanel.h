@@ -63,6 +63,11 @@ struct TsterView {
     bool xButtonsEnabled = true;
     bool sbWyrownajBackToFrontEnabled = true;
     QString UsbError;
+    // Set at each activation: the position group's caption with the unit,
+    // the table group's caption on models with remapped side axes, and the
+    // tension slider.
+    QString GroupBox1Caption, GroupStolikCaption;
+    int ScrollNaciagPosition = 0;
 };
 
 // The manual control panel without its window: the wire boxes, the machine
@@ -79,6 +84,8 @@ public:
     static constexpr int kLinkIntervalMs = 100;
     static constexpr int kNoLinkIntervalMs = 3000;
     static constexpr int kRepeatDelayMs = 10000;
+    // A tick that falls inside a wait taking input comes back after this.
+    static constexpr int kHeldOffMs = 20;
 
     enum class WireBox { Front, Back, Side };
 
@@ -99,6 +106,13 @@ public:
     // that answers ("brakPlotera" when none does), the default wires on
     // two-wire models, and the status timer started either way.
     void Create();
+
+    // The panel's activation: with a link, the machine is read into the view,
+    // the heater output (and, with no job working, the heater off), the unit
+    // mode and the jog speed are sent, and the timer runs. Without a link it
+    // only shows the captions; the timer goes on all the same. Nothing of the
+    // machine while ticks are held off (the next tick shows the machine).
+    void Activate();
 
     // A wire box set from code, which runs its click handler as a click would
     // (only when the box changes).
@@ -130,7 +144,7 @@ private:
     void MachineKeys();
     void DisplayPart();
     void SerialRepetition();
-    void ScheduleNext();
+    void ScheduleNext(int ms);
     void RepeatDue();
     void Changed()
     {

@@ -4,6 +4,7 @@
 #include "machine/OperatorInput.h"
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 
 // The resolution reply as the controller last gave it, before the switches and
@@ -33,6 +34,25 @@ public:
     // The machine is attached and answers.
     bool Connected() const { return m_link->MachineFound(); }
 
+    // Whether the timers' ticks must do no machine work now, only come back
+    // shortly: while another tick runs (a box it shows lets timers fire), or
+    // while the program is inside a wait that takes the operator's input off
+    // the queue (a job window plans, a machine wait polls), which the main
+    // window answers.
+    void SetTicksHeldOff(std::function<bool()> heldOff) { m_heldOff = std::move(heldOff); }
+    bool TicksHeldOff() const { return m_ticks > 0 || (m_heldOff && m_heldOff()); }
+    // Marks a tick that works on the machine for as long as it lives.
+    class TickMark {
+    public:
+        explicit TickMark(Machine& machine) : m_machine(machine) { ++m_machine.m_ticks; }
+        ~TickMark() { --m_machine.m_ticks; }
+        TickMark(const TickMark&) = delete;
+        TickMark& operator=(const TickMark&) = delete;
+
+    private:
+        Machine& m_machine;
+    };
+
     // What the controller answered to the last resolution read that worked.
     std::optional<ResolutionReading> lastResolution;
 
@@ -40,6 +60,8 @@ private:
     ControllerLink* m_link;
     MachineClock* m_clock;
     OperatorInput* m_input;
+    std::function<bool()> m_heldOff;
+    int m_ticks = 0;
 };
 
 // The link of a program that has no way to the machine: nothing is ever found.

@@ -58,7 +58,7 @@ bool Transmission::Start(const QString& path)
     JobStopped = false;
     // Inside a tick the tick schedules the next one when it returns.
     if (!m_inTick)
-        ScheduleNext();
+        ScheduleNext(m_interval);
     return true;
 }
 
@@ -75,9 +75,9 @@ void Transmission::Stop()
     ++m_generation;
 }
 
-void Transmission::ScheduleNext()
+void Transmission::ScheduleNext(int ms)
 {
-    m_timerId = m_machine.Clock().Schedule(m_interval, [this] {
+    m_timerId = m_machine.Clock().Schedule(ms, [this] {
         m_timerId = 0;
         Tick();
     });
@@ -156,6 +156,12 @@ void Transmission::Tick()
         m_machine.Clock().Cancel(m_timerId);
         m_timerId = 0;
     }
+    // Inside another tick, a planner run or a machine wait: nothing is sent now.
+    if (m_machine.TicksHeldOff()) {
+        ScheduleNext(kHeldOffMs);
+        return;
+    }
+    const Machine::TickMark mark(m_machine);
     m_inTick = true;
     const uint64_t generation = m_generation;
     // Whatever a box inside the tick did (a stop, a new start), this tick
@@ -228,5 +234,5 @@ void Transmission::Tick()
 
     m_inTick = false;
     if (m_running && !m_timerId)
-        ScheduleNext();
+        ScheduleNext(m_interval);
 }

@@ -28,6 +28,8 @@ public:
     static constexpr int kBufferFullMs = 50;
     static constexpr int kBurstCommands = 100;
     static constexpr int kGoAfterCommands = 17;
+    // A tick that falls inside a wait taking input comes back after this.
+    static constexpr int kHeldOffMs = 20;
 
     explicit Transmission(Machine& machine);
     ~Transmission();
@@ -62,7 +64,7 @@ private:
     QString Progress() const;
     void FileError();
     void WriteFailed();
-    void ScheduleNext();
+    void ScheduleNext(int ms);
 
     Machine& m_machine;
     std::function<void()> m_pauseJob;

@@ -570,8 +570,19 @@ void TMainForm::miGenSeryjnego3DClick()
 
 Machine& TMainForm::AttachedMachine()
 {
-    if (!m_machine)
+    if (!m_machine) {
         m_machine = std::make_unique<ProgramMachine>();
+        // The machine's timers wait while a job window plans or a machine
+        // wait takes the operator's input.
+        m_machine->Get().SetTicksHeldOff([this] {
+            if (m_machine->TakingInput())
+                return true;
+            for (TMDIChild* child : JobWindows())
+                if (child->Planning())
+                    return true;
+            return false;
+        });
+    }
     return m_machine->Get();
 }
 

@@ -104,6 +104,10 @@ Tster::~Tster() = default;
 bool Tster::eventFilter(QObject* watched, QEvent* event)
 {
     switch (event->type()) {
+    case QEvent::WindowActivate:
+        if (watched == this)
+            m_panel->Activate();
+        break;
     case QEvent::KeyPress:
     case QEvent::KeyRelease:
     case QEvent::MouseButtonPress:

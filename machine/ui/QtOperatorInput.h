@@ -14,6 +14,8 @@ public:
     QtOperatorInput();
     ~QtOperatorInput() override;
     PendingInput TakePending() override;
+    // A wait is taking input off the queue right now.
+    bool Taking() const { return m_taking; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -29,6 +31,7 @@ private:
 class ProgramMachine {
 public:
     Machine& Get() { return m_machine; }
+    bool TakingInput() const { return m_input.Taking(); }
     // Back to no way to the machine (the USB link is going).
     void DetachLink() { m_machine.SetLink(m_link); }
 

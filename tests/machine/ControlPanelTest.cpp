@@ -5,11 +5,13 @@
 #include "machine/JobState.h"
 #include "machine/MoveCommands.h"
 #include "machine/SimulatedController.h"
+#include "machine/Transmission.h"
 #include "machine/WireSelection.h"
 #include "tests/support/SimulatedLink.h"
 #include "tests/support/TestMachine.h"
 #include "tests/support/TestSupport.h"
 
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -137,6 +139,53 @@ TEST_F(ControlPanelTest, TheEndOfAJobIsNoticedOnceAndRepeatRestartsItUnlessStopp
     ASSERT_EQ(calls.size(), 2u);
     EXPECT_EQ(calls[1].rfind("stop", 0), 0u);
     EXPECT_FALSE(panel->RepeatPending());
+}
+
+TEST_F(ControlPanelTest, NoTickWorksOnTheMachineWhileAWindowPlansOrAnotherTickRuns)
+{
+    bool planning = true;
+    m.SetTicksHeldOff([&] { return planning; });
+    RunJob(100);  // 1 mm at 100 mm/min: 0.6 s
+    size_t reports = sim->Reports().size();
+    clock.Advance(3000);
+    EXPECT_EQ(sim->Reports().size(), reports) << "the status timer read or sent something while a window plans";
+    EXPECT_TRUE(JobRunning);
+    EXPECT_TRUE(calls.empty());
+    planning = false;
+    clock.Advance(ControlPanel::kLinkIntervalMs);
+    EXPECT_FALSE(JobRunning) << "the end of the job is noticed once the planner is done";
+    EXPECT_EQ(calls, (std::vector<std::string>{"menus0"}));
+
+    // The transfer waits too, and so does it inside a status tick (whose box
+    // lets timers fire): the machine key START starts it from there.
+    QTemporaryDir dir;
+    const QString path = dir.path() + "/out.cn";
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(QByteArray("G"));
+    file.close();
+    Transmission transfer(m);
+    planning = true;
+    ASSERT_TRUE(transfer.Start(path));
+    reports = sim->Reports().size();
+    clock.Advance(500);
+    EXPECT_EQ(sim->Reports().size(), reports) << "the transfer sent something while a window plans";
+    planning = false;
+    clock.Advance(100);
+    EXPECT_TRUE(transfer.GoSent()) << "the transfer went once the planner was done";
+    size_t insideTick = 0;
+    panel->SetHooks({[&] {
+        ASSERT_TRUE(transfer.Start(path));
+        reports = sim->Reports().size();
+        clock.Advance(500);
+        insideTick = sim->Reports().size() - reports;
+    }});
+    sim->PressKey(MachineKey::Start);
+    clock.Advance(ControlPanel::kLinkIntervalMs);
+    EXPECT_EQ(insideTick, 0u) << "the transfer sent something inside the status tick";
+    clock.Advance(100);
+    EXPECT_FALSE(transfer.Running()) << "the transfer went once the tick was done";
+    EXPECT_TRUE(transfer.GoSent());
 }
 
 TEST_F(ControlPanelTest, TheTimerSlowsWithoutALinkAndKeepsRunning)
