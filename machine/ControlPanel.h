@@ -80,7 +80,7 @@ public:
     static constexpr int kNoLinkIntervalMs = 3000;
     static constexpr int kRepeatDelayMs = 10000;
 
-    enum class WireBox { Front, Back, Side };
+    using WireBox = OperationHooks::WireBox;
 
     ControlPanel(Machine& machine, const TDlgkonfigModel& settings, bool noXSide, AxisOffsetRefs offsets = {});
     ~ControlPanel();
