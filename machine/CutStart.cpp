@@ -335,12 +335,9 @@ bool CutStart::Start1Click(const std::vector<TJob*>& windows, TJob* active, Star
     if (m_settings.Mode() == 2)
         return StartSerial(windows, active);
     if (m_settings.Mode() == 5 && IsTwoWireModel() && source == StartSource::MenuOrButton) {
-        for (auto box : {OperationHooks::WireBox::Front, OperationHooks::WireBox::Back}) {
-            if (m_hooks.setWireBox)
-                m_hooks.setWireBox(box, true);
-            else
-                (box == OperationHooks::WireBox::Front ? m_wires.KeyFront : m_wires.KeyBack) = true;
-        }
+        // The panel's click handlers switch the machine to these wires.
+        m_ops.SetWireBox(OperationHooks::WireBox::Front, true);
+        m_ops.SetWireBox(OperationHooks::WireBox::Back, true);
         for (TJob* w : windows)
             if (w && w->SerialIndex == 0) {
                 active = w;
