@@ -7,6 +7,7 @@
 #include "machine/Bytes.h"
 #include "machine/MachineConstants.h"
 #include "machine/MachineState.h"
+#include "machine/MoveCommands.h"
 #include "machine/WireSelection.h"
 
 #include <algorithm>
@@ -183,6 +184,14 @@ double CurrentCutSpeed() { return Pick("szybkoscObrobki", "szybkoscObrobkiBok");
 double CurrentWorkPower() { return Pick("work_power", "work_power_Bok"); }
 
 double CurrentHeatUpTime() { return Pick("CzasRozgrzewania", "CzasRozgrzewaniaBok"); }
+
+QByteArray CuttingSpeedCommand()
+{
+    const auto v = static_cast<uint16_t>(RoundToInt64Sat(CurrentCutSpeed() * SpeedDivisor) & 0xFFFF);
+    return Bytes({'V', 1}) + Int16ToBytes(static_cast<int16_t>(CutSpeedToPeriod(v)));
+}
+
+void WaitHeatUp(Machine& machine) { Wait(machine, CurrentHeatUpTime()); }
 
 double CurrentCornerPause() { return Pick("Pauza_w_kacie", "Pauza_w_kacie_Bok"); }
 

@@ -59,6 +59,10 @@ double CurrentCutSpeed();
 double CurrentWorkPower();
 double CurrentHeatUpTime();
 double CurrentCornerPause();
+// "V", 1 with the period of the selected wires' cutting speed.
+QByteArray CuttingSpeedCommand();
+// Waits the selected wires' heat-up time on the machine's clock.
+void WaitHeatUp(Machine& machine);
 
 // Where the selected wires are (mm) and how far they may travel (mm). On a
 // two-wire model with no wire asked the outputs are left as they are.

@@ -75,12 +75,7 @@ ControlPanel::ControlPanel(Machine& machine, const TDlgkonfigModel& settings, bo
     if (!m_offsets.y)
         m_offsets.y = &m_ownOffsetY;
     OperationHooks hooks;
-    hooks.setWireBox = [this](OperationHooks::WireBox box, bool checked) {
-        SetWireBox(box == OperationHooks::WireBox::Front  ? WireBox::Front
-                   : box == OperationHooks::WireBox::Back ? WireBox::Back
-                                                          : WireBox::Side,
-                   checked);
-    };
+    hooks.setWireBox = [this](WireBox box, bool checked) { SetWireBox(box, checked); };
     hooks.statusTimer = [this](bool enabled) { SetTimerEnabled(enabled); };
     m_operations = std::make_unique<MachineOperations>(machine, settings, noXSide, std::move(hooks));
 }
@@ -469,8 +464,7 @@ void ControlPanel::SerialRepetition()
     --SerialRepeats;
     *m_offsets.y -= SerialShiftDown;
     ReadPositions(m_machine);
-    const uint16_t period = CutSpeedToPeriod(static_cast<uint16_t>(Round(CurrentCutSpeed() * SpeedDivisor)));
-    SendCommand(m_machine, Bytes({'V', 1}) + Int16ToBytes(static_cast<int16_t>(period)));
+    SendCommand(m_machine, CuttingSpeedCommand());
     SendCommand(m_machine, Bytes({'F', 1}));
     // A refused go-to leaves the wires elsewhere: the job is not run from there.
     if (m_operations->gotopoint(true, 1, *m_offsets.x, *m_offsets.x, *m_offsets.y, *m_offsets.y, RepeatReturnX, 0))

@@ -87,7 +87,7 @@ public:
     // A tick that falls inside a wait taking input comes back after this.
     static constexpr int kHeldOffMs = 20;
 
-    enum class WireBox { Front, Back, Side };
+    using WireBox = OperationHooks::WireBox;
 
     ControlPanel(Machine& machine, const TDlgkonfigModel& settings, bool noXSide, AxisOffsetRefs offsets = {});
     ~ControlPanel();

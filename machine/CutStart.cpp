@@ -335,12 +335,9 @@ bool CutStart::Start1Click(const std::vector<TJob*>& windows, TJob* active, Star
     if (m_settings.Mode() == 2)
         return StartSerial(windows, active);
     if (m_settings.Mode() == 5 && IsTwoWireModel() && source == StartSource::MenuOrButton) {
-        for (auto box : {OperationHooks::WireBox::Front, OperationHooks::WireBox::Back}) {
-            if (m_hooks.setWireBox)
-                m_hooks.setWireBox(box, true);
-            else
-                (box == OperationHooks::WireBox::Front ? m_wires.KeyFront : m_wires.KeyBack) = true;
-        }
+        // The panel's click handlers switch the machine to these wires.
+        m_ops.SetWireBox(OperationHooks::WireBox::Front, true);
+        m_ops.SetWireBox(OperationHooks::WireBox::Back, true);
         for (TJob* w : windows)
             if (w && w->SerialIndex == 0) {
                 active = w;
@@ -362,11 +359,6 @@ bool CutStart::Start1Click(const std::vector<TJob*>& windows, TJob* active, Star
 }
 
 namespace {
-QByteArray CuttingSpeedCommand()
-{
-    const auto v = static_cast<uint16_t>(RoundToInt64Sat(CurrentCutSpeed() * SpeedDivisor) & 0xFFFF);
-    return Bytes({'V', 1}) + Int16ToBytes(static_cast<int16_t>(CutSpeedToPeriod(v)));
-}
 
 // The heater of the reported channel, switched to the state asked for (a
 // toggle would follow whatever state it was left in).
@@ -401,9 +393,9 @@ bool CutStart::PositionSerialTable(const TJob& active)
         return false;
     // The entry into the material is cut hot; the heater goes off after it
     // even when the move was refused.
-    ReadStatus(m_machine);
+    ReadHeaterState(m_machine);
     SetHeater(m_machine, true);
-    m_machine.Clock().Sleep(static_cast<int>(std::max(0.0, CurrentHeatUpTime())));
+    WaitHeatUp(m_machine);
     ReadPositions(m_machine);
     SendCommand(m_machine, CuttingSpeedCommand());
     const bool entered = GoTo(1, AxisOffsetX, AxisOffsetX, AxisOffsetY, AxisOffsetY, m_ops.JogStopPosA, spindle);
@@ -537,9 +529,9 @@ bool CutStart::StartSerial(const std::vector<TJob*>& windows, TJob* active)
     // the axes' own steps, as the pieces carry them on.
     const double axisX = s.Value("Xwrzeciona");
     SerialPosition[Thpgl::FrontX] = SerialPosition[Thpgl::BackX] =
-        static_cast<int32_t>(RoundToInt64Sat(axisX * 100.0 * StepsPerUnitX));
+        Clamp32(RoundToInt64Sat(axisX * 100.0 * StepsPerUnitX));
     SerialPosition[Thpgl::FrontY] = SerialPosition[Thpgl::BackY] =
-        static_cast<int32_t>(RoundToInt64Sat(AxisOffsetY * 100.0 * StepsPerUnitY));
+        Clamp32(RoundToInt64Sat(AxisOffsetY * 100.0 * StepsPerUnitY));
 
     if (!JoinSerialFiles(windows, active))
         return false;

@@ -13,8 +13,9 @@
 class TJob;
 
 // What the cut start asks of the windows around it. Every hook may be left
-// empty: the dialogs then answer Cancel (so the start stops), the wire boxes
-// change only in the wire selection, and nothing is activated or shown.
+// empty: the dialogs then answer Cancel (so the start stops) and nothing is
+// activated or shown. The wire boxes are set through the machine operations,
+// as a click on the panel's box would set them.
 struct CutStartHooks {
     // The two-plane material dialog (independent front and back wires):
     // true when confirmed.
@@ -23,8 +24,6 @@ struct CutStartHooks {
     std::function<bool()> startPointsDialog;
     // Parks the side wire before a transverse cut; false when it could not.
     std::function<bool()> parkSideWire;
-    // Checks a wire box as a click would (the panel also tells the machine).
-    std::function<void(OperationHooks::WireBox, bool checked)> setWireBox;
     // The job's window becomes the active one.
     std::function<void(TJob&)> activate;
     // The writer asked for the manual control panel after its save.

@@ -149,7 +149,7 @@ void MachineOperations::kontynuuj()
         SetWireBox(OperationHooks::WireBox::Back, true);
     }
     SendCommand(m_machine, Bytes({'R', 1, 1}));
-    m_machine.Clock().Sleep(static_cast<int>(std::clamp(RoundEven(CurrentHeatUpTime()), 0.0, 2e9)));
+    WaitHeatUp(m_machine);
     const tplotstate& p = PlotState;
     Target t{p.FrontX / 100.0, p.BackX / 100.0, p.SideX / 100.0, p.FrontY / 100.0,
              p.BackY / 100.0,  p.SideY / 100.0, double(p.TableTurnSteps), double(p.SpindleTurnSteps)};

@@ -60,6 +60,9 @@ public:
     // Sends the factory parameter image "eprom.bin" of `programDir` to the
     // controller, one byte per address. True when every byte was sent.
     bool btnRestoreEPROMClick(const QString& programDir);
+    // Checks or unchecks a wire box through the panel's hook (its click
+    // handler runs), or without one only in the wire selection.
+    void SetWireBox(OperationHooks::WireBox box, bool checked);
 
     // The wire set that was cutting when the job was paused: 5 the side wire,
     // 0 or 1 the front/back wires (1 when the power output is not the first).
@@ -84,7 +87,6 @@ private:
     bool HomeAxisGroup(uint8_t mask);
     void HomeGroups(bool returnVariant);
     void HeaterOffManualSlot();
-    void SetWireBox(OperationHooks::WireBox box, bool checked);
     void Hook(const std::function<void(bool)>& hook, bool on)
     {
         if (hook)

@@ -180,7 +180,13 @@ TMainForm::~TMainForm()
     m_spaceKey.release();  // a child of the window: freed with it
     Settings().OnFeedDirection = nullptr;
     TMDIChild::SetInfoWindowHook(nullptr);
-    // The USB link runs on the machine's clock: it goes before the machine.
+    // The panel, the transfer and the USB link run on the machine's clock and
+    // go before it, the panel (which holds the transfer's pause) first; as
+    // children they would go only after the machine.
+    delete ster;
+    ster = nullptr;
+    delete TransArm;
+    TransArm = nullptr;
     ReleaseUsbLink();
     SetMainStatusSink(nullptr);
 }

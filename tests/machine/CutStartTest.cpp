@@ -236,6 +236,26 @@ TEST_F(CutStartTest, RefusalsAndAFailedSaveSendNoJob)
     }
 }
 
+TEST_F(CutStartTest, TransverseStartChecksTheFrontAndBackBoxesAsTheirClicksWould)
+{
+    Load(Polygon(8, 4000, 4000, 1600));
+    Settings().SetItemIndex("Mode", 5);
+    ASSERT_TRUE(IsTwoWireModel());
+    // The panel's operations: their box hook runs the click handlers, which
+    // switch the machine to the wires.
+    std::vector<std::pair<OperationHooks::WireBox, bool>> clicks;
+    OperationHooks hooks;
+    hooks.setWireBox = [&](OperationHooks::WireBox box, bool checked) { clicks.emplace_back(box, checked); };
+    MachineOperations panelOps{m, Settings(), false, hooks};
+    CutStart start{m, Settings(), WireSelection(), panelOps, tx};
+    start.Start1Click({&job}, &job, StartSource::MenuOrButton, false);
+    using Box = OperationHooks::WireBox;
+    EXPECT_EQ(clicks, (std::vector<std::pair<Box, bool>>{{Box::Front, true}, {Box::Back, true}}));
+    clicks.clear();
+    start.Start1Click({&job}, &job, StartSource::MachineKey, false);
+    EXPECT_TRUE(clicks.empty()) << "the machine's START key leaves the boxes";
+}
+
 TEST_F(CutStartTest, RotaryOriginsAndTheirRefusal)
 {
     // A spindle job standing above the axis: origin and offset over the

@@ -400,6 +400,18 @@ TEST_F(MainFormTest, ClosingIsRefusedWhileATransmissionRuns)
     EXPECT_EQ(fUsb, nullptr);
 }
 
+TEST_F(MainFormTest, ShutDownWhileATransmissionRunsFreesItBeforeTheMachineClock)
+{
+    Start();
+    dir.Write("out.cn", "p\x01");
+    ASSERT_TRUE(TransArm->start());
+    ASSERT_TRUE(TransArm->Running());
+    // The program ends without a close: the transfer's timer still waits on
+    // the main window's clock, which must outlive it.
+    DestroyForms();
+    EXPECT_EQ(TransArm, nullptr);
+}
+
 TEST_F(MainFormTest, AlternatingFeedRunsEachSimulationTheOtherWay)
 {
     Start();
