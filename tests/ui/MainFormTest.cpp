@@ -69,8 +69,9 @@ protected:
         const bool machine = qEnvironmentVariableIsSet("PELVARTONIX_SIM");
         ASSERT_EQ(boxes.shown.size(), machine ? 1u : 2u);
         EXPECT_EQ(boxes.shown[0].caption, Tr("Configuration", "brakKonfiga"));
-        if (!machine)
+        if (!machine) {
             EXPECT_EQ(boxes.shown[1].text, Tr("Control", "brakPlotera"));
+        }
         boxes.shown.clear();
     }
 
