@@ -262,6 +262,7 @@ TEST_F(CutStartTest, RotaryOriginsAndTheirRefusal)
     // spindle height; a flat one below it, refused when it does not fit.
     Settings().SetItemIndex("Mode", 1);
     Settings().SetItemIndex("StolikSwitch", 0);
+    Settings().SetValue("Ywrzeciona", 300);  // within the machine's height
     job.HasSpindleAxis = 1;
     job.JobHeight = 4000;  // 100 mm
     job.FlatProfile = 0;
