@@ -62,7 +62,7 @@ bool CutStart::TestRun()
 
 QString CutStart::OutFile() const { return ProgramDir + "out.cn"; }
 
-bool CutStart::CheckBeforeCut(TJob&)
+bool CutStart::CheckBeforeCut(TJob& job)
 {
     const bool test = TestRun();
     ReadStatus(m_machine);
@@ -87,7 +87,128 @@ bool CutStart::CheckBeforeCut(TJob&)
     }
     if (m_transmission.Running())
         m_transmission.Stop();
-    return true;
+    return CheckJobAndWire(job, test);
+}
+
+bool CutStart::CheckJobAndWire(TJob& job, bool test)
+{
+    const TDlgkonfigModel& s = m_settings;
+    const int mode = s.Mode();
+    const QString warning = Tr("Universal", "uwaga");
+    if (mode == 4 && !SupportsIndependentCut()) {
+        ShowMessageBox(Tr("Main_window", "RoniezalezneNiedostepne"), true, warning);
+        return false;
+    }
+    if (mode == 5 && !IsTwoWireModel()) {
+        ShowMessageBox(Tr("Main_window", "VePoprzeczneNiedostepne"), true, warning);
+        return false;
+    }
+    if (!test && mode != 0 && mode != 4 && !PlotState.Homed()) {
+        Refuse("Control", "wykonajBazowanie");
+        return false;
+    }
+    if (!test)
+        ReadPositions(m_machine);
+
+    const bool front = m_wires.KeyFront, back = m_wires.KeyBack, side = m_wires.KeySide;
+    if (IsTwoWireModel() && !front && !back && !side) {
+        // No carriage to measure the job from: nothing is checked against an
+        // undefined position.
+        Refuse("Main_window", "brakWybranegoDrutu");
+        return false;
+    }
+    double px = 0.0, py = 0.0;
+    int32_t limitY = 0, limitX = 0;
+    WorkAreaForWires(front, back, side, px, py, limitY, limitX);
+    const double lx = limitX, ly = limitY;
+    if (Scaled(s, job.JobWidth) > lx || Scaled(s, job.JobHeight) > ly) {
+        Refuse("Main_window", "projektZaDuzy");
+        return false;
+    }
+    if (mode == 5 && m_jobWindows != 2) {
+        Refuse("Main_window", "wymagane2plt");
+        return false;
+    }
+
+    QString direction;
+    if ((mode == 0 || mode == 4) && job.StartFigure >= 0 &&
+        job.StartFigure < static_cast<int32_t>(job.FigureList.size())) {
+        tfigura& f = *job.FigureList[static_cast<size_t>(job.StartFigure)];
+        const int32_t n = static_cast<int32_t>(f.Points.size()) - 1;
+        job.SingleOpenFigure =
+            job.FigureList.size() == 1 && n >= 0 && !NearPoint(f.Points.front(), f.Points.back()) ? 1 : 0;
+        if (job.SingleOpenFigure) {
+            const bool rising = f.Points.front().x < f.Points.back().x;
+            if (job.FeedSign[1] == -1) {
+                f.EntryVertex = rising ? n : 0;
+                direction = Tr("Configuration", "catdir.Item1");
+            } else if (job.FeedSign[1] == 1) {
+                f.EntryVertex = rising ? 0 : n;
+                direction = Tr("Configuration", "catdir.Item0");
+            }
+        }
+        if (n >= 0) {
+            const TFigPoint& e = f.Points[static_cast<size_t>(std::clamp<int32_t>(f.EntryVertex, 0, n))];
+            job.EntryToLeft = e.x - job.JobMinX;
+            job.EntryToRight = job.JobMaxX - e.x;
+            job.EntryToBottom = e.y - job.JobMinY;
+            job.EntryToTop = job.JobMaxY - e.y;
+        }
+    }
+    if (mode == 0) {
+        if (Scaled(s, job.EntryToRight) + px > lx || Scaled(s, job.EntryToTop) + py > ly ||
+            Scaled(s, job.EntryToLeft) > px || Scaled(s, job.EntryToBottom) > py) {
+            ShowMessageBox(Tr("Main_window", "projektPozaObszaremMaszyny") + "\r\n" +
+                               Tr("Main_window", "zmienPunktStartowy"),
+                           true, Tr("Configuration", "CatDir.caption") + " : " + direction);
+            return false;
+        }
+        if (IsTwoWireModel() && WiresCrashChecking) {
+            const QString collision = Tr("Main_window", "VeKolizjaDrutow") + "\r\n";
+            if (front && back && py - Scaled(s, job.EntryToBottom) < PlotState.SideY / 100.0 + 10.0) {
+                ShowMessageBox(collision + Tr("Main_window", "VePrzesunBocznyDrut"), false);
+                return false;
+            }
+            if (side && PlotState.FrontY / 100.0 - 10.0 < py + Scaled(s, job.EntryToTop)) {
+                ShowMessageBox(collision + Tr("Main_window", "VePrzesunFrontowyDrut"), false);
+                return false;
+            }
+        }
+    }
+    if (IsTwoWireModel() && mode != 5) {
+        if (front)
+            FrontStartPoint = {PlotState.FrontX / 100.0, PlotState.FrontY / 100.0};
+        else
+            SideStartPoint = {PlotState.SideX / 100.0, PlotState.SideY / 100.0};
+    }
+    if (test)
+        return true;
+    return WireTest();
+}
+
+uint8_t TestCurrentByte(double workPower)
+{
+    // Powers above 25.5 do not fit the byte: the strongest test current.
+    return static_cast<uint8_t>(std::clamp<int64_t>(RoundToInt64Sat(workPower * 10.0), 0, 255));
+}
+
+bool CutStart::WireTest()
+{
+    const double power = CurrentWorkPower();
+    if (m_settings.Mode() == 2 || m_settings.ItemIndex("PowerOutput") != 0 || power == 0.0)
+        return true;
+    for (;;) {
+        ReadStatus(m_machine);
+        SendCommand(m_machine, Bytes({'T', 1, TestCurrentByte(power)}));
+        SendCommand(m_machine, Bytes({'R', 1, 1}));
+        m_machine.Clock().Sleep(300);
+        ReadStatus(m_machine);
+        SendCommand(m_machine, Bytes({'R', 0, 1}));
+        if (!PlotState.WireBroken())
+            return true;
+        if (Ask(Tr("Control", "zerwanyDrut"), MessageButtons::OkCancelRetry) == mrCancel)
+            return false;
+    }
 }
 
 bool CutStart::StartFigureQuestion(TJob& job)
@@ -295,6 +416,7 @@ bool CutStart::PositionAndStart(TJob& job)
 
 bool CutStart::tnij(TJob& job, int32_t, int32_t, int32_t direction, int jobWindows, int32_t lastSerialIndex)
 {
+    m_jobWindows = jobWindows;
     if (!CheckBeforeCut(job))
         return false;
     Busy(true);

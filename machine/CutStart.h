@@ -79,6 +79,12 @@ public:
     static bool TestRun();
 
 private:
+    // The checks of the work mode, the working area, the wires and the wire
+    // test, after the machine state has been refreshed.
+    bool CheckJobAndWire(TJob& job, bool test);
+    // A short heater pulse, repeated while the wire reads broken and the
+    // operator does not cancel: true when the wire is whole.
+    bool WireTest();
     bool Save(TJob& job, int32_t direction, int jobWindows, int32_t lastSerialIndex);
     bool StartSerial(const std::vector<TJob*>& windows, TJob* active);
     bool PositionSerialTable(const TJob& active);
@@ -102,7 +108,12 @@ private:
     MachineOperations& m_ops;
     Transmission& m_transmission;
     CutStartHooks m_hooks;
+    // Job windows open at the current START (a transverse cut needs two).
+    int m_jobWindows = 1;
 };
+
+// The test current byte of the broken-wire test: work power x 10, at most 255.
+uint8_t TestCurrentByte(double workPower);
 
 // The positioning speed: "V", 0 with the period of the travel speed setting.
 QByteArray PositioningSpeedCommand(const TDlgkonfigModel& settings);

@@ -9,6 +9,7 @@
 #include "machine/CommandLayer.h"
 #include "machine/CutStart.h"
 #include "machine/JobState.h"
+#include "machine/MachineConstants.h"
 #include "machine/MachineOperations.h"
 #include "machine/MachineState.h"
 #include "machine/SimulatedController.h"
@@ -262,6 +263,7 @@ TEST_F(CutStartTest, RotaryOriginsAndTheirRefusal)
     // spindle height; a flat one below it, refused when it does not fit.
     Settings().SetItemIndex("Mode", 1);
     Settings().SetItemIndex("StolikSwitch", 0);
+    Settings().SetValue("Ywrzeciona", 300);  // within the machine's height
     job.HasSpindleAxis = 1;
     job.JobHeight = 4000;  // 100 mm
     job.FlatProfile = 0;
@@ -403,4 +405,94 @@ TEST_F(SerialStartTest, ARefusedWindowStartsNothingAndLeavesNoJoinedFile)
     for (char letter : {'v', 'a', 'G'})
         EXPECT_TRUE(Indexes(letter, before).empty()) << letter;
     EXPECT_EQ(Numbered(7).FeedSign[1], 1);
+}
+
+// A 300 mm job entered at its left edge, the wire at x = 100 mm.
+TEST_F(CutStartTest, TheJobMustFitTheTravelFromTheWiresPosition)
+{
+    Load("PU0,0;PD12000,0,12000,400;PU;");
+    ASSERT_EQ(job.JobMaxX - job.JobMinX, 12000);
+    ASSERT_TRUE(ops.gotopoint(true, 2, 100, 100, 50, 50, 0, 0));
+    for (int32_t limit : {350, 400}) {
+        // The travel as the machine's switch gives it.
+        SetCommandLine({"limitXFront=" + QString::number(limit)});
+        boxes.shown.clear();
+        EXPECT_EQ(cut.CheckBeforeCut(job), limit == 400) << limit;
+        EXPECT_EQ(FrontLimitX, limit);
+        EXPECT_EQ(job.EntryToLeft, 0);
+        EXPECT_EQ(job.SingleOpenFigure, 1);
+        if (limit == 350) {
+            ASSERT_EQ(boxes.shown.size(), 1u);
+            EXPECT_EQ(boxes.shown[0].text, Tr("Main_window", "projektPozaObszaremMaszyny") + "\r\n" +
+                                               Tr("Main_window", "zmienPunktStartowy"));
+            EXPECT_EQ(boxes.shown[0].caption,
+                      Tr("Configuration", "CatDir.caption") + " : " + Tr("Configuration", "catdir.Item0"));
+        } else {
+            EXPECT_TRUE(boxes.shown.empty());
+            EXPECT_DOUBLE_EQ(FrontStartPoint.x, 100.0);
+        }
+    }
+}
+
+// Front and back wires cutting down towards the side wire at y = 50 mm.
+TEST_F(CutStartTest, TheFrontWiresKeepTenMillimetresAboveTheSideWire)
+{
+    Load("PU0,0;PD4000,0,4000,400;PU;");
+    WireSelection().KeyBack = true;
+    for (double y : {59.99, 60.0}) {
+        ASSERT_TRUE(ops.gotopointKreuz(true, 2, 100, 100, 200, y, y, 50, 0, 0));
+        ReadPositions(m);
+        ASSERT_EQ(PlotState.SideY, 5000);
+        boxes.shown.clear();
+        EXPECT_EQ(cut.CheckBeforeCut(job), y == 60.0) << y;
+        if (y < 60.0) {
+            ASSERT_EQ(boxes.shown.size(), 1u);
+            EXPECT_EQ(boxes.shown[0].text,
+                      Tr("Main_window", "VeKolizjaDrutow") + "\r\n" + Tr("Main_window", "VePrzesunBocznyDrut"));
+        }
+    }
+}
+
+TEST_F(CutStartTest, TheBrokenWireTestAsksUntilCancelAndSendsAClampedCurrent)
+{
+    Load("PU0,0;PD4000,0,4000,400;PU;");
+    ASSERT_TRUE(ops.gotopoint(true, 2, 100, 100, 50, 50, 0, 0));
+    Settings().SetValue("work_power", 1.5);
+    size_t before = sim.Reports().size();
+    EXPECT_TRUE(cut.CheckBeforeCut(job));
+    auto t = Indexes('T', before);
+    ASSERT_EQ(t.size(), 1u);
+    EXPECT_EQ(sim.Reports()[t[0]][1], 1);
+    EXPECT_EQ(sim.Reports()[t[0]][2], 15);
+    EXPECT_TRUE(boxes.asked.empty());
+
+    // Broken: OK and Retry test again, Cancel refuses.
+    sim.SetWireBroken(true);
+    boxes.answers = {mrOk, mrRetry};
+    before = sim.Reports().size();
+    EXPECT_FALSE(cut.CheckBeforeCut(job));
+    EXPECT_EQ(Indexes('T', before).size(), 3u);
+    ASSERT_EQ(boxes.asked.size(), 3u);
+    EXPECT_EQ(boxes.asked[2].text, Tr("Control", "zerwanyDrut"));
+    EXPECT_EQ(Indexes('R', before).size(), 6u) << "heater on and off each time";
+
+    Settings().SetValue("work_power", 0.0);
+    before = sim.Reports().size();
+    EXPECT_TRUE(cut.CheckBeforeCut(job));
+    EXPECT_TRUE(Indexes('T', before).empty());
+
+    EXPECT_EQ(TestCurrentByte(25.5), 255);
+    EXPECT_EQ(TestCurrentByte(100.0), 255) << "clamped, not wrapped";
+}
+
+TEST_F(CutStartTest, NoWireSelectedOnATwoWireMachineIsRefused)
+{
+    Load("PU0,0;PD4000,0,4000,400;PU;");
+    ASSERT_TRUE(IsTwoWireModel());
+    WireSelection().KeyFront = false;
+    const size_t before = sim.Reports().size();
+    EXPECT_FALSE(cut.CheckBeforeCut(job));
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(boxes.shown[0].text, Tr("Main_window", "brakWybranegoDrutu"));
+    EXPECT_TRUE(Indexes('T', before).empty());
 }
