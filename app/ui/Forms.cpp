@@ -10,6 +10,7 @@
 #include "machine/Machine.h"
 #include "machine/UsbLink.h"
 #include "machine/ui/MachineForms.h"
+#include "machine/ui/UpgradeForm.h"
 #include "production/ui/ProductionForms.h"
 
 #include <QCoreApplication>
@@ -83,7 +84,10 @@ bool CreateForms()
     NumPadForm = new TNumPadForm(owner);
     Punkty_bazowe = new TPunkty_bazowe(owner);
     fMemoryInfo = new TfMemoryInfo(owner);
-    UpgradeProgramForm = new TUpgradeProgramForm(owner);
+    // The controller is searched for again after a reset, through the link
+    // that exists by then.
+    UpgradeProgramForm = new TUpgradeProgramForm(owner, MainForm->AttachedMachine(),
+                                                 [] { fUsb->Link().JvHidDeviceController1DeviceChange(); });
     AboutBox = new TAboutBox(owner);
     przesun = new Tprzesun(owner);
     infoform = new Tinfoform(owner);

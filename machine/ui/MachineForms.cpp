@@ -22,11 +22,6 @@ TPunkty_bazowe::TPunkty_bazowe(QWidget* parent) : PlainForm("TPunkty_bazowe", pa
     setWindowTitle(Tr("Base_points", "caption"));
 }
 
-TUpgradeProgramForm::TUpgradeProgramForm(QWidget* parent) : PlainForm("TUpgradeProgramForm", parent)
-{
-    setWindowTitle(Tr("Upgrade_firmware", "caption"));
-}
-
 Tprzesun::Tprzesun(QWidget* parent) : PlainForm("Tprzesun", parent)
 {
     setWindowTitle(Tr("Move_wire", "caption"));

@@ -21,13 +21,6 @@ public:
     explicit TPunkty_bazowe(QWidget* parent = nullptr);
 };
 
-// Controller firmware upgrade.
-class TUpgradeProgramForm : public PlainForm {
-    Q_OBJECT
-public:
-    explicit TUpgradeProgramForm(QWidget* parent = nullptr);
-};
-
 // Move window: the wires by or to given coordinates.
 class Tprzesun : public PlainForm {
     Q_OBJECT
