@@ -204,7 +204,7 @@ bool MachineOperations::gotopointKreuz(bool wait, uint8_t speedSlot, double fron
     return GoTo(wait, speedSlot, {frontX, backX, sideX, frontY, backY, sideY, tableTarget, spindleTarget}, true);
 }
 
-bool MachineOperations::GoTo(bool wait, uint8_t speedSlot, const Target& t, bool withSide)
+bool MachineOperations::GoToAllowed()
 {
     ReadStatus(m_machine);
     if (!m_machine.Connected()) {
@@ -215,6 +215,13 @@ bool MachineOperations::GoTo(bool wait, uint8_t speedSlot, const Target& t, bool
         ShowMessageBox(Tr("Control", "nieMoznaPrzesuwac"), true, kGotoCaption);
         return false;
     }
+    return true;
+}
+
+bool MachineOperations::GoTo(bool wait, uint8_t speedSlot, const Target& t, bool withSide)
+{
+    if (!GoToAllowed())
+        return false;
     ReadPositions(m_machine);
     if (!SendCommand(m_machine, Bytes({'F', speedSlot})))
         return false;

@@ -51,6 +51,9 @@ public:
     // (the shorter way round). False when refused.
     bool gotopoint(bool wait, uint8_t speedSlot, double frontX, double backX, double frontY, double backY,
                    double tableTarget, double spindleTarget);
+    // Whether a go-to may run now: the machine answers, no job works and
+    // nothing moves. A refusal is told in a box.
+    bool GoToAllowed();
     // The same with the side carriage.
     bool gotopointKreuz(bool wait, uint8_t speedSlot, double frontX, double backX, double sideX, double frontY,
                         double backY, double sideY, double tableTarget, double spindleTarget);

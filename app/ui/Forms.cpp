@@ -10,6 +10,7 @@
 #include "machine/Machine.h"
 #include "machine/UsbLink.h"
 #include "machine/ui/MachineForms.h"
+#include "machine/ui/MoveForms.h"
 #include "machine/ui/UpgradeForm.h"
 #include "production/ui/ProductionForms.h"
 
@@ -82,14 +83,15 @@ bool CreateForms()
     Dlgkonfig = new TDlgkonfig(owner);
     Dlgkonfig->SetMachine(&MainForm->AttachedMachine());
     NumPadForm = new TNumPadForm(owner);
-    Punkty_bazowe = new TPunkty_bazowe(owner);
+    Punkty_bazowe = new TPunkty_bazowe(owner, MainForm->AttachedMachine(),
+                                       [] { return ster ? &ster->Panel().Operations() : nullptr; });
     fMemoryInfo = new TfMemoryInfo(owner);
     // The controller is searched for again after a reset, through the link
     // that exists by then.
     UpgradeProgramForm = new TUpgradeProgramForm(owner, MainForm->AttachedMachine(),
                                                  [] { fUsb->Link().JvHidDeviceController1DeviceChange(); });
     AboutBox = new TAboutBox(owner);
-    przesun = new Tprzesun(owner);
+    przesun = new Tprzesun(owner, MainForm->AttachedMachine());
     infoform = new Tinfoform(owner);
     fUsb = new TfUsb(owner, MainForm->AttachedMachine().Clock());
     MainForm->AttachUsbLink(fUsb->Link());

@@ -17,16 +17,6 @@
 #include <QSignalBlocker>
 
 
-TPunkty_bazowe::TPunkty_bazowe(QWidget* parent) : PlainForm("TPunkty_bazowe", parent)
-{
-    setWindowTitle(Tr("Base_points", "caption"));
-}
-
-Tprzesun::Tprzesun(QWidget* parent) : PlainForm("Tprzesun", parent)
-{
-    setWindowTitle(Tr("Move_wire", "caption"));
-}
-
 TfUsb::TfUsb(QWidget* parent, MachineClock& clock, std::unique_ptr<HidBus> bus)
     : PlainForm("TfUsb", parent), m_bus(bus ? std::move(bus) : ProgramHidBus(clock))
 {

@@ -14,20 +14,6 @@ class Machine;
 class Transmission;
 class UsbLink;
 
-// Base points.
-class TPunkty_bazowe : public PlainForm {
-    Q_OBJECT
-public:
-    explicit TPunkty_bazowe(QWidget* parent = nullptr);
-};
-
-// Move window: the wires by or to given coordinates.
-class Tprzesun : public PlainForm {
-    Q_OBJECT
-public:
-    explicit Tprzesun(QWidget* parent = nullptr);
-};
-
 // USB link to the machine's controller: a hidden form that owns the link over
 // the computer's USB bus (or the bus it is given) and shows the link state in
 // the main window's status bar.

@@ -1,0 +1,129 @@
+#include "machine/MoveWindow.h"
+
+#include "app/MessageBoxes.h"
+#include "app/Translator.h"
+#include "app/Units.h"
+#include "machine/Bytes.h"
+#include "machine/CommandLayer.h"
+#include "machine/JogMoves.h"
+#include "machine/MachineConstants.h"
+#include "machine/MachineState.h"
+#include "machine/MoveCommands.h"
+#include "machine/UsbLink.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+int32_t Steps(double v)
+{
+    return static_cast<int32_t>(std::clamp(std::round(v), -2147483648.0, 2147483647.0));
+}
+
+bool OperatorStopped(Machine& machine) { return machine.Input().TakePending() == PendingInput::Abort; }
+
+void Sleep(Machine& machine, double ms) { machine.Clock().Sleep(static_cast<int>(std::clamp(ms, 0.0, 2e9))); }
+}  // namespace
+
+MoveWindowView MoveWindowActivate(const TDlgkonfigModel& settings, const TsterModel& wires, bool noXSide)
+{
+    MoveWindowView v;
+    if (wires.KeyFront)
+        v.wireText = Tr("Control", "KeyFront.caption");
+    if (wires.KeyBack) {
+        if (!v.wireText.isEmpty())
+            v.wireText += " & ";
+        v.wireText += Tr("Control", "RoKeyBack.caption");
+    }
+    if (wires.KeySide)
+        v.wireText = Tr("Control", "VeKeyBack.caption");
+    v.xEnabled = !(wires.KeySide && noXSide);
+    v.caption = Tr("Move_wire", "caption") + QString(38, ' ') + v.wireText;
+    v.unitLabel = "[" + UnitName(CurrentLengthUnit) + "]";
+    const int table = settings.StolikSwitch();
+    if (table == 0 || table == 1) {
+        const QString item = Tr("Configuration", table == 0 ? "stolikswitch.Item0" : "stolikswitch.Item1");
+        v.label3 = "&" + item.left(1) + "=";
+        v.label3Hint = item;
+    } else {
+        v.label3 = "&Z=";
+    }
+    return v;
+}
+
+void MoveWindowExecute(Machine& machine, const TDlgkonfigModel& settings, const TsterModel& wires, int item,
+                       double x, double y, double angle)
+{
+    if (item == 0)
+        MoveWiresTo(machine, settings, wires.KeyFront, wires.KeyBack, wires.KeySide, angle, y, x);
+    else
+        MoveWiresBy(machine, settings, wires.KeyFront, wires.KeyBack, wires.KeySide, angle, y, x);
+}
+
+void LinkTest(Machine& machine, int32_t unit, double x, double y, double angle,
+              const std::function<void(const QString& counts)>& round)
+{
+    do {
+        ReadStatus(machine);
+    } while (PlotState.Moving() && machine.Connected());
+    if (!machine.Connected())
+        return;
+    // The edits as the move window takes them: the display unit to steps, the
+    // angle in degrees to a part of a turn.
+    const int32_t sx = Steps(UnitToMm(unit, x) * StepsPerUnitX * 100);
+    const int32_t sy = Steps(UnitToMm(unit, y) * StepsPerUnitY * 100);
+    const int32_t sz = Steps(angle / 360.0 * StepsPerTurn1);
+    auto move = [&](int32_t sign) {
+        int64_t length = 0;
+        const QByteArray m =
+            BuildMove4('A', SpeedDivisor, sign * sx, sign * sx, sign * sy, sign * sy, sign * sz, sign * sz, sign * sz, 0,
+                       length);
+        return SendCommand(machine, m);
+    };
+    // A machine gone ends the test with one box, not one box a round.
+    auto lost = [&machine] {
+        if (machine.Connected())
+            return false;
+        ShowMessageBox(Tr("Control", "ploterBrakLacznosci"), true);
+        return true;
+    };
+    for (;;) {
+        for (int32_t sign : {1, -1}) {
+            // Ten empty moves: an empty move is never sent, the rounds keep
+            // their status reads.
+            for (int i = 0; i < 10; ++i)
+                WaitWhileBusy(machine);
+            if (lost() || !move(sign))
+                return;
+            WaitWhileBusy(machine);
+            ReadPositions(machine);
+            IdentifyMachine(machine);
+            if (lost())
+                return;
+        }
+        if (round)
+            round(QString::number(UsbReadFailures) + "/" + QString::number(UsbWriteRetries));
+        if (OperatorStopped(machine))
+            return;
+    }
+}
+
+void HeaterTest(Machine& machine)
+{
+    ReadHeaterState(machine);
+    // The channel switched on is the one switched off again.
+    const uint8_t channel = PlotState.HeaterChannel;
+    for (;;) {
+        if (!SendCommand(machine, Bytes({'R', 1, channel})))
+            return;
+        Sleep(machine, CurrentCornerPause());
+        WaitWhileBusy(machine);
+        Sleep(machine, CurrentHeatUpTime());
+        if (!SendCommand(machine, Bytes({'R', 0, channel})))
+            return;
+        WaitWhileBusy(machine);
+        Sleep(machine, CurrentHeatUpTime());
+        if (OperatorStopped(machine))
+            return;
+    }
+}

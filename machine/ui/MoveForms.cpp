@@ -1,0 +1,202 @@
+#include "machine/ui/MoveForms.h"
+
+#include "app/CommandLine.h"
+#include "app/Globals.h"
+#include "app/Settings.h"
+#include "app/Translator.h"
+#include "app/Units.h"
+#include "app/widgets/FloatEdit.h"
+#include "machine/MoveWindow.h"
+#include "machine/WireSelection.h"
+
+#include <QCoreApplication>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QShortcut>
+#include <QSignalBlocker>
+#include <QVBoxLayout>
+#include <string>
+
+Tprzesun::Tprzesun(QWidget* parent, Machine& machine) : PlainForm("Tprzesun", parent), m_machine(machine)
+{
+    setWindowTitle(Tr("Move_wire", "caption"));
+    // Absolute places: the two test buttons lie below the client area, so
+    // that only their keys reach them.
+    setFixedSize(368, 126);
+    auto* group = new QGroupBox(Tr("Move_wire", "przesun.caption"), this);
+    group->setObjectName("Przesun");
+    group->setGeometry(8, 4, 170, 80);
+    auto* groupLayout = new QVBoxLayout(group);
+    toCoordinates = new QRadioButton(Tr("Move_wire", "przesun.Item0"), group);
+    byDistance = new QRadioButton(Tr("Move_wire", "przesun.Item1"), group);
+    groupLayout->addWidget(toCoordinates);
+    groupLayout->addWidget(byDistance);
+    byDistance->setChecked(true);
+
+    auto edit = [this](const char* name, int y) {
+        auto* e = new TFloatEdit(this);
+        e->setObjectName(name);
+        e->SetIncrement(1.0);
+        e->setGeometry(214, y, 100, 24);
+        return e;
+    };
+    delta_x = edit("delta_x", 6);
+    delta_y = edit("delta_y", 34);
+    delta_z = edit("delta_z", 62);
+    auto label = [this](const QString& text, int x, int y, QWidget* buddy) {
+        auto* l = new QLabel(text, this);
+        l->setGeometry(x, y, 34, 24);
+        if (buddy)
+            l->setBuddy(buddy);
+        return l;
+    };
+    label("&X=", 184, 6, delta_x);
+    label("&Y=", 184, 34, delta_y);
+    m_label3 = label("&Z=", 184, 62, delta_z);
+    m_unitX = label(QString(), 318, 6, nullptr);
+    m_unitY = label(QString(), 318, 34, nullptr);
+    label(QString::fromUtf8("°"), 318, 62, nullptr);
+
+    Wykonaj = new QPushButton(Tr("Move_wire", "wykonaj.caption"), this);
+    Wykonaj->setObjectName("Wykonaj");
+    Wykonaj->setDefault(true);
+    Wykonaj->setGeometry(184, 94, 88, 26);
+    // Qt's own text for the button, in the program's language.
+    auto* cancel = new QPushButton(QCoreApplication::translate("QPlatformTheme", "Cancel"), this);
+    cancel->setObjectName("cancel");
+    cancel->setGeometry(276, 94, 88, 26);
+    auto* test = new QPushButton("&Test", this);
+    test->setObjectName("test");
+    test->setGeometry(8, 140, 88, 26);
+    auto* heater = new QPushButton("Test&Grzalki", this);
+    heater->setObjectName("TestGrzalki");
+    heater->setGeometry(100, 140, 88, 26);
+
+    connect(Wykonaj, &QPushButton::clicked, this, &Tprzesun::WykonajClick);
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    connect(test, &QPushButton::clicked, this, &Tprzesun::testClick);
+    connect(heater, &QPushButton::clicked, this, &Tprzesun::TestGrzalkiClick);
+    // Buttons outside the window take no mnemonic of their own.
+    connect(new QShortcut(QKeySequence(Qt::ALT | Qt::Key_T), this), &QShortcut::activated, this,
+            &Tprzesun::testClick);
+    connect(new QShortcut(QKeySequence(Qt::ALT | Qt::Key_G), this), &QShortcut::activated, this,
+            &Tprzesun::TestGrzalkiClick);
+}
+
+void Tprzesun::showEvent(QShowEvent* event)
+{
+    PlainForm::showEvent(event);
+    FormActivate();
+}
+
+void Tprzesun::FormActivate()
+{
+    const MoveWindowView v = MoveWindowActivate(Settings(), WireSelection(), HasSwitch("noXside"));
+    setWindowTitle(v.caption);
+    if (!v.xEnabled)
+        delta_x->SetValue(0);
+    delta_x->setEnabled(v.xEnabled);
+    m_unitX->setText(v.unitLabel);
+    m_unitY->setText(v.unitLabel);
+    m_label3->setText(v.label3);
+    m_label3->setToolTip(v.label3Hint);
+    delta_z->setToolTip(v.label3Hint);
+}
+
+void Tprzesun::WykonajClick()
+{
+    MoveWindowExecute(m_machine, Settings(), WireSelection(), toCoordinates->isChecked() ? 0 : 1,
+                      delta_x->GetValue(), delta_y->GetValue(), delta_z->GetValue());
+    accept();
+}
+
+void Tprzesun::testClick()
+{
+    LinkTest(m_machine, CurrentLengthUnit, delta_x->GetValue(), delta_y->GetValue(),
+             delta_z->GetValue(), [this](const QString& counts) {
+                 Wykonaj->setText(counts);
+                 Wykonaj->repaint();
+             });
+}
+
+void Tprzesun::TestGrzalkiClick() { HeaterTest(m_machine); }
+
+TPunkty_bazowe::TPunkty_bazowe(QWidget* parent, Machine& machine, std::function<MachineOperations*()> operations)
+    : PlainForm("TPunkty_bazowe", parent),
+      m_machine(machine),
+      m_operations(std::move(operations)),
+      m_points(ProgramDir + "base.txt")
+{
+    m_points.Load();
+    auto* layout = new QGridLayout(this);
+    lista = new QListWidget(this);
+    lista->setObjectName("lista");
+    layout->addWidget(lista, 0, 0, 4, 1);
+    auto button = [this, layout](const char* name, int row) {
+        auto* b = new QPushButton(this);
+        b->setObjectName(name);
+        layout->addWidget(b, row, 1);
+        return b;
+    };
+    auto* dodaj = button("Dodaj", 0);
+    usun = button("usun", 1);
+    ustaw = button("ustaw", 2);
+    auto* anuluj = button("anuluj", 3);
+    usun->setEnabled(false);
+    ustaw->setEnabled(false);
+
+    connect(lista, &QListWidget::itemClicked, this, [this](QListWidgetItem* item) {
+        m_points.listaClick(lista->row(item));
+        ShowList();
+    });
+    connect(lista, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem* item) {
+        m_points.listaClick(lista->row(item));
+        Go();
+        accept();
+    });
+    connect(dodaj, &QPushButton::clicked, this, [this] {
+        m_points.DodajClick(CurrentLengthUnit);
+        ShowList();
+    });
+    connect(usun, &QPushButton::clicked, this, [this] {
+        m_points.usunClick();
+        ShowList();
+    });
+    connect(ustaw, &QPushButton::clicked, this, &TPunkty_bazowe::Go);
+    connect(anuluj, &QPushButton::clicked, this, &QDialog::reject);
+    ShowList();
+}
+
+// The list is written at every change and once more at the end.
+TPunkty_bazowe::~TPunkty_bazowe() { m_points.Save(); }
+
+void TPunkty_bazowe::showEvent(QShowEvent* event)
+{
+    PlainForm::showEvent(event);
+    setWindowTitle(Tr("Base_points", "caption"));
+    for (const char* name : {"anuluj", "ustaw", "Dodaj", "usun"})
+        findChild<QPushButton*>(name)->setText(Tr("Base_points", (std::string(name) + ".Caption").c_str()));
+}
+
+void TPunkty_bazowe::ShowList()
+{
+    const QSignalBlocker quiet(lista);
+    lista->clear();
+    lista->addItems(m_points.lista);
+    lista->setCurrentRow(m_points.ItemIndex);
+    usun->setEnabled(m_points.usunEnabled);
+    ustaw->setEnabled(m_points.ustawEnabled);
+}
+
+void TPunkty_bazowe::Go()
+{
+    MachineOperations* ops = m_operations ? m_operations() : nullptr;
+    if (!ops)
+        return;
+    if (m_points.ustawClick(m_machine, *ops, CurrentLengthUnit) == BasePoints::Go::Close)
+        accept();
+}
