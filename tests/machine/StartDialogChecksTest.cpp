@@ -5,7 +5,6 @@
 #include "app/Settings.h"
 #include "app/Translator.h"
 #include "app/Units.h"
-#include "job/CutState.h"
 #include "job/Job.h"
 #include "machine/MachineConstants.h"
 #include "machine/MachineState.h"
@@ -52,7 +51,6 @@ TEST_F(StartDialogChecksTest, EachDrawingMustFitItsCarriageAndTheSideWireKeepsTe
     const StartPointLimitTexts limits = StartPointLimits();
     EXPECT_EQ(limits.maxSy, "490" + sep + "0");
     EXPECT_EQ(limits.maxSx, "800" + sep + "0");
-    EXPECT_EQ(limits.maxFy, "400" + sep + "0");
 
     // The front job reaches 200 mm right and 100 mm up of its entry; the side
     // job 300 mm up.
@@ -83,33 +81,6 @@ TEST_F(StartDialogChecksTest, EachDrawingMustFitItsCarriageAndTheSideWireKeepsTe
     Settings().SetValue("skala", 50);
     EXPECT_EQ(Check(p), StartPointsResult::Accepted);
 
-    StoreStartPoints(fits);
-    EXPECT_EQ(FrontStartPoint.x, 800);
-    EXPECT_EQ(SideStartPoint.y, 190);
-}
-
-TEST_F(StartDialogChecksTest, AClosedWindowOfThePairIsToldAndNeverRead)
-{
-    PlotState.FrontX = 12345;
-    PlotState.FrontY = 6789;
-    PlotState.SideX = 2000;
-    PlotState.SideY = 150;
-    const StartPointValues now = CarriagePositions();
-    EXPECT_DOUBLE_EQ(now.frontX, 123.45);
-    EXPECT_DOUBLE_EQ(now.frontY, 67.89);
-    EXPECT_DOUBLE_EQ(now.sideX, 20.0);
-    EXPECT_DOUBLE_EQ(now.sideY, 1.5);
-
-    int sideReads = 0;
-    const StartPointWindows noFront{[] { return nullptr; }, [&]() -> const TJob* { ++sideReads; return &side; }};
-    EXPECT_EQ(CheckStartPoints(Settings(), noFront, now), StartPointsResult::FrontClosed);
-    const StartPointWindows noSide{[this] { return &front; }, [] { return nullptr; }};
-    EXPECT_EQ(StartPointWindowsOpen(noSide), StartPointsResult::SideClosed);
-    ASSERT_EQ(boxes.shown.size(), 2u);
-    EXPECT_EQ(boxes.shown[0].text, Tr("Main_window", "VeOtworzPrzedni"));
-    EXPECT_EQ(boxes.shown[1].text, Tr("Main_window", "VeOtworzBoczny"));
-    EXPECT_EQ(boxes.shown[1].kind, MessageKind::Information);
-    EXPECT_EQ(sideReads, 0);
 }
 
 TEST_F(StartDialogChecksTest, SerialRowsAnglesAndRepetitions)
