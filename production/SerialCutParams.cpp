@@ -22,8 +22,9 @@ std::vector<SerialCutRow> SerialCutRows(const std::vector<std::pair<TJob*, QStri
     for (const auto& [job, caption] : windows)
         if (job)
             rows.push_back({job, CaptionWithoutFolder(caption)});
-    std::stable_sort(rows.begin(), rows.end(),
-                     [](const SerialCutRow& a, const SerialCutRow& b) { return a.job->SerialIndex < b.job->SerialIndex; });
+    std::stable_sort(rows.begin(), rows.end(), [](const SerialCutRow& a, const SerialCutRow& b) {
+        return a.job->SerialIndex < b.job->SerialIndex;
+    });
     return rows;
 }
 

@@ -637,8 +637,10 @@ CutStartHooks TMainForm::CutHooks()
     };
     // The pair is looked up each time: either window may have been closed.
     hooks.startPointsDialog = [this] {
-        return ShowStartPointsDialog(this, {[this]() -> const TJob* { return FrontWindow ? &FrontWindow->Job() : nullptr; },
-                                            [this]() -> const TJob* { return SideWindow ? &SideWindow->Job() : nullptr; }});
+        const StartPointWindows pair{
+            [this]() -> const TJob* { return FrontWindow ? &FrontWindow->Job() : nullptr; },
+            [this]() -> const TJob* { return SideWindow ? &SideWindow->Job() : nullptr; }};
+        return ShowStartPointsDialog(this, pair);
     };
     hooks.serialCutDialog = [this] {
         std::vector<std::pair<TJob*, QString>> windows;
