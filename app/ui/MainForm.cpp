@@ -20,6 +20,7 @@
 #include "machine/WireSelection.h"
 #include "machine/ui/MachineForms.h"
 #include "machine/ui/QtOperatorInput.h"
+#include "machine/ui/StartPointsDialog.h"
 #include "production/ui/ProductionForms.h"
 
 #include <QAction>
@@ -633,6 +634,19 @@ CutStartHooks TMainForm::CutHooks()
     hooks.showControlPanel = [] {
         if (ster)
             ster->show();
+    };
+    // The pair is looked up each time: either window may have been closed.
+    hooks.startPointsDialog = [this] {
+        const StartPointWindows pair{
+            [this]() -> const TJob* { return FrontWindow ? &FrontWindow->Job() : nullptr; },
+            [this]() -> const TJob* { return SideWindow ? &SideWindow->Job() : nullptr; }};
+        return ShowStartPointsDialog(this, pair);
+    };
+    hooks.serialCutDialog = [this] {
+        std::vector<std::pair<TJob*, QString>> windows;
+        for (TMDIChild* child : JobWindows())
+            windows.emplace_back(&child->Job(), child->windowTitle());
+        return ShowDlgSeryjne(this, fDlgSeryjne, SerialCutRows(windows), &AttachedMachine()) == mrOk;
     };
     return hooks;
 }

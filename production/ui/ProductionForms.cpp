@@ -13,11 +13,6 @@ TfModelInfo::TfModelInfo(QWidget* parent) : PlainForm("TfModelInfo", parent)
     setWindowTitle(Tr("ModelInfo", "caption"));
 }
 
-TfDlgSeryjne::TfDlgSeryjne(QWidget* parent) : PlainForm("TfDlgSeryjne", parent)
-{
-    setWindowTitle(Tr("Serial_cut", "fDlgSeryjne.caption"));
-}
-
 TfZaginacz::TfZaginacz(QWidget* parent) : PlainForm("TfZaginacz", parent)
 {
     setWindowTitle(Tr("Arch_cutting", "caption"));

@@ -1,5 +1,6 @@
 #pragma once
 #include "app/widgets/PlainForm.h"
+#include "production/ui/SerialCutDialog.h"
 
 // Serial profiles from a three-dimensional model.
 class TfGenSer : public PlainForm {
@@ -13,13 +14,6 @@ class TfModelInfo : public PlainForm {
     Q_OBJECT
 public:
     explicit TfModelInfo(QWidget* parent = nullptr);
-};
-
-// Serial-cut parameters.
-class TfDlgSeryjne : public PlainForm {
-    Q_OBJECT
-public:
-    explicit TfDlgSeryjne(QWidget* parent = nullptr);
 };
 
 // Profile bender.
