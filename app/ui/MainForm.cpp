@@ -19,6 +19,7 @@
 #include "machine/MachineState.h"
 #include "machine/WireSelection.h"
 #include "machine/ui/MachineForms.h"
+#include "machine/ui/MaterialDialog.h"
 #include "machine/ui/QtOperatorInput.h"
 #include "production/ui/ProductionForms.h"
 
@@ -633,6 +634,10 @@ CutStartHooks TMainForm::CutHooks()
     hooks.showControlPanel = [] {
         if (ster)
             ster->show();
+    };
+    hooks.twoPlaneDialog = [this, busy = hooks.busyCursor] {
+        TMDIChild* child = ActiveJob();
+        return child && ShowMaterialDialog(this, AttachedMachine(), child->Job(), busy);
     };
     return hooks;
 }
