@@ -160,7 +160,8 @@ bool MergeCapturedPaths(const std::vector<TCapturedPoint>& front, const std::vec
                         tfigura& frontFigure, tfigura& backFigure)
 {
     const std::vector<TPathRun> frontRuns = PathRuns(front), backRuns = PathRuns(back);
-    if (frontRuns.size() != backRuns.size())
+    // Nothing to pair, or runs that can't be paired one by one.
+    if (frontRuns.empty() || frontRuns.size() != backRuns.size())
         return false;
     tfigura& ff = frontFigure;
     tfigura& bf = backFigure;

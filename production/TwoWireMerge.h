@@ -38,7 +38,7 @@ void ThinProfilePair(tfigura& front, tfigura& back);
 // The two figures from two captured paths (ends already aligned): the runs
 // pair up one by one, each pair copied one to one when both hold the same
 // number of items, otherwise each side resampled at the other's fractions.
-// False (figures untouched) when the paths do not hold the same number of runs.
+// False (figures untouched) when the paths hold no runs or not the same number.
 bool MergeCapturedPaths(const std::vector<TCapturedPoint>& front, const std::vector<TCapturedPoint>& back,
                         tfigura& frontFigure, tfigura& backFigure);
 
