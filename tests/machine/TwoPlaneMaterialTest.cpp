@@ -28,7 +28,7 @@
 using namespace cmdfile;
 
 namespace {
-class TwoPlaneMaterialTest : public MachineWorldTest {
+class TwoPlaneMaterialTest : public MachineWorldTest, protected SimulatedRig {
 protected:
     void SetUp() override
     {
@@ -65,11 +65,6 @@ protected:
     ScopedTranslator translator;
     TempProgramDir dir{false};
     ScriptedPresenter boxes;
-    VirtualClock clock;
-    SimulatedController sim{clock};
-    SimulatedLink link{sim};
-    ScriptedInput input;
-    Machine m{link, clock, input};
     MachineOperations ops{m, Settings(), false};
     TJob job;
 };

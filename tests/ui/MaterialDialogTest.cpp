@@ -20,7 +20,7 @@
 #include <gtest/gtest.h>
 
 namespace {
-class MaterialDialogTest : public MachineWorldTest {
+class MaterialDialogTest : public MachineWorldTest, protected SimulatedRig {
 protected:
     void SetUp() override
     {
@@ -36,11 +36,6 @@ protected:
     }
     ScopedTranslator translator;
     ScriptedPresenter boxes;
-    VirtualClock clock;
-    SimulatedController sim{clock};
-    SimulatedLink link{sim};
-    ScriptedInput input;
-    Machine m{link, clock, input};
 };
 
 // A merged pair of profiles with `backPoints` points in the back one.
