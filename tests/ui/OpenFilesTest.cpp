@@ -130,7 +130,6 @@ TEST_F(OpenFilesTest, IndependentWiresSplitTheDrawingByPenAndMergeIntoOneMixWind
     EXPECT_EQ(jobs[0]->windowTitle(), both + " Mix");
     const TJob& mix = jobs[0]->Job();
     EXPECT_TRUE(mix.TwoProfile);
-    EXPECT_TRUE(mix.PathPlanned);
     ASSERT_EQ(mix.FigureList.size(), 2u);
     const tfigura& front = *mix.FigureList[0];
     const tfigura& back = *mix.FigureList[1];
@@ -138,7 +137,6 @@ TEST_F(OpenFilesTest, IndependentWiresSplitTheDrawingByPenAndMergeIntoOneMixWind
     EXPECT_EQ(back.Pen, 3);
     ASSERT_GE(front.Points.size(), 5u);
     EXPECT_EQ(front.Points.size(), back.Points.size());
-    EXPECT_EQ(front.VertexInfo.size(), front.Points.size());
     // Each figure follows its own pen: the green square reaches 4000, the red one 3000.
     auto maxX = [](const tfigura& f) {
         return std::max_element(f.Points.begin(), f.Points.end(), [](auto a, auto b) { return a.x < b.x; })->x;
