@@ -3,7 +3,6 @@
 // travel check with its offer to move the wires, and a whole START.
 #include "app/Settings.h"
 #include "app/Translator.h"
-#include "job/Geometry.h"
 #include "job/Job.h"
 #include "job/Replay.h"
 #include "machine/CommandLayer.h"
@@ -12,7 +11,6 @@
 #include "machine/MachineConstants.h"
 #include "machine/MachineOperations.h"
 #include "machine/MachineState.h"
-#include "machine/SimulatedController.h"
 #include "machine/Transmission.h"
 #include "machine/TwoPlaneMaterial.h"
 #include "machine/WireSelection.h"
@@ -22,7 +20,6 @@
 #include "tests/support/TestMachine.h"
 #include "tests/support/TestSupport.h"
 
-#include <cmath>
 #include <gtest/gtest.h>
 
 using namespace cmdfile;

@@ -1,12 +1,10 @@
 // The material dialog's window: what it refuses before it shows, what it
 // offers, and that leaving it without a cut leaves no hot wire.
 #include "app/MessageBoxes.h"
-#include "app/Settings.h"
 #include "app/Translator.h"
 #include "app/widgets/FloatEdit.h"
 #include "job/Job.h"
 #include "machine/MachineState.h"
-#include "machine/SimulatedController.h"
 #include "machine/ui/MaterialDialog.h"
 #include "tests/support/SimulatedLink.h"
 #include "tests/support/TestMachine.h"
