@@ -123,8 +123,8 @@ bool TwoPlaneMaterial::CheckWorkArea(double maxY, double minY, double maxX, doub
                        true);
         return false;
     }
-    const tfigura& origin = *m_job.FigureList.at(0);
-    const double ox = StepsToMm(origin.OriginX), oy = StepsToMm(origin.OriginY);
+    const tfigura* origin = m_job.FigureList.empty() ? nullptr : m_job.FigureList[0].get();
+    const double ox = origin ? StepsToMm(origin->OriginX) : 0.0, oy = origin ? StepsToMm(origin->OriginY) : 0.0;
     ReadPositions(m_machine);
     const double fx = PlotState.FrontX / 100.0, fy = PlotState.FrontY / 100.0;
     const double bx = PlotState.BackX / 100.0, by = PlotState.BackY / 100.0;
@@ -152,16 +152,21 @@ void TwoPlaneMaterial::PreMoveWires(double x, double y)
         return;
     if (m_busy)
         m_busy(true);
-    if (SendCommand(m_machine, Bytes({'R', 1, 2})))
+    // A cold wire is not dragged through the material: without the heater
+    // nothing moves.
+    if (SendCommand(m_machine, Bytes({'R', 1, 2}))) {
         m_heaterOn = true;
-    m_machine.Clock().Sleep(static_cast<int>(std::clamp(RoundEven(m_settings.Value("Pauza_w_kacie")), 0.0, 2e9)));
-    WaitHeatUp(m_machine);
-    int64_t length = 0;
-    const QByteArray move =
-        BuildMove4('A', SpeedDivisor, LinearSteps(dfx, StepsPerUnitX), LinearSteps(dbx, StepsPerUnitX),
-                   LinearSteps(dfy, StepsPerUnitY), LinearSteps(dby, StepsPerUnitY), 0, 0, 0, 0, length);
-    if (length > 0)
-        SendCommand(m_machine, move);
+        m_machine.Clock().Sleep(static_cast<int>(std::clamp(RoundEven(m_settings.Value("Pauza_w_kacie")), 0.0, 2e9)));
+        WaitHeatUp(m_machine);
+        int64_t length = 0;
+        const QByteArray move =
+            BuildMove4('A', SpeedDivisor, LinearSteps(dfx, StepsPerUnitX), LinearSteps(dbx, StepsPerUnitX),
+                       LinearSteps(dfy, StepsPerUnitY), LinearSteps(dby, StepsPerUnitY), 0, 0, 0, 0, length);
+        // The dialog comes back once the wires stand there: a Start pressed
+        // meanwhile would measure them on the way.
+        if (length > 0 && SendCommand(m_machine, move))
+            WaitWhileBusy(m_machine);
+    }
     if (m_busy)
         m_busy(false);
 }

@@ -6,10 +6,10 @@
 #include "app/SettingsFiles.h"
 #include "app/Translator.h"
 #include "app/ui/MainForm.h"
+#include "job/ui/JobView.h"
 #include "job/ui/MDIChild.h"
 #include "machine/WireSelection.h"
 #include "production/TwoWireMerge.h"
-#include "job/ui/JobView.h"
 
 #include <QDir>
 #include <QFileDialog>

@@ -5,7 +5,6 @@
 #include "app/Translator.h"
 #include "job/Job.h"
 #include "job/Replay.h"
-#include "machine/CommandLayer.h"
 #include "machine/CutStart.h"
 #include "machine/JobState.h"
 #include "machine/MachineConstants.h"
@@ -105,9 +104,8 @@ TEST_F(TwoPlaneMaterialTest, WiresInsideGoOnOutsideTheyAreOfferedAHotMoveThatCan
     ASSERT_EQ(boxes.asked.size(), 1u);
     EXPECT_TRUE(boxes.asked[0].text.contains("x = 9.00 [mm]\r\ny = 9.00 [mm]")) << boxes.asked[0].text.toStdString();
     EXPECT_TRUE(Heating());
-    WaitWhileBusy(m);
     for (int axis : {FrontX, FrontY, BackX, BackY})
-        EXPECT_EQ(sim.Counter(axis), 900) << "axis " << axis;
+        EXPECT_EQ(sim.Counter(axis), 900) << "axis " << axis << ": the wires stand there when it returns";
     EXPECT_EQ(MaterialWidth, 300);
     EXPECT_EQ(MaterialFrontOffset, 100);
 
