@@ -19,6 +19,7 @@
 #include "machine/MachineState.h"
 #include "machine/WireSelection.h"
 #include "machine/ui/MachineForms.h"
+#include "machine/ui/MaterialDialog.h"
 #include "machine/ui/QtOperatorInput.h"
 #include "machine/ui/StartPointsDialog.h"
 #include "production/ui/ProductionForms.h"
@@ -647,6 +648,10 @@ CutStartHooks TMainForm::CutHooks()
         for (TMDIChild* child : JobWindows())
             windows.emplace_back(&child->Job(), child->windowTitle());
         return ShowDlgSeryjne(this, fDlgSeryjne, SerialCutRows(windows), &AttachedMachine()) == mrOk;
+    };
+    hooks.twoPlaneDialog = [this, busy = hooks.busyCursor] {
+        TMDIChild* child = ActiveJob();
+        return child && ShowMaterialDialog(this, AttachedMachine(), child->Job(), busy);
     };
     return hooks;
 }

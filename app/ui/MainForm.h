@@ -49,6 +49,11 @@ public:
     QString BuildOpenFilter() const;
     // The open dialog, replaceable (tests): title, folder, filter -> file or empty.
     std::function<QString(const QString&, const QString&, const QString&)> ChooseFileToOpen;
+    // The front and back windows of an independent two-wire cut merged into
+    // the empty `mix` window; the sources close. When their paths can't be
+    // paired the operator is told (the box captioned `caption`) and all three
+    // stay open.
+    void pomieszaj(TMDIChild* front, TMDIChild* back, TMDIChild* mix, const QString& caption);
     // Job windows side by side.
     void TileVertically();
     // Every job window inside the visible area, each a title bar lower than

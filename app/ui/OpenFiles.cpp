@@ -6,8 +6,10 @@
 #include "app/SettingsFiles.h"
 #include "app/Translator.h"
 #include "app/ui/MainForm.h"
+#include "job/ui/JobView.h"
 #include "job/ui/MDIChild.h"
 #include "machine/WireSelection.h"
+#include "production/TwoWireMerge.h"
 
 #include <QDir>
 #include <QFileDialog>
@@ -32,7 +34,37 @@ void RememberFolder(const QString& file)
 }
 
 bool HasFigures(TMDIChild* child) { return child && !child->Closing() && !child->Job().FigureList.empty(); }
+
+// The window's planned path as its view draws it, captured instead of drawn.
+void CapturePlannedPath(TMDIChild& window)
+{
+    TJob& job = window.Job();
+    job.CapturedPath.clear();
+    job.ShowPath = 1;
+    job.CapturePath = 1;
+    window.View()->PaintPath();
+    job.ShowPath = 0;
+    job.CapturePath = 0;
+}
 }  // namespace
+
+void TMainForm::pomieszaj(TMDIChild* front, TMDIChild* back, TMDIChild* mix, const QString& caption)
+{
+    if (!front || !back || !mix)
+        return;
+    auto capture = [&](TJob& job) {
+        for (TMDIChild* w : {front, back})
+            if (&w->Job() == &job)
+                CapturePlannedPath(*w);
+    };
+    if (MergeTwoWireJobs(front->Job(), back->Job(), mix->Job(), capture) != MergeOutcome::Merged) {
+        ShowMessageBox(Tr("Main_window", "RoiloscFigurJednakowa"), false, caption);
+        return;
+    }
+    front->CloseWindow();
+    back->CloseWindow();
+    mix->View()->update();
+}
 
 QString TMainForm::BuildOpenFilter() const
 {
@@ -132,6 +164,9 @@ void TMainForm::OpenFiles(const QString& initialFolder, bool rememberFolder)
         back->SetCaption(chosen + " BACK");
         if (rememberFolder)
             RememberFolder(chosen);
+        TMDIChild* mix = NewJobWindow();
+        mix->SetCaption(chosen + " Mix");
+        pomieszaj(front, back, mix, name);
         break;
     }
     case 5: {

@@ -1,4 +1,8 @@
 #pragma once
+#include "machine/Clocks.h"
+#include "machine/Machine.h"
+#include "machine/OperatorInput.h"
+#include "machine/SimulatedController.h"
 #include "machine/SimulatedMachine.h"
 #include "machine/UsbLink.h"
 
@@ -21,4 +25,14 @@ public:
     SimulatedMachineBus& Bus() { return bus; }
     // The machine's cable pulled (false) or put back (true).
     void SetPresent(bool present) { present ? bus.PlugMachine() : bus.UnplugMachine(); }
+};
+
+// A simulated controller on virtual time behind the program's own link, and
+// the machine over it with scripted operator input.
+struct SimulatedRig {
+    VirtualClock clock;
+    SimulatedController sim{clock};
+    SimulatedLink link{sim};
+    ScriptedInput input;
+    Machine m{link, clock, input};
 };

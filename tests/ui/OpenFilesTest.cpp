@@ -15,6 +15,7 @@
 #include <QFileSystemModel>
 #include <QTest>
 #include <QTimer>
+#include <algorithm>
 #include <gtest/gtest.h>
 
 namespace {
@@ -116,19 +117,31 @@ TEST_F(OpenFilesTest, TransverseModeOpensTheFrontAndItsSideDrawing)
     EXPECT_EQ(Jobs().size(), 1);
 }
 
-TEST_F(OpenFilesTest, IndependentWiresSplitTheDrawingByPen)
+TEST_F(OpenFilesTest, IndependentWiresSplitTheDrawingByPenAndMergeIntoOneMixWindow)
 {
     Settings().SetItemIndex("Mode", 4);
     const QString both = dir.Write("both.plt",
                                    "IN;SP4;PU0,0;PD4000,0,4000,4000,0,4000,0,0;PU;"
-                                   "SP3;PU0,0;PD3000,0,3000,3000,0,3000,0,0;PU;");
+                                   "SP3;PU500,500;PD3000,500,3000,3000,500,3000,500,500;PU;");
     Open({both});
-    QList<TMDIChild*> jobs = Jobs();
-    ASSERT_GE(jobs.size(), 2);
-    EXPECT_EQ(jobs[0]->windowTitle(), both + " FRONT");
-    EXPECT_EQ(jobs[1]->windowTitle(), both + " BACK");
-    EXPECT_EQ(jobs[0]->Job().JobMaxX, 4000) << "only the green pen";
-    EXPECT_EQ(jobs[1]->Job().JobMaxX, 3000) << "only the red pen";
+    QApplication::processEvents();
+    const QList<TMDIChild*> jobs = Jobs();
+    ASSERT_EQ(jobs.size(), 1) << "FRONT and BACK closed";
+    EXPECT_EQ(jobs[0]->windowTitle(), both + " Mix");
+    const TJob& mix = jobs[0]->Job();
+    EXPECT_TRUE(mix.TwoProfile);
+    ASSERT_EQ(mix.FigureList.size(), 2u);
+    const tfigura& front = *mix.FigureList[0];
+    const tfigura& back = *mix.FigureList[1];
+    EXPECT_EQ(front.Pen, 4);
+    EXPECT_EQ(back.Pen, 3);
+    ASSERT_GE(front.Points.size(), 5u);
+    EXPECT_EQ(front.Points.size(), back.Points.size());
+    // Each figure follows its own pen: only the green square has its corner at 4000, 4000.
+    EXPECT_NE(std::find(front.Points.begin(), front.Points.end(), TFigPoint{4000, 4000}), front.Points.end());
+    EXPECT_EQ(std::find(back.Points.begin(), back.Points.end(), TFigPoint{4000, 4000}), back.Points.end());
+    EXPECT_EQ(mix.JobWidth, 4000);
+    EXPECT_TRUE(boxes.shown.empty());
 
     const QString redOnly = dir.Write("red.plt", "IN;SP3;PU0,0;PD3000,0,3000,3000,0,3000,0,0;PU;");
     boxes.shown.clear();
