@@ -49,13 +49,26 @@ TEST(RawView, ABoxOffTheOriginIsDrawnLitInTheMiddleOfTheView)
     const double ratio = image.width() / 200.0;
     auto at = [&](int x, int y) { return QColor(image.pixel(int(x * ratio), int(y * ratio))); };
 
+    // The front face, lit by the directional light at (-8, 8, 16): about 87 %
+    // of the red, where unlit it would be all of it.
     const QColor middle = at(100, 100);
-    EXPECT_GT(middle.red(), 100) << "the lit red front face fills the middle";
-    EXPECT_LT(middle.green(), 30);
-    EXPECT_LT(middle.blue(), 30);
+    EXPECT_GT(middle.red(), 200);
+    EXPECT_LT(middle.red(), 240);
+    EXPECT_LT(middle.green() + middle.blue(), 10);
+    // The box fills about half the view, centred.
+    EXPECT_EQ(at(60, 100), middle);
+    EXPECT_EQ(at(140, 100), middle);
+    EXPECT_EQ(at(100, 60), middle);
+    EXPECT_EQ(at(100, 140), middle);
     for (const QColor corner : {at(2, 2), at(197, 2), at(2, 197), at(197, 197)})
-        EXPECT_LT(corner.red() + corner.green() + corner.blue(), 10) << "corners show the background";
+        EXPECT_EQ(corner, QColor(Qt::black)) << "corners show the background";
 
+    // The light stays put while the model turns: drawn turned, then reset, the
+    // front face is lit as before.
+    view.Nawigacja(1, 90, 0);
+    view.grabFramebuffer();
+    view.ResetujPrzeksztalcenia();
+    EXPECT_EQ(QColor(view.grabFramebuffer().pixel(int(100 * ratio), int(100 * ratio))), middle);
 }
 
 TEST(RawView, TheWheelZoomsUnlessTheViewIsLocked)
