@@ -6,6 +6,7 @@
 #include <QWheelEvent>
 #include <GL/glu.h>
 #include <cmath>
+#include <limits>
 
 namespace {
 
@@ -197,11 +198,15 @@ void TRAWview::UploadMesh()
     std::vector<float> vertices = BuildVertexArray(*m_triangles);
     m_vertexCount = static_cast<int>(vertices.size() / kFloatsPerVertex);
     m_clientVertices.clear();
-    if (m_buffer.isCreated() || m_buffer.create()) {
+    // A buffer holds at most 2 GiB; a larger mesh is drawn from memory.
+    const size_t bytes = vertices.size() * sizeof(float);
+    if (bytes <= size_t(std::numeric_limits<int>::max()) && (m_buffer.isCreated() || m_buffer.create())) {
         m_buffer.bind();
-        m_buffer.allocate(vertices.data(), static_cast<int>(vertices.size() * sizeof(float)));
+        m_buffer.allocate(vertices.data(), static_cast<int>(bytes));
         m_buffer.release();
     } else {
+        if (m_buffer.isCreated())
+            m_buffer.destroy();
         m_clientVertices = std::move(vertices);
     }
 }

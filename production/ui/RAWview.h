@@ -9,7 +9,8 @@
 // Shows the loaded triangle mesh in perspective with lighting; the user turns
 // (right button), zooms (wheel, middle or Ctrl+right button) and pans (left
 // button) it, the owner turns it by program through Nawigacja. The properties
-// and the view transform live in the plain model this class extends.
+// and the view transform live in the plain model this class extends; the
+// background is the palette's window colour.
 class TRAWview : public QOpenGLWidget, public TRawViewModel {
     Q_OBJECT
 public:
