@@ -33,7 +33,7 @@ public:
     double Model_KrokSkaliRolka = 0.08;
     TSposobKreslenia Model_SposobKreslenia = skWypelnienie;
     uint32_t Model_Kolor = 255;  // 0x00BBGGRR
-    double Model_Material = 0;   // specular strength
+    double Model_Material = 0;   // strength of the highlight
     bool UkladWsp = false;       // draw the coordinate axes
     TTrybPracy TrybPracy = tpPrzegladRAW;
 

@@ -145,10 +145,10 @@ void TRAWview::Material()
     GLfloat colour[4];
     ColourOf(Model_Kolor, colour);
     const GLfloat m = static_cast<GLfloat>(Model_Material);
-    const GLfloat specular[] = {m, m, m, 1};
+    const GLfloat highlight[] = {m, m, m, 1};
     glMaterialfv(GL_FRONT, GL_AMBIENT_AND_DIFFUSE, colour);
     glColor3f(colour[0], colour[1], colour[2]);
-    glMaterialfv(GL_FRONT, GL_SPECULAR, specular);
+    glMaterialfv(GL_FRONT, GL_SPECULAR, highlight);
     glMaterialf(GL_FRONT, GL_SHININESS, 128);
 }
 

@@ -6,7 +6,7 @@
 #include <QOpenGLWidget>
 #include <vector>
 
-// Shows the loaded triangle mesh in perspective with lighting; the user turns
+// Shows the loaded triangle mesh in depth with lighting; the user turns
 // (right button), zooms (wheel, middle or Ctrl+right button) and pans (left
 // button) it, the owner turns it by program through Nawigacja. The properties
 // and the view transform live in the plain model this class extends; the
