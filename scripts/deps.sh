@@ -5,7 +5,7 @@ PELV_PACKAGES=(
   libusb-1.0-0-dev libudev-dev umockdev libumockdev-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
-  xvfb xauth
+  xvfb xauth libgl1-mesa-dri
   qt6-translations-l10n
 )
 
