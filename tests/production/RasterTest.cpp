@@ -81,7 +81,7 @@ TEST(RasterFill, CoversTheSamplersCellsAndOnlyCellsTheTriangleMeets)
     AllocatePixelGrid();
     std::mt19937 rng(14);
     std::uniform_real_distribution<double> at(-8, 8), unit(0, 1);
-    for (int n = 0; n < 2500; ++n) {
+    for (int n = 0; n < 3000; ++n) {
         double p[3][3];
         for (auto& c : p)
             c[0] = at(rng), c[1] = 0.6 * at(rng), c[2] = at(rng);
@@ -104,6 +104,9 @@ TEST(RasterFill, CoversTheSamplersCellsAndOnlyCellsTheTriangleMeets)
                 c[0] *= 2, c[1] *= 2.5;
             break;
         }
+        if (n % 10 >= 5)  // corners on the cells' borders and centres
+            for (auto& c : p)
+                c[0] = std::round(c[0] * 10) / 10, c[1] = std::round(c[1] * 10) / 10;
         const TRawTriangle t{float(p[0][0]), float(p[0][1]), float(p[0][2]), float(p[1][0]), float(p[1][1]),
                              float(p[1][2]), float(p[2][0]), float(p[2][1]), float(p[2][2])};
         ClearPixelGrid();

@@ -104,6 +104,9 @@ TEST(TraceSilhouette, ASolidOnItsBaseGivesOneOpenProfileOverTheTop)
             left = std::min(left, c), right = std::max(right, c);
     EXPECT_EQ(f.Points.front(), (TFigPoint{8 * left, 0}));
     EXPECT_EQ(f.Points.back(), (TFigPoint{8 * right, 0}));
+    for (int c = 0; c <= GridCols; ++c)
+        for (int r = 0; r <= GridRows; ++r)
+            EXPECT_NE(PixelGrid(c, r), CellCovered) << "outline cell " << c << ", " << r << " left out";
     for (const TFigPoint& p : f.Points)
         EXPECT_TRUE(p.x == 8 * left || p.x == 8 * right || p.y == 8 * GridRows) << p.x << ", " << p.y;
 }
