@@ -8,7 +8,7 @@
 // The time is the best of three steps. The dense sampler is timed on 1,000
 // of each model's triangles (every thousandth), next to the fill on the same.
 //
-//   bench_raster [triangles]
+//   bench_raster [triangles] [sphere | cylinder | needles]
 #include "production/Model.h"
 #include "production/Raster.h"
 
@@ -18,6 +18,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <numbers>
+#include <string>
 
 namespace {
 
@@ -163,8 +164,12 @@ void Run(const char* name, TriangleList model)
 int main(int argc, char** argv)
 {
     const size_t n = argc > 1 ? std::strtoul(argv[1], nullptr, 10) : 1000000;
-    Run("sphere", Sphere(n));
-    Run("cylinder", Cylinder(n));
-    Run("needles", Needles(n));
+    const std::string only = argc > 2 ? argv[2] : "";
+    if (only.empty() || only == "sphere")
+        Run("sphere", Sphere(n));
+    if (only.empty() || only == "cylinder")
+        Run("cylinder", Cylinder(n));
+    if (only.empty() || only == "needles")
+        Run("needles", Needles(n));
     return 0;
 }

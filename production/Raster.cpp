@@ -155,9 +155,10 @@ void SliceRange(const SliceEdge (&e)[3], double s0, double s1, double& lo, doubl
     }
 }
 
-// The cells whose unit squares (centred on whole numbers) can hold a point at
-// or above x, respectively at or below x, brought into 0 .. last. (A cast
-// and a compare: floor and ceil are calls on a plain x86-64 build.)
+// The first cell whose unit square (centred on a whole number) can hold a
+// point at or above x, and the last one that can hold a point at or below x,
+// brought into 0 .. last. (A cast and a compare: floor and ceil are calls on
+// a plain x86-64 build.)
 int32_t FirstCell(double x, int32_t last)
 {
     x -= 0.5;

@@ -28,7 +28,7 @@ struct TNeighbourKinds {
     int visited = 0;
 };
 
-// Two traced ends this close (steps) are taken as meeting.
+// Traced ends about this close (steps) meet: six cells.
 constexpr int32_t kTraceJoinDistance = 48;
 // How far points may stray from a thinned straight run (steps).
 constexpr double kTraceThinTolerance = 12.0;
