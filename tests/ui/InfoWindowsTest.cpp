@@ -1,5 +1,4 @@
 #include "app/CommandLine.h"
-#include "app/FolderChoice.h"
 #include "app/Globals.h"
 #include "app/Translator.h"
 #include "app/Units.h"
@@ -74,9 +73,6 @@ TEST_F(FolderDialogTest, RefusedNamesAreAskedAgainWithTheForbiddenCharacters)
     EXPECT_EQ(offered, QStringList({"proposed", "a/b", ""})) << "each time with the name refused";
     EXPECT_TRUE(Entries().isEmpty());
     EXPECT_EQ(d->SelectedFolder(), root);
-    for (const QString bad : {"x\\y", "c:", "s*", "q?", "\"", "<", ">", "|"})
-        EXPECT_FALSE(ValidFolderName(bad)) << bad.toStdString();
-    EXPECT_TRUE(ValidFolderName("plain name.1"));
 }
 
 TEST_F(FolderDialogTest, ExistingFolderIsOnlyReportedANewOneIsMadeAndSelected)
