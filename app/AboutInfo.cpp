@@ -62,7 +62,6 @@ AboutMachineTexts ReadAboutMachine(Machine& machine, bool noXSide)
     if (!ReadStatus(machine))
         return AboutWithoutMachine();
     AboutMachineTexts t;
-    t.answered = true;
     IdentifyMachine(machine);
     t.prod = PlotState.VendorName;
     t.model = PlotState.ProductName;

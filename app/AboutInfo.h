@@ -17,7 +17,6 @@ AboutBrand AboutBrandFor(const QString& brand);
 
 // The machine's rows of the About box.
 struct AboutMachineTexts {
-    bool answered = false;
     QString prod, model, obszarFront, obszarSide, szerokosc, przebieg, ilpl, ARMwersja;
     bool showWidth = true;  // the row of the distance between the wire planes
 };
