@@ -163,7 +163,9 @@ void TAboutBox::Activate()
     setWindowTitle(Tr("About", "Caption"));
     newVer->setText(VersionText(true, true));
     ver->setText(BuildDateText);
-    const AboutMachineTexts t = m_machine ? ReadAboutMachine(*m_machine, HasSwitch("noXside")) : AboutWithoutMachine();
+    // The program's box asks the machine the main window talks to.
+    Machine* machine = m_machine ? m_machine : MainForm ? &MainForm->AttachedMachine() : nullptr;
+    const AboutMachineTexts t = machine ? ReadAboutMachine(*machine, HasSwitch("noXside")) : AboutWithoutMachine();
     prod->setText(t.prod);
     model->setText(t.model);
     obszarFront->setText(t.obszarFront);

@@ -37,7 +37,7 @@ void ShowMemoryInfo();
 class TAboutBox : public PlainForm {
     Q_OBJECT
 public:
-    // `machine`: the machine it asks; nullptr reads as no machine.
+    // `machine`: the machine it asks; nullptr: the main window's, none without it.
     explicit TAboutBox(QWidget* parent = nullptr, Machine* machine = nullptr);
 
     QLabel *Labelprog = nullptr, *Labelver = nullptr, *newVer = nullptr, *ver = nullptr;

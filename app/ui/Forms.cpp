@@ -84,7 +84,7 @@ bool CreateForms()
     Punkty_bazowe = new TPunkty_bazowe(owner);
     fMemoryInfo = new TfMemoryInfo(owner);
     UpgradeProgramForm = new TUpgradeProgramForm(owner);
-    AboutBox = new TAboutBox(owner, &MainForm->AttachedMachine());
+    AboutBox = new TAboutBox(owner);
     przesun = new Tprzesun(owner);
     infoform = new Tinfoform(owner);
     fUsb = new TfUsb(owner, MainForm->AttachedMachine().Clock());
