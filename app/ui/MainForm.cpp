@@ -208,6 +208,7 @@ void TMainForm::BuildMenus()
     info = MakeAction(this, "info");
     Symulacja = MakeAction(this, "Symulacja", Qt::Key_F1);
     About1 = MakeAction(this, "About1");
+    miMemoryInfo = MakeAction(this, "miMemoryInfo");
     miInstrObslugi = MakeAction(this, "miInstrObslugi");
     miPrzyklady = MakeAction(this, "miPrzyklady");
     miKatalog = MakeAction(this, "miKatalog");
@@ -221,16 +222,17 @@ void TMainForm::BuildMenus()
     WindowCascadeItem = MakeAction(this, "WindowCascadeItem");
     WindowTileItem = MakeAction(this, "WindowTileItem");
     CloseAll = MakeAction(this, "CloseAll");
-    // Duplication, the profile bender, the serial export, the documents, the
-    // About box and the job information come with their own windows.
+    // Duplication, the profile bender, the serial export and the documents
+    // come with their own windows.
     NotBuiltYet = {miDuplikujPlt, miZaginaczProfili, miSaveSerial, miInstrObslugi,
-                   miPrzyklady, miKatalog, About1, info};
+                   miPrzyklady, miKatalog};
 
     QMenuBar* bar = menuBar();
     File1 = bar->addMenu(QString());
     File1->setObjectName("File1");
     for (QAction* a : {FileOpenItem, FileSaveAsHPGL, FileCloseItem, miDuplikujPlt, miGenSeryjnego3D, miSaveSerial,
-                       miZaginaczProfili, info, Symulacja, About1, miInstrObslugi, miPrzyklady, miKatalog})
+                       miZaginaczProfili, info, Symulacja, About1, miMemoryInfo, miInstrObslugi, miPrzyklady,
+                       miKatalog})
         File1->addAction(a);
     File1->addSeparator();
     File1->addAction(FileExitItem);
@@ -255,6 +257,7 @@ void TMainForm::BuildMenus()
     connect(FileExitItem, &QAction::triggered, this, &TMainForm::FileExitItemClick);
     connect(About1, &QAction::triggered, this, &TMainForm::HelpAboutItemClick);
     connect(info, &QAction::triggered, this, &TMainForm::infoClick);
+    connect(miMemoryInfo, &QAction::triggered, this, [] { ShowMemoryInfo(); });
     connect(Symulacja, &QAction::triggered, this, &TMainForm::SymulacjaClick);
     connect(sterowanie, &QAction::triggered, this, &TMainForm::SterowanieClick);
     connect(Konfiguracja, &QAction::triggered, this, &TMainForm::KonfiguracjaClick);
@@ -330,6 +333,7 @@ void TMainForm::TranslateMainForm()
     info->setText(Tr("Main_window", "info.Caption"));
     Symulacja->setText(Tr("Main_window", "Symulacja.Caption"));
     About1->setText(Tr("Main_window", "About1.Caption"));
+    miMemoryInfo->setText(Tr("MemoryInfo", "caption"));
     miInstrObslugi->setText(Tr("Main_window", "miInstrObslugi.Caption"));
     miPrzyklady->setText(Tr("Main_window", "miPrzyklady.Caption"));
     FileExitItem->setText(Tr("Main_window", "FileExitItem.Caption"));

@@ -80,6 +80,7 @@ public:
     QAction* info = nullptr;
     QAction* Symulacja = nullptr;
     QAction* About1 = nullptr;
+    QAction* miMemoryInfo = nullptr;
     QAction* miInstrObslugi = nullptr;
     QAction* miPrzyklady = nullptr;
     QAction* miKatalog = nullptr;

@@ -20,6 +20,7 @@
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QFileInfo>
+#include <QLabel>
 #include <QLibraryInfo>
 #include <QLineEdit>
 #include <QMdiArea>
@@ -271,15 +272,38 @@ TEST_F(MainFormTest, ToolsNotBuiltYetAreShownDisabledAndOpenNoEmptyWindow)
         Settings().SetItemIndex("Mode", mode);
         MainForm->UpdateMenuItems();
         for (QAction* a : {MainForm->miDuplikujPlt, MainForm->miZaginaczProfili, MainForm->miSaveSerial,
-                           MainForm->miInstrObslugi, MainForm->miPrzyklady, MainForm->About1, MainForm->info})
+                           MainForm->miInstrObslugi, MainForm->miPrzyklady})
             EXPECT_FALSE(Enabled(a)) << a->objectName().toStdString() << " in mode " << mode;
     }
     EXPECT_TRUE(MainForm->miInstrObslugi->isVisible()) << "shown, though disabled";
     EXPECT_TRUE(Enabled(MainForm->Symulacja));
+}
+
+TEST_F(MainFormTest, InformationWindowsOpenFromTheirItems)
+{
+    Start();
+    const QList<QAction*> items = MainForm->File1->actions();
+    EXPECT_EQ(items.indexOf(MainForm->miMemoryInfo), items.indexOf(MainForm->About1) + 1);
+    EXPECT_EQ(MainForm->miMemoryInfo->text(), Tr("MemoryInfo", "caption"));
+    EXPECT_TRUE(Enabled(MainForm->miMemoryInfo));
+    EXPECT_TRUE(Enabled(MainForm->About1));
+    EXPECT_FALSE(Enabled(MainForm->info)) << "no job to tell of";
+
+    TMDIChild* child = OpenDrawing("part.plt", "PU0,0;PD400,0,400,400,0,400,0,0;PU;");
+    ASSERT_TRUE(Enabled(MainForm->info));
+    QStringList shown;
+    QTimer::singleShot(0, [&] {
+        shown = {infoform->fname->text(), infoform->szerokosc->text(), infoform->totlen->text()};
+        infoform->accept();
+    });
     MainForm->infoClick();  // what a right click on the job asks for
+    EXPECT_EQ(shown, QStringList({child->windowTitle(), "10.00 mm", "0.04 m"}));
+    QTimer::singleShot(0, [&] {
+        shown = {AboutBox->ver->text(), AboutBox->model->text()};
+        AboutBox->accept();
+    });
     MainForm->HelpAboutItemClick();
-    EXPECT_FALSE(infoform->isVisible());
-    EXPECT_FALSE(AboutBox->isVisible());
+    EXPECT_EQ(shown, QStringList({BuildDateText, Tr("About", "brakDanych")}));
 }
 
 TEST_F(MainFormTest, MenuItemsFollowTheJobWindows)

@@ -1,0 +1,38 @@
+#include "app/JobInfo.h"
+
+#include "app/MathUtil.h"
+#include "app/Units.h"
+#include "job/Geometry.h"
+
+namespace {
+// A job length in steps as the operator sees it: scaled, then in mm.
+double ScaledMm(double steps, double skala) { return StepsToMm(RoundEven(skala * steps / 100.0)); }
+}  // namespace
+
+JobInfoTexts MakeJobInfo(const JobInfoInput& in)
+{
+    JobInfoTexts t;
+    const QString unitName = UnitName(in.unit);
+    t.width = QString::number(MmToUnit(in.unit, ScaledMm(in.widthSteps, in.skala)), 'f', 2) + " " + unitName;
+    t.height = QString::number(MmToUnit(in.unit, ScaledMm(in.heightSteps, in.skala)), 'f', 2) + " " + unitName;
+
+    double length = 0;
+    switch (in.mode) {
+    case 0:
+    case 2:
+    case 4:
+        length = ScaledMm(in.totalLengthSteps, in.skala);
+        break;
+    case 1:
+    case 3:
+        length = ScaledMm(in.repeats * in.totalLengthSteps, in.skala);
+        break;
+    default:
+        return t;
+    }
+    t.length = in.unit == 0 ? QString::number(length / 1000.0, 'f', 2) + " m"
+                            : QString::number(MmToUnit(in.unit, length), 'f', 2) + " " + unitName;
+    if (in.cutSpeed > 0)
+        t.time = QString::number(length / in.cutSpeed + 0.03 * static_cast<double>(in.figureCount), 'f', 0) + " min";
+    return t;
+}
