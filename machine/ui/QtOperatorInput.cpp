@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QEvent>
 #include <QEventLoop>
+#include <QKeyEvent>
 #include <QMouseEvent>
 
 QtOperatorInput::QtOperatorInput()
@@ -48,7 +49,17 @@ bool QtOperatorInput::eventFilter(QObject* watched, QEvent* event)
         event->accept();
         return true;
     case QEvent::KeyRelease:
+        // An auto-repeated release is no release: the key is still held.
+        if (static_cast<QKeyEvent*>(event)->isAutoRepeat()) {
+            m_taken.push_back(PendingInput::Other);
+            return true;
+        }
+        [[fallthrough]];
     case QEvent::MouseButtonRelease:
+        // Counted now, as it is dropped, not when the wait gets to it.
+        ReleaseTaken();
+        m_taken.push_back(PendingInput::Release);
+        return true;
     case QEvent::MouseMove:
     case QEvent::Wheel:
     case QEvent::TouchBegin:
