@@ -286,11 +286,14 @@ void PanelInput::SpeedStep(int sign)
 void PanelInput::SlowSpeed(bool slow)
 {
     m_ctrlHeld = slow;
-    if (slow)
-        m_savedSpeedPosition = m_panel.View().VScrollPosition;
-    const int position = slow ? m_savedSpeedPosition / 10 : m_savedSpeedPosition;
+    if (!slow) {
+        // The slider too: while Ctrl was held it showed the slow speed.
+        m_panel.VScrollChange(m_savedSpeedPosition);
+        return;
+    }
+    m_savedSpeedPosition = m_panel.View().VScrollPosition;
     if (m_machine.Connected())
-        SetJogSpeed(m_machine, CutSpeedToPeriod(static_cast<uint16_t>(std::max(0, position))));
+        SetJogSpeed(m_machine, CutSpeedToPeriod(static_cast<uint16_t>(std::max(0, m_savedSpeedPosition / 10))));
 }
 
 void PanelInput::ClearFocus()

@@ -16,7 +16,9 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QBitmap>
 #include <QIcon>
+#include <QImage>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
@@ -423,8 +425,16 @@ void Tster::LoadButtonIcons()
     for (const QString& file : files)
         if (!QFileInfo::exists(folder + file))
             return;  // one missing glyph leaves every button as it is
+    // The colour of a glyph's bottom left corner is transparent.
+    auto load = [&](const char* file) {
+        QPixmap pixmap(folder + file);
+        const QImage image = pixmap.toImage();
+        if (!image.isNull())
+            pixmap.setMask(pixmap.createMaskFromColor(image.pixelColor(0, image.height() - 1)));
+        return pixmap;
+    };
     auto glyph = [&](QToolButton* button, const char* file) {
-        const QPixmap pixmap(folder + file);
+        const QPixmap pixmap = load(file);
         button->setIcon(QIcon(pixmap));
         button->setIconSize(pixmap.size());
     };
@@ -434,7 +444,7 @@ void Tster::LoadButtonIcons()
     glyph(kstop, kStopIcon);
     kstop->setText(QString());
     // The heater's strip holds four glyphs: off, disabled, pressed, on.
-    const QPixmap strip(folder + kHeaterIcon);
+    const QPixmap strip = load(kHeaterIcon);
     const int w = strip.width() / 4;
     QIcon heater;
     heater.addPixmap(strip.copy(0, 0, w, strip.height()), QIcon::Normal, QIcon::Off);
