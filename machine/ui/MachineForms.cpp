@@ -250,7 +250,7 @@ void Tster::BuildControls()
     auto* power = new QGridLayout(GroupPower);
     k_zalwyl = new QToolButton(GroupPower);
     k_zalwyl->setCheckable(true);
-    k_zalwyl->setText("\u23fb");
+    k_zalwyl->setText("I/O");
     k_zalwyl->setMinimumSize(44, 44);
     k_zalwyl->setFocusPolicy(Qt::NoFocus);
     k_zalwyl->setToolTip(Tr("Control", "k_zalwyl.Hint"));
