@@ -403,6 +403,10 @@ void ControlPanel::DisplayPart()
         m_view.VScrollPosition = JogSpeedToPeriod(s.SelectedSpeed);
     m_view.VScrollPosition = std::clamp(m_view.VScrollPosition, 20, std::max(20, m_view.VScrollMax));
     m_view.PScrollPosition = std::min<int>(s.HeaterPower, m_view.PScrollMax);
+    // The sliders' labels follow the values the machine gave them.
+    SpeedSliderText(CurrentLengthUnit, m_view.VScrollPosition, m_view.speedlabel, m_view.VScrollSmallStep,
+                    m_view.VScrollLargeStep);
+    m_view.PowerLabel = Fixed(m_view.PScrollPosition / 10.0, 15, 1);
 
     const double current = s.MeasuredCurrent / 1000.0;
     m_view.lRealPower = Fixed(current, 3, 1);

@@ -198,3 +198,24 @@ TEST_F(PanelInputTest, WithoutASideXAxisTheXButtonsStandDisabledButTheArrowsJogT
     EXPECT_FALSE(Moving());
 }
 }  // namespace
+
+TEST(SpeedSliderTextTest, TheLabelAndStepsFollowTheUnitTable)
+{
+    struct Row {
+        int32_t unit;
+        int position;
+        const char* label;
+        int small, large;
+    };
+    const Row rows[] = {{0, 99, "99", 1, 10},          {0, 105, "110", 10, 100},    {0, 4950, "5000", 100, 500},
+                        {0, 7300, "7500", 500, 1000},  {0, 12600, "13000", 1000, 2000},
+                        {1, 200, "7.9", 3, 25},        {1, 1000, "39.0", 25, 254},  {2, 1000, "3.3", 30, 305}};
+    for (const Row& r : rows) {
+        QString label;
+        int small = 0, large = 0;
+        SpeedSliderText(r.unit, r.position, label, small, large);
+        EXPECT_EQ(label.toStdString(), r.label) << r.unit << " " << r.position;
+        EXPECT_EQ(small, r.small) << r.unit << " " << r.position;
+        EXPECT_EQ(large, r.large) << r.unit << " " << r.position;
+    }
+}
