@@ -118,6 +118,8 @@ void ControlPanel::Activate()
         if (item >= 0 && item < 3)
             m_view.GroupStolikCaption = (item == 2 ? "Z " : "") + Tr("Configuration", keys[item]);
     }
+    // A rotary jog from now on is recorded where the panel is left.
+    JogMovedFlag = 0;
     Changed();
     if (m_machine.TicksHeldOff())
         return;

@@ -2,11 +2,13 @@
 #include "machine/Transmission.h"
 #include "machine/WireSelection.h"
 #include "machine/ui/MachineForms.h"
+#include "machine/ui/QtOperatorInput.h"
 #include "tests/support/SimulatedLink.h"
 #include "tests/support/TestMachine.h"
 #include "tests/support/TestSupport.h"
 #include "tests/ui/TestApp.h"
 
+#include <QKeyEvent>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -37,13 +39,14 @@ protected:
 TEST_F(ControlPanelWindowTest, KeysOnThePanelJogTheMachineAndTheirReleaseStopsIt)
 {
     VirtualClock clock;
-    ScriptedInput input;
+    QtOperatorInput input;
     SimulatedController sim(clock);
     SimulatedLink link(sim);
     Machine machine(link, clock, input);
     Transmission transfer(machine);
     Tster panel(nullptr, machine, transfer);
     panel.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&panel));
     const int moves = Sent(sim, 'A'), stops = Sent(sim, 'Y');
     QTest::keyPress(&panel, Qt::Key_Left);
     EXPECT_GT(Sent(sim, 'A'), moves);
@@ -58,10 +61,27 @@ TEST_F(ControlPanelWindowTest, KeysOnThePanelJogTheMachineAndTheirReleaseStopsIt
     QTest::keyRelease(&panel, Qt::Key_8);
     QTest::keyPress(&panel, Qt::Key_8, Qt::KeypadModifier);
     EXPECT_TRUE(panel.Input().Jogging());
-    // Hiding the panel ends the jog.
-    panel.hide();
+    // A wait on the machine takes the release off the queue: the jog still
+    // ends; an auto-repeated release taken so does not end it.
+    auto release = [&](bool autoRepeat) {
+        QCoreApplication::postEvent(&panel, new QKeyEvent(QEvent::KeyRelease, Qt::Key_8, Qt::KeypadModifier,
+                                                          QString(), autoRepeat));
+        while (input.TakePending() != PendingInput::None) {
+        }
+        clock.Advance(PanelInput::kReleaseCheckMs);
+    };
+    release(true);
+    EXPECT_TRUE(panel.Input().Jogging());
+    release(false);
     EXPECT_FALSE(panel.Input().Jogging());
     EXPECT_EQ(Sent(sim, 'Y'), stops + 2);
+
+    // Hiding the panel ends the jog.
+    QTest::keyPress(&panel, Qt::Key_8, Qt::KeypadModifier);
+    EXPECT_TRUE(panel.Input().Jogging());
+    panel.hide();
+    EXPECT_FALSE(panel.Input().Jogging());
+    EXPECT_EQ(Sent(sim, 'Y'), stops + 3);
     EXPECT_TRUE(boxes.shown.empty());
 }
 }  // namespace
