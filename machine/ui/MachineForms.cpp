@@ -231,19 +231,18 @@ void Tster::BuildControls()
     pad->addWidget(JogButtonOf(JogButton::kdr), 2, 2);
     main->addLayout(pad, 1, 0, 2, 1);
 
-    // The rotary axes.
-    GroupWrzeciono = Group(Tr("Configuration", "stolikswitch.Item0"), this);
-    auto* spindle = new QGridLayout(GroupWrzeciono);
-    spindle->addWidget(JogButtonOf(JogButton::kwu), 0, 0);
-    spindle->addWidget(JogButtonOf(JogButton::kwd), 0, 1);
-    wmw = NewLabel(spindle, 1, 0, 2);
-    main->addWidget(GroupWrzeciono, 1, 1);
-    GroupStolik = Group(Tr("Configuration", "stolikswitch.Item1"), this);
-    auto* table = new QGridLayout(GroupStolik);
-    table->addWidget(JogButtonOf(JogButton::ksl), 0, 0);
-    table->addWidget(JogButtonOf(JogButton::ksr), 0, 1);
-    wms = NewLabel(table, 1, 0, 2);
-    main->addWidget(GroupStolik, 1, 2);
+    // The rotary axes: two buttons and the angle each.
+    auto rotary = [&](QGroupBox*& group, const char* key, JogButton first, JogButton second, QLabel*& angle,
+                      int column) {
+        group = Group(Tr("Configuration", key), this);
+        auto* grid = new QGridLayout(group);
+        grid->addWidget(JogButtonOf(first), 0, 0);
+        grid->addWidget(JogButtonOf(second), 0, 1);
+        angle = NewLabel(grid, 1, 0, 2);
+        main->addWidget(group, 1, column);
+    };
+    rotary(GroupWrzeciono, "stolikswitch.Item0", JogButton::kwu, JogButton::kwd, wmw, 1);
+    rotary(GroupStolik, "stolikswitch.Item1", JogButton::ksl, JogButton::ksr, wms, 2);
 
     // Heating: the heater button, the wire's state, the current and the tension.
     GroupPower = Group(Tr("Control", "GroupPower.Caption"), this);
@@ -259,35 +258,28 @@ void Tster::BuildControls()
     stan_drutu->setStyleSheet("color: red");
     main->addWidget(GroupPower, 2, 1, 1, 2);
 
-    Szybkosc = Group(Tr("Control", "szybkosc"), this);
-    auto* speed = new QGridLayout(Szybkosc);
-    VScroll = new QSlider(Qt::Horizontal, Szybkosc);
-    VScroll->setRange(20, 3000);
+    // The speed, the heater current and the tension: a slider and its value each.
+    auto sliderGroup = [&](QGroupBox*& group, const QString& title, QSlider*& slider, int minimum, int maximum,
+                           QLabel*& value, int row) {
+        group = Group(title, this);
+        auto* grid = new QGridLayout(group);
+        slider = new QSlider(Qt::Horizontal, group);
+        slider->setRange(minimum, maximum);
+        grid->addWidget(slider, 0, 0);
+        value = NewLabel(grid, 0, 1);
+        value->setMinimumWidth(50);
+        main->addWidget(group, row, 0, 1, 3);
+        return grid;
+    };
+    sliderGroup(Szybkosc, Tr("Control", "szybkosc"), VScroll, 20, 3000, speedlabel, 3);
     VScroll->setValue(100);
-    speed->addWidget(VScroll, 0, 0);
-    speedlabel = NewLabel(speed, 0, 1);
-    speedlabel->setMinimumWidth(50);
-    main->addWidget(Szybkosc, 3, 0, 1, 3);
-
-    BoxAmper = Group(Tr("Control", "BoxAmper.Caption") + "  [ A ]", this);
-    auto* current = new QGridLayout(BoxAmper);
-    PScroll = new QSlider(Qt::Horizontal, BoxAmper);
-    PScroll->setRange(0, 40);
-    current->addWidget(PScroll, 0, 0);
-    PowerLabel = NewLabel(current, 0, 1);
+    QGridLayout* current =
+        sliderGroup(BoxAmper, Tr("Control", "BoxAmper.Caption") + "  [ A ]", PScroll, 0, 40, PowerLabel, 4);
     gRealPower2 = new QProgressBar(BoxAmper);
     gRealPower2->setTextVisible(false);
     current->addWidget(gRealPower2, 1, 0);
     lRealPower = NewLabel(current, 1, 1);
-    main->addWidget(BoxAmper, 4, 0, 1, 3);
-
-    NaciagBox = Group(Tr("Control", "NaciagBox.Caption") + "  [ N ]", this);
-    auto* tension = new QGridLayout(NaciagBox);
-    ScrollNaciag = new QSlider(Qt::Horizontal, NaciagBox);
-    ScrollNaciag->setRange(0, 100);
-    tension->addWidget(ScrollNaciag, 0, 0);
-    LabelNaciag = NewLabel(tension, 0, 1);
-    main->addWidget(NaciagBox, 5, 0, 1, 3);
+    sliderGroup(NaciagBox, Tr("Control", "NaciagBox.Caption") + "  [ N ]", ScrollNaciag, 0, 100, LabelNaciag, 5);
 
     auto* buttons = new QHBoxLayout;
     Bazuj = new QPushButton(Tr("Control", "bazuj.caption"), this);
