@@ -116,8 +116,10 @@ bool PanelInput::KeyDown(int key, KeyShift shift, bool autoRepeat)
         return false;
     }
     const bool own = PanelOwnKey(key, shift);
-    // A held jog key repeats: the jog it started goes on.
-    if (m_jogging || (autoRepeat && JogKey(key)))
+    // A held jog key repeats: the jog it started goes on. A held heater,
+    // homing or panel key acts once; only the speed keys step on.
+    const bool steps = key == PanelKey::PadPlus || key == PanelKey::PadMinus;
+    if (m_jogging || (autoRepeat && !steps))
         return own;
     if (RotaryKey(key)) {
         StartJog(static_cast<int16_t>(key), false);

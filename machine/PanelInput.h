@@ -42,7 +42,8 @@ struct PanelInputWindow {
 // The panel's keyboard and mouse: which key or button jogs what, the speed
 // keys and the heater key. A jog runs from its press to its release and is
 // then stopped with "Y"; one jog at a time, whether a key or a button started
-// it. Auto-repeated presses and releases change nothing. The jog is also
+// it. Auto-repeated releases change nothing, auto-repeated presses step the
+// speed only. The jog is also
 // stopped when the panel loses the focus, and when a wait that drops input
 // took its release, so no lost release leaves the wire travelling to the end.
 // While a job works, the jog keys and the heater key do nothing, as their

@@ -36,7 +36,9 @@ bool QtOperatorInput::eventFilter(QObject* watched, QEvent* event)
         return QObject::eventFilter(watched, event);
     switch (event->type()) {
     case QEvent::KeyPress:
-        m_taken.push_back(PendingInput::Abort);
+        // A held key repeating is no new press: it aborts nothing.
+        m_taken.push_back(static_cast<QKeyEvent*>(event)->isAutoRepeat() ? PendingInput::Other
+                                                                         : PendingInput::Abort);
         return true;
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonDblClick:

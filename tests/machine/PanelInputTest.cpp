@@ -121,6 +121,12 @@ TEST_F(PanelInputTest, AHeldKeyJogsOnceAndEveryEndOfItStopsItOnce)
     EXPECT_FALSE(keys->Jogging());
     EXPECT_EQ(Sent('Y'), stops + 4);
     EXPECT_FALSE(Moving());
+
+    // A held heater key switches the heater once.
+    const int heater = Sent('R');
+    for (bool repeat : {false, true, true})
+        keys->KeyDown(Insert, {}, repeat);
+    EXPECT_EQ(Sent('R'), heater + 1);
 }
 
 TEST_F(PanelInputTest, WhileAJobWorksTheJogAndHeaterKeysSendNothingButCtrlStillSetsTheSpeed)

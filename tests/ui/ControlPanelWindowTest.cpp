@@ -72,6 +72,9 @@ TEST_F(ControlPanelWindowTest, KeysOnThePanelJogTheMachineAndTheirReleaseStopsIt
     };
     release(true);
     EXPECT_TRUE(panel.Input().Jogging());
+    // Nor does the held key's repeat abort what waits.
+    QCoreApplication::postEvent(&panel, new QKeyEvent(QEvent::KeyPress, Qt::Key_8, Qt::KeypadModifier, QString(), true));
+    EXPECT_EQ(input.TakePending(), PendingInput::Other);
     release(false);
     EXPECT_FALSE(panel.Input().Jogging());
     EXPECT_EQ(Sent(sim, 'Y'), stops + 2);
