@@ -10,6 +10,7 @@
 #include "machine/Bytes.h"
 #include "machine/CommandLayer.h"
 #include "machine/JobState.h"
+#include "machine/JogMoves.h"
 #include "machine/MachineConstants.h"
 #include "machine/MachineState.h"
 #include "machine/MoveCommands.h"
@@ -117,6 +118,8 @@ void ControlPanel::Activate()
         if (item >= 0 && item < 3)
             m_view.GroupStolikCaption = (item == 2 ? "Z " : "") + Tr("Configuration", keys[item]);
     }
+    // A rotary jog from now on is recorded where the panel is left.
+    JogMovedFlag = 0;
     Changed();
     if (m_machine.TicksHeldOff())
         return;
@@ -151,9 +154,7 @@ void ControlPanel::Activate()
             SendPowerOutput(m_machine, m_settings.ItemIndex("PowerOutput") != 0 ? 1 : 0);
         }
     }
-    // The speed slider's change: the jog speed as the slider stands.
-    SetJogSpeed(m_machine, CutSpeedToPeriod(static_cast<uint16_t>(std::max(0, m_view.VScrollPosition))));
-    Changed();
+    VScrollChange(m_view.VScrollPosition);
     SetTimerEnabled(true);
 }
 
@@ -404,6 +405,10 @@ void ControlPanel::DisplayPart()
         m_view.VScrollPosition = JogSpeedToPeriod(s.SelectedSpeed);
     m_view.VScrollPosition = std::clamp(m_view.VScrollPosition, 20, std::max(20, m_view.VScrollMax));
     m_view.PScrollPosition = std::min<int>(s.HeaterPower, m_view.PScrollMax);
+    // The sliders' labels follow the values the machine gave them.
+    SpeedSliderText(CurrentLengthUnit, m_view.VScrollPosition, m_view.speedlabel, m_view.VScrollSmallStep,
+                    m_view.VScrollLargeStep);
+    m_view.PowerLabel = Fixed(m_view.PScrollPosition / 10.0, 15, 1);
 
     const double current = s.MeasuredCurrent / 1000.0;
     m_view.lRealPower = Fixed(current, 3, 1);
@@ -469,4 +474,116 @@ void ControlPanel::SerialRepetition()
     // A refused go-to leaves the wires elsewhere: the job is not run from there.
     if (m_operations->gotopoint(true, 1, *m_offsets.x, *m_offsets.x, *m_offsets.y, *m_offsets.y, RepeatReturnX, 0))
         SendCommand(m_machine, "G");
+}
+
+// ---- the operator's controls ----
+
+void SpeedSliderText(int32_t unit, int position, QString& label, int& smallStep, int& largeStep)
+{
+    auto roundTo = [](int x, int n) { return (x + n / 2) / n * n; };
+    auto oneDecimal = [](double v) { return FloatToStrF(v, ffFixed, 15, 1); };
+    if (unit == 1) {
+        int v = Round(MmToUnit(1, position) * 10);
+        if (v <= 99) {
+            smallStep = 3, largeStep = 25;
+        } else {
+            v = roundTo(v, 10);
+            smallStep = 25, largeStep = 254;
+        }
+        label = oneDecimal(v / 10.0);
+    } else if (unit == 2) {
+        int v = Round(MmToUnit(2, position) * 100);
+        if (v > 99)
+            v = roundTo(v, 10);
+        smallStep = 30, largeStep = 305;
+        label = oneDecimal(v / 100.0);
+    } else {
+        struct Row {
+            int below, roundTo, smallStep, largeStep;
+        };
+        static constexpr Row rows[] = {
+            {100, 1, 1, 10}, {1000, 10, 10, 100}, {5000, 100, 100, 500}, {10000, 500, 500, 1000}};
+        Row row{0, 1000, 1000, 2000};
+        for (const Row& r : rows)
+            if (position < r.below) {
+                row = r;
+                break;
+            }
+        smallStep = row.smallStep, largeStep = row.largeStep;
+        label = QString::number(roundTo(position, row.roundTo));
+    }
+}
+
+void ControlPanel::VScrollChange(int position)
+{
+    m_view.VScrollPosition = std::clamp(position, 20, std::max(20, m_view.VScrollMax));
+    SpeedSliderText(CurrentLengthUnit, m_view.VScrollPosition, m_view.speedlabel, m_view.VScrollSmallStep,
+                    m_view.VScrollLargeStep);
+    // Without a machine the speed goes out at the next activation, not as a
+    // box for every step of the slider.
+    if (m_machine.Connected())
+        SetJogSpeed(m_machine, CutSpeedToPeriod(static_cast<uint16_t>(m_view.VScrollPosition)));
+    Changed();
+}
+
+void ControlPanel::PScrollChange(int position)
+{
+    m_view.PScrollPosition = std::clamp(position, 0, m_view.PScrollMax);
+    m_view.PowerLabel = Fixed(m_view.PScrollPosition / 10.0, 15, 1);
+    Changed();
+    if (!m_machine.Connected())
+        return;
+    ReadHeaterState(m_machine);
+    PlotState.HeaterPower = static_cast<uint16_t>(m_view.PScrollPosition);
+    SendHeaterPower(m_machine);
+}
+
+void ControlPanel::NaciagEditExit(int position)
+{
+    m_view.ScrollNaciagPosition = position;
+    if (m_machine.Connected())
+        SendWireTension(m_machine, Round(position * 10.0));
+}
+
+void ControlPanel::k_zalwylClick()
+{
+    ReadStatus(m_machine);
+    // The button stands disabled while a job works; its key obeys that too.
+    if (PlotState.JobWorking())
+        return;
+    FormPaint();
+    ReadStatus(m_machine);
+    HeaterToggle(m_machine);
+    ReadStatus(m_machine);
+    FormPaint();
+}
+
+void ControlPanel::FormPaint()
+{
+    m_view.heaterOn = PlotState.HeaterOn();
+    Changed();
+}
+
+void ControlPanel::Deactivate()
+{
+    if (JogMovedFlag)
+        m_operations->RecordJogStop();
+    if (m_machine.Connected())
+        SendUnitMode(m_machine, m_settings.ItemIndex("radiounit"));
+}
+
+TsterLayout ControlPanel::Layout() const
+{
+    TsterLayout layout;
+    const bool family = ModelIs("Ro") || IsTwoWireModel();
+    layout.alignButton = ModelIs("Ro") || SupportsIndependentCut();
+    layout.wireBoxes = family || HasSwitch("TEST");
+    layout.backPanel = SupportsIndependentCut();
+    layout.tensionPanel = SupportsIndependentCut() || ModelIs("Qa");
+    layout.spindleGroup = SideAxesRemapped;
+    layout.sideX = !m_noXSide;
+    layout.tensionMax = HasSwitch("doubleTension") ? 200 : 100;
+    layout.touchPanel = HasSwitch("touchPanel");
+    layout.armVersion = "ARM " + QString::number(FirmwareMajor) + "." + QString::number(FirmwareMinor);
+    return layout;
 }

@@ -68,7 +68,35 @@ struct TsterView {
     // tension slider.
     QString GroupBox1Caption, GroupStolikCaption;
     int ScrollNaciagPosition = 0;
+    // The speed slider's label in the unit per minute and its small and large
+    // steps; the heater current's label (A).
+    QString speedlabel;
+    int VScrollSmallStep = 1, VScrollLargeStep = 10;
+    QString PowerLabel;
 };
+
+// What the panel shows of itself for the attached model and the switches.
+struct TsterLayout {
+    // `sbWyrownajBackToFront`: model Ro and the models with independent cuts.
+    bool alignButton = false;
+    // The front and back boxes with their labels and the side panel: the
+    // two-wire family, Ro, or "TEST".
+    bool wireBoxes = false;
+    // The back carriage's coordinates: models with independent cuts.
+    bool backPanel = false;
+    // The wire tension: models with independent cuts and Qa.
+    bool tensionPanel = false;
+    // The spindle group, on the model with remapped side axes.
+    bool spindleGroup = false;
+    // The side X coordinate: not with "noXside".
+    bool sideX = true;
+    int tensionMax = 100;
+    bool touchPanel = false;
+    QString armVersion;
+};
+
+// The speed slider's label and steps for a speed in mm/min shown in `unit`.
+void SpeedSliderText(int32_t unit, int position, QString& label, int& smallStep, int& largeStep);
 
 // The manual control panel without its window: the wire boxes, the machine
 // operations and the status timer, which watches the machine for the whole
@@ -123,6 +151,21 @@ public:
     void KeySideClick();
     // The heater current's scale by the power output and the wires.
     void SetCurrentScale();
+
+    // The speed slider moved, or a key set it: the jog speed of the slot the
+    // controller runs, which during a cut is the cutting speed.
+    void VScrollChange(int position);
+    // The heater current slider (tenths of an ampere).
+    void PScrollChange(int position);
+    // The wire tension slider left.
+    void NaciagEditExit(int position);
+    // The heater button: on when off, off when on; not while a job works.
+    void k_zalwylClick();
+    // The heater button shows the heater as last read.
+    void FormPaint();
+    // The panel no longer the active window.
+    void Deactivate();
+    TsterLayout Layout() const;
 
     // One tick of the status timer (the clock calls it; tests may too).
     void Tick();

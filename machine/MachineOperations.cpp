@@ -111,11 +111,7 @@ bool MachineOperations::wstrzymaj()
         stopped = paused;
     }
     if (PlotState.Moving()) {
-        StopMotion(m_machine);
-        WaitWhileBusy(m_machine);
-        ReadPositions(m_machine);
-        JogStopPosA = PlotState.TableTurnSteps;
-        JogStopPosB = UsesRemappedSideAxes() ? PlotState.TableTurnSteps : PlotState.SpindleTurnSteps;
+        StopJog();
         JobStopped = true;
         m_machine.Clock().Sleep(10);
         WaitWhileBusy(m_machine);
@@ -124,6 +120,20 @@ bool MachineOperations::wstrzymaj()
     }
     JobRunning = false;
     return stopped;
+}
+
+void MachineOperations::StopJog()
+{
+    StopMotion(m_machine);
+    WaitWhileBusy(m_machine);
+    RecordJogStop();
+}
+
+void MachineOperations::RecordJogStop()
+{
+    ReadPositions(m_machine);
+    JogStopPosA = PlotState.TableTurnSteps;
+    JogStopPosB = UsesRemappedSideAxes() ? PlotState.TableTurnSteps : PlotState.SpindleTurnSteps;
 }
 
 void MachineOperations::kontynuuj()

@@ -45,6 +45,11 @@ public:
     void kontynuuj();
     // The panel's STOP button.
     void kstopClick();
+    // The end of a jog: "Y", the wait for the machine to stand, and the
+    // positions it stopped at.
+    void StopJog();
+    // The positions read, the rotary ones kept as where the last jog stopped.
+    void RecordJogStop();
     // Homing of every carriage the model has (and of the rotary axis in use).
     void bazujClick();
     // Drives to a point: X and Y in mm, rotary targets in controller steps

@@ -97,6 +97,7 @@ bool CreateForms()
     MainForm->AttachUsbLink(fUsb->Link());
     TransArm = new TTransArm(owner, MainForm->AttachedMachine());
     ster = new Tster(owner, MainForm->AttachedMachine(), TransArm->Transfer(), {&AxisOffsetX, &AxisOffsetY});
+    ster->SetSubWindows(przesun, Punkty_bazowe, UpgradeProgramForm);
     // The machine's keys and the end of a job reach the main window through
     // the panel's timer.
     ster->Panel().SetHooks({[] { MainForm->Start1Click(); }, [] { MainForm->Wstrzymaj1Click(); },

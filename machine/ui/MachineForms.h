@@ -3,12 +3,20 @@
 #include "machine/Clocks.h"
 #include "machine/ControlPanel.h"
 #include "machine/HidBus.h"
+#include "machine/PanelInput.h"
 
 #include <QElapsedTimer>
+#include <array>
 #include <memory>
 
 class QCheckBox;
+class QGridLayout;
+class QGroupBox;
 class QLabel;
+class QProgressBar;
+class QPushButton;
+class QSlider;
+class QToolButton;
 
 class Machine;
 class Transmission;
@@ -52,8 +60,9 @@ private:
 };
 
 // Manual control panel: shows what its panel model holds and passes the
-// operator's clicks on. The model owns the machine operations and the status
-// timer, which runs from here on for the whole program; a failed write of
+// operator's keys, clicks and sliders on. The model owns the machine
+// operations and the status timer, which runs from here on for the whole
+// program; the operator's input goes through its own model. A failed write of
 // `transfer` pauses the job through the operations.
 class Tster : public PlainForm {
     Q_OBJECT
@@ -61,20 +70,56 @@ public:
     Tster(QWidget* parent, Machine& machine, Transmission& transfer, AxisOffsetRefs offsets = {});
     ~Tster() override;
     ControlPanel& Panel() { return *m_panel; }
+    PanelInput& Input() { return *m_input; }
+    // The windows the panel opens, modally: the move window, the base points
+    // and the firmware upgrade.
+    void SetSubWindows(PlainForm* moveWindow, PlainForm* basePoints, PlainForm* upgrade);
+    // The larger layout for touch screens ("touchPanel").
+    void ApplyTouchLayout();
+    // The buttons' glyphs from "Ikony" in the program folder, only when all
+    // twelve files are there.
+    void LoadButtonIcons();
+    QToolButton* JogButtonOf(JogButton button) const { return m_jog[static_cast<size_t>(button)]; }
+
     QCheckBox* KeyFront = nullptr;
     QCheckBox* KeyBack = nullptr;
     QCheckBox* KeySide = nullptr;
+    QToolButton* kstop = nullptr;
+    QToolButton* k_zalwyl = nullptr;
+    QPushButton* sbWyrownajBackToFront = nullptr;
+    QSlider* VScroll = nullptr;
+    QSlider* PScroll = nullptr;
+    QSlider* ScrollNaciag = nullptr;
+    QWidget* pUpgradeFirmware = nullptr;
+    QWidget* pSerwis = nullptr;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
 
 private:
+    void BuildControls();
+    void ApplyLayout();
     void ShowPanel();
+    QLabel* NewLabel(QGridLayout* grid, int row, int column, int span = 1);
 
     std::unique_ptr<ControlPanel> m_panel;
-    QLabel* m_positions = nullptr;
-    QLabel* m_wire = nullptr;
-    QLabel* m_usbError = nullptr;
+    std::unique_ptr<PanelInput> m_input;
+    std::array<QToolButton*, 12> m_jog{};
+    QGroupBox *GroupBox1 = nullptr, *GroupWrzeciono = nullptr, *GroupStolik = nullptr, *GroupPower = nullptr,
+              *Szybkosc = nullptr, *BoxAmper = nullptr, *NaciagBox = nullptr;
+    QWidget *pWspFront = nullptr, *pWspBack = nullptr, *pWspSide = nullptr, *pTestowy = nullptr;
+    QLabel *LFront = nullptr, *LBack = nullptr, *LSide = nullptr, *lSideX = nullptr;
+    QLabel *wmxf = nullptr, *wmyf = nullptr, *wmxb = nullptr, *wmyb = nullptr, *wmxp = nullptr, *wmyp = nullptr;
+    QLabel *wms = nullptr, *wmw = nullptr, *stan_drutu = nullptr, *speedlabel = nullptr, *PowerLabel = nullptr;
+    QLabel *lRealPower = nullptr, *LabelNaciag = nullptr, *LabelNaciagRzeczywisty = nullptr, *UsbError = nullptr;
+    QLabel *chwilowaLabel = nullptr, *lWersjaARMa = nullptr, *lSelPwr = nullptr, *lSelSpeed = nullptr,
+           *lValPwr = nullptr;
+    QProgressBar *gRealPower2 = nullptr, *chwilowa = nullptr;
+    std::array<QCheckBox*, 5> m_diagnostics{};
+    QPushButton *Bazuj = nullptr, *Base = nullptr, *keyprzesun = nullptr, *zamknij = nullptr, *btnUpgrade = nullptr,
+                *btnRestoreEPROM = nullptr;
+    PlainForm *m_moveWindow = nullptr, *m_basePoints = nullptr, *m_upgrade = nullptr;
     // When the operator last gave the panel input: the refresh gives way to it.
     QElapsedTimer m_lastInput;
 };

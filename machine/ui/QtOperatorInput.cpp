@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QEvent>
 #include <QEventLoop>
+#include <QKeyEvent>
 #include <QMouseEvent>
 
 QtOperatorInput::QtOperatorInput()
@@ -35,7 +36,9 @@ bool QtOperatorInput::eventFilter(QObject* watched, QEvent* event)
         return QObject::eventFilter(watched, event);
     switch (event->type()) {
     case QEvent::KeyPress:
-        m_taken.push_back(PendingInput::Abort);
+        // A held key repeating is no new press: it aborts nothing.
+        m_taken.push_back(static_cast<QKeyEvent*>(event)->isAutoRepeat() ? PendingInput::Other
+                                                                         : PendingInput::Abort);
         return true;
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonDblClick:
@@ -48,7 +51,17 @@ bool QtOperatorInput::eventFilter(QObject* watched, QEvent* event)
         event->accept();
         return true;
     case QEvent::KeyRelease:
+        // An auto-repeated release is no release: the key is still held.
+        if (static_cast<QKeyEvent*>(event)->isAutoRepeat()) {
+            m_taken.push_back(PendingInput::Other);
+            return true;
+        }
+        [[fallthrough]];
     case QEvent::MouseButtonRelease:
+        // Counted now, as it is dropped, not when the wait gets to it.
+        ReleaseTaken();
+        m_taken.push_back(PendingInput::Release);
+        return true;
     case QEvent::MouseMove:
     case QEvent::Wheel:
     case QEvent::TouchBegin:

@@ -1,0 +1,90 @@
+#include "machine/SimulatedController.h"
+#include "machine/Transmission.h"
+#include "machine/WireSelection.h"
+#include "machine/ui/MachineForms.h"
+#include "machine/ui/QtOperatorInput.h"
+#include "tests/support/SimulatedLink.h"
+#include "tests/support/TestMachine.h"
+#include "tests/support/TestSupport.h"
+#include "tests/ui/TestApp.h"
+
+#include <QKeyEvent>
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace {
+class ControlPanelWindowTest : public MachineWorldTest {
+protected:
+    void SetUp() override
+    {
+        App();
+        MachineWorldTest::SetUp();
+        WireSelection() = TsterModel();
+    }
+    void TearDown() override
+    {
+        WireSelection() = TsterModel();
+        MachineWorldTest::TearDown();
+    }
+    int Sent(const SimulatedController& sim, char letter) const
+    {
+        int n = 0;
+        for (const auto& r : sim.Reports())
+            n += r[0] == static_cast<uint8_t>(letter);
+        return n;
+    }
+    ScriptedPresenter boxes;
+};
+
+TEST_F(ControlPanelWindowTest, KeysOnThePanelJogTheMachineAndTheirReleaseStopsIt)
+{
+    VirtualClock clock;
+    QtOperatorInput input;
+    SimulatedController sim(clock);
+    SimulatedLink link(sim);
+    Machine machine(link, clock, input);
+    Transmission transfer(machine);
+    Tster panel(nullptr, machine, transfer);
+    panel.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&panel));
+    const int moves = Sent(sim, 'A'), stops = Sent(sim, 'Y');
+    QTest::keyPress(&panel, Qt::Key_Left);
+    EXPECT_GT(Sent(sim, 'A'), moves);
+    EXPECT_TRUE(panel.Input().Jogging());
+    QTest::keyRelease(&panel, Qt::Key_Left);
+    EXPECT_EQ(Sent(sim, 'Y'), stops + 1);
+    EXPECT_FALSE(panel.Input().Jogging());
+
+    // The keypad's 8 jogs; the main keyboard's 8 does not.
+    QTest::keyPress(&panel, Qt::Key_8);
+    EXPECT_FALSE(panel.Input().Jogging());
+    QTest::keyRelease(&panel, Qt::Key_8);
+    QTest::keyPress(&panel, Qt::Key_8, Qt::KeypadModifier);
+    EXPECT_TRUE(panel.Input().Jogging());
+    // A wait on the machine takes the release off the queue: the jog still
+    // ends; an auto-repeated release taken so does not end it.
+    auto release = [&](bool autoRepeat) {
+        QCoreApplication::postEvent(&panel, new QKeyEvent(QEvent::KeyRelease, Qt::Key_8, Qt::KeypadModifier,
+                                                          QString(), autoRepeat));
+        while (input.TakePending() != PendingInput::None) {
+        }
+        clock.Advance(PanelInput::kReleaseCheckMs);
+    };
+    release(true);
+    EXPECT_TRUE(panel.Input().Jogging());
+    // Nor does the held key's repeat abort what waits.
+    QCoreApplication::postEvent(&panel, new QKeyEvent(QEvent::KeyPress, Qt::Key_8, Qt::KeypadModifier, QString(), true));
+    EXPECT_EQ(input.TakePending(), PendingInput::Other);
+    release(false);
+    EXPECT_FALSE(panel.Input().Jogging());
+    EXPECT_EQ(Sent(sim, 'Y'), stops + 2);
+
+    // Hiding the panel ends the jog.
+    QTest::keyPress(&panel, Qt::Key_8, Qt::KeypadModifier);
+    EXPECT_TRUE(panel.Input().Jogging());
+    panel.hide();
+    EXPECT_FALSE(panel.Input().Jogging());
+    EXPECT_EQ(Sent(sim, 'Y'), stops + 3);
+    EXPECT_TRUE(boxes.shown.empty());
+}
+}  // namespace
