@@ -108,6 +108,10 @@ bool Tster::eventFilter(QObject* watched, QEvent* event)
         if (watched == this)
             m_panel->Activate();
         break;
+    case QEvent::WindowDeactivate:
+        if (watched == this)
+            m_panel->PanelDeactivated();
+        break;
     case QEvent::KeyPress:
     case QEvent::KeyRelease:
     case QEvent::MouseButtonPress:
