@@ -12,7 +12,11 @@
 #include "tests/support/TestSupport.h"
 
 #include <QTemporaryDir>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <linux/joystick.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <memory>
 #include <string>
@@ -246,5 +250,96 @@ TEST_F(ControlPanelTest, WireBoxesSwitchTheMachineAndFollowTheEndOfAJob)
     PlotState.ModelCode = "Ro";
     panel->SetWireBox(ControlPanel::WireBox::Side, true);
     EXPECT_EQ(sim->Reports().size(), reports);
+}
+}  // namespace
+
+namespace {
+struct ScriptedJoystick : Joystick {
+    bool Read(JoystickPosition& position) override
+    {
+        position = at;
+        return plugged;
+    }
+    JoystickPosition at;
+    bool plugged = true;
+};
+
+TEST_F(ControlPanelTest, AJoystickJogStopsOnceInTheDeadBandAndWhenTheStickIsNoLongerRead)
+{
+    bool shown = true;
+    panel->SetWindow({[&] { return shown; }, {}, {}});
+    auto owned = std::make_unique<ScriptedJoystick>();
+    ScriptedJoystick& stick = *owned;
+    panel->SetJoystick(std::move(owned));
+    panel->Activate();
+    auto ticks = [&](int n) { clock.Advance(n * ControlPanel::kLinkIntervalMs); };
+    auto jogs = [&] {  // a jog heats the wire on channel 2 first
+        int n = 0;
+        for (const auto& r : sim->Reports())
+            n += r[0] == 'R' && r[1] == 1 && r[2] == 2;
+        return n;
+    };
+    auto moving = [&] { return ReadStatus(m), PlotState.Moving(); };
+    ticks(1);
+    const int j0 = jogs(), y0 = Sent('Y');
+    stick.at.x = 65535;  // full right
+    ticks(3);
+    EXPECT_EQ(jogs(), j0 + 1);
+    EXPECT_EQ(Sent('Y'), y0);
+    EXPECT_TRUE(moving());
+    stick.at.x = 32768 + 5000;  // the edge of the dead band
+    ticks(3);
+    EXPECT_EQ(Sent('Y'), y0 + 1) << "one stop, not one a tick";
+    EXPECT_EQ(jogs(), j0 + 1);
+    EXPECT_FALSE(moving());
+    ReadPositions(m);
+    EXPECT_GT(PlotState.FrontX, 0);
+    EXPECT_EQ(PlotState.FrontY, 0);
+
+    // Unplugged, the panel deactivated, the panel no longer the active window.
+    for (int way = 0; way < 3; ++way) {
+        stick.at.x = 65535;
+        stick.plugged = shown = true;
+        panel->Activate();
+        ticks(1);
+        ASSERT_TRUE(moving()) << way;
+        const int j = jogs(), y = Sent('Y');
+        if (way == 0)
+            stick.plugged = false;
+        else if (way == 1) {
+            panel->PanelDeactivated();
+            EXPECT_EQ(Sent('Y'), y + 1) << "at once";
+        } else
+            shown = false;
+        ticks(3);
+        EXPECT_EQ(Sent('Y'), y + 1) << way;
+        EXPECT_EQ(jogs(), j) << way;
+        EXPECT_FALSE(moving()) << way;
+    }
+}
+
+TEST(LinuxJoystickTest, TakesTheEventsWithoutWaitingAndNoticesTheDeviceGone)
+{
+    QTemporaryDir dir;
+    const QString path = dir.path() + "/js0";
+    ASSERT_EQ(mkfifo(path.toLocal8Bit().constData(), 0600), 0);
+    LinuxJoystick stick(path);
+    JoystickPosition p;
+    EXPECT_FALSE(LinuxJoystick(dir.path() + "/none").Read(p));
+    const int device = ::open(path.toLocal8Bit().constData(), O_RDWR | O_NONBLOCK);
+    ASSERT_GE(device, 0);
+    const js_event events[] = {{0, 32767, JS_EVENT_AXIS | JS_EVENT_INIT, 0}, {0, -32767, JS_EVENT_AXIS, 1},
+                               {0, 1, JS_EVENT_BUTTON, 3}, {0, 1, JS_EVENT_BUTTON, 0},
+                               {0, 0, JS_EVENT_BUTTON, 0}};
+    ASSERT_EQ(::write(device, events, sizeof events), static_cast<ssize_t>(sizeof events));
+    for (int read = 0; read < 2; ++read) {  // the second finds nothing new and does not wait
+        ASSERT_TRUE(stick.Read(p));
+        EXPECT_EQ(p.x, 65535u);
+        EXPECT_EQ(p.y, 0u);
+        EXPECT_EQ(p.z, 32768u);
+        EXPECT_EQ(p.buttons, 8u);
+    }
+    ::close(device);
+    EXPECT_FALSE(stick.Read(p)) << "unplugged";
 }
 }  // namespace
