@@ -7,15 +7,18 @@
 #include "job/Job.h"
 #include "machine/Bytes.h"
 #include "machine/CommandLayer.h"
+#include "machine/ControlPanel.h"
 #include "machine/CutStart.h"
 #include "machine/JobState.h"
 #include "machine/MachineConstants.h"
 #include "machine/MachineOperations.h"
 #include "machine/MachineState.h"
+#include "machine/SideWire.h"
 #include "machine/SimulatedController.h"
 #include "machine/Transmission.h"
 #include "machine/WireSelection.h"
 #include "tests/support/CommandFile.h"
+#include "tests/support/FakeLink.h"
 #include "tests/support/SimulatedLink.h"
 #include "tests/support/TestMachine.h"
 #include "tests/support/TestSupport.h"
@@ -29,6 +32,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <tuple>
 
 using namespace cmdfile;
 
@@ -495,4 +499,51 @@ TEST_F(CutStartTest, NoWireSelectedOnATwoWireMachineIsRefused)
     ASSERT_EQ(boxes.shown.size(), 1u);
     EXPECT_EQ(boxes.shown[0].text, Tr("Main_window", "brakWybranegoDrutu"));
     EXPECT_TRUE(Indexes('T', before).empty());
+}
+
+TEST_F(CutStartTest, ModelsModesHomingAndTheSideWiresClearanceRefuseTheStart)
+{
+    Load("PU0,0;PD4000,0,4000,400;PU;");
+    // Independent wires need a model that has them; transverse cuts a second wire.
+    for (const auto& [model, mode, key] : {std::tuple{"Ve", 4, "RoniezalezneNiedostepne"},
+                                           std::tuple{"Ro", 5, "VePoprzeczneNiedostepne"}}) {
+        FakeLink other;
+        other.product = QString(model) + "100";
+        other.replies[10] = other.replies[14] = {};
+        Machine machine{other, clock, input};
+        MachineOperations otherOps{machine, Settings(), false};
+        CutStart start{machine, Settings(), WireSelection(), otherOps, tx};
+        Settings().SetItemIndex("Mode", mode);
+        EXPECT_FALSE(start.CheckBeforeCut(job)) << model;
+        ASSERT_EQ(boxes.shown.size(), 1u) << model;
+        EXPECT_EQ(boxes.shown[0].text, Tr("Main_window", key));
+        EXPECT_EQ(boxes.shown[0].caption, Tr("Universal", "uwaga"));
+        boxes.shown.clear();
+    }
+    IdentifyMachine(m);
+    Settings().SetItemIndex("Mode", 1);
+    EXPECT_FALSE(cut.CheckBeforeCut(job));
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(boxes.shown[0].text, Tr("Control", "wykonajBazowanie"));
+    boxes.shown.clear();
+
+    ops.bazujClick();
+    Settings().SetItemIndex("Mode", 5);
+    EXPECT_FALSE(cut.tnij(job, 0, 0, 1, 1));
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(boxes.shown[0].text, Tr("Main_window", "wymagane2plt"));
+    boxes.shown.clear();
+
+    // The side wire cutting up towards the front wire at y = 100 mm: the
+    // job's top, 10 mm above the side wire, must stay 10 mm under it.
+    Settings().SetItemIndex("Mode", 0);
+    WireSelection() = {false, false, true};
+    ASSERT_TRUE(ops.gotopointKreuz(true, 2, 100, 100, 200, 100, 100, 80, 0, 0));
+    EXPECT_TRUE(cut.CheckBeforeCut(job));
+    EXPECT_DOUBLE_EQ(SideStartPoint.y, 80.0);
+    ASSERT_TRUE(ops.gotopointKreuz(true, 2, 100, 100, 200, 100, 100, 80.01, 0, 0));
+    EXPECT_FALSE(cut.CheckBeforeCut(job));
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(boxes.shown[0].text,
+              Tr("Main_window", "VeKolizjaDrutow") + "\r\n" + Tr("Main_window", "VePrzesunFrontowyDrut"));
 }
