@@ -547,3 +547,49 @@ TEST_F(CutStartTest, ModelsModesHomingAndTheSideWiresClearanceRefuseTheStart)
     EXPECT_EQ(boxes.shown[0].text,
               Tr("Main_window", "VeKolizjaDrutow") + "\r\n" + Tr("Main_window", "VePrzesunFrontowyDrut"));
 }
+
+TEST_F(CutStartTest, SideWireButtonsAndParkingKeepTheSideWireUnderTheFrontWire)
+{
+    auto at = [this](double fx, double fy, double sx, double sy) {
+        WaitWhileBusy(m);
+        ReadPositions(m);
+        const tplotstate& p = PlotState;
+        return p.FrontX == fx * 100 && p.FrontY == fy * 100 && p.SideX == sx * 100 && p.SideY == sy * 100;
+    };
+    // Up: the raise distance, at most the side travel.
+    SetCommandLine({"limitYSide=300"});
+    IdentifyMachine(m);
+    ASSERT_TRUE(ops.gotopointKreuz(true, 2, 100, 100, 200, 500, 500, 50, 0, 0));
+    for (double raise : {400.0, 250.0}) {
+        Settings().SetValue("feuDystansYside", raise);
+        sbSideUpClick(m, Settings(), ops);
+        EXPECT_TRUE(at(100, 500, 0, std::min(raise, 300.0))) << raise;
+    }
+    EXPECT_TRUE(WireSelection().KeySide);
+    sbSideDownClick(m, Settings(), ops);
+    EXPECT_TRUE(at(100, 500, 0, 0));
+
+    // The front wire to start at 5 mm: the side wire goes under it through its park point first.
+    FrontStartPoint = {150, 5};
+    SideStartPoint = {120, 40};
+    ASSERT_TRUE(ops.gotopointKreuz(true, 2, 100, 100, 200, 300, 300, 100, 0, 0));
+    EXPECT_TRUE(ParkSideWire(m, Settings(), ops));
+    EXPECT_TRUE(at(150, 5, 0, -10)) << "the front move leaves the side wire where it is";
+    // The side wire already low: the front wire first, then the side wire up
+    // to 10 mm under it.
+    FrontStartPoint = {150, 100};
+    SideStartPoint = {120, 95};
+    ASSERT_TRUE(ops.gotopointKreuz(true, 2, 100, 100, 200, 30, 30, 20, 0, 0));
+    EXPECT_TRUE(ParkSideWire(m, Settings(), ops));
+    EXPECT_TRUE(at(150, 100, 120, 90));
+    EXPECT_TRUE(boxes.shown.empty());
+
+    // A homed machine can't take the side wire below its zero: no front cut over it.
+    ops.bazujClick();
+    FrontStartPoint = {150, 5};
+    ASSERT_TRUE(ops.gotopointKreuz(true, 2, 100, 100, 200, 300, 300, 100, 0, 0));
+    EXPECT_FALSE(ParkSideWire(m, Settings(), ops));
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(boxes.shown[0].text,
+              Tr("Main_window", "VeKolizjaDrutow") + "\r\n" + Tr("Main_window", "VePrzesunBocznyDrut"));
+}
