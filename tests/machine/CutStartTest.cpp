@@ -33,6 +33,7 @@
 #include <stdexcept>
 #include <string>
 #include <tuple>
+#include <array>
 
 using namespace cmdfile;
 
@@ -592,4 +593,69 @@ TEST_F(CutStartTest, SideWireButtonsAndParkingKeepTheSideWireUnderTheFrontWire)
     ASSERT_EQ(boxes.shown.size(), 1u);
     EXPECT_EQ(boxes.shown[0].text,
               Tr("Main_window", "VeKolizjaDrutow") + "\r\n" + Tr("Main_window", "VePrzesunBocznyDrut"));
+}
+
+// A transverse job on the simulated machine: the side wire parked under the
+// front wire, the front cut, both wires taken clear of each other to the
+// side wire's start, and the side cut.
+TEST_F(CutStartTest, ATransverseJobCutsTheFrontThenTheSideDrawing)
+{
+    Settings().SetItemIndex("Mode", 5);
+    Load("PU0,0;PD1600,0;PU;");  // the front drawing: 40 mm along X
+    TJob side;
+    side.SideDrawing = 1;
+    side.SerialIndex = 1;
+    ASSERT_TRUE(side.Load(dir.Write("side.plt", "PU0,0;PD800,0,800,800;PU;"), 255));  // 20 mm, then 20 mm up
+    const tfigura& entered = *side.FigureList[static_cast<size_t>(side.StartFigure)];
+    ASSERT_EQ(entered.Points[static_cast<size_t>(entered.EntryVertex)].y, side.JobMinY) << "entered at its foot";
+
+    using Where = std::array<int32_t, 4>;  // front X, Y, side X, Y in 0.01 mm
+    auto where = [this] {
+        WaitWhileBusy(m);
+        ReadPositions(m);
+        return Where{PlotState.FrontX, PlotState.FrontY, PlotState.SideX, PlotState.SideY};
+    };
+    ControlPanel panel{m, Settings(), false};
+    CutStartHooks hooks;
+    hooks.startPointsDialog = [] {
+        FrontStartPoint = {100, 60};
+        SideStartPoint = {100, 40};
+        return true;
+    };
+    Where parked{}, frontCut{}, sideStart{};
+    hooks.parkSideWire = [&] {
+        const bool ok = ParkSideWire(m, Settings(), panel.Operations());
+        parked = where();
+        return ok;
+    };
+    CutStart start{m, Settings(), WireSelection(), panel.Operations(), tx, hooks};
+    bool sideStarted = false;
+    PanelHooks panelHooks;
+    panelHooks.ContinueSideCut = [&] {
+        frontCut = where();
+        ContinueSideCut(
+            m, Settings(), panel.Operations(), &side, [&] { sideStart = where(); },
+            [&] { sideStarted = start.Start1Click({&job, &side}, &side, StartSource::MachineKey, false); });
+    };
+    panel.SetHooks(panelHooks);
+    panel.Create();
+    panel.Operations().bazujClick();
+    ASSERT_TRUE(ops.gotopointKreuz(true, 2, 300, 300, 300, 200, 200, 100, 0, 0));
+
+    boxes.answers = {mrOk};  // the material is in place
+    ASSERT_TRUE(start.Start1Click({&job, &side}, &job, StartSource::MenuOrButton, false));
+    ASSERT_EQ(boxes.asked.size(), 1u);
+    EXPECT_EQ(boxes.asked[0].text, Tr("Main_window", "VeUmiescMaterial"));
+    EXPECT_EQ(parked, (Where{10000, 6000, 10000, 4000}));
+    for (int i = 0; i < 600 && (tx.Running() || JobRunning); ++i)
+        clock.Advance(1000);
+    EXPECT_EQ(frontCut, (Where{14000, 6000, 10000, 4000})) << "the front wire cut, the side wire stayed";
+    // Clear of the side drawing: its 20 mm above the side start and 10 mm more.
+    EXPECT_EQ(sideStart, (Where{0, 7000, 10000, 4000}));
+    EXPECT_TRUE(sideStarted);
+    EXPECT_EQ(where(), (Where{0, 7000, 12000, 6000})) << "the side wire cut, the front wire stayed";
+    EXPECT_TRUE(WireSelection().KeyFront && WireSelection().KeyBack && !WireSelection().KeySide);
+    EXPECT_TRUE(boxes.shown.empty());
+    EXPECT_EQ(sim.Count(SimEvent::TravelLimit), 0);
+    EXPECT_EQ(sim.Count(SimEvent::Starvation), 0);
 }
