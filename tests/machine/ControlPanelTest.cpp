@@ -343,3 +343,19 @@ TEST(LinuxJoystickTest, TakesTheEventsWithoutWaitingAndNoticesTheDeviceGone)
     EXPECT_FALSE(stick.Read(p)) << "unplugged";
 }
 }  // namespace
+
+namespace {
+TEST_F(ControlPanelTest, TheBackCarriageIsAlignedToTheFront)
+{
+    ASSERT_TRUE(SupportsIndependentCut());
+    ASSERT_TRUE(panel->Operations().gotopointKreuz(true, 2, 100, 150, 30, 50, 80, 20, 0, 0));
+    panel->sbWyrownajBackToFrontClick();
+    WaitWhileBusy(m);
+    ReadPositions(m);
+    EXPECT_EQ(PlotState.BackX, 10000);
+    EXPECT_EQ(PlotState.BackY, 5000);
+    EXPECT_EQ(PlotState.FrontX, 10000);
+    EXPECT_EQ(PlotState.FrontY, 5000);
+    EXPECT_EQ(PlotState.SideY, 2000);
+}
+}  // namespace
