@@ -70,6 +70,12 @@ void sbSideDownClick(Machine& machine, const TDlgkonfigModel& settings, MachineO
 
 bool ParkSideWire(Machine& machine, const TDlgkonfigModel& settings, MachineOperations& operations)
 {
+    ReadStatus(machine);
+    if (!machine.Connected()) {
+        // One box, not one for every command of the moves.
+        ShowMessageBox(Tr("Control", "ploterBrakLacznosci"), true);
+        return false;
+    }
     PositioningSlot(machine, settings);
     const TMmPoint front = FrontStartPoint, side = SideStartPoint;
     const double parkY = std::min(front.y - 10.0, side.y);

@@ -16,7 +16,8 @@ void sbSideDownClick(Machine& machine, const TDlgkonfigModel& settings, MachineO
 
 // Before a transverse cut: both wires to their start points without
 // crossing, the side wire kept at least 10 mm below the front wire's start
-// height. False (the operator told) when the side wire did not get down there.
+// height. False (the operator told) without a machine or when the side wire
+// did not get down there.
 bool ParkSideWire(Machine& machine, const TDlgkonfigModel& settings, MachineOperations& operations);
 
 // After the front cut of a transverse job: the front wires up clear of the
