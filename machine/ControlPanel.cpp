@@ -111,6 +111,7 @@ void ControlPanel::Create()
 
 void ControlPanel::Activate()
 {
+    m_panelActive = true;
     m_view.GroupBox1Caption = Tr("Control", "groupBox1.caption") + "  [ " + UnitName(CurrentLengthUnit) + " ]";
     if (UsesRemappedSideAxes()) {
         const int item = m_settings.StolikSwitch();
@@ -269,8 +270,11 @@ void ControlPanel::Tick()
         m_interval = kNoLinkIntervalMs;
         m_keysSeen = 0;
     }
-    if (m_window.active && m_window.active() && !(m_window.inputPending && m_window.inputPending()))
+    const bool active = m_window.active && m_window.active();
+    if (active && !(m_window.inputPending && m_window.inputPending()))
         DisplayPart();
+    else if (!active)
+        EndJoystickJog();  // a panel that is not shown no longer steers
     // A restart that fell due while this tick ran.
     if (m_repeatDue) {
         m_repeatDue = false;
@@ -451,6 +455,10 @@ void ControlPanel::DisplayPart()
     if (!ModelIs("Ve"))
         m_view.sbWyrownajBackToFrontEnabled = idle;
     m_view.UsbError = QString::number(UsbReadFailures) + "/" + QString::number(UsbWriteRetries);
+    if (idle && m_panelActive)
+        ReadJoystick();
+    else if (!m_panelActive)
+        EndJoystickJog();
 
     Changed();
     if (SerialRepeatActive)
@@ -586,4 +594,104 @@ TsterLayout ControlPanel::Layout() const
     layout.touchPanel = HasSwitch("touchPanel");
     layout.armVersion = "ARM " + QString::number(FirmwareMajor) + "." + QString::number(FirmwareMinor);
     return layout;
+}
+
+// ---- the joystick ----
+
+void ControlPanel::PanelDeactivated()
+{
+    m_panelActive = false;
+    EndJoystickJog();
+}
+
+void ControlPanel::EndJoystickJog()
+{
+    if (m_joyLastDirection == 0)
+        return;
+    m_joyLastDirection = m_joyDirection = 0;
+    ReadStatus(m_machine);
+    // A job started meanwhile stopped the jog already; "Y" would halt the job.
+    if (!m_machine.Connected() || PlotState.JobWorking())
+        return;
+    StopMotion(m_machine);
+    WaitWhileBusy(m_machine);
+    ReadPositions(m_machine);
+}
+
+void ControlPanel::ReadJoystick()
+{
+    JoystickPosition j;
+    if (!m_joystick || !m_joystick->Read(j)) {
+        // Unplugged mid-jog: the wire must not run on to the end of travel.
+        EndJoystickJog();
+        return;
+    }
+    // A dead band of 5000 around the centre; later rules override earlier ones.
+    constexpr uint32_t kCentre = 32768, kBand = 5000;
+    int32_t code = 0;
+    if (j.x > kCentre + kBand)
+        code = 1;
+    else if (j.x < kCentre - kBand)
+        code = -1;
+    if (j.y > kCentre + kBand)
+        code -= 4;
+    else if (j.y < kCentre - kBand)
+        code += 4;
+    if (j.buttons & 8u)
+        code = 8;
+    if (j.buttons & 4u)
+        code = -8;
+    if (j.buttons & 1u)
+        code = 16;
+    m_joyDirection = code;
+    if (code != 0) {
+        // The further the stick, the faster: the speed slider follows it.
+        const double deflection = std::max(std::abs(static_cast<double>(j.x) - kCentre),
+                                           std::abs(static_cast<double>(j.y) - kCentre));
+        const int position =
+            std::clamp(Round(deflection / kCentre * MaxTravelSpeed), 20, std::max(20, static_cast<int>(MaxTravelSpeed)));
+        if (position != m_view.VScrollPosition)
+            VScrollChange(position);
+    }
+    if (code == m_joyLastDirection)
+        return;
+    ReadStatus(m_machine);
+    if (PlotState.Moving() || code == 0) {
+        StopMotion(m_machine);
+        WaitWhileBusy(m_machine);
+    }
+    ReadPositions(m_machine);
+    int16_t key = 0;
+    switch (code) {
+    case 1: key = 102; break;    // keypad 6
+    case 5: key = 105; break;    // keypad 9
+    case 4: key = 104; break;    // keypad 8
+    case 3: key = 103; break;    // keypad 7
+    case -1: key = 100; break;   // keypad 4
+    case -5: key = 97; break;    // keypad 1
+    case -4: key = 98; break;    // keypad 2
+    case -3: key = 99; break;    // keypad 3
+    case 8: key = 33; break;     // Page Up
+    case -8: key = 34; break;    // Page Down
+    case 16:
+        if (m_heaterClick)
+            m_heaterClick();
+        break;
+    default: break;
+    }
+    if (key != 0)
+        JogByKey(m_machine, m_settings, key, true, true);
+    m_joyLastDirection = code;
+}
+
+void ControlPanel::sbWyrownajBackToFrontClick()
+{
+    if (!m_machine.Connected())
+        return;
+    ReadPositions(m_machine);
+    if (!ModelIs("Ro") && !SupportsIndependentCut())
+        return;
+    const double x = PlotState.FrontX / 100.0, y = PlotState.FrontY / 100.0;
+    MoveWiresTo(m_machine, m_settings, false, true, false, 0.0, MmToUnit(CurrentLengthUnit, y),
+                MmToUnit(CurrentLengthUnit, x));
 }

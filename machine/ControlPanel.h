@@ -1,5 +1,6 @@
 #pragma once
 #include "app/Settings.h"
+#include "machine/Joystick.h"
 #include "machine/Machine.h"
 #include "machine/MachineOperations.h"
 
@@ -126,6 +127,11 @@ public:
     void SetWindow(PanelWindow window) { m_window = std::move(window); }
     // Told whenever a wire box or the view changed, so that the window shows it.
     void SetChanged(std::function<void()> changed) { m_changed = std::move(changed); }
+    // The joystick the timer reads while the panel is the active window.
+    void SetJoystick(std::unique_ptr<Joystick> joystick) { m_joystick = std::move(joystick); }
+    // The heater button's click (`k_zalwyl`), which the joystick's first
+    // button stands for; without it that button does nothing.
+    void SetHeaterClick(std::function<void()> click) { m_heaterClick = std::move(click); }
 
     MachineOperations& Operations() { return *m_operations; }
 
@@ -141,6 +147,14 @@ public:
     // only shows the captions; the timer goes on all the same. Nothing of the
     // machine while ticks are held off (the next tick shows the machine).
     void Activate();
+    // The panel is no longer the active window (deactivated, hidden or
+    // closed): a joystick jog ends with "Y", and the joystick is not read
+    // until the panel is activated again.
+    void PanelDeactivated();
+
+    // The back carriage to the front carriage's X and Y, on the models whose
+    // back carriage moves on its own.
+    void sbWyrownajBackToFrontClick();
 
     // A wire box set from code, which runs its click handler as a click would
     // (only when the box changes).
@@ -187,6 +201,10 @@ private:
     void MachineKeys();
     void DisplayPart();
     void SerialRepetition();
+    // The joystick's direction code, jogging on every change of it.
+    void ReadJoystick();
+    // A joystick jog that is running stops.
+    void EndJoystickJog();
     void ScheduleNext(int ms);
     void RepeatDue();
     void Changed()
@@ -217,4 +235,10 @@ private:
     uint32_t m_keysSeen = 0;
     int m_repeatTimer = 0;
     bool m_repeatDue = false;
+
+    std::unique_ptr<Joystick> m_joystick;
+    std::function<void()> m_heaterClick;
+    bool m_panelActive = false;
+    // The joystick's direction code now and the one last acted on.
+    int32_t m_joyDirection = 0, m_joyLastDirection = 0;
 };

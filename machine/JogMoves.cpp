@@ -78,6 +78,13 @@ void WaitMotionEnd(Machine& machine)
     }
 }
 
+// On two-wire models the side carriage's Y motor sits on the spindle's axis:
+// turning the "spindle" there would drag the side wire along.
+bool SpindleAxisMovesSideWire()
+{
+    return IsTwoWireModel() && !SideAxesRemapped && (SideAxisA == 6 || SideAxisB == 6);
+}
+
 // The rotary axis the absolute and relative moves turn.
 bool TableTurns(const TDlgkonfigModel& settings)
 {
@@ -325,7 +332,7 @@ void MoveWiresTo(Machine& machine, const TDlgkonfigModel& settings, bool front, 
     };
     if (TableTurns(settings))
         d.table = a - at(p.TableTurnSteps, StepsPerTurn2);
-    else
+    else if (!SpindleAxisMovesSideWire())
         d.spindle = a - at(p.SpindleTurnSteps, StepsPerTurn1);
     const double xm = std::min(UnitToMm(CurrentLengthUnit, x), lim.x);
     const double ym = std::min(UnitToMm(CurrentLengthUnit, y), lim.y);

@@ -7,6 +7,7 @@
 #include "app/ui/SettingsDialog.h"
 #include "app/widgets/NumPad.h"
 #include "job/CutState.h"
+#include "machine/Joystick.h"
 #include "machine/Machine.h"
 #include "machine/UsbLink.h"
 #include "machine/ui/MachineForms.h"
@@ -101,7 +102,9 @@ bool CreateForms()
     // The machine's keys and the end of a job reach the main window through
     // the panel's timer.
     ster->Panel().SetHooks({[] { MainForm->Start1Click(); }, [] { MainForm->Wstrzymaj1Click(); },
-                            [] { MainForm->Kontynuacja1Click(); }, [] { MainForm->UpdateMenuItems(); }, {}});
+                            [] { MainForm->Kontynuacja1Click(); }, [] { MainForm->UpdateMenuItems(); },
+                            [] { MainForm->ContinueSideCut(); }});
+    ster->Panel().SetJoystick(std::make_unique<LinuxJoystick>());
     // STOP from the main window also cancels a restart "REPEAT" waits for.
     QObject::connect(MainForm->Wstrzymaj1, &QAction::triggered, ster, [] { ster->Panel().CancelRepeat(); });
     QObject::connect(MainForm->SpeedStop, &QToolButton::clicked, ster, [] { ster->Panel().CancelRepeat(); });

@@ -17,6 +17,7 @@
 #include "machine/MachineOperations.h"
 #include "machine/JobState.h"
 #include "machine/MachineState.h"
+#include "machine/SideWire.h"
 #include "machine/WireSelection.h"
 #include "machine/ui/MachineForms.h"
 #include "machine/ui/MaterialDialog.h"
@@ -304,9 +305,10 @@ void TMainForm::BuildSpeedButtons()
     // Arrows, so that the buttons never show blank (they have no caption).
     for (QToolButton* b : {sbSideUp, sbSideDown})
         b->setToolButtonStyle(Qt::ToolButtonIconOnly);
-    // The side-wire moves are not connected to a machine yet.
-    connect(sbSideUp, &QToolButton::clicked, this, &TMainForm::MachineNotConnected);
-    connect(sbSideDown, &QToolButton::clicked, this, &TMainForm::MachineNotConnected);
+    connect(sbSideUp, &QToolButton::clicked, this,
+            [this] { ::sbSideUpClick(AttachedMachine(), Settings(), Operations()); });
+    connect(sbSideDown, &QToolButton::clicked, this,
+            [this] { ::sbSideDownClick(AttachedMachine(), Settings(), Operations()); });
 }
 
 void TMainForm::TranslateMainForm()
@@ -636,6 +638,7 @@ CutStartHooks TMainForm::CutHooks()
                 if (auto* sub = qobject_cast<QMdiSubWindow*>(child->parentWidget()))
                     m_mdiArea->setActiveSubWindow(sub);
     };
+    hooks.parkSideWire = [this] { return ParkSideWire(AttachedMachine(), Settings(), Operations()); };
     hooks.showControlPanel = [] {
         if (ster)
             ster->show();
@@ -699,6 +702,18 @@ void TMainForm::Kontynuacja1Click()
     }
     CutStart cut(AttachedMachine(), Settings(), WireSelection(), Operations(), TransArm->Transfer(), CutHooks());
     cut.Kontynuacja1Click();
+}
+
+void TMainForm::ContinueSideCut()
+{
+    const QPointer<TMDIChild> side = SideWindow;
+    auto showSide = [this, side] {
+        if (auto* sub = side ? qobject_cast<QMdiSubWindow*>(side->parentWidget()) : nullptr)
+            m_mdiArea->setActiveSubWindow(sub);
+    };
+    // Called straight from the panel's timer: START as the machine's key gives it.
+    ::ContinueSideCut(AttachedMachine(), Settings(), Operations(), side ? &side->Job() : nullptr, showSide,
+                      [this] { Start1Click(); });
 }
 
 void TMainForm::closeEvent(QCloseEvent* event)

@@ -126,6 +126,8 @@ public slots:
     void Start1Click();
     void Wstrzymaj1Click();
     void Kontynuacja1Click();
+    // After the front cut of a transverse job: the side cut of the same job.
+    void ContinueSideCut();
 
     // The machine the program talks to.
     Machine& AttachedMachine();

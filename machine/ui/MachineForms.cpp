@@ -333,6 +333,9 @@ void Tster::BuildControls()
             m_panel->NaciagEditExit(v);
     });
     connect(k_zalwyl, &QToolButton::clicked, this, [this] { m_panel->k_zalwylClick(); });
+    // The joystick's heater button clicks the heater button.
+    m_panel->SetHeaterClick([this] { m_panel->k_zalwylClick(); });
+    connect(sbWyrownajBackToFront, &QPushButton::clicked, this, [this] { m_panel->sbWyrownajBackToFrontClick(); });
     connect(kstop, &QToolButton::clicked, this, [this] { m_panel->Operations().kstopClick(); });
     connect(Bazuj, &QPushButton::clicked, this, [this] { m_panel->Operations().bazujClick(); });
     connect(Base, &QPushButton::clicked, this, [this] { m_input->BaseClick(); });
@@ -448,6 +451,7 @@ bool Tster::eventFilter(QObject* watched, QEvent* event)
     case QEvent::WindowDeactivate:
         if (watched == this) {
             m_input->FocusLost();
+            m_panel->PanelDeactivated();
             m_panel->Deactivate();
         }
         break;

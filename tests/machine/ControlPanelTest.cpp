@@ -12,7 +12,11 @@
 #include "tests/support/TestSupport.h"
 
 #include <QTemporaryDir>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <linux/joystick.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <memory>
 #include <string>
@@ -246,5 +250,76 @@ TEST_F(ControlPanelTest, WireBoxesSwitchTheMachineAndFollowTheEndOfAJob)
     PlotState.ModelCode = "Ro";
     panel->SetWireBox(ControlPanel::WireBox::Side, true);
     EXPECT_EQ(sim->Reports().size(), reports);
+}
+}  // namespace
+
+namespace {
+struct ScriptedJoystick : Joystick {
+    bool Read(JoystickPosition& position) override
+    {
+        position = at;
+        return plugged;
+    }
+    JoystickPosition at;
+    bool plugged = true;
+};
+
+TEST_F(ControlPanelTest, AJoystickJogStopsOnceInTheDeadBandAndWhenTheStickIsNoLongerRead)
+{
+    bool shown = true;
+    panel->SetWindow({[&] { return shown; }, {}, {}});
+    auto owned = std::make_unique<ScriptedJoystick>();
+    ScriptedJoystick& stick = *owned;
+    panel->SetJoystick(std::move(owned));
+    auto ticks = [&](int n) { clock.Advance(n * ControlPanel::kLinkIntervalMs); };
+    auto jogs = [&] {  // a jog heats the wire on channel 2 first
+        int n = 0;
+        for (const auto& r : sim->Reports())
+            n += r[0] == 'R' && r[1] == 1 && r[2] == 2;
+        return n;
+    };
+    auto moving = [&] { return ReadStatus(m), PlotState.Moving(); };
+    // Full right, then the edge of the dead band; then the stick unplugged,
+    // the panel deactivated, the panel no longer the active window.
+    for (int way = 0; way < 4; ++way) {
+        stick.at.x = 65535;
+        stick.plugged = shown = true;
+        panel->Activate();
+        ticks(3);
+        const int j = jogs(), y = Sent('Y');
+        EXPECT_TRUE(moving()) << way;
+        if (way == 0)
+            stick.at.x = 32768 + 5000;
+        else if (way == 1)
+            stick.plugged = false;
+        else if (way == 2) {
+            panel->PanelDeactivated();
+            EXPECT_EQ(Sent('Y'), y + 1) << "at once";
+        } else
+            shown = false;
+        ticks(3);
+        EXPECT_EQ(Sent('Y'), y + 1) << way;
+        EXPECT_EQ(jogs(), j) << way;
+        EXPECT_FALSE(moving()) << way;
+    }
+}
+
+TEST(LinuxJoystickTest, TakesTheEventsWithoutWaitingAndNoticesTheDeviceGone)
+{
+    QTemporaryDir dir;
+    const QByteArray path = (dir.path() + "/js0").toLocal8Bit();
+    ASSERT_EQ(mkfifo(path.constData(), 0600), 0);
+    const int device = ::open(path.constData(), O_RDWR | O_NONBLOCK);
+    const js_event events[] = {{0, 32767, JS_EVENT_AXIS | JS_EVENT_INIT, 0}, {0, -32767, JS_EVENT_AXIS, 1},
+                               {0, 1, JS_EVENT_BUTTON, 3}, {0, 1, JS_EVENT_BUTTON, 0}, {0, 0, JS_EVENT_BUTTON, 0}};
+    ASSERT_EQ(::write(device, events, sizeof events), static_cast<ssize_t>(sizeof events));
+    LinuxJoystick stick(QString::fromLocal8Bit(path));
+    JoystickPosition p;
+    for (int read = 0; read < 2; ++read) {  // the second finds nothing new and does not wait
+        ASSERT_TRUE(stick.Read(p));
+        EXPECT_EQ(std::vector<uint32_t>({p.x, p.y, p.z, p.buttons}), std::vector<uint32_t>({65535, 0, 32768, 8}));
+    }
+    ::close(device);
+    EXPECT_FALSE(stick.Read(p)) << "unplugged";
 }
 }  // namespace

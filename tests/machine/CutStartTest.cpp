@@ -7,15 +7,18 @@
 #include "job/Job.h"
 #include "machine/Bytes.h"
 #include "machine/CommandLayer.h"
+#include "machine/ControlPanel.h"
 #include "machine/CutStart.h"
 #include "machine/JobState.h"
 #include "machine/MachineConstants.h"
 #include "machine/MachineOperations.h"
 #include "machine/MachineState.h"
+#include "machine/SideWire.h"
 #include "machine/SimulatedController.h"
 #include "machine/Transmission.h"
 #include "machine/WireSelection.h"
 #include "tests/support/CommandFile.h"
+#include "tests/support/FakeLink.h"
 #include "tests/support/SimulatedLink.h"
 #include "tests/support/TestMachine.h"
 #include "tests/support/TestSupport.h"
@@ -29,6 +32,8 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <tuple>
+#include <array>
 
 using namespace cmdfile;
 
@@ -495,4 +500,141 @@ TEST_F(CutStartTest, NoWireSelectedOnATwoWireMachineIsRefused)
     ASSERT_EQ(boxes.shown.size(), 1u);
     EXPECT_EQ(boxes.shown[0].text, Tr("Main_window", "brakWybranegoDrutu"));
     EXPECT_TRUE(Indexes('T', before).empty());
+}
+
+TEST_F(CutStartTest, ModelsModesHomingAndTheSideWiresClearanceRefuseTheStart)
+{
+    Load("PU0,0;PD4000,0,4000,400;PU;");
+    auto refusedWith = [this](CutStart& start, const QString& text, int windows = 1) {
+        const bool refused = !start.tnij(job, 0, 0, 1, windows);
+        const bool told = boxes.shown.size() == 1 && boxes.shown[0].text == text;
+        boxes.shown.clear();
+        return refused && told;
+    };
+    // Independent wires need a model that has them; transverse cuts a second wire.
+    for (const auto& [model, mode, key] : {std::tuple{"Ve", 4, "RoniezalezneNiedostepne"},
+                                           std::tuple{"Ro", 5, "VePoprzeczneNiedostepne"}}) {
+        FakeLink other;
+        other.product = QString(model) + "100";
+        other.replies[10] = other.replies[14] = {};
+        Machine machine{other, clock, input};
+        MachineOperations otherOps{machine, Settings(), false};
+        CutStart start{machine, Settings(), WireSelection(), otherOps, tx};
+        Settings().SetItemIndex("Mode", mode);
+        EXPECT_TRUE(refusedWith(start, Tr("Main_window", key))) << model;
+    }
+    IdentifyMachine(m);
+    Settings().SetItemIndex("Mode", 1);
+    EXPECT_TRUE(refusedWith(cut, Tr("Control", "wykonajBazowanie")));
+    ops.bazujClick();
+    Settings().SetItemIndex("Mode", 5);
+    EXPECT_TRUE(refusedWith(cut, Tr("Main_window", "wymagane2plt")));
+
+    // The side wire cutting up towards the front wire at y = 100 mm: the
+    // job's top, 10 mm above the side wire, must stay 10 mm under it.
+    Settings().SetItemIndex("Mode", 0);
+    WireSelection() = {false, false, true};
+    ASSERT_TRUE(ops.gotopointKreuz(true, 2, 100, 100, 200, 100, 100, 80, 0, 0));
+    EXPECT_TRUE(cut.CheckBeforeCut(job));
+    ASSERT_TRUE(ops.gotopointKreuz(true, 2, 100, 100, 200, 100, 100, 80.01, 0, 0));
+    EXPECT_TRUE(refusedWith(cut, Tr("Main_window", "VeKolizjaDrutow") + "\r\n" +
+                                     Tr("Main_window", "VePrzesunFrontowyDrut")));
+}
+
+TEST_F(CutStartTest, SideWireButtonsAndParkingKeepTheSideWireUnderTheFrontWire)
+{
+    auto at = [this](double fx, double fy, double sx, double sy) {
+        WaitWhileBusy(m);
+        ReadPositions(m);
+        const tplotstate& p = PlotState;
+        return p.FrontX == fx * 100 && p.FrontY == fy * 100 && p.SideX == sx * 100 && p.SideY == sy * 100;
+    };
+    // Up: the raise distance, at most the side travel.
+    SetCommandLine({"limitYSide=300"});
+    IdentifyMachine(m);
+    ASSERT_TRUE(ops.gotopointKreuz(true, 2, 100, 100, 200, 500, 500, 50, 0, 0));
+    Settings().SetValue("feuDystansYside", 400);
+    sbSideUpClick(m, Settings(), ops);
+    EXPECT_TRUE(at(100, 500, 0, 300));
+    sbSideDownClick(m, Settings(), ops);
+    EXPECT_TRUE(at(100, 500, 0, 0));
+    EXPECT_TRUE(WireSelection().KeySide);
+
+    // The front wire to start at 5 mm: the side wire under it through its park point first.
+    FrontStartPoint = {150, 5};
+    SideStartPoint = {120, 40};
+    ASSERT_TRUE(ops.gotopointKreuz(true, 2, 100, 100, 200, 300, 300, 100, 0, 0));
+    EXPECT_TRUE(ParkSideWire(m, Settings(), ops));
+    EXPECT_TRUE(at(150, 5, 0, -10)) << "the front move leaves the side wire where it is";
+    // The side wire already low: the front wire first, then the side wire up to 10 mm under it.
+    FrontStartPoint = {150, 100};
+    SideStartPoint = {120, 95};
+    ASSERT_TRUE(ops.gotopointKreuz(true, 2, 100, 100, 200, 30, 30, 20, 0, 0));
+    EXPECT_TRUE(ParkSideWire(m, Settings(), ops));
+    EXPECT_TRUE(at(150, 100, 120, 90));
+    EXPECT_TRUE(boxes.shown.empty());
+
+    // A homed machine can't take the side wire below its zero: no front cut over it.
+    ops.bazujClick();
+    FrontStartPoint = {150, 5};
+    ASSERT_TRUE(ops.gotopointKreuz(true, 2, 100, 100, 200, 300, 300, 100, 0, 0));
+    EXPECT_FALSE(ParkSideWire(m, Settings(), ops));
+    EXPECT_EQ(boxes.shown.size(), 1u);
+}
+
+// A transverse job on the simulated machine: the side wire parked under the
+// front wire, the front cut, both wires taken clear of each other to the
+// side wire's start, and the side cut.
+TEST_F(CutStartTest, ATransverseJobCutsTheFrontThenTheSideDrawing)
+{
+    Settings().SetItemIndex("Mode", 5);
+    Load("PU0,0;PD1600,0;PU;");  // the front drawing: 40 mm along X
+    TJob side;
+    side.SideDrawing = side.SerialIndex = 1;
+    // The side drawing, entered at its foot: 20 mm along, 20 mm up.
+    ASSERT_TRUE(side.Load(dir.Write("side.plt", "PU0,0;PD800,0,800,800;PU;"), 255));
+    using Where = std::array<int32_t, 4>;  // front X, Y, side X, Y in 0.01 mm
+    auto where = [this] {
+        WaitWhileBusy(m);
+        ReadPositions(m);
+        return Where{PlotState.FrontX, PlotState.FrontY, PlotState.SideX, PlotState.SideY};
+    };
+    ControlPanel panel{m, Settings(), false};
+    MachineOperations& panelOps = panel.Operations();
+    Where parked{}, frontCut{}, sideStart{};
+    CutStartHooks hooks;
+    hooks.startPointsDialog = [] {
+        FrontStartPoint = {100, 60};
+        SideStartPoint = {100, 40};
+        return true;
+    };
+    hooks.parkSideWire = [&] { return ParkSideWire(m, Settings(), panelOps) && (parked = where(), true); };
+    CutStart start{m, Settings(), WireSelection(), panelOps, tx, hooks};
+    bool sideStarted = false;
+    PanelHooks panelHooks;
+    panelHooks.ContinueSideCut = [&] {
+        frontCut = where();
+        ContinueSideCut(m, Settings(), panelOps, &side, [&] { sideStart = where(); }, [&] {
+            sideStarted = start.Start1Click({&job, &side}, &side, StartSource::MachineKey, false);
+        });
+    };
+    panel.SetHooks(panelHooks);
+    panel.Create();
+    panelOps.bazujClick();
+    ASSERT_TRUE(ops.gotopointKreuz(true, 2, 300, 300, 300, 200, 200, 100, 0, 0));
+
+    boxes.answers = {mrOk};  // the material is in place
+    ASSERT_TRUE(start.Start1Click({&job, &side}, &job, StartSource::MenuOrButton, false));
+    EXPECT_EQ(boxes.asked.size(), 1u);
+    EXPECT_EQ(parked, (Where{10000, 6000, 10000, 4000}));
+    for (int i = 0; i < 600 && (tx.Running() || JobRunning); ++i)
+        clock.Advance(1000);
+    EXPECT_EQ(frontCut, (Where{14000, 6000, 10000, 4000})) << "the front wire cut, the side wire stayed";
+    // Clear of the side drawing: its 20 mm above the side start and 10 mm more.
+    EXPECT_EQ(sideStart, (Where{0, 7000, 10000, 4000}));
+    EXPECT_TRUE(sideStarted);
+    EXPECT_EQ(where(), (Where{0, 7000, 12000, 6000})) << "the side wire cut, the front wire stayed";
+    EXPECT_TRUE(WireSelection().KeyFront && WireSelection().KeyBack && !WireSelection().KeySide);
+    EXPECT_TRUE(boxes.shown.empty());
+    EXPECT_EQ(sim.Count(SimEvent::TravelLimit), 0);
 }
