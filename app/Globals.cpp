@@ -13,6 +13,7 @@ int32_t JogStopPosB = 0;
 QString DealerBrandName;
 bool ApplicationRightToLeft = false;
 double PointTolerance = 10.0;
+QString GenSerFileName;
 QString BuildDateText;
 
 QString FolderWithSeparator(const QString& filePath)

@@ -26,6 +26,9 @@ extern QString DealerBrandName;
 // 1/40 mm; 0.25 mm by default, from the accuracy setting).
 extern double PointTolerance;
 
+// The model file of the last serial generation in this run; empty when none ran.
+extern QString GenSerFileName;
+
 // Date of the program file, as the About box shows it.
 extern QString BuildDateText;
 

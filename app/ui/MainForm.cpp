@@ -223,10 +223,8 @@ void TMainForm::BuildMenus()
     WindowCascadeItem = MakeAction(this, "WindowCascadeItem");
     WindowTileItem = MakeAction(this, "WindowTileItem");
     CloseAll = MakeAction(this, "CloseAll");
-    // Duplication, the profile bender, the serial export and the documents
-    // come with their own windows.
-    NotBuiltYet = {miDuplikujPlt, miZaginaczProfili, miSaveSerial, miInstrObslugi,
-                   miPrzyklady, miKatalog};
+    // Duplication and the profile bender come with their own windows.
+    NotBuiltYet = {miDuplikujPlt, miZaginaczProfili};
 
     QMenuBar* bar = menuBar();
     File1 = bar->addMenu(QString());
@@ -266,6 +264,11 @@ void TMainForm::BuildMenus()
     connect(Start1, &QAction::triggered, this, &TMainForm::Start1Click);
     connect(Wstrzymaj1, &QAction::triggered, this, &TMainForm::Wstrzymaj1Click);
     connect(Kontynuacja1, &QAction::triggered, this, &TMainForm::Kontynuacja1Click);
+    connect(miInstrObslugi, &QAction::triggered, this, &TMainForm::miInstrObslugiClick);
+    connect(miKatalog, &QAction::triggered, this, &TMainForm::miKatalogClick);
+    connect(miPrzyklady, &QAction::triggered, this, &TMainForm::miPrzykladyClick);
+    connect(FileSaveAsHPGL, &QAction::triggered, this, &TMainForm::FileSaveAsHPGLClick);
+    connect(miSaveSerial, &QAction::triggered, this, &TMainForm::miSaveSerialClick);
 }
 
 void TMainForm::BuildSpeedButtons()

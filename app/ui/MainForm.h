@@ -49,6 +49,20 @@ public:
     QString BuildOpenFilter() const;
     // The open dialog, replaceable (tests): title, folder, filter -> file or empty.
     std::function<QString(const QString&, const QString&, const QString&)> ChooseFileToOpen;
+    // The documents and exports of the File menu.
+    void miInstrObslugiClick();
+    void miKatalogClick();
+    void miPrzykladyClick();
+    void FileSaveAsHPGLClick();
+    void miSaveSerialClick();
+    // Opens a document through the desktop, replaceable (tests): false when
+    // nothing could show it.
+    std::function<bool(const QString& path)> OpenDocument;
+    // The save dialog, replaceable (tests): title, folder, filter -> file or empty.
+    std::function<QString(const QString&, const QString&, const QString&)> ChooseFileToSave;
+    // The folder window, replaceable (tests): caption, choose caption, initial
+    // folder, proposed name -> true with the folder.
+    std::function<bool(const QString&, const QString&, const QString&, const QString&, QString&)> ChooseFolder;
     // The front and back windows of an independent two-wire cut merged into
     // the empty `mix` window; the sources close. When their paths can't be
     // paired the operator is told (the box captioned `caption`) and all three

@@ -271,11 +271,10 @@ TEST_F(MainFormTest, ToolsNotBuiltYetAreShownDisabledAndOpenNoEmptyWindow)
     for (int mode : {0, 2}) {
         Settings().SetItemIndex("Mode", mode);
         MainForm->UpdateMenuItems();
-        for (QAction* a : {MainForm->miDuplikujPlt, MainForm->miZaginaczProfili, MainForm->miSaveSerial,
-                           MainForm->miInstrObslugi, MainForm->miPrzyklady})
+        for (QAction* a : {MainForm->miDuplikujPlt, MainForm->miZaginaczProfili})
             EXPECT_FALSE(Enabled(a)) << a->objectName().toStdString() << " in mode " << mode;
     }
-    EXPECT_TRUE(MainForm->miInstrObslugi->isVisible()) << "shown, though disabled";
+    EXPECT_TRUE(MainForm->miZaginaczProfili->isVisible()) << "shown, though disabled";
     EXPECT_TRUE(Enabled(MainForm->Symulacja));
 }
 
@@ -384,6 +383,44 @@ TEST_F(MainFormTest, DocumentItemsShowOnlyWhatIsInstalled)
     EXPECT_TRUE(MainForm->miInstrObslugi->isVisible());
     EXPECT_TRUE(MainForm->miPrzyklady->isVisible());
     EXPECT_TRUE(MainForm->miKatalog->isVisible());
+}
+
+TEST_F(MainFormTest, DocumentsOpenThroughTheDesktopOrSayWhatIsMissing)
+{
+    Start();
+    QStringList opened;
+    bool viewer = true;
+    MainForm->OpenDocument = [&](const QString& path) {
+        opened << path;
+        return viewer;
+    };
+    MainForm->miInstrObslugiClick();
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(boxes.shown[0].text,
+              Tr("Main_window", "brakPlikuInstrukcji") + "\r\n" + dir.Path() + "Pelvartonix_manual_US.pdf");
+    const QString manual = dir.Write("Pelvartonix_manual_US.pdf", "%PDF");
+    MainForm->miInstrObslugiClick();
+    EXPECT_EQ(opened, QStringList{manual});
+    EXPECT_EQ(boxes.shown.size(), 1u);
+    viewer = false;
+    dir.Write("Catalogue_US.pdf", "%PDF");
+    MainForm->miKatalogClick();
+    ASSERT_EQ(boxes.shown.size(), 2u);
+    EXPECT_EQ(boxes.shown[1].text, Tr("Main_window", "brakAcrobatReadera"));
+    MainForm->miPrzykladyClick();
+    ASSERT_EQ(boxes.shown.size(), 3u);
+    EXPECT_EQ(boxes.shown[2].text, Tr("Main_window", "SampleNotInstaled"));
+
+    // The hidden HPGL export writes the active job where the dialog says.
+    OpenDrawing("part.plt", "PU0,0;PD400,0,400,400,0,400,0,0;PU;");
+    MainForm->ChooseFileToSave = [&](const QString&, const QString& folder, const QString&) {
+        EXPECT_EQ(folder, ProgramDir);
+        return dir.Path() + "copy.plt";
+    };
+    MainForm->FileSaveAsHPGLClick();
+    QFile copy(dir.Path() + "copy.plt");
+    ASSERT_TRUE(copy.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(copy.readAll().startsWith("PA "));
 }
 
 TEST_F(MainFormTest, DealerBrandNamesTheCatalogue)
