@@ -21,6 +21,7 @@
 #include "machine/ui/MachineForms.h"
 #include "machine/ui/QtOperatorInput.h"
 #include "machine/ui/StartPointsDialog.h"
+#include "production/ui/DuplicateDialog.h"
 #include "production/ui/ProductionForms.h"
 
 #include <QAction>
@@ -220,9 +221,9 @@ void TMainForm::BuildMenus()
     WindowCascadeItem = MakeAction(this, "WindowCascadeItem");
     WindowTileItem = MakeAction(this, "WindowTileItem");
     CloseAll = MakeAction(this, "CloseAll");
-    // Duplication, the profile bender, the serial export, the documents, the
-    // About box and the job information come with their own windows.
-    NotBuiltYet = {miDuplikujPlt, miZaginaczProfili, miSaveSerial, miInstrObslugi,
+    // The profile bender, the serial export, the documents, the About box and
+    // the job information come with their own windows.
+    NotBuiltYet = {miZaginaczProfili, miSaveSerial, miInstrObslugi,
                    miPrzyklady, miKatalog, About1, info};
 
     QMenuBar* bar = menuBar();
@@ -258,6 +259,7 @@ void TMainForm::BuildMenus()
     connect(sterowanie, &QAction::triggered, this, &TMainForm::SterowanieClick);
     connect(Konfiguracja, &QAction::triggered, this, &TMainForm::KonfiguracjaClick);
     connect(miGenSeryjnego3D, &QAction::triggered, this, &TMainForm::miGenSeryjnego3DClick);
+    connect(miDuplikujPlt, &QAction::triggered, this, &TMainForm::miDuplikujPltClick);
     connect(Start1, &QAction::triggered, this, &TMainForm::Start1Click);
     connect(Wstrzymaj1, &QAction::triggered, this, &TMainForm::Wstrzymaj1Click);
     connect(Kontynuacja1, &QAction::triggered, this, &TMainForm::Kontynuacja1Click);
@@ -564,6 +566,11 @@ void TMainForm::KonfiguracjaClick()
         if (!jobs[i]->Closing())
             jobs[i]->View()->repaint();
     UpdateMenuItems();
+}
+
+void TMainForm::miDuplikujPltClick()
+{
+    ShowDuplicateDialog(this, ActiveJob(), [this] { return NewJobWindow(); });
 }
 
 void TMainForm::miGenSeryjnego3DClick()
