@@ -220,9 +220,12 @@ std::vector<TFigPoint> DuplicationConnector(const TJob& pattern, const Duplicati
     const int32_t j = g.Jog, gv = g.GapVertical, gh = g.GapHorizontal, mm = MmToSteps(1);
     const int32_t x0 = pattern.JobMinX, y0 = pattern.JobMinY;
     // The checks keep every point in range; the sums are made wide all the same.
+    // A point repeated at once is left out: a run of no length has no direction.
     auto at = [&](int64_t x, int64_t y) {
-        out.push_back({static_cast<int32_t>(std::clamp<int64_t>(x, -kMaxCoordinate, kMaxCoordinate)),
-                       static_cast<int32_t>(std::clamp<int64_t>(y, -kMaxCoordinate, kMaxCoordinate))});
+        const TFigPoint p{static_cast<int32_t>(std::clamp<int64_t>(x, -kMaxCoordinate, kMaxCoordinate)),
+                          static_cast<int32_t>(std::clamp<int64_t>(y, -kMaxCoordinate, kMaxCoordinate))};
+        if (out.empty() || !(out.back() == p))
+            out.push_back(p);
     };
     struct P64 {
         int64_t x, y;
@@ -284,6 +287,10 @@ std::vector<TFigPoint> DuplicationConnector(const TJob& pattern, const Duplicati
         point(first);
         at(int64_t{x0} - gv - mm, int64_t{y0} - gv);
     }
+    // A closed figure ends on its first point; the way back to the start is
+    // part of the connector.
+    if (out.size() > 1 && !(out.back() == out.front()))
+        out.push_back(out.front());
     return out;
 }
 
