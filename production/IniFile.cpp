@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QSaveFile>
+#include <QStringDecoder>
 
 namespace {
 // "[name]" -> name; nothing when the line is no header.
@@ -27,13 +28,26 @@ bool IsKeyLine(const QString& line, const QString& key, QString* value = nullptr
 bool TIniFile::Load(const QString& path, QString* error)
 {
     m_sections.clear();
+    m_latin1 = m_bom = false;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         if (error)
             *error = file.errorString();
         return false;
     }
-    Parse(QString::fromUtf8(file.readAll()));
+    const QByteArray bytes = file.readAll();
+    // Files of other programs may come in a single-byte code page: read byte
+    // for byte, they are written back unchanged.
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    QString text = utf8.decode(bytes);
+    m_latin1 = utf8.hasError();
+    if (m_latin1)
+        text = QString::fromLatin1(bytes);
+    if (text.startsWith(QChar(0xFEFF))) {
+        m_bom = true;
+        text.remove(0, 1);
+    }
+    Parse(text);
     return true;
 }
 
@@ -120,7 +134,8 @@ QString TIniFile::Text() const
 bool TIniFile::Save(const QString& path, QString* error) const
 {
     QSaveFile file(path);
-    const QByteArray bytes = Text().toUtf8();
+    const QString text = (m_bom ? QString(QChar(0xFEFF)) : QString()) + Text();
+    const QByteArray bytes = m_latin1 ? text.toLatin1() : text.toUtf8();
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
         if (error)
             *error = file.errorString();

@@ -36,4 +36,7 @@ private:
     };
     const Section* Find(const QString& section) const;
     std::vector<Section> m_sections;
+    // How the file read was encoded, kept when it is written again.
+    bool m_latin1 = false;
+    bool m_bom = false;
 };

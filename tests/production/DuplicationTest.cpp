@@ -82,6 +82,11 @@ TEST_F(DuplicationTest, ParametersFileKeepsItsKeysVerbatimAndReadsEitherDecimalM
     ASSERT_TRUE(ReadDplFile(path, 50, 30, p));
     EXPECT_EQ(p, (DuplicationParams{3, 2, 62.5, 40, 5, 0.025}));
 
+    // Another program's code page and byte-order mark come back unchanged.
+    const QString latin = dir.Write("latin.dpl", "\xEF\xBB\xBF[Other]\nname=K\xF6ln\n");
+    ASSERT_TRUE(WriteDplFile(latin, grid));
+    EXPECT_TRUE(ReadAll(latin).startsWith("\xEF\xBB\xBF[Other]\r\nname=K\xF6ln\r\n[Duplication_parameters]\r\n"));
+
     // Decimal commas; the missing gaps halve the free space as read.
     dir.Write("comma.dpl", "[duplication_parameters]\nNumber of rows=4\nSpace between the elements=70,5\n"
                            "Space between the rows = 41,25\n");
