@@ -1,12 +1,9 @@
-#include "app/Settings.h"
 #include "app/Translator.h"
 #include "app/Units.h"
-#include "job/Geometry.h"
 #include "job/Job.h"
-#include "machine/MachineConstants.h"
 #include "production/Duplication.h"
+#include "tests/job/JobTestSupport.h"
 #include "tests/job/PlannerTestSupport.h"
-#include "tests/support/TestSupport.h"
 
 #include <QDir>
 #include <QFile>
@@ -23,20 +20,16 @@ QByteArray ReadAll(const QString& path)
 
 // A pattern 50 mm wide and 30 mm high entered at its lower-left corner:
 // (400, 200) .. (2400, 1400) steps.
-class DuplicationTest : public ::testing::Test {
+class DuplicationTest : public JobLoadingTest {
 protected:
     void SetUp() override
     {
-        Settings().Reset();
-        Settings().SetChecked("AddFrame", false);
-        ResetMachineConstants();
-        PointTolerance = 10.0;
+        JobLoadingTest::SetUp();
         CurrentLengthUnit = 0;
         plan_test::Add(pattern, plan_test::Rect(400, 200, 2400, 1400));
         plan_test::Finish(pattern);
         pattern.StartFigure = 0;
     }
-    void TearDown() override { Settings().Reset(); }
 
     DuplicationParams Params(double n, double m) const
     {
@@ -47,9 +40,6 @@ protected:
         return p;
     }
 
-    ScopedTranslator translator;
-    TempProgramDir dir{false};
-    ScriptedPresenter boxes;
     TJob pattern;
 };
 
