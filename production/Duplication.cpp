@@ -166,11 +166,11 @@ DuplicationField CheckDuplication(const DuplicationParams& p, const TJob& patter
     // Whole elements count: half an element is none.
     const int64_t n = WholeCount(p.ElementsPerRow);
     const int64_t m = WholeCount(p.RowCount);
-    if (n < 1 || n * k > MaxDuplicatedFigures || !ColumnsFit(pattern, n, p)) {
+    if (n < 1 || n > MaxDuplicatedFigures || n * k > MaxDuplicatedFigures || !ColumnsFit(pattern, n, p)) {
         ShowMessageBox(Text("BlednaIloscElem"), true);
         return DuplicationField::ElementsPerRow;
     }
-    if (m < 1 || n * m * k > MaxDuplicatedFigures || !RowsFit(pattern, m, p)) {
+    if (m < 1 || m > MaxDuplicatedFigures || n * m * k > MaxDuplicatedFigures || !RowsFit(pattern, m, p)) {
         ShowMessageBox(Text("BlednaIloscWierszy"), true);
         return DuplicationField::RowCount;
     }

@@ -68,12 +68,17 @@ void TIniFile::Parse(const QString& text)
     }
 }
 
-const TIniFile::Section* TIniFile::Find(const QString& section) const
+TIniFile::Section* TIniFile::Find(const QString& section)
 {
-    for (const Section& s : m_sections)
+    for (Section& s : m_sections)
         if (!s.name.isEmpty() && s.name.compare(section, Qt::CaseInsensitive) == 0)
             return &s;
     return nullptr;
+}
+
+const TIniFile::Section* TIniFile::Find(const QString& section) const
+{
+    return const_cast<TIniFile*>(this)->Find(section);
 }
 
 bool TIniFile::SectionExists(const QString& section) const { return Find(section) != nullptr; }
@@ -92,7 +97,7 @@ std::optional<QString> TIniFile::Value(const QString& section, const QString& ke
 
 void TIniFile::SetValue(const QString& section, const QString& key, const QString& value)
 {
-    auto* s = const_cast<Section*>(Find(section));
+    Section* s = Find(section);
     if (!s) {
         if (m_sections.empty())
             m_sections.push_back({});

@@ -34,6 +34,7 @@ private:
         QString name;  // empty for the lines before the first header
         QStringList lines;
     };
+    Section* Find(const QString& section);
     const Section* Find(const QString& section) const;
     std::vector<Section> m_sections;
     // How the file read was encoded, kept when it is written again.

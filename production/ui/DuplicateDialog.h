@@ -8,6 +8,7 @@
 
 class QEvent;
 class QGroupBox;
+class QKeyEvent;
 class QLabel;
 class QLineEdit;
 class QPushButton;
