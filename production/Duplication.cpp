@@ -8,6 +8,7 @@
 #include "job/Job.h"
 #include "production/IniFile.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QLocale>
 #include <algorithm>
@@ -118,8 +119,7 @@ QString DplFileNameFor(const QString& caption)
 
 bool HasParametersFolder(const QString& caption)
 {
-    const qsizetype slash = std::max(caption.lastIndexOf('/'), caption.lastIndexOf('\\'));
-    return slash >= 0 && slash < caption.size() - 1;
+    return QDir::isAbsolutePath(caption) && !QFileInfo(caption).fileName().isEmpty();
 }
 
 bool ReadDplFile(const QString& path, double patternWidth, double patternHeight, DuplicationParams& params)

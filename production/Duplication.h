@@ -41,8 +41,8 @@ void SetDefaultSpacing(DuplicationParams& params, double patternWidth, double pa
 
 // The parameters file of a drawing: its caption with the extension ".dpl".
 QString DplFileNameFor(const QString& caption);
-// Only a drawing's full path has a place for its parameters file: a caption
-// without a folder would put the file wherever the program was started.
+// Only a drawing's full path has a place for its parameters file: any other
+// caption would put the file wherever the program was started.
 bool HasParametersFolder(const QString& caption);
 
 // Reads the parameters file when it is an existing file holding the section;

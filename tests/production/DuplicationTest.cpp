@@ -56,6 +56,7 @@ TEST_F(DuplicationTest, ParametersFileKeepsItsKeysVerbatimAndReadsEitherDecimalM
     EXPECT_EQ(DplFileNameFor("/jobs/wing.v2.plt"), "/jobs/wing.v2.dpl");
     EXPECT_TRUE(HasParametersFolder("/jobs/wing.plt"));
     EXPECT_FALSE(HasParametersFolder("wing.plt"));
+    EXPECT_FALSE(HasParametersFolder("jobs/wing.plt"));
 
     // Another section stays; the old one goes with a key of its own.
     const QString path = dir.Write("wing.dpl", "[Other]\r\nkeep=1\r\n[Duplication_parameters]\r\nold=9\r\n");
