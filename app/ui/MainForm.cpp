@@ -23,6 +23,7 @@
 #include "machine/ui/MaterialDialog.h"
 #include "machine/ui/QtOperatorInput.h"
 #include "machine/ui/StartPointsDialog.h"
+#include "production/ui/DuplicateDialog.h"
 #include "production/ui/ProductionForms.h"
 
 #include <QAction>
@@ -223,8 +224,8 @@ void TMainForm::BuildMenus()
     WindowCascadeItem = MakeAction(this, "WindowCascadeItem");
     WindowTileItem = MakeAction(this, "WindowTileItem");
     CloseAll = MakeAction(this, "CloseAll");
-    // Duplication and the profile bender come with their own windows.
-    NotBuiltYet = {miDuplikujPlt, miZaginaczProfili};
+    // The profile bender comes with its own window.
+    NotBuiltYet = {miZaginaczProfili};
 
     QMenuBar* bar = menuBar();
     File1 = bar->addMenu(QString());
@@ -261,6 +262,7 @@ void TMainForm::BuildMenus()
     connect(sterowanie, &QAction::triggered, this, &TMainForm::SterowanieClick);
     connect(Konfiguracja, &QAction::triggered, this, &TMainForm::KonfiguracjaClick);
     connect(miGenSeryjnego3D, &QAction::triggered, this, &TMainForm::miGenSeryjnego3DClick);
+    connect(miDuplikujPlt, &QAction::triggered, this, &TMainForm::miDuplikujPltClick);
     connect(Start1, &QAction::triggered, this, &TMainForm::Start1Click);
     connect(Wstrzymaj1, &QAction::triggered, this, &TMainForm::Wstrzymaj1Click);
     connect(Kontynuacja1, &QAction::triggered, this, &TMainForm::Kontynuacja1Click);
@@ -574,6 +576,11 @@ void TMainForm::KonfiguracjaClick()
         if (!jobs[i]->Closing())
             jobs[i]->View()->repaint();
     UpdateMenuItems();
+}
+
+void TMainForm::miDuplikujPltClick()
+{
+    ShowDuplicateDialog(this, ActiveJob(), [this] { return NewJobWindow(); });
 }
 
 void TMainForm::miGenSeryjnego3DClick()

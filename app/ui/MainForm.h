@@ -137,6 +137,7 @@ public slots:
     void SterowanieClick();
     void KonfiguracjaClick();
     void miGenSeryjnego3DClick();
+    void miDuplikujPltClick();
     void Start1Click();
     void Wstrzymaj1Click();
     void Kontynuacja1Click();

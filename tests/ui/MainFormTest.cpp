@@ -271,7 +271,7 @@ TEST_F(MainFormTest, ToolsNotBuiltYetAreShownDisabledAndOpenNoEmptyWindow)
     for (int mode : {0, 2}) {
         Settings().SetItemIndex("Mode", mode);
         MainForm->UpdateMenuItems();
-        for (QAction* a : {MainForm->miDuplikujPlt, MainForm->miZaginaczProfili})
+        for (QAction* a : {MainForm->miZaginaczProfili})
             EXPECT_FALSE(Enabled(a)) << a->objectName().toStdString() << " in mode " << mode;
     }
     EXPECT_TRUE(MainForm->miZaginaczProfili->isVisible()) << "shown, though disabled";
