@@ -221,9 +221,9 @@ void TMainForm::BuildMenus()
     WindowCascadeItem = MakeAction(this, "WindowCascadeItem");
     WindowTileItem = MakeAction(this, "WindowTileItem");
     CloseAll = MakeAction(this, "CloseAll");
-    // Duplication, the profile bender, the serial export, the documents, the
+    // Duplication, the serial export, the documents, the
     // About box and the job information come with their own windows.
-    NotBuiltYet = {miDuplikujPlt, miZaginaczProfili, miSaveSerial, miInstrObslugi,
+    NotBuiltYet = {miDuplikujPlt, miSaveSerial, miInstrObslugi,
                    miPrzyklady, miKatalog, About1, info};
 
     QMenuBar* bar = menuBar();
@@ -259,6 +259,7 @@ void TMainForm::BuildMenus()
     connect(sterowanie, &QAction::triggered, this, &TMainForm::SterowanieClick);
     connect(Konfiguracja, &QAction::triggered, this, &TMainForm::KonfiguracjaClick);
     connect(miGenSeryjnego3D, &QAction::triggered, this, &TMainForm::miGenSeryjnego3DClick);
+    connect(miZaginaczProfili, &QAction::triggered, this, &TMainForm::miZaginaczProfiliClick);
     connect(Start1, &QAction::triggered, this, &TMainForm::Start1Click);
     connect(Wstrzymaj1, &QAction::triggered, this, &TMainForm::Wstrzymaj1Click);
     connect(Kontynuacja1, &QAction::triggered, this, &TMainForm::Kontynuacja1Click);
@@ -574,6 +575,15 @@ void TMainForm::miGenSeryjnego3DClick()
     const QPoint corner = mapToGlobal(client.bottomRight());
     fGenSer->move(corner.x() - fGenSer->width(), corner.y() - fGenSer->height());
     fGenSer->show();
+}
+
+void TMainForm::miZaginaczProfiliClick()
+{
+    TMDIChild* source = ActiveJob();
+    if (!source || !miZaginaczProfili->isEnabled())
+        return;
+    ShowZaginacz(source, [this] { return NewJobWindow(); });
+    UpdateMenuItems();
 }
 
 Machine& TMainForm::AttachedMachine()

@@ -122,6 +122,7 @@ public slots:
     void SterowanieClick();
     void KonfiguracjaClick();
     void miGenSeryjnego3DClick();
+    void miZaginaczProfiliClick();
     void Start1Click();
     void Wstrzymaj1Click();
     void Kontynuacja1Click();

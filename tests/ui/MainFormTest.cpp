@@ -270,7 +270,7 @@ TEST_F(MainFormTest, ToolsNotBuiltYetAreShownDisabledAndOpenNoEmptyWindow)
     for (int mode : {0, 2}) {
         Settings().SetItemIndex("Mode", mode);
         MainForm->UpdateMenuItems();
-        for (QAction* a : {MainForm->miDuplikujPlt, MainForm->miZaginaczProfili, MainForm->miSaveSerial,
+        for (QAction* a : {MainForm->miDuplikujPlt, MainForm->miSaveSerial,
                            MainForm->miInstrObslugi, MainForm->miPrzyklady, MainForm->About1, MainForm->info})
             EXPECT_FALSE(Enabled(a)) << a->objectName().toStdString() << " in mode " << mode;
     }
