@@ -6,6 +6,7 @@
 #include "app/ui/AppForms.h"
 #include "app/ui/Forms.h"
 #include "app/ui/MainForm.h"
+#include "app/widgets/FloatEdit.h"
 #include "job/ui/JobView.h"
 #include "job/ui/MDIChild.h"
 #include "machine/JobState.h"
@@ -433,4 +434,58 @@ TEST(ExtractFileExtTest, TakesTheLastDotOfTheName)
     EXPECT_EQ(ExtractFileExt("a/b.c/grid.dpl"), ".dpl");
     EXPECT_EQ(ExtractFileExt("a/b.c/grid"), "");
     EXPECT_EQ(ExtractFileExt("drawing.plt FRONT"), ".plt FRONT");
+}
+
+TEST_F(MainFormTest, ProfileBenderMakesThePlannedStripWindowAndStaysOpenWhileNotchesOverlap)
+{
+    Start();
+    MainForm->show();
+    // Two 45 degree bends 5 mm apart, arching upwards.
+    TMDIChild* source = OpenDrawing("arch.plt", "PU0,0;PD1000,1000,1200,1000,2200,0;PU;");
+    ASSERT_TRUE(source->Job().SingleOpenFigure);
+    ASSERT_TRUE(Enabled(MainForm->miZaginaczProfili));
+    const QString caption = source->windowTitle();
+    const QRect sourceFrame = source->parentWidget()->geometry();
+
+    QString overlapCaption;
+    QRect overlapFrame;
+    bool stayedOpen = false;
+    QTimer::singleShot(0, [&] {
+        auto* form = qobject_cast<TfZaginacz*>(QApplication::activeModalWidget());
+        if (!form) {
+            QApplication::activeModalWidget()->close();
+            return;
+        }
+        form->feuGlebokoscNaciec->SetValue(10);  // notches of 4.1 mm: they overlap
+        form->btnGenerujClick();
+        stayedOpen = form->isVisible();
+        overlapCaption = MainForm->ActiveJob()->windowTitle();
+        overlapFrame = MainForm->ActiveJob()->parentWidget()->geometry();
+        form->feuGlebokoscNaciec->SetValue(2);
+        form->btnGenerujClick();
+        QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    });
+    MainForm->miZaginaczProfili->trigger();
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+
+    EXPECT_TRUE(stayedOpen);
+    EXPECT_EQ(overlapCaption, "!!! Invalid path !!!  " + caption);
+    EXPECT_EQ(overlapFrame, sourceFrame);
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(boxes.shown[0].caption, "Profile bender : Invalid path");
+    EXPECT_TRUE(boxes.shown[0].text.endsWith(" 'Notch depth' "));
+
+    // The faulty strip made way for the good one, which the dialog closed on.
+    const QList<TMDIChild*> jobs = MainForm->JobWindows();
+    ASSERT_EQ(jobs.size(), 2);
+    TMDIChild* strip = jobs.last();
+    EXPECT_EQ(strip->windowTitle(), caption + " : Profile bender");
+    EXPECT_TRUE(strip->parentWidget()->isMaximized());
+    const TJob& job = strip->Job();
+    EXPECT_TRUE(job.PathPlanned);
+    ASSERT_FALSE(job.FigureList.empty());
+    EXPECT_EQ(job.FigureList[0]->Points.size(), 8u);
+    EXPECT_EQ(job.JobWidth, 1614 + 1414);
+    EXPECT_EQ(job.JobHeight, 80);
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
 }
