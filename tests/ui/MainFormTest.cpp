@@ -461,9 +461,12 @@ TEST_F(MainFormTest, ProfileBenderMakesThePlannedStripWindowAndStaysOpenWhileNot
         stayedOpen = form->isVisible();
         overlapCaption = MainForm->ActiveJob()->windowTitle();
         overlapFrame = MainForm->ActiveJob()->parentWidget()->geometry();
-        form->feuGlebokoscNaciec->SetValue(2);
-        form->btnGenerujClick();
+        // Typed and entered: Enter takes the text and generates.
+        form->feuGlebokoscNaciec->SetText("2");
+        QTest::keyClick(form->feuGlebokoscNaciec, Qt::Key_Return);
         QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        if (form->isVisible())
+            form->reject();
     });
     MainForm->miZaginaczProfili->trigger();
     QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
