@@ -172,22 +172,14 @@ TfZaginacz::TfZaginacz(QWidget* parent) : PlainForm("TfZaginacz", parent)
     feuGlebokoscNaciec->SetMinValue(0);
     feuGlebokoscNaciec->SetMaxValue(9999);
     feuGlebokoscNaciec->SetFfFormat(ffFixed);
-    feuGlebokoscNaciec->SetDigit(2);
-    // Each unit steps by a round amount of its own.
-    switch (CurrentLengthUnit) {
-    case 1:
-        feuGlebokoscNaciec->SetDigit(2);
+    // Each unit steps by a round amount of its own; the unit's decimals (1 for
+    // mm, 2 for inches, 3 for feet) come with it.
+    if (CurrentLengthUnit == 1)
         feuGlebokoscNaciec->SetIncrement(UnitToMm(1, 1));
-        break;
-    case 2:
-        feuGlebokoscNaciec->SetDigit(3);
+    else if (CurrentLengthUnit == 2)
         feuGlebokoscNaciec->SetIncrement(UnitToMm(2, 0.1));
-        break;
-    default:
-        feuGlebokoscNaciec->SetDigit(1);
+    else
         feuGlebokoscNaciec->SetIncrement(100);
-        break;
-    }
     feuGlebokoscNaciec->ApplyCurrentUnit();
 
     btnGeneruj = new QPushButton(Tr("Arch_cutting", "btnGeneruj.caption"), this);

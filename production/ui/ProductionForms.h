@@ -1,8 +1,8 @@
 #pragma once
 #include "app/widgets/PlainForm.h"
+#include "job/ui/MDIChild.h"
 #include "production/ui/SerialCutDialog.h"
 #include "production/Model.h"
-#include "job/ui/MDIChild.h"
 
 #include <QPointer>
 #include <cstdint>
