@@ -224,8 +224,6 @@ void TMainForm::BuildMenus()
     WindowCascadeItem = MakeAction(this, "WindowCascadeItem");
     WindowTileItem = MakeAction(this, "WindowTileItem");
     CloseAll = MakeAction(this, "CloseAll");
-    // The profile bender comes with its own window.
-    NotBuiltYet = {miZaginaczProfili};
 
     QMenuBar* bar = menuBar();
     File1 = bar->addMenu(QString());
@@ -263,6 +261,7 @@ void TMainForm::BuildMenus()
     connect(Konfiguracja, &QAction::triggered, this, &TMainForm::KonfiguracjaClick);
     connect(miGenSeryjnego3D, &QAction::triggered, this, &TMainForm::miGenSeryjnego3DClick);
     connect(miDuplikujPlt, &QAction::triggered, this, &TMainForm::miDuplikujPltClick);
+    connect(miZaginaczProfili, &QAction::triggered, this, &TMainForm::miZaginaczProfiliClick);
     connect(Start1, &QAction::triggered, this, &TMainForm::Start1Click);
     connect(Wstrzymaj1, &QAction::triggered, this, &TMainForm::Wstrzymaj1Click);
     connect(Kontynuacja1, &QAction::triggered, this, &TMainForm::Kontynuacja1Click);
@@ -419,7 +418,7 @@ TMDIChild* TMainForm::NewJobWindow(const QString&)
     return child;
 }
 
-void TMainForm::Enable(QAction* item, bool rule) { item->setEnabled(rule && !NotBuiltYet.contains(item)); }
+void TMainForm::Enable(QAction* item, bool rule) { item->setEnabled(rule); }
 
 void TMainForm::UpdateMenuItems()
 {
@@ -590,6 +589,15 @@ void TMainForm::miGenSeryjnego3DClick()
     const QPoint corner = mapToGlobal(client.bottomRight());
     fGenSer->move(corner.x() - fGenSer->width(), corner.y() - fGenSer->height());
     fGenSer->show();
+}
+
+void TMainForm::miZaginaczProfiliClick()
+{
+    TMDIChild* source = ActiveJob();
+    if (!source || !miZaginaczProfili->isEnabled())
+        return;
+    ShowZaginacz(source, [this] { return NewJobWindow(); });
+    UpdateMenuItems();
 }
 
 Machine& TMainForm::AttachedMachine()

@@ -109,9 +109,6 @@ public:
     QAction* CloseAll = nullptr;
     QAction* Window1Action = nullptr;
 
-    // Items whose windows are not part of the program yet: shown, but kept
-    // disabled, so that none opens an empty window.
-    QList<QAction*> NotBuiltYet;
 
     // Speed buttons.
     QWidget* pPrzyciski = nullptr;
@@ -138,6 +135,7 @@ public slots:
     void KonfiguracjaClick();
     void miGenSeryjnego3DClick();
     void miDuplikujPltClick();
+    void miZaginaczProfiliClick();
     void Start1Click();
     void Wstrzymaj1Click();
     void Kontynuacja1Click();
@@ -164,7 +162,7 @@ private:
     void BuildSpeedButtons();
     void TranslateMainForm();
     void MachineNotConnected();
-    // Enabled when the rule says so and the item's window exists.
+    // Enabled when the rule says so.
     void Enable(QAction* item, bool rule);
     CutStartHooks CutHooks();
 

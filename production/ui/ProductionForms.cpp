@@ -1,15 +1,21 @@
 #include "production/ui/ProductionForms.h"
 
 #include "app/HostInfo.h"
+#include "app/MessageBoxes.h"
 #include "app/NumericEntry.h"
 #include "app/Settings.h"
 #include "app/Translator.h"
 #include "app/Units.h"
 #include "app/widgets/FloatEdit.h"
+#include "job/ui/JobView.h"
+#include "production/ProfileBender.h"
 
 #include <QFileInfo>
 #include <QGridLayout>
+#include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QMdiSubWindow>
 #include <QPushButton>
 #include <array>
 #include <stdexcept>
@@ -159,4 +165,118 @@ void ShowModelInfo(int left, int top, const TModel& model)
 TfZaginacz::TfZaginacz(QWidget* parent) : PlainForm("TfZaginacz", parent)
 {
     setWindowTitle(Tr("Arch_cutting", "caption"));
+    lSzerMat = NamedLabel(this, "lSzerMat", Tr("Arch_cutting", "lSzerMat.caption"));
+    lGlebokoscNaciecJm = NamedLabel(this, "lGlebokoscNaciecJm", "[" + UnitName(CurrentLengthUnit) + "]");
+    feuGlebokoscNaciec = new TFloatEditU(this);
+    feuGlebokoscNaciec->setObjectName("feuGlebokoscNaciec");
+    feuGlebokoscNaciec->SetMinValue(0);
+    feuGlebokoscNaciec->SetMaxValue(9999);
+    feuGlebokoscNaciec->SetFfFormat(ffFixed);
+    // Each unit steps by a round amount of its own; the unit's decimals (1 for
+    // mm, 2 for inches, 3 for feet) come with it.
+    if (CurrentLengthUnit == 1)
+        feuGlebokoscNaciec->SetIncrement(UnitToMm(1, 1));
+    else if (CurrentLengthUnit == 2)
+        feuGlebokoscNaciec->SetIncrement(UnitToMm(2, 0.1));
+    else
+        feuGlebokoscNaciec->SetIncrement(100);
+    feuGlebokoscNaciec->ApplyCurrentUnit();
+
+    btnGeneruj = new QPushButton(Tr("Arch_cutting", "btnGeneruj.caption"), this);
+    btnGeneruj->setObjectName("btnGeneruj");
+    btnGeneruj->setDefault(true);
+    btnAnuluj = new QPushButton(Tr("Configuration", "cancel.caption"), this);
+    btnAnuluj->setObjectName("btnAnuluj");
+    btnAnuluj->setAutoDefault(false);
+    connect(btnGeneruj, &QPushButton::clicked, this, &TfZaginacz::btnGenerujClick);
+    connect(btnAnuluj, &QPushButton::clicked, this, &TfZaginacz::btnAnulujClick);
+    for (QWidget* w : {static_cast<QWidget*>(feuGlebokoscNaciec), static_cast<QWidget*>(btnGeneruj),
+                       static_cast<QWidget*>(btnAnuluj)})
+        w->installEventFilter(this);
+
+    auto* grid = new QGridLayout(this);
+    grid->addWidget(lSzerMat, 0, 0);
+    grid->addWidget(feuGlebokoscNaciec, 0, 1);
+    grid->addWidget(lGlebokoscNaciecJm, 0, 2);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(btnGeneruj);
+    buttons->addWidget(btnAnuluj);
+    grid->addLayout(buttons, 1, 0, 1, 3);
+    grid->setSizeConstraint(QLayout::SetFixedSize);
+}
+
+bool TfZaginacz::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Escape) {
+            reject();
+            return true;
+        }
+        if (watched == feuGlebokoscNaciec && (key == Qt::Key_Return || key == Qt::Key_Enter)) {
+            feuGlebokoscNaciec->LeaveField();
+            btnGeneruj->setFocus();
+            btnGenerujClick();
+            return true;
+        }
+    }
+    return PlainForm::eventFilter(watched, event);
+}
+
+void TfZaginacz::btnGenerujClick()
+{
+    // What is still being typed counts.
+    feuGlebokoscNaciec->LeaveField();
+    const double depth = feuGlebokoscNaciec->GetValue();
+    if (!SourceJob)
+        return;
+    ProfileBender bender(&SourceJob->Job());
+    if (!bender.CheckSourceCurve(depth)) {
+        feuGlebokoscNaciec->setFocus();
+        return;
+    }
+    if (ResultJob)
+        ResultJob->CloseWindow();
+    ResultJob = nullptr;
+    TMDIChild* result = NewJobWindow ? NewJobWindow() : nullptr;
+    if (!result)
+        return;
+    ResultJob = result;
+    const QString sourceCaption = SourceJob->windowTitle();
+    result->SetCaption(sourceCaption + " : " + Tr("Arch_cutting", "caption"));
+    result->Job().InputFileType = SourceJob->Job().InputFileType;
+    auto* resultFrame = qobject_cast<QMdiSubWindow*>(result->parentWidget());
+    if (resultFrame)
+        resultFrame->showMaximized();
+    NotchesOverlap = bender.BuildStripJob(result->Job(), depth) ? 1 : 0;
+    result->View()->update();
+    if (!NotchesOverlap) {
+        accept();
+        return;
+    }
+    // The faulty strip stays beside its source for a look; a new Generate replaces it.
+    const QString invalid = Tr("Arch_cutting", "blednyPrzebieg");
+    result->SetCaption("!!! " + invalid + " !!!  " + sourceCaption);
+    auto* sourceFrame = qobject_cast<QMdiSubWindow*>(SourceJob->parentWidget());
+    if (resultFrame && sourceFrame) {
+        resultFrame->showNormal();
+        resultFrame->setGeometry(sourceFrame->geometry());
+    }
+    ShowMessageBox(Tr("Arch_cutting", "bledneParametryDlaKrzywej") + "\r\n\r\n" + Tr("Arch_cutting", "zmienParametry") +
+                       " '" + Tr("Arch_cutting", "lSzerMat.caption") + "' ",
+                   true, Tr("Arch_cutting", "caption") + " : " + invalid);
+    feuGlebokoscNaciec->setFocus();
+}
+
+void TfZaginacz::btnAnulujClick() { reject(); }
+
+void ShowZaginacz(TMDIChild* source, std::function<TMDIChild*()> newJobWindow)
+{
+    if (!source)
+        return;
+    TfZaginacz form(source->window());
+    form.SourceJob = source;
+    form.NewJobWindow = std::move(newJobWindow);
+    form.exec();
 }

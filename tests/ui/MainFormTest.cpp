@@ -6,6 +6,7 @@
 #include "app/ui/AppForms.h"
 #include "app/ui/Forms.h"
 #include "app/ui/MainForm.h"
+#include "app/widgets/FloatEdit.h"
 #include "job/ui/JobView.h"
 #include "job/ui/MDIChild.h"
 #include "machine/JobState.h"
@@ -262,22 +263,6 @@ TEST_F(MainFormTest, JobWindowsOpenInsideTheAreaAndCascadeKeepsThemUsable)
     EXPECT_EQ(MainForm->ActiveJob(), jobs.last()) << "the active window stays on top";
 }
 
-TEST_F(MainFormTest, ToolsNotBuiltYetAreShownDisabledAndOpenNoEmptyWindow)
-{
-    dir.Write("Pelvartonix_manual_US.pdf", "%PDF");
-    QDir(dir.Path()).mkdir("Samples");
-    Start();
-    OpenDrawing("part.plt", "PU0,0;PD400,0,400,400,0,400,0,0;PU;");
-    for (int mode : {0, 2}) {
-        Settings().SetItemIndex("Mode", mode);
-        MainForm->UpdateMenuItems();
-        for (QAction* a : {MainForm->miZaginaczProfili})
-            EXPECT_FALSE(Enabled(a)) << a->objectName().toStdString() << " in mode " << mode;
-    }
-    EXPECT_TRUE(MainForm->miZaginaczProfili->isVisible()) << "shown, though disabled";
-    EXPECT_TRUE(Enabled(MainForm->Symulacja));
-}
-
 TEST_F(MainFormTest, InformationWindowsOpenFromTheirItems)
 {
     Start();
@@ -308,7 +293,6 @@ TEST_F(MainFormTest, InformationWindowsOpenFromTheirItems)
 TEST_F(MainFormTest, MenuItemsFollowTheJobWindows)
 {
     Start();
-    MainForm->NotBuiltYet.clear();  // the rules, for the day every window exists
     QAction* const needJob[] = {MainForm->FileCloseItem, MainForm->miZaginaczProfili,
                                 MainForm->info, MainForm->Symulacja, MainForm->Start1, MainForm->WindowCascadeItem,
                                 MainForm->WindowTileItem, MainForm->Window1Action};
@@ -494,4 +478,61 @@ TEST(ExtractFileExtTest, TakesTheLastDotOfTheName)
     EXPECT_EQ(ExtractFileExt("a/b.c/grid.dpl"), ".dpl");
     EXPECT_EQ(ExtractFileExt("a/b.c/grid"), "");
     EXPECT_EQ(ExtractFileExt("drawing.plt FRONT"), ".plt FRONT");
+}
+
+TEST_F(MainFormTest, ProfileBenderMakesThePlannedStripWindowAndStaysOpenWhileNotchesOverlap)
+{
+    Start();
+    MainForm->show();
+    // Two 45 degree bends 5 mm apart, arching upwards.
+    TMDIChild* source = OpenDrawing("arch.plt", "PU0,0;PD1000,1000,1200,1000,2200,0;PU;");
+    ASSERT_TRUE(source->Job().SingleOpenFigure);
+    ASSERT_TRUE(Enabled(MainForm->miZaginaczProfili));
+    const QString caption = source->windowTitle();
+    const QRect sourceFrame = source->parentWidget()->geometry();
+
+    QString overlapCaption;
+    QRect overlapFrame;
+    bool stayedOpen = false;
+    QTimer::singleShot(0, [&] {
+        auto* form = qobject_cast<TfZaginacz*>(QApplication::activeModalWidget());
+        if (!form) {
+            QApplication::activeModalWidget()->close();
+            return;
+        }
+        form->feuGlebokoscNaciec->SetValue(10);  // notches of 4.1 mm: they overlap
+        form->btnGenerujClick();
+        stayedOpen = form->isVisible();
+        overlapCaption = MainForm->ActiveJob()->windowTitle();
+        overlapFrame = MainForm->ActiveJob()->parentWidget()->geometry();
+        // Typed and entered: Enter takes the text and generates.
+        form->feuGlebokoscNaciec->SetText("2");
+        QTest::keyClick(form->feuGlebokoscNaciec, Qt::Key_Return);
+        QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        if (form->isVisible())
+            form->reject();
+    });
+    MainForm->miZaginaczProfili->trigger();
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+
+    EXPECT_TRUE(stayedOpen);
+    EXPECT_EQ(overlapCaption, "!!! Invalid path !!!  " + caption);
+    EXPECT_EQ(overlapFrame, sourceFrame);
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(boxes.shown[0].caption, "Profile bender : Invalid path");
+    EXPECT_TRUE(boxes.shown[0].text.endsWith(" 'Notch depth' "));
+
+    // The faulty strip made way for the good one, which the dialog closed on.
+    const QList<TMDIChild*> jobs = MainForm->JobWindows();
+    ASSERT_EQ(jobs.size(), 2);
+    TMDIChild* strip = jobs.last();
+    EXPECT_EQ(strip->windowTitle(), caption + " : Profile bender");
+    EXPECT_TRUE(strip->parentWidget()->isMaximized());
+    const TJob& job = strip->Job();
+    EXPECT_TRUE(job.PathPlanned);
+    ASSERT_FALSE(job.FigureList.empty());
+    EXPECT_EQ(job.FigureList[0]->Points.size(), 8u);
+    EXPECT_EQ(job.JobWidth, 1614 + 1414);
+    EXPECT_EQ(job.JobHeight, 80);
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
 }
