@@ -166,3 +166,13 @@ TEST(RawText, TheReaderThreadEndsInTheHandlerOnTheCallersThread)
         EXPECT_EQ(ModelInfoRec.xmax, stop ? 7 : 10);
     }
 }
+
+TEST(RawText, TheShippedSampleModelReadsInMillimetres)
+{
+    ModelBounds b;
+    const TriangleList list = ReadRawText(QString(PELV_PROGRAM_DIR) + "Samples/house.raw", 0, b);
+    ASSERT_EQ(list.size(), 16u);
+    EXPECT_EQ(b.xmax - b.xmin, 80);
+    EXPECT_EQ(b.ymax - b.ymin, 80);
+    EXPECT_EQ(b.zmax - b.zmin, 60);
+}
