@@ -1,6 +1,7 @@
 #include "app/CommandLine.h"
 #include "app/Globals.h"
 #include "app/MainStatus.h"
+#include "app/MemoryInfo.h"
 #include "app/Settings.h"
 #include "app/Translator.h"
 #include "app/ui/AppForms.h"
@@ -288,6 +289,14 @@ TEST_F(MainFormTest, InformationWindowsOpenFromTheirItems)
     });
     MainForm->HelpAboutItemClick();
     EXPECT_EQ(shown, QStringList({BuildDateText, Tr("About", "brakDanych")}));
+    QTimer::singleShot(0, [&] {
+        auto* memory = qobject_cast<TfMemoryInfo*>(QApplication::activeModalWidget());
+        shown = {memory ? memory->ValueLabel("lTotalPhysMem")->text() : QString()};
+        if (memory)
+            memory->accept();
+    });
+    MainForm->miMemoryInfo->trigger();
+    EXPECT_EQ(shown, QStringList{KilobyteText(ReadMemoryFigures().totalPhys)});
 }
 
 TEST_F(MainFormTest, MenuItemsFollowTheJobWindows)
