@@ -248,6 +248,7 @@ bool CutStart::Save(TJob& job, int32_t direction, int jobWindows, int32_t lastSe
     case 4:
         if (!m_hooks.twoPlaneDialog || !m_hooks.twoPlaneDialog())
             return false;
+        m_twoPlaneConfirmed = true;
         return plain();
     case 5:
         if (m_wires.KeyFront) {
@@ -417,6 +418,7 @@ bool CutStart::PositionAndStart(TJob& job)
 bool CutStart::tnij(TJob& job, int32_t, int32_t, int32_t direction, int jobWindows, int32_t lastSerialIndex)
 {
     m_jobWindows = jobWindows;
+    m_twoPlaneConfirmed = false;
     if (!CheckBeforeCut(job))
         return false;
     Busy(true);
@@ -424,6 +426,17 @@ bool CutStart::tnij(TJob& job, int32_t, int32_t, int32_t direction, int jobWindo
         CutStart& c;
         ~NormalCursor() { c.Busy(false); }
     } normal{*this};
+    // The two-plane dialog may have heated the wires to bring them to the
+    // material: a start that stops after it must not leave them hot.
+    struct HeaterOffUnlessStarted {
+        CutStart& c;
+        bool started = false;
+        ~HeaterOffUnlessStarted()
+        {
+            if (!started && c.m_twoPlaneConfirmed)
+                SendCommand(c.m_machine, Bytes({'R', 0, 2}));
+        }
+    } heater{*this};
 
     // A job that was not written whole must not reach the machine: the
     // operator has been told why.
@@ -447,7 +460,8 @@ bool CutStart::tnij(TJob& job, int32_t, int32_t, int32_t direction, int jobWindo
         SendCommand(m_machine, "C");
         m_machine.Clock().Sleep(10);
     }
-    return PositionAndStart(job);
+    heater.started = PositionAndStart(job);
+    return heater.started;
 }
 
 bool CutStart::Start1Click(const std::vector<TJob*>& windows, TJob* active, StartSource source, bool windowPlanning)

@@ -110,6 +110,8 @@ private:
     CutStartHooks m_hooks;
     // Job windows open at the current START (a transverse cut needs two).
     int m_jobWindows = 1;
+    // The two-plane dialog confirmed the current start (and may have heated the wires).
+    bool m_twoPlaneConfirmed = false;
 };
 
 // The test current byte of the broken-wire test: work power x 10, at most 255.

@@ -664,8 +664,8 @@ CutStartHooks TMainForm::CutHooks()
     // The pair is looked up each time: either window may have been closed.
     hooks.startPointsDialog = [this] {
         const StartPointWindows pair{
-            [this]() -> const TJob* { return FrontWindow ? &FrontWindow->Job() : nullptr; },
-            [this]() -> const TJob* { return SideWindow ? &SideWindow->Job() : nullptr; }};
+            [this]() -> const TJob* { return FrontWindow && !FrontWindow->Closing() ? &FrontWindow->Job() : nullptr; },
+            [this]() -> const TJob* { return SideWindow && !SideWindow->Closing() ? &SideWindow->Job() : nullptr; }};
         return ShowStartPointsDialog(this, pair);
     };
     hooks.serialCutDialog = [this] {

@@ -19,6 +19,7 @@
 #include "tests/support/TestMachine.h"
 #include "tests/support/TestSupport.h"
 
+#include <QDir>
 #include <gtest/gtest.h>
 
 using namespace cmdfile;
@@ -128,6 +129,15 @@ TEST_F(TwoPlaneMaterialTest, StartWritesFourAxisMovesFromTheProjectedPathsAndStr
         return TwoPlaneMaterial{m, Settings(), job}.btnDalejClick(300, 100);
     };
     CutStart cut{m, Settings(), WireSelection(), ops, tx, hooks};
+    // A start that stops after the dialog (here "out.cn" can't be written)
+    // leaves no heated wire.
+    ASSERT_TRUE(QDir().mkpath(dir.File("out.cn")));
+    ASSERT_TRUE(SendCommand(m, Bytes({'R', 1, 2})));
+    EXPECT_FALSE(cut.Start1Click({&job}, &job, StartSource::MenuOrButton, false));
+    ReadStatus(m);
+    EXPECT_FALSE(PlotState.HeaterOn());
+    ASSERT_TRUE(QDir().rmdir(dir.File("out.cn")));
+    asked = 0;
     ASSERT_TRUE(cut.Start1Click({&job}, &job, StartSource::MenuOrButton, false));
     EXPECT_EQ(asked, 1);
 
