@@ -181,17 +181,7 @@ TEST_F(CutStartTest, MainRoadStartStopGoAwayContinueToTheEnd)
 
     // The controller received the file, command by command, and ended where it leads.
     const std::vector<Command> commands = Split(file);
-    const auto isJob = [](uint8_t l) { return l >= 'a' && l <= 'z'; };
-    size_t at = 0;
-    for (size_t i = before; i < sim.Reports().size() && at < commands.size(); ++i) {
-        if (!isJob(sim.Reports()[i][0]))
-            continue;
-        const QByteArray& want = commands[at].bytes;
-        ASSERT_EQ(QByteArray(reinterpret_cast<const char*>(sim.Reports()[i].data()), want.size()), want)
-            << "command " << at;
-        ++at;
-    }
-    EXPECT_EQ(at, commands.size());
+    EXPECT_EQ(CommandsReceived(sim.Reports(), before, commands), commands.size());
     for (int axis : {FrontX, FrontY, BackX, BackY})
         EXPECT_EQ(sim.Counter(axis), path.back()[static_cast<size_t>(axis)]) << "axis " << axis;
 }

@@ -166,6 +166,21 @@ std::string Describe(const std::vector<Item>& items)
     return s;
 }
 
+size_t CommandsReceived(const std::vector<std::array<uint8_t, 16>>& reports, size_t from,
+                        const std::vector<Command>& commands)
+{
+    size_t at = 0;
+    for (size_t i = from; i < reports.size() && at < commands.size(); ++i) {
+        if (reports[i][0] < 'a' || reports[i][0] > 'z')
+            continue;
+        const QByteArray& want = commands[at].bytes;
+        if (QByteArray(reinterpret_cast<const char*>(reports[i].data()), want.size()) != want)
+            break;
+        ++at;
+    }
+    return at;
+}
+
 QByteArray ReadFile(const QString& path)
 {
     QFile f(path);

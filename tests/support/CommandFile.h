@@ -32,6 +32,12 @@ struct Command {
 // DecodeError.
 std::vector<Command> Split(const QByteArray& file);
 
+// How many of `commands` a controller received in order, among its job-memory
+// reports (lower-case letters) from report `from` on; the count stops at the
+// first report that differs.
+size_t CommandsReceived(const std::vector<std::array<uint8_t, 16>>& reports, size_t from,
+                        const std::vector<Command>& commands);
+
 struct AxisRecord {
     uint8_t id = 0;
     int32_t value = 0;
