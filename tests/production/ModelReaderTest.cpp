@@ -155,6 +155,10 @@ TEST(RawText, TheReaderThreadEndsInTheHandlerOnTheCallersThread)
         });
         QTimer::singleShot(10000, &loop, &QEventLoop::quit);
         loop.exec();
+        // The reader frees itself after its handler, as the program's event
+        // loop would let it.
+        QCoreApplication::sendPostedEvents();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         ASSERT_TRUE(ended) << stop;
         EXPECT_TRUE(onCaller);
         EXPECT_EQ(completed, !stop);
