@@ -168,7 +168,10 @@ void TSerialGenerator::StartRasterStep()
         return;
     }
     m_rasterStopAsked = false;
-    TRawDoPix* worker = MakeRasterWorker([this] { ZakonczWatekRawDoPix(); });
+    TRawDoPix* worker = MakeRasterWorker([self = QPointer<TSerialGenerator>(this)] {
+        if (self)
+            self->ZakonczWatekRawDoPix();
+    });
     RasterThread = worker;
     Notify();
     worker->Resume();

@@ -260,7 +260,6 @@ void TfGenSer::btnPlikRawClick()
 {
     if (!btnPlikRaw->isEnabled())
         return;
-    SerialAngle = m_generator->Busy() ? SerialAngle : 0.0;
     QFileDialog OpenDialog(this, Tr("SerialCutFrom3D", "wybierzPlikModelu"),
                            Gcf.OpenFolder.isEmpty() ? ProgramDir : Gcf.OpenFolder);
     OpenDialog.setObjectName("OpenDialog");
