@@ -346,7 +346,8 @@ TEST_F(MainFormTest, F6OpensTheSerialGeneratorAndNotTheSettings)
     QApplication::setActiveWindow(MainForm);
     QSignalSpy generator(MainForm->miGenSeryjnego3D, &QAction::triggered);
     QSignalSpy settings(MainForm->Konfiguracja, &QAction::triggered);
-    // The generator is modal: it is looked at and closed from inside.
+    // The generator is modal: it is looked at and closed from inside (its
+    // viewer is not drawn off screen; the window's own tests run on X).
     bool shown = false;
     QTimer::singleShot(0, [&] {
         shown = fGenSer && fGenSer->isVisible();
