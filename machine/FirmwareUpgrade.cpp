@@ -232,6 +232,8 @@ void FirmwareUpgrade::VerifyProgramClick()
 
 void FirmwareUpgrade::ReadProgramClick()
 {
+    // The dump stands on its own: an earlier failed step does not stop it.
+    UpgradeOk = true;
     SetStatus("Odczytuje");
     Busy(true);
     GetVersionClick();
@@ -313,6 +315,7 @@ bool FirmwareUpgrade::ButtonUpgradeClick()
     if (VersionNumber(FileVersionMajor, FileVersionMinor) < VersionNumber(FirmwareMajor, FirmwareMinor) &&
         Ask(Text("downgrade"), MessageButtons::YesCancel) != mrYes) {
         m_view.upgradeEnabled = true;
+        m_view.status.clear();
         Changed();
         return false;
     }

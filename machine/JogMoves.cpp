@@ -208,7 +208,12 @@ void JogByKey(Machine& machine, const TDlgkonfigModel& settings, int16_t key, bo
         break;
     case kPageUp:
     case kPageDown:
-        (UsesRemappedSideAxes() ? d.table : d.spindle) = key == kPageUp ? 10 : -10;
+        // Where the side wire's motor sits on the spindle's id there is no
+        // spindle to turn: the turn would drag the side wire.
+        if (UsesRemappedSideAxes())
+            d.table = key == kPageUp ? 10 : -10;
+        else if (!SpindleAxisMovesSideWire())
+            d.spindle = key == kPageUp ? 10 : -10;
         break;
     case kComma:
     case kFullStop:
@@ -292,7 +297,8 @@ void JogSideByKey(Machine& machine, const TDlgkonfigModel& settings, int32_t key
         break;
     case kPageUp:
     case kPageDown:
-        d.spindle = key == kPageUp ? -10 : 10;
+        if (!SpindleAxisMovesSideWire())
+            d.spindle = key == kPageUp ? -10 : 10;
         break;
     case kComma:
     case kFullStop:
@@ -328,7 +334,12 @@ void MoveWiresTo(Machine& machine, const TDlgkonfigModel& settings, bool front, 
     Deltas d;
     // The turn the axis stands at, from its step counter.
     auto at = [](int32_t steps, int32_t perTurn) {
-        return perTurn == 0 ? 0.0 : static_cast<double>(steps % perTurn) / perTurn;
+        // Floored: a counter below zero stands at a turn between 0 and 1 too,
+        // so the move never goes round more than once.
+        if (perTurn == 0)
+            return 0.0;
+        const double t = static_cast<double>(steps) / perTurn;
+        return t - std::floor(t);
     };
     if (TableTurns(settings))
         d.table = a - at(p.TableTurnSteps, StepsPerTurn2);
@@ -370,9 +381,10 @@ void MoveWiresBy(Machine& machine, const TDlgkonfigModel& settings, bool front, 
     bx = std::max(bx, -BX);
     sx = std::max(sx, -SX);
     sy = std::max(sy, -SY);
-    if (!IsTwoWireModel())
+    if (!IsTwoWireModel()) {
         fy = std::max(fy, -FY);
-    else if (WiresCrashChecking && !side) {
+        by = std::max(by, -BY);
+    } else if (WiresCrashChecking && !side) {
         if (front && fy < 0 && FY + fy < SY + 10)
             fy = SY + 10 - FY;
         if (back && by < 0 && BY + by < SY + 10)
@@ -385,7 +397,10 @@ void MoveWiresBy(Machine& machine, const TDlgkonfigModel& settings, bool front, 
     by = std::min(by, lim.y - BY);
     sy = std::min(sy, lim.y - SY);
     Deltas d{fx * 100, fy * 100, bx * 100, by * 100, sx * 100, sy * 100, 0, 0};
-    (TableTurns(settings) ? d.table : d.spindle) = angle / 360.0;
+    if (TableTurns(settings))
+        d.table = angle / 360.0;
+    else if (!SpindleAxisMovesSideWire())
+        d.spindle = angle / 360.0;
     SendPositioning(machine, settings, front, back, side, d);
 }
 

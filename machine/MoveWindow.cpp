@@ -22,6 +22,19 @@ int32_t Steps(double v)
 
 bool OperatorStopped(Machine& machine) { return machine.Input().TakePending() == PendingInput::Abort; }
 
+// The wait of the service tests: like the machine's own wait, but a key press
+// or click during the motion is kept for the end of the round instead of lost.
+void WaitNoting(Machine& machine, bool& stop)
+{
+    machine.Clock().Sleep(1);
+    ReadStatus(machine);
+    while (PlotState.Moving()) {
+        machine.Clock().Sleep(1);
+        ReadStatus(machine);
+        stop = OperatorStopped(machine) || stop;
+    }
+}
+
 void Sleep(Machine& machine, double ms) { machine.Clock().Sleep(static_cast<int>(std::clamp(ms, 0.0, 2e9))); }
 }  // namespace
 
@@ -87,15 +100,15 @@ void LinkTest(Machine& machine, int32_t unit, double x, double y, double angle,
         ShowMessageBox(Tr("Control", "ploterBrakLacznosci"), true);
         return true;
     };
-    for (;;) {
+    for (bool stop = false;;) {
         for (int32_t sign : {1, -1}) {
             // Ten empty moves: an empty move is never sent, the rounds keep
             // their status reads.
             for (int i = 0; i < 10; ++i)
-                WaitWhileBusy(machine);
+                WaitNoting(machine, stop);
             if (lost() || !move(sign))
                 return;
-            WaitWhileBusy(machine);
+            WaitNoting(machine, stop);
             ReadPositions(machine);
             IdentifyMachine(machine);
             if (lost())
@@ -103,7 +116,7 @@ void LinkTest(Machine& machine, int32_t unit, double x, double y, double angle,
         }
         if (round)
             round(QString::number(UsbReadFailures) + "/" + QString::number(UsbWriteRetries));
-        if (OperatorStopped(machine))
+        if (OperatorStopped(machine) || stop)
             return;
     }
 }
@@ -113,17 +126,17 @@ void HeaterTest(Machine& machine)
     ReadHeaterState(machine);
     // The channel switched on is the one switched off again.
     const uint8_t channel = PlotState.HeaterChannel;
-    for (;;) {
+    for (bool stop = false;;) {
         if (!SendCommand(machine, Bytes({'R', 1, channel})))
             return;
         Sleep(machine, CurrentCornerPause());
-        WaitWhileBusy(machine);
+        WaitNoting(machine, stop);
         Sleep(machine, CurrentHeatUpTime());
         if (!SendCommand(machine, Bytes({'R', 0, channel})))
             return;
-        WaitWhileBusy(machine);
+        WaitNoting(machine, stop);
         Sleep(machine, CurrentHeatUpTime());
-        if (OperatorStopped(machine))
+        if (OperatorStopped(machine) || stop)
             return;
     }
 }

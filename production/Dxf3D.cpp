@@ -243,12 +243,17 @@ bool TDxf2RawConverter::Is(std::string_view code, std::string_view value) const
     return m_pair.code == code && m_pair.value == value;
 }
 
-float TDxf2RawConverter::Number() const
+double TDxf2RawConverter::Number64() const
 {
     double v = 0;
     if (!ParseModelNumber(m_pair.value, v))
         Fail();
-    const float f = static_cast<float>(v);
+    return v;
+}
+
+float TDxf2RawConverter::Number() const
+{
+    const float f = static_cast<float>(Number64());
     if (!std::isfinite(f))
         Fail();
     return f;
@@ -429,7 +434,7 @@ void TDxf2RawConverter::Insert()
         case 210: m_insert.extrusion.x = Number(); break;
         case 220: m_insert.extrusion.y = Number(); break;
         case 230: m_insert.extrusion.z = Number(); break;
-        case 50: m_insert.rotation = Number(); break;
+        case 50: m_insert.rotation = Number64(); break;
         case 2: name = m_pair.value; break;
         default: break;
         }

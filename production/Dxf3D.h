@@ -131,7 +131,8 @@ private:
     void NextPair();
     void SeekPair(int64_t index);
     bool Is(std::string_view code, std::string_view value) const;
-    float Number() const;
+    double Number64() const;
+    float Number() const;  // also within the float range
     TVec3f FaceCorner() const;
     void Section();
     void BlocksSection();

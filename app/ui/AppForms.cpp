@@ -186,12 +186,10 @@ void TAboutBox::showEvent(QShowEvent* event)
 
 void TAboutBox::mousePressEvent(QMouseEvent* event)
 {
-    // A click anywhere on the box (the group's clicks come up to it) closes it.
-    if (event->button() == Qt::LeftButton) {
-        accept();
-        return;
-    }
-    PlainForm::mousePressEvent(event);
+    // A click anywhere on the box (the group's clicks come up to it) closes it,
+    // with whichever button.
+    event->accept();
+    accept();
 }
 
 bool TAboutBox::eventFilter(QObject* watched, QEvent* event)

@@ -16,7 +16,6 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QShortcut>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 #include <string>
@@ -25,7 +24,7 @@ Tprzesun::Tprzesun(QWidget* parent, Machine& machine) : PlainForm("Tprzesun", pa
 {
     setWindowTitle(Tr("Move_wire", "caption"));
     // Absolute places: the two test buttons lie below the client area, so
-    // that only their keys reach them.
+    // that only their mnemonics (Alt+T, Alt+G) reach them.
     setFixedSize(368, 126);
     auto* group = new QGroupBox(Tr("Move_wire", "przesun.caption"), this);
     group->setObjectName("Przesun");
@@ -80,11 +79,6 @@ Tprzesun::Tprzesun(QWidget* parent, Machine& machine) : PlainForm("Tprzesun", pa
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
     connect(test, &QPushButton::clicked, this, &Tprzesun::testClick);
     connect(heater, &QPushButton::clicked, this, &Tprzesun::TestGrzalkiClick);
-    // Buttons outside the window take no mnemonic of their own.
-    connect(new QShortcut(QKeySequence(Qt::ALT | Qt::Key_T), this), &QShortcut::activated, this,
-            &Tprzesun::testClick);
-    connect(new QShortcut(QKeySequence(Qt::ALT | Qt::Key_G), this), &QShortcut::activated, this,
-            &Tprzesun::TestGrzalkiClick);
 }
 
 void Tprzesun::showEvent(QShowEvent* event)
@@ -156,7 +150,6 @@ TPunkty_bazowe::TPunkty_bazowe(QWidget* parent, Machine& machine, std::function<
     connect(lista, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem* item) {
         m_points.listaClick(lista->row(item));
         Go();
-        accept();
     });
     connect(dodaj, &QPushButton::clicked, this, [this] {
         m_points.DodajClick(CurrentLengthUnit);

@@ -1,3 +1,4 @@
+#include "app/Translator.h"
 #include "app/Units.h"
 #include "job/DrawingExport.h"
 #include "job/Job.h"
@@ -108,6 +109,11 @@ TEST_F(DrawingExportTest, ASerialRunGoesIntoNumberedFilesAfterAskingAboutOlderOn
     EXPECT_EQ(boxes.asked.size(), 1u);
     EXPECT_TRUE(order.empty());
     EXPECT_EQ(QDir(folder).entryList(QDir::Files), QStringList{"OLD.DXF"});
+    EXPECT_EQ(boxes.asked[0].caption, Tr("Universal", "uwaga"));
+    boxes.answers = {mrOk};
+    EXPECT_TRUE(SaveSerialRun({&a, &b, &c}, "/models/chair.raw", hooks));
+    EXPECT_EQ(QDir(folder).entryList(QDir::Files), (QStringList{"007.dxf", "042.dxf", "1234.dxf", "OLD.DXF"}));
+    order.clear();
 
     // No folder chosen: nothing lands at the root.
     hooks.chooseFolder = [](const QString&, const QString&, const QString&, const QString&, QString& out) {

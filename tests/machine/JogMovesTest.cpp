@@ -102,6 +102,22 @@ TEST_F(JogMovesTest, AbsoluteMoveTurnsToTheAngleWithinOneTurn)
     MoveWiresTo(m, Settings(), true, false, false, -90, 0, 0);
     EXPECT_EQ(Axes(), (std::map<int, int32_t>{{6, 6000}}));
     EXPECT_EQ(JogMovedFlag, 1);
+    // A spindle a quarter turn below zero already stands at 0.75 turn.
+    link.writes.clear();
+    Counter(6, -2000);
+    MoveWiresTo(m, Settings(), true, false, false, -90, 0, 0);
+    EXPECT_EQ(Axes().count(6), 0u);
+}
+
+TEST_F(JogMovesTest, NoTurnReachesTheSideWireThatSitsOnTheSpindlesAxis)
+{
+    PlotState.ModelCode = "Ky";
+    ASSERT_EQ(SideAxisB, 6);
+    JogByKey(m, Settings(), 33, true, false);
+    JogSideByKey(m, Settings(), 34);
+    MoveWiresBy(m, Settings(), true, false, false, 90, 0, 0);
+    MoveWiresTo(m, Settings(), true, false, false, 90, 0, 0);
+    EXPECT_EQ(Axes().count(6), 0u);
 }
 
 TEST_F(JogMovesTest, AbsoluteMoveStopsAtTheYLimitAndKeepsClearOfTheSideWire)
@@ -122,5 +138,10 @@ TEST_F(JogMovesTest, RelativeMoveStopsAtXZero)
     Counter(0, 20000);
     MoveWiresBy(m, Settings(), true, false, false, 0, 0, -1000);
     EXPECT_EQ(Axes(), (std::map<int, int32_t>{{0, -20000}}));
+    // The back carriage alone stops at its Y zero as the front one does.
+    link.writes.clear();
+    Counter(5, 3000);
+    MoveWiresBy(m, Settings(), false, true, false, 0, -1000, 0);
+    EXPECT_EQ(Axes(), (std::map<int, int32_t>{{5, -3000}}));
 }
 }  // namespace

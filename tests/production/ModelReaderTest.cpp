@@ -61,17 +61,13 @@ TEST(RawText, ALineIsExactlyNineNumbersBetweenSingleBlanks)
     ASSERT_TRUE(Parses("5E-1 -2.5e+1 +3 .25 5. 6 7 8 9", &t));
     ExpectCorner(t, 0.5f, -25, 3);
     EXPECT_FLOAT_EQ(t.x2, 0.25f);
-}
 
-TEST(RawText, NumbersAreInTheSettingsUnit)
-{
-    TRawTriangle t;
-    ASSERT_TRUE(Parses("1 1 1 1 1 1 1 1 -1", &t, 1));
-    ExpectCorner(t, 25.4f, 25.4f, 25.4f);
-    EXPECT_FLOAT_EQ(t.z3, -25.4f);
+    // In the settings unit: inch, foot; past the float range once in
+    // millimetres, no infinite corner.
+    ASSERT_TRUE(Parses("1 1 -1 1 1 1 1 1 1", &t, 1));
+    ExpectCorner(t, 25.4f, 25.4f, -25.4f);
     ASSERT_TRUE(Parses("1 1 1 1 1 1 1 1 1", &t, 2));
-    ExpectCorner(t, 304.8f, 304.8f, 304.8f);
-    // Past the float range once in millimetres: no infinite corner.
+    EXPECT_FLOAT_EQ(t.z3, 304.8f);
     EXPECT_FALSE(Parses("3e38 0 0 0 0 0 0 0 0", &t, 1));
 }
 
@@ -165,4 +161,14 @@ TEST(RawText, TheReaderThreadEndsInTheHandlerOnTheCallersThread)
         EXPECT_EQ(ModelTriangles.size(), stop ? 0u : 1u);
         EXPECT_EQ(ModelInfoRec.xmax, stop ? 7 : 10);
     }
+}
+
+TEST(RawText, TheShippedSampleModelReadsInMillimetres)
+{
+    ModelBounds b;
+    const TriangleList list = ReadRawText(QString(PELV_PROGRAM_DIR) + "Samples/house.raw", 0, b);
+    ASSERT_EQ(list.size(), 16u);
+    EXPECT_EQ(b.xmax - b.xmin, 80);
+    EXPECT_EQ(b.ymax - b.ymin, 80);
+    EXPECT_EQ(b.zmax - b.zmin, 60);
 }

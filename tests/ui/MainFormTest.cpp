@@ -1,6 +1,7 @@
 #include "app/CommandLine.h"
 #include "app/Globals.h"
 #include "app/MainStatus.h"
+#include "app/MemoryInfo.h"
 #include "app/Settings.h"
 #include "app/Translator.h"
 #include "app/ui/AppForms.h"
@@ -288,6 +289,14 @@ TEST_F(MainFormTest, InformationWindowsOpenFromTheirItems)
     });
     MainForm->HelpAboutItemClick();
     EXPECT_EQ(shown, QStringList({BuildDateText, Tr("About", "brakDanych")}));
+    QTimer::singleShot(0, [&] {
+        auto* memory = qobject_cast<TfMemoryInfo*>(QApplication::activeModalWidget());
+        shown = {memory ? memory->ValueLabel("lTotalPhysMem")->text() : QString()};
+        if (memory)
+            memory->accept();
+    });
+    MainForm->miMemoryInfo->trigger();
+    EXPECT_EQ(shown, QStringList{KilobyteText(ReadMemoryFigures().totalPhys)});
 }
 
 TEST_F(MainFormTest, MenuItemsFollowTheJobWindows)
@@ -402,6 +411,19 @@ TEST_F(MainFormTest, DocumentsOpenThroughTheDesktopOrSayWhatIsMissing)
     MainForm->miPrzykladyClick();
     ASSERT_EQ(boxes.shown.size(), 3u);
     EXPECT_EQ(boxes.shown[2].text, Tr("Main_window", "SampleNotInstaled"));
+    // With the examples: the open dialog starts in them, and the next open
+    // still starts where the last one did.
+    QDir(dir.Path()).mkdir("Samples");
+    QStringList folders;
+    MainForm->ChooseFileToOpen = [&](const QString&, const QString& folder, const QString&) {
+        folders << folder;
+        return QString();
+    };
+    MainForm->miPrzykladyClick();
+    MainForm->FileOpenItemClick();
+    ASSERT_EQ(folders.size(), 2);
+    EXPECT_EQ(folders[0], dir.Path() + "Samples");
+    EXPECT_NE(folders[1], folders[0]);
 
     // The hidden HPGL export writes the active job where the dialog says.
     OpenDrawing("part.plt", "PU0,0;PD400,0,400,400,0,400,0,0;PU;");

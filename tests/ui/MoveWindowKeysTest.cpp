@@ -1,0 +1,39 @@
+#include "machine/ui/MoveForms.h"
+#include "tests/support/FakeLink.h"
+#include "tests/support/TestMachine.h"
+#include "tests/support/TestSupport.h"
+#include "tests/ui/TestApp.h"
+
+#include <QPushButton>
+#include <QTest>
+
+namespace {
+class MoveWindowKeysTest : public MachineWorldTest {};
+
+// The service tests' buttons lie below the window's client area: only their
+// mnemonics start them.
+TEST_F(MoveWindowKeysTest, AltGAndAltTStartTheTestsWhoseButtonsLieOutOfSight)
+{
+    App();
+    ScopedTranslator translator;
+    ScriptedPresenter boxes;
+    FakeLink link;
+    TestMachine t{link};
+    Tprzesun window(nullptr, t.machine);
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+
+    t.input.queue = {PendingInput::Abort};
+    QTest::keyClick(&window, Qt::Key_G, Qt::AltModifier);
+    QTest::qWait(250);  // a mnemonic clicks its button as a short animation
+    ASSERT_FALSE(link.writes.empty());
+    EXPECT_EQ(link.writes.front()[0], 'R');
+
+    t.input.queue = {PendingInput::Abort};
+    QTest::keyClick(&window, Qt::Key_T, Qt::AltModifier);
+    QTest::qWait(250);
+    EXPECT_TRUE(window.Wykonaj->text().contains('/')) << "the link test's counts";
+    EXPECT_TRUE(boxes.shown.empty());
+}
+}  // namespace
