@@ -13,6 +13,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <algorithm>
 #include <cmath>
 
 namespace {
