@@ -1,4 +1,5 @@
 #pragma once
+#include "production/Dxf3D.h"  // TVec3f
 #include "production/Model.h"
 
 #include <cassert>
@@ -59,10 +60,6 @@ extern double SerialAngle;
 // The model turned by SerialAngle about its vertical axis, centred on the
 // origin; lives only within one rasterising step.
 extern TriangleList RotatedTriangles;
-
-struct TVec3f {
-    float x = 0, y = 0, z = 0;
-};
 
 // The raster's size for the loaded model. The columns cover twice the largest
 // distance of a vertex from the turning axis, so that the silhouette fits at

@@ -108,7 +108,6 @@ bool CreateForms()
     // STOP from the main window also cancels a restart "REPEAT" waits for.
     QObject::connect(MainForm->Wstrzymaj1, &QAction::triggered, ster, [] { ster->Panel().CancelRepeat(); });
     QObject::connect(MainForm->SpeedStop, &QToolButton::clicked, ster, [] { ster->Panel().CancelRepeat(); });
-    fGenSer = new TfGenSer(owner);
     fModelInfo = new TfModelInfo(owner);
     fDlgSeryjne = new TfDlgSeryjne(owner);
     fZaginacz = new TfZaginacz(owner);

@@ -32,6 +32,7 @@ extern Tinfoform* infoform;
 extern TfUsb* fUsb;
 extern TTransArm* TransArm;
 extern Tster* ster;
+// The serial generator while it is shown (it is made afresh each time).
 extern TfGenSer* fGenSer;
 extern TfModelInfo* fModelInfo;
 extern TfDlgSeryjne* fDlgSeryjne;

@@ -587,8 +587,13 @@ void TMainForm::miGenSeryjnego3DClick()
     // Bottom-right corner at the main window's client bottom-right corner.
     const QRect client = m_mdiArea->geometry();
     const QPoint corner = mapToGlobal(client.bottomRight());
-    fGenSer->move(corner.x() - fGenSer->width(), corner.y() - fGenSer->height());
-    fGenSer->show();
+    GenSerJobHooks jobs;
+    jobs.NewJobWindow = [this] { return NewJobWindow(); };
+    jobs.CloseAllClick = [this] { CloseAllClick(); };
+    jobs.Tile = [this] { m_mdiArea->tileSubWindows(); };
+    ShowGenSer(corner.x(), corner.y(), std::move(jobs), this, &fGenSer);
+    // The series may have switched the work mode.
+    UpdateMenuItems();
 }
 
 void TMainForm::miZaginaczProfiliClick()

@@ -9,8 +9,23 @@
 #include "app/widgets/FloatEdit.h"
 #include "job/ui/JobView.h"
 #include "production/ProfileBender.h"
+#include "production/SerialGenerator.h"
+#include "production/ui/RAWview.h"
+#include "app/CommandLine.h"
+#include "app/Globals.h"
+#include "app/SettingsFiles.h"
 
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QFileDialog>
 #include <QFileInfo>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QStatusBar>
+#include <QVBoxLayout>
+#include <cmath>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -19,12 +34,6 @@
 #include <QPushButton>
 #include <array>
 #include <stdexcept>
-
-TfGenSer::TfGenSer(QWidget* parent) : PlainForm("TfGenSer", parent)
-{
-    setWindowTitle(Tr("Main_window", "miGenSeryjnego3D.caption"));
-    setModal(false);
-}
 
 namespace {
 
@@ -53,6 +62,338 @@ QString LengthText(int unit, double mm)
 }
 
 }  // namespace
+
+namespace {
+
+QPushButton* NamedButton(QWidget* owner, const char* name, const QString& text)
+{
+    auto* b = new QPushButton(text, owner);
+    b->setObjectName(QString::fromLatin1(name));
+    b->setAutoDefault(false);
+    return b;
+}
+
+QCheckBox* NamedCheckBox(QWidget* owner, const char* name, const QString& text, bool checked)
+{
+    auto* c = new QCheckBox(text, owner);
+    c->setObjectName(QString::fromLatin1(name));
+    c->setChecked(checked);
+    return c;
+}
+
+void SetBold(QWidget* w, bool bold)
+{
+    QFont f = w->font();
+    f.setBold(bold);
+    w->setFont(f);
+}
+
+}  // namespace
+
+TfGenSer::TfGenSer(QWidget* parent, GenSerJobHooks jobs) : PlainForm("TfGenSer", parent), m_jobs(std::move(jobs))
+{
+    setWindowTitle(Tr("Main_window", "miGenSeryjnego3D.caption"));
+    resize(534, 615);
+    setMinimumSize(329, 576);
+
+    gbModel3D = new QGroupBox(this);
+    gbModel3D->setObjectName("gbModel3D");
+    lPlik = NamedLabel(gbModel3D, "lPlik", Tr("Main_window", "File1.Caption"));
+    ePlik = new QLineEdit(gbModel3D);
+    ePlik->setObjectName("ePlik");
+    ePlik->setReadOnly(true);
+    btnPlikRaw = NamedButton(gbModel3D, "btnPlikRaw", QStringLiteral("..."));
+    btnModelInfo = NamedButton(gbModel3D, "btnModelInfo", QStringLiteral("i"));
+    auto* fileRow = new QHBoxLayout(gbModel3D);
+    fileRow->addWidget(lPlik);
+    fileRow->addWidget(ePlik, 1);
+    fileRow->addWidget(btnPlikRaw);
+    fileRow->addWidget(btnModelInfo);
+
+    RAWview1 = new TRAWview(this);
+    RAWview1->setObjectName("RAWview1");
+    RAWview1->Model_KrokObrotu = 0.5;
+    RAWview1->Model_KrokSkali = 0.0001;
+    RAWview1->Model_KrokPrzesuwu = 0.01;
+    RAWview1->Model_KrokSkaliRolka = 0.08;
+    RAWview1->Model_Material = 1.0;
+    RAWview1->UkladWsp = true;
+    RAWview1->TrybPracy = tpPrzegladRAWtermSeryjne;
+    QPalette black = RAWview1->palette();
+    black.setColor(QPalette::Window, Qt::black);
+    RAWview1->setPalette(black);
+    RAWview1->setAutoFillBackground(true);
+
+    lIloscObrotow = NamedLabel(this, "lIloscObrotow", Tr("Configuration", "Labelilkrok.caption"));
+    feIloscObrotow = new TFltEdit(this);
+    feIloscObrotow->setObjectName("feIloscObrotow");
+    feIloscObrotow->SetMinValue(1);
+    feIloscObrotow->SetMaxValue(180);
+    feIloscObrotow->SetIncrement(1);
+    feIloscObrotow->SetDigit(0);
+    feIloscObrotow->SetValue(18);
+    cbOdcinajPoZakonczeniu = NamedCheckBox(this, "cbOdcinajPoZakonczeniu",
+                                           Tr("SerialCutFrom3D", "cbOdcinajPoZakonczeniu.caption"), true);
+    cbOdcinajPoZakonczeniu->setToolTip(Tr("SerialCutFrom3D", "cbOdcinajPoZakonczeniu.hint"));
+    cbZamkniOknoAut = NamedCheckBox(this, "cbZamkniOknoAut", Tr("SerialCutFrom3D", "cbZamkniOknoAut.caption"), true);
+    cbZostawZamknieteFig = NamedCheckBox(this, "cbZostawZamknieteFig",
+                                         QStringLiteral("Zostaw zamknięte, wewnętrzne figury"), false);
+    cbZostawZamknieteFig->setVisible(false);
+    btnAnuluj = NamedButton(this, "btnAnuluj", Tr("Configuration", "cancel.caption"));
+    btnGeneruj = NamedButton(this, "btnGeneruj", Tr("SerialCutFrom3D", "btnGeneruj.caption"));
+    btnGeneruj->setDefault(true);
+
+    sb = new QStatusBar(this);
+    sb->setObjectName("sb");
+    sb->setSizeGripEnabled(false);
+    for (QLabel*& panel : sbPanels) {
+        panel = new QLabel(sb);
+        panel->setFixedWidth(300);
+        sb->addWidget(panel);
+    }
+
+    auto* controls = new QGridLayout;
+    controls->addWidget(lIloscObrotow, 0, 0);
+    controls->addWidget(feIloscObrotow, 0, 1);
+    controls->addWidget(cbOdcinajPoZakonczeniu, 1, 0, 1, 3);
+    controls->addWidget(cbZamkniOknoAut, 2, 0, 1, 3);
+    controls->addWidget(cbZostawZamknieteFig, 3, 0, 1, 3);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(btnAnuluj);
+    buttons->addWidget(btnGeneruj);
+    controls->addLayout(buttons, 4, 0, 1, 3);
+    controls->setColumnStretch(2, 1);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(4, 4, 4, 0);
+    layout->addWidget(gbModel3D);
+    layout->addWidget(RAWview1, 1);
+    layout->addLayout(controls);
+    layout->addWidget(sb);
+
+    connect(btnPlikRaw, &QPushButton::clicked, this, &TfGenSer::btnPlikRawClick);
+    connect(btnModelInfo, &QPushButton::clicked, this, &TfGenSer::btnModelInfoClick);
+    connect(btnGeneruj, &QPushButton::clicked, this, &TfGenSer::btnGenerujClick);
+    connect(btnAnuluj, &QPushButton::clicked, this, &TfGenSer::btnAnulujClick);
+
+    SerialGeneratorHooks hooks;
+    hooks.NewJob = [this](const QString& caption) -> TJob* {
+        TMDIChild* child = m_jobs.NewJobWindow ? m_jobs.NewJobWindow() : nullptr;
+        if (!child)
+            return nullptr;
+        child->SetCaption(caption);
+        return &child->Job();
+    };
+    hooks.CloseAllJobs = [this] {
+        if (m_jobs.CloseAllClick)
+            m_jobs.CloseAllClick();
+    };
+    hooks.TileJobs = [this] {
+        if (m_jobs.Tile)
+            m_jobs.Tile();
+    };
+    hooks.ShowModel = [this] {
+        RAWview1->LadujListeRAW(ModelTriangles, ModelInfoRec.xmin, ModelInfoRec.ymin, ModelInfoRec.zmin,
+                                ModelInfoRec.xmax, ModelInfoRec.ymax, ModelInfoRec.zmax);
+    };
+    hooks.LockViewer = [this](bool locked) {
+        RAWview1->Locked = locked;
+        if (!locked)
+            RAWview1->PokazScene();
+    };
+    hooks.ResetViewerTurn = [this] { RAWview1->ResetujPrzeksztalcenia(); };
+    hooks.TurnViewer = [this](int dx) {
+        RAWview1->Nawigacja(1, dx, 0);
+        RAWview1->PokazScene();
+    };
+    hooks.Beep = [] { QApplication::beep(); };
+    hooks.CloseWindow = [this] { close(); };
+    hooks.Changed = [this] { ShowState(); };
+    m_generator = new TSerialGenerator(std::move(hooks), this);
+
+    for (QWidget* w : findChildren<QWidget*>())
+        w->installEventFilter(this);
+    ShowState();
+}
+
+TfGenSer::~TfGenSer()
+{
+    // The generator goes first: it may call back into the controls.
+    delete m_generator;
+    m_generator = nullptr;
+}
+
+void TfGenSer::ShowState()
+{
+    if (!m_generator)
+        return;
+    const TSerialGenerator& g = *m_generator;
+    btnPlikRaw->setEnabled(g.FileButtonEnabled);
+    feIloscObrotow->setEnabled(g.StepCountEnabled);
+    btnGeneruj->setEnabled(g.GenerateEnabled);
+    btnModelInfo->setEnabled(g.ModelInfoEnabled);
+    sbPanels[0]->setText(g.Status[0]);
+    sbPanels[1]->setText(g.Status[1]);
+    if (g.ProgressShown && !ProgressBar)
+        CreateProgressBar();
+    if (!g.ProgressShown && ProgressBar) {
+        delete ProgressBar;
+        ProgressBar = nullptr;
+    }
+    if (ProgressBar) {
+        ProgressBar->setRange(0, g.ProgressMax);
+        ProgressBar->setValue(g.ProgressPosition);
+    }
+}
+
+void TfGenSer::CreateProgressBar()
+{
+    delete ProgressBar;
+    ProgressBar = new QProgressBar(sb);
+    ProgressBar->setObjectName("ProgressBar");
+    ProgressBar->setTextVisible(false);
+    ProgressBar->setGeometry(0, 2, sbPanels[0]->width(), sb->height() - 2);
+    ProgressBar->show();
+}
+
+void TfGenSer::btnPlikRawClick()
+{
+    if (!btnPlikRaw->isEnabled())
+        return;
+    QFileDialog OpenDialog(this, Tr("SerialCutFrom3D", "wybierzPlikModelu"),
+                           Gcf.OpenFolder.isEmpty() ? ProgramDir : Gcf.OpenFolder);
+    OpenDialog.setObjectName("OpenDialog");
+    OpenDialog.setDefaultSuffix("raw");
+    OpenDialog.setFileMode(QFileDialog::ExistingFile);
+    OpenDialog.setNameFilters({Tr("Universal", "wszystkiePliki") + " (*.dxf *.raw)",
+                               Tr("SerialCutFrom3D", "plikDXF3D") + " (*.dxf)",
+                               Tr("SerialCutFrom3D", "plikRhino") + " (*.raw)"});
+    QString name;
+    if (OpenDialog.exec() == QDialog::Accepted && !OpenDialog.selectedFiles().isEmpty())
+        name = OpenDialog.selectedFiles().first();
+    m_generator->ChooseModelFile(name);
+    if (!name.isEmpty() && !ModelInfoRec.FileName.isEmpty()) {
+        ePlik->setText(name);
+        ePlik->setToolTip(name);
+    }
+}
+
+void TfGenSer::btnModelInfoClick()
+{
+    if (!btnModelInfo->isEnabled() || ModelInfoRec.FileName.isEmpty() || ePlik->text().isEmpty())
+        return;
+    const QPoint origin = RAWview1->mapToGlobal(QPoint());
+    ShowModelInfo(origin.x(), origin.y(), ModelInfoRec);
+}
+
+void TfGenSer::btnGenerujClick()
+{
+    if (!btnGeneruj->isEnabled())
+        return;
+    feIloscObrotow->LeaveField();
+    if (!feIloscObrotow->CheckIntValue())
+        return;
+    m_generator->CutOffWhenDone = cbOdcinajPoZakonczeniu->isChecked();
+    m_generator->CloseWhenDone = cbZamkniOknoAut->isChecked();
+    m_generator->KeepClosedFigures = cbZostawZamknieteFig->isChecked();
+    m_generator->btnGenerujClick(static_cast<int>(std::lround(feIloscObrotow->GetValue())));
+}
+
+void TfGenSer::btnAnulujClick() { m_generator->btnAnulujClick(); }
+
+void TfGenSer::reject()
+{
+    if (m_generator && !m_generator->CloseQuery())
+        return;
+    PlainForm::reject();
+}
+
+void TfGenSer::closeEvent(QCloseEvent* event)
+{
+    if (m_generator && !m_generator->CloseQuery()) {
+        event->ignore();
+        return;
+    }
+    PlainForm::closeEvent(event);
+}
+
+void TfGenSer::showEvent(QShowEvent* event)
+{
+    TntFormShow();
+    PlainForm::showEvent(event);
+    btnPlikRaw->setFocus();
+}
+
+void TfGenSer::TntFormShow()
+{
+    if (HasSwitch("touchPanel"))
+        EnableTouchInput(this);
+}
+
+bool TfGenSer::eventFilter(QObject* watched, QEvent* event)
+{
+    switch (event->type()) {
+    case QEvent::KeyPress: {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Escape) {
+            close();
+            return true;
+        }
+        if (key->key() == Qt::Key_F3) {
+            btnPlikRawClick();
+            return true;
+        }
+        if (key->key() == Qt::Key_F12) {
+            const auto all = Qt::ControlModifier | Qt::ShiftModifier | Qt::AltModifier;
+            if ((key->modifiers() & all) == all)
+                cbZostawZamknieteFig->setVisible(!cbZostawZamknieteFig->isVisible());
+            return true;
+        }
+        break;
+    }
+    case QEvent::MouseButtonDblClick:
+        if (watched == gbModel3D)
+            btnModelInfoClick();
+        else if (watched == ePlik || watched == RAWview1)
+            btnPlikRawClick();
+        break;
+    case QEvent::Resize:
+        if (watched == RAWview1) {
+            RAWview1->DostosujDoRozmiaruOkna();
+            RAWview1->PokazScene();
+        }
+        break;
+    case QEvent::FocusIn:
+    case QEvent::FocusOut: {
+        // The caption of what has the focus is bold.
+        const bool in = event->type() == QEvent::FocusIn;
+        if (watched == btnPlikRaw)
+            SetBold(lPlik, in);
+        else if (watched == feIloscObrotow)
+            SetBold(lIloscObrotow, in);
+        else if (watched == cbOdcinajPoZakonczeniu || watched == cbZamkniOknoAut || watched == cbZostawZamknieteFig)
+            SetBold(static_cast<QWidget*>(watched), in);
+        break;
+    }
+    default:
+        break;
+    }
+    return PlainForm::eventFilter(watched, event);
+}
+
+void ShowGenSer(int x, int y, GenSerJobHooks jobs, QWidget* parent, TfGenSer** shown)
+{
+    // A fresh window each time: no model or series is carried over.
+    GenSerFileName.clear();
+    TfGenSer form(parent, std::move(jobs));
+    form.move(std::max(0, x - form.width()), std::max(0, y - form.height()));
+    if (shown)
+        *shown = &form;
+    form.exec();
+    if (shown)
+        *shown = nullptr;
+}
+
 
 TfModelInfo::TfModelInfo(QWidget* parent) : PlainForm("TfModelInfo", parent)
 {

@@ -8,16 +8,74 @@
 #include <cstdint>
 #include <functional>
 
+class QCheckBox;
+class QGroupBox;
 class QLabel;
+class QLineEdit;
+class QProgressBar;
 class QPushButton;
+class QStatusBar;
+class TFltEdit;
 class TFloatEditU;
+class TRAWview;
+class TSerialGenerator;
 
-// Serial profiles from a three-dimensional model.
+// What the generator window asks of the main window.
+struct GenSerJobHooks {
+    std::function<TMDIChild*()> NewJobWindow;
+    std::function<void()> CloseAllClick;
+    std::function<void()> Tile;
+};
+
+// Serial profiles from a three-dimensional model: the window over the
+// generator's sequence (production/SerialGenerator.h).
 class TfGenSer : public PlainForm {
     Q_OBJECT
 public:
-    explicit TfGenSer(QWidget* parent = nullptr);
+    explicit TfGenSer(QWidget* parent = nullptr, GenSerJobHooks jobs = {});
+    ~TfGenSer() override;
+
+    TSerialGenerator& Generator() { return *m_generator; }
+
+    QStatusBar* sb = nullptr;
+    QLabel* sbPanels[3] = {nullptr, nullptr, nullptr};
+    QGroupBox* gbModel3D = nullptr;
+    QLabel* lPlik = nullptr;
+    QLineEdit* ePlik = nullptr;
+    QPushButton* btnPlikRaw = nullptr;
+    QPushButton* btnModelInfo = nullptr;
+    TRAWview* RAWview1 = nullptr;
+    QLabel* lIloscObrotow = nullptr;
+    TFltEdit* feIloscObrotow = nullptr;
+    QCheckBox* cbOdcinajPoZakonczeniu = nullptr;
+    QCheckBox* cbZamkniOknoAut = nullptr;
+    QCheckBox* cbZostawZamknieteFig = nullptr;
+    QPushButton* btnAnuluj = nullptr;
+    QPushButton* btnGeneruj = nullptr;
+    QProgressBar* ProgressBar = nullptr;
+
+    void btnPlikRawClick();
+    void btnModelInfoClick();
+    void btnGenerujClick();
+    void btnAnulujClick();
+    void TntFormShow();
+    void reject() override;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void ShowState();
+    void CreateProgressBar();
+    TSerialGenerator* m_generator = nullptr;
+    GenSerJobHooks m_jobs;
 };
+
+// Creates the generator window with its bottom-right corner at (x, y) (kept
+// on screen), shows it modally and frees it; `shown` points at it meanwhile.
+void ShowGenSer(int x, int y, GenSerJobHooks jobs, QWidget* parent = nullptr, TfGenSer** shown = nullptr);
 
 // The loaded model's source file, file size, overall sizes and extents in the
 // current length unit.
