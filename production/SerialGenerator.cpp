@@ -43,9 +43,11 @@ void TSerialGenerator::ChooseModelFile(const QString& fileName)
     // The model and the angle are a worker's inputs: never changed under one.
     if (Busy())
         return;
-    SerialAngle = 0;
+    // A cancelled choice keeps the series where it stands, so that a larger
+    // count still goes on from its last angle.
     if (fileName.isEmpty())
         return;
+    SerialAngle = 0;
     Call(m_hooks.CloseAllJobs);
     LoadModel(fileName);
     QString folder = QDir::toNativeSeparators(QFileInfo(fileName).absolutePath());
