@@ -46,7 +46,7 @@ class TPunkty_bazowe : public PlainForm {
     Q_OBJECT
 public:
     // `operations` gives the go-to; it is asked for when a point is reached,
-    // since the panel that owns them comes later.
+    // since the panel that owns them is created after this window.
     TPunkty_bazowe(QWidget* parent, Machine& machine, std::function<MachineOperations*()> operations);
     ~TPunkty_bazowe() override;
     BasePoints& Points() { return m_points; }
