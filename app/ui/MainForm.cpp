@@ -418,25 +418,23 @@ TMDIChild* TMainForm::NewJobWindow(const QString&)
     return child;
 }
 
-void TMainForm::Enable(QAction* item, bool rule) { item->setEnabled(rule); }
-
 void TMainForm::UpdateMenuItems()
 {
     const QList<TMDIChild*> jobs = JobWindows();
     const bool any = !jobs.isEmpty();
     for (QAction* a : {FileCloseItem, FileSaveAsHPGL, miZaginaczProfili, info, Symulacja, Start1, WindowCascadeItem,
                        WindowTileItem, Window1Action})
-        Enable(a, any);
+        a->setEnabled(any);
     SpeedSymulacja->setEnabled(any);
     SpeedStart->setEnabled(any);
 
     const int mode = Settings().Mode();
     TMDIChild* active = ActiveJob();
     const QString caption = active ? active->windowTitle() : QString();
-    Enable(miDuplikujPlt, any && ExtractFileExt(caption).toUpper() != ".DPL" && mode == 0);
-    Enable(miSaveSerial, any && mode == 2);
+    miDuplikujPlt->setEnabled(any && ExtractFileExt(caption).toUpper() != ".DPL" && mode == 0);
+    miSaveSerial->setEnabled(any && mode == 2);
     for (QAction* a : {About1, miInstrObslugi, miPrzyklady, miKatalog})
-        Enable(a, true);
+        a->setEnabled(true);
 
     QString path;
     miInstrObslugi->setVisible(ManualPath(path));

@@ -162,8 +162,6 @@ private:
     void BuildSpeedButtons();
     void TranslateMainForm();
     void MachineNotConnected();
-    // Enabled when the rule says so.
-    void Enable(QAction* item, bool rule);
     CutStartHooks CutHooks();
 
     bool m_created = false;

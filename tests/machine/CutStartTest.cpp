@@ -51,7 +51,7 @@ std::string Polygon(int sides, double cx, double cy, double r)
     return s + "PU;";
 }
 
-class CutStartTest : public MachineWorldTest {
+class CutStartTest : public MachineWorldTest, protected SimulatedRig {
 protected:
     void SetUp() override
     {
@@ -88,11 +88,6 @@ protected:
     ScopedTranslator translator;
     TempProgramDir dir{false};
     ScriptedPresenter boxes;
-    VirtualClock clock;
-    SimulatedController sim{clock};
-    SimulatedLink link{sim};
-    ScriptedInput input;
-    Machine m{link, clock, input};
     TJob job;
     Transmission tx{m};
     MachineOperations ops{m, Settings(), false};

@@ -34,7 +34,7 @@
 namespace {
 const QByteArray kSquare = "PU0,0;PD4000,0,4000,4000,0,4000,0,0;PU;";
 
-class StartDialogsTest : public MachineWorldTest {
+class StartDialogsTest : public MachineWorldTest, protected SimulatedRig {
 protected:
     void SetUp() override
     {
@@ -97,11 +97,6 @@ protected:
     ScopedTranslator translator;
     TempProgramDir dir{false};
     ScriptedPresenter boxes;
-    VirtualClock clock;
-    SimulatedController sim{clock};
-    SimulatedLink link{sim};
-    ScriptedInput input;
-    Machine m{link, clock, input};
     Transmission tx{m};
     MachineOperations ops{m, Settings(), false};
 };
