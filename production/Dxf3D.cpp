@@ -452,9 +452,10 @@ void TDxf2RawConverter::Insert()
             Fail();
         if (++m_bodies > m_budget.blockBodies)
             Fail();
+        SeekPair(block->second);
+        m_insert.base = BlockBase();
         m_stack[m_depth] = {m_insert, m_conv.Matrix()};
         ++m_depth;
-        SeekPair(block->second);
         EntitiesUntil("ENDBLK");
         --m_depth;
         m_insert = m_stack[m_depth].params;
@@ -469,6 +470,26 @@ void TDxf2RawConverter::Insert()
     SeekPair(m_insert.returnIndex);
 }
 
+// The header pairs of the BLOCK at the cursor, up to its first entity; the
+// cursor is left on the header's last pair.
+TVec3f TDxf2RawConverter::BlockBase()
+{
+    TVec3f base;
+    for (;;) {
+        NextPair();
+        if (m_pair.code == "0")
+            break;
+        switch (CodeOf(m_pair.code)) {
+        case 10: base.x = Number(); break;
+        case 20: base.y = Number(); break;
+        case 30: base.z = Number(); break;
+        default: break;
+        }
+    }
+    SeekPair(m_reader.Cursor() - 1);
+    return base;
+}
+
 TVec3f TDxf2RawConverter::PointToWorld(TVec3f p)
 {
     if (m_depth == 0)
@@ -476,8 +497,13 @@ TVec3f TDxf2RawConverter::PointToWorld(TVec3f p)
     for (int d = m_depth - 1; d >= 0; --d) {
         const InsertLevel& level = m_stack[d];
         if (m_applyInsert) {
-            p = RotateZ(p, level.params.rotation);
+            // As drawing files mean an insert: the block's base point goes to
+            // the origin, then the block is scaled along its own axes, turned,
+            // and moved to the insertion point.
+            const TVec3f& b = level.params.base;
+            p = TranslatePoint(p, {-b.x, -b.y, -b.z});
             p = ScalePoint(p, level.params.scale);
+            p = RotateZ(p, level.params.rotation);
             p = TranslatePoint(p, level.params.point);
         }
         m_conv.LoadMatrix(level.matrix);

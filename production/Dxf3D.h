@@ -118,7 +118,9 @@ public:
 
 private:
     struct InsertParams {
-        TVec3f point, scale{1, 1, 1}, extrusion{0, 0, 1};
+        // base: the block's own base point (group codes 10/20/30 of BLOCK),
+        // the point of the block that lands on the insertion point.
+        TVec3f point, scale{1, 1, 1}, extrusion{0, 0, 1}, base;
         double rotation = 0;
         int64_t returnIndex = 0;
     };
@@ -141,6 +143,7 @@ private:
     void Vertex();
     void Face3D();
     void Insert();
+    TVec3f BlockBase();
     TVec3f PointToWorld(TVec3f p);
     void AddTriangle(const TVec3f& a, const TVec3f& b, const TVec3f& c);
 

@@ -29,9 +29,10 @@ std::string Drawing(const std::string& entities, const std::string& blocks = "")
            Section("ENTITIES", entities) + P("0", "EOF");
 }
 
-std::string Block(const std::string& name, const std::string& body)
+std::string Block(const std::string& name, const std::string& body, const Point& base = {})
 {
-    return P("0", "BLOCK") + P("8", "0") + P("2", name) + P("70", "0") + P("10", "0.0") + body + P("0", "ENDBLK");
+    return P("0", "BLOCK") + P("8", "0") + P("2", name) + P("70", "0") + P("10", Num(base[0])) + P("20", Num(base[1])) +
+           P("30", Num(base[2])) + body + P("0", "ENDBLK");
 }
 
 std::string Face(const std::vector<Point>& corners)
@@ -144,6 +145,16 @@ TEST(Dxf3D, InsertsPlaceTheirBlock)
     ASSERT_EQ(corners.size(), 3u);
     ExpectNear(corners[0], {100, 2, 0});
     ExpectNear(corners[2], {98, 0, 0});
+
+    // The block's base point lands on the insertion point; the block is
+    // scaled along its own axes before it is turned.
+    const std::string based = Block("S", Face({{11, 0, 0}, {10, 1, 0}, {10, 0, 0}}), {10, 0, 0});
+    const auto stretched = Corners(
+        Convert(Drawing(Insert("S", P("10", "5") + P("41", "2") + P("42", "1") + P("43", "1") + P("50", "90")), based)));
+    ASSERT_EQ(stretched.size(), 3u);
+    ExpectNear(stretched[0], {5, 2, 0});
+    ExpectNear(stretched[1], {4, 0, 0});
+    ExpectNear(stretched[2], {5, 0, 0});
 
     // After an insert with its own extrusion, a face outside every block is
     // in world coordinates again.
