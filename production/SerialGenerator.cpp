@@ -243,9 +243,11 @@ bool TSerialGenerator::TraceContours()
             kept.push_back(std::move(f));
     TracedFigures.clear();
     if (kept.empty()) {
-        // Nothing to cut at this angle: no empty job, the series ends.
+        // Nothing to cut at this angle: no empty job, the series ends, and
+        // the operator learns which step left no open profile.
+        const QString angle = AngleText(SerialAngle);
         EndSeries();
-        ShowMessageBox(Tr("Project_window", "zbiorPusty"), true);
+        ShowMessageBox(Tr("SerialCutFrom3D", "brakOtwartegoProfilu").arg(angle), true);
         return false;
     }
     const QString caption =

@@ -32,17 +32,24 @@ protected:
         ResetMachineConstants();
         CutOffModel = false;
         // A closed box 20 by 10 by 6 mm standing on its base (y is up).
-        const float x[2] = {-10, 10}, y[2] = {0, 10}, z[2] = {-3, 3};
+        file = WriteBox("box.raw", 10, 10, 3);
+    }
+
+    // A closed box 2 hx by h by 2 hz mm standing on its base (y is up).
+    QString WriteBox(const QString& name, float hx, float h, float hz)
+    {
+        const float x[2] = {-hx, hx}, y[2] = {0, h}, z[2] = {-hz, hz};
         auto corner = [&](int i) { return QString("%1 %2 %3").arg(x[i & 1]).arg(y[(i >> 1) & 1]).arg(z[i >> 2]); };
         const int faces[6][4] = {{0, 1, 3, 2}, {4, 5, 7, 6}, {0, 1, 5, 4}, {2, 3, 7, 6}, {0, 2, 6, 4}, {1, 3, 7, 5}};
         QString text = "Object1\n";
         for (const auto& f : faces)
             text += corner(f[0]) + " " + corner(f[1]) + " " + corner(f[2]) + "\n" + corner(f[0]) + " " +
                     corner(f[2]) + " " + corner(f[3]) + "\n";
-        file = dir.filePath("box.raw");
-        QFile out(file);
+        const QString path = dir.filePath(name);
+        QFile out(path);
         out.open(QIODevice::WriteOnly);
         out.write(text.toLatin1());
+        return path;
     }
 
     SerialGeneratorHooks Hooks()
@@ -197,6 +204,23 @@ TEST_F(SerialGeneratorTest, OneWorkerAtATimeAndCloseWaitsForTheStep)
     EXPECT_EQ(maxRunning.load(), 1);
     EXPECT_TRUE(g.CloseQuery());
     EXPECT_FALSE(closed);
+}
+
+TEST_F(SerialGeneratorTest, AStepLeavingNoOpenProfileEndsTheSeriesSayingWhichStep)
+{
+    // A slab 1 mm thick: seen edge-on at 90 degrees its outline is a narrow
+    // loop whose ends meet, a closed trace and no open profile.
+    file = WriteBox("slab.raw", 10, 10, 0.5f);
+    TSerialGenerator g(Hooks());
+    g.CloseWhenDone = false;
+    Load(g);
+    g.btnGenerujClick(2);
+    WaitIdle(g);
+    EXPECT_TRUE(captions.empty()) << "the series is undone";
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(boxes.shown[0].text, Tr("SerialCutFrom3D", "brakOtwartegoProfilu").arg("90.00"));
+    EXPECT_TRUE(g.FileButtonEnabled && g.StepCountEnabled && g.GenerateEnabled);
+    EXPECT_EQ(g.StepNo, 1);
 }
 
 TEST_F(SerialGeneratorTest, ClosingDuringALoadStopsTheReaderAndClosesAfterIt)
