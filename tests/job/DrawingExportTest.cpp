@@ -59,9 +59,15 @@ TEST_F(DrawingExportTest, DxfWritesMillimetresWithTheUnitsDecimalsAndAPointWhate
               "  0\r\nVERTEX\r\n  10\r\n10.0\r\n  20\r\n2.0\r\n  30\r\n0.0\r\n"
               "  0\r\nVERTEX\r\n  10\r\n-1.0\r\n  20\r\n0.0\r\n  30\r\n0.0\r\n"
               "  0\r\nSEQEND\r\n  0\r\nENDSEC\r\n  0\r\nEOF\r\n");
+    // Seven significant digits: 123456.7 mm and 12345.675 mm (12345.67 with
+    // the inch unit's two decimals).
+    job.FigureList.push_back(Figure({{4938268, 493827}}));
+    ASSERT_TRUE(job.ZapiszDXF(File("c.dxf")));
+    EXPECT_TRUE(Read(File("c.dxf")).contains("  10\r\n123456.7\r\n"));
     CurrentLengthUnit = 1;
     ASSERT_TRUE(job.ZapiszDXF(File("b.dxf")));
     EXPECT_TRUE(Read(File("b.dxf")).contains("  10\r\n10.00\r\n  20\r\n2.00\r\n"));
+    EXPECT_TRUE(Read(File("b.dxf")).contains("  20\r\n12345.67\r\n"));
 }
 
 TEST_F(DrawingExportTest, AFailedWriteIsToldWithTheFileName)

@@ -254,19 +254,25 @@ TEST_F(SaveWalkTest, HoleIsCutWhileTheWireIsAtItsConnector)
 
 TEST_F(SaveWalkTest, OpenFigureIsCutAndTheWireReturnsAlongIt)
 {
-    TJob job;
-    Add(job, Circle(2000, 2000, 1500, 12));
-    Add(job, kZigzag);
-    ASSERT_EQ(Plan(job), PlainPlanner::Result::Planned);
-    ASSERT_FALSE(job.FigureList[1]->Closed);
-    ASSERT_TRUE(job.save_ciecie(Out(), 0));
-    const Walk w = ReadWalk(job);
-    ExpectAlongTheFigures(job, w.path);
-    ExpectEveryEdgeCut(job, w.path);
-    EXPECT_EQ(w.path.back(), w.path.front());
-    const std::vector<P> z = PointsOf(job, kZigzag);
-    EXPECT_NE(Find(w.path, {z[0], z[1], z[2], z[3], z[2], z[1], z[0]}), std::string::npos)
-        << "forward from its first vertex, back along itself";
+    // Also when its vertex 1 lies below its vertex n-1: an end is left
+    // forward whatever the heights of its neighbours.
+    const Points rising = {{1000, 1000}, {1400, 1200}, {1800, 1800}, {2200, 1900}};
+    for (const Points& line : {kZigzag, rising}) {
+        TJob job;
+        Add(job, Circle(2000, 2000, 1500, 12));
+        Add(job, line);
+        ASSERT_EQ(Plan(job), PlainPlanner::Result::Planned);
+        ASSERT_FALSE(job.FigureList[1]->Closed);
+        ASSERT_EQ(job.FigureList[1]->EntryVertex, 0);
+        ASSERT_TRUE(job.save_ciecie(Out(), 0));
+        const Walk w = ReadWalk(job);
+        ExpectAlongTheFigures(job, w.path);
+        ExpectEveryEdgeCut(job, w.path);
+        EXPECT_EQ(w.path.back(), w.path.front());
+        const std::vector<P> z = PointsOf(job, line);
+        EXPECT_NE(Find(w.path, {z[0], z[1], z[2], z[3], z[2], z[1], z[0]}), std::string::npos)
+            << "forward from its first vertex, back along itself";
+    }
 }
 
 TEST_F(SaveWalkTest, SingleOpenFigureEndsAtItsLastVertex)
