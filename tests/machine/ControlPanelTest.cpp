@@ -178,12 +178,14 @@ TEST_F(ControlPanelTest, NoTickWorksOnTheMachineWhileAWindowPlansOrAnotherTickRu
     clock.Advance(100);
     EXPECT_TRUE(transfer.GoSent()) << "the transfer went once the planner was done";
     size_t insideTick = 0;
-    panel->SetHooks({[&] {
+    PanelHooks hooks;
+    hooks.Start1Click = [&] {
         ASSERT_TRUE(transfer.Start(path));
         reports = sim->Reports().size();
         clock.Advance(500);
         insideTick = sim->Reports().size() - reports;
-    }});
+    };
+    panel->SetHooks(hooks);
     sim->PressKey(MachineKey::Start);
     clock.Advance(ControlPanel::kLinkIntervalMs);
     EXPECT_EQ(insideTick, 0u) << "the transfer sent something inside the status tick";
