@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
-# Installs the missing Debian packages, builds the program and starts it.
-# Parameters are passed to the program (for example: ./run.sh PL).
+# Installs the missing Debian packages that building and running need, builds
+# the program and starts it. Parameters are passed to the program (for
+# example: ./run.sh PL).
 set -euo pipefail
 cd "$(dirname "$0")"
 . scripts/deps.sh
-install_missing_packages
+install_missing_packages build/packages.log "${PELV_RUN_PACKAGES[@]}"
 
 # The machine's USB device belongs to root until a udev rule gives the user access.
 rule=/etc/udev/rules.d/70-pelvartonix.rules

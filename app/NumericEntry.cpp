@@ -48,7 +48,7 @@ Decimal ToDecimal(double value, int precision, int decimals)
     }
     if (count == 0) {
         if (all[0] >= '5') {
-            d.digits = "1";
+            d.digits.assign(1, '1');  // not = "1": GCC 12 warns falsely (-Wrestrict) on that
             d.exponent += 1;
             return d;
         }
