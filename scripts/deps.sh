@@ -43,7 +43,7 @@ install_missing_packages() {
        apt-get -o DPkg::Lock::Timeout=300 install -y --no-install-recommends "${missing[@]}"; } >"$log" 2>&1; then
     local all
     all=$(grep -c '^Setting up ' "$log" || true)
-    echo "done: ${all} packages with what they need; the log is $log"
+    echo "done (packages installed in all, with what they need: ${all}); the log is $log"
   else
     echo "failed:"
     cat "$log" >&2
