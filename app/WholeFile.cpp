@@ -4,14 +4,16 @@
 #include "app/Translator.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
+#include <QStorageInfo>
 #include <cerrno>
 #include <utility>
 
 namespace {
 // The program's words for the reasons an operator can act on; Qt words every
 // system error as the C library does, so the reasons are known by that text.
-QString Reason(const QFileDevice& file)
+QString Reason(const QFileDevice& file, const QString& path, qint64 written)
 {
     const QString system = file.errorString();
     const std::pair<int, QString> known[] = {
@@ -24,7 +26,11 @@ QString Reason(const QFileDevice& file)
             return text == QLatin1String("error") ? system : text;
     if (!system.isEmpty() && system != QLatin1String("Unknown error"))
         return system;
-    // Fewer bytes on the disk than were written, and the system said nothing.
+    // Fewer bytes reached the disk than were written, and the system said
+    // nothing: a disk that filled up on the way says so by its free space.
+    const QStorageInfo disk(QFileInfo(path).absolutePath());
+    if (disk.isValid() && disk.bytesAvailable() < written)
+        return Tr("Universal", "zapisBrakMiejsca");
     return Tr("Universal", "zapisNiepelny");
 }
 }  // namespace
@@ -43,7 +49,7 @@ void WholeFileWriter::Fail()
     if (!m_result.ok)
         return;
     m_result.ok = false;
-    m_result.reason = Reason(*m_file);
+    m_result.reason = Reason(*m_file, m_result.path, m_written);
     Cancel();
 }
 
@@ -58,11 +64,11 @@ bool WholeFileWriter::Write(const QByteArray& bytes)
 {
     if (!m_result.ok || !m_file)
         return false;
+    m_written += bytes.size();  // meant for the disk, whether it takes them or not
     if (m_file->write(bytes) != bytes.size()) {
         Fail();
         return false;
     }
-    m_written += bytes.size();
     return true;
 }
 
