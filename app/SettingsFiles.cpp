@@ -6,12 +6,12 @@
 #include "app/MessageBoxes.h"
 #include "app/Translator.h"
 #include "app/Units.h"
+#include "app/WholeFile.h"
 
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
-#include <QSaveFile>
 #include <cmath>
 #include <cstring>
 
@@ -61,15 +61,9 @@ QString GetWide(const QByteArray& b, int at, int chars)
 
 QString GcfPath() { return ProgramDir + "Pelvartonix.gcf"; }
 
-// Writes the whole file or nothing: a failed write leaves the old file.
-bool WriteWhole(const QString& path, const QByteArray& bytes)
-{
-    QSaveFile file(path);
-    if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit())
-        return true;
-    ShowMessageBox(file.errorString() + "\r\n" + path, true);
-    return false;
-}
+// The record as read at the start could not be read although it is there:
+// the program's end must not put the defaults in its place.
+bool gcfUnread = false;
 
 QString NumberText(double v) { return QString::number(v, 'g', 15); }
 }  // namespace
@@ -117,7 +111,9 @@ GcfRecord GcfFromBytes(const QByteArray& b)
 bool SaveGcf()
 {
     Gcf.OpenFilterIndex = OpenDialogState.FilterIndex;
-    return WriteWhole(GcfPath(), GcfToBytes(Gcf));
+    const bool ok = ReportWrite(WriteWholeFile(GcfPath(), GcfToBytes(Gcf)));
+    gcfUnread = gcfUnread && !ok;
+    return ok;
 }
 
 bool DefaultGcf()
@@ -132,12 +128,22 @@ void LoadGcf()
 {
     QFile file(GcfPath());
     QByteArray bytes;
+    gcfUnread = false;
     if (file.open(QIODevice::ReadOnly))
         bytes = file.read(kGcfSize);
-    if (bytes.size() == kGcfSize)
+    if (bytes.size() == kGcfSize) {
         Gcf = GcfFromBytes(bytes);
-    else
+    } else if (file.exists() && (!file.isOpen() || file.error() != QFileDevice::NoError)) {
+        // There but unreadable (no permission, a disk error, a folder): a short
+        // record is replaced, this one is the operator's to mend.
+        ShowMessageBox(Tr("Configuration", "konfigNieczytelny") + "\r\n" + GcfPath() + "\r\n" + file.errorString(),
+                       true);
+        Gcf = GcfRecord();
+        Gcf.SettingsPath = ProgramDir + "Pelvartonix.vkf";
+        gcfUnread = true;
+    } else {
         DefaultGcf();
+    }
     OpenDialogState.InitialDir = Gcf.OpenFolder;
     OpenDialogState.FilterIndex = Gcf.OpenFilterIndex;
 }
@@ -184,7 +190,7 @@ bool SaveKonfig(const QString& path)
         }
         text += QByteArray(e.name) + " := " + value.toLatin1() + "\r\n";
     }
-    return WriteWhole(path, text);
+    return ReportWrite(WriteWholeFile(path, text));
 }
 
 void SplitSettingLine(const QByteArray& text, qsizetype& pos, QString& key, QString& value)
@@ -454,4 +460,10 @@ void SettingsLoadFrom(const QString& path)
         Gcf.SettingsPath = path;
 }
 
-void SettingsFormDestroy() { SaveGcf(); }
+bool SettingsFormDestroy()
+{
+    if (gcfUnread)
+        return false;
+    Gcf.OpenFilterIndex = OpenDialogState.FilterIndex;
+    return ReportWrite(WriteWholeFileIfChanged(GcfPath(), GcfToBytes(Gcf)));
+}

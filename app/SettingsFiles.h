@@ -41,7 +41,9 @@ GcfRecord GcfFromBytes(const QByteArray& bytes);  // bytes must be kGcfSize long
 bool SaveGcf();
 // The record's defaults, then SaveGcf.
 bool DefaultGcf();
-// Reads the record; a missing or short file is replaced by the defaults.
+// Reads the record; a missing or short file is replaced by the defaults. One
+// that is there but can't be read is reported and left alone: the defaults
+// hold in memory, and the program's end writes nothing over it.
 void LoadGcf();
 
 // Settings files: one line "name := value" per saved control, in the dialog's
@@ -76,4 +78,7 @@ bool SettingsOk();
 void SettingsCancel();
 void SettingsSaveAs(const QString& path);
 void SettingsLoadFrom(const QString& path);
-void SettingsFormDestroy();
+// The record written at the program's end: never over a record that could not
+// be read, and not at all when the file already holds it. False after telling
+// the operator when it could not be written (the older file stays).
+bool SettingsFormDestroy();

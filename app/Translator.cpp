@@ -7,6 +7,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QXmlStreamReader>
 #include <cstdlib>
 
 tInterfejs* Interfejs = nullptr;
@@ -51,6 +52,31 @@ const LanguageSwitch kSwitches[] = {
     {{"RO", nullptr, nullptr}, "RO", 40},
     {{"FR", nullptr, nullptr}, "FR", 33},
 };
+
+// A language file is three levels deep (interface, section, key); a few more
+// leave room for comments of structure, far more is no language file, and the
+// document parser would take minutes over it.
+constexpr int kMaxLanguageDepth = 8;
+
+bool NestedTooDeep(const QByteArray& bytes)
+{
+    QXmlStreamReader reader(bytes);
+    int depth = 0;
+    while (!reader.atEnd()) {
+        switch (reader.readNext()) {
+        case QXmlStreamReader::StartElement:
+            if (++depth > kMaxLanguageDepth)
+                return true;
+            break;
+        case QXmlStreamReader::EndElement:
+            --depth;
+            break;
+        default:
+            break;
+        }
+    }
+    return false;
+}
 
 QString LanguageVersion()
 {
@@ -122,8 +148,9 @@ bool tInterfejs::LoadLanguageFile(const QString& code)
     }
     // A file that does not parse has no usable root: the same message as a
     // missing root, rather than an exception that ends the program silently.
+    const QByteArray bytes = file.readAll();
     QDomDocument document;
-    if (!document.setContent(&file) || document.documentElement().isNull()) {
+    if (NestedTooDeep(bytes) || !document.setContent(bytes) || document.documentElement().isNull()) {
         ShowMessageBox("Corruption detected in file: \r\n" + path, true, kConfigError);
         return false;
     }

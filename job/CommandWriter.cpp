@@ -15,7 +15,6 @@
 #include "machine/WireSelection.h"
 
 #include <QFile>
-#include <QSaveFile>
 #include <cmath>
 #include <limits>
 #include <numbers>
@@ -99,15 +98,12 @@ uint8_t Thpgl::ScalePower(double amperes)
 
 void Thpgl::Write(const QByteArray& bytes)
 {
-    if (m_outFailed || !m_out)
+    if (!m_out || m_out->Failed())
         return;
     m_outBuffer.append(bytes);
     if (m_outBuffer.size() < kFlushAt)
         return;
-    if (m_out->write(m_outBuffer) != m_outBuffer.size()) {
-        m_outFailed = true;
-        m_outError = m_out->errorString();
-    }
+    m_out->Write(m_outBuffer);
     m_outBuffer.resize(0);  // keeps its room for the next block
 }
 
@@ -168,14 +164,9 @@ bool Thpgl::BeginOutput(const QString& fileName)
     }
     CornerHistory.fill(AxisPositions);
 
-    m_out = std::make_unique<QSaveFile>(fileName);
+    m_out = std::make_unique<WholeFileWriter>(fileName);
     m_outBuffer.clear();
     m_outBuffer.reserve(kFlushAt + 4096);
-    m_outFailed = false;
-    if (!m_out->open(QIODevice::WriteOnly)) {
-        m_outFailed = true;
-        m_outError = m_out->errorString();
-    }
 
     // The heater output goes to the machine at once; without a machine there
     // is nothing to tell.
@@ -224,9 +215,8 @@ bool Thpgl::BeginOutput(const QString& fileName)
     }
     Header();
     HeatDwellPending = true;
-    if (m_outFailed) {
-        ShowMessageBox(m_outError + "\r\n" + fileName, true);
-        m_out->cancelWriting();
+    if (m_out->Failed()) {
+        ReportWrite(m_out->Result());
         m_out.reset();
         // No older file of that name may be sent in place of this job.
         QFile::remove(fileName);
@@ -333,7 +323,7 @@ void Thpgl::WriteScaledMove(int32_t x, int32_t y, bool front, bool back, bool si
     // Every selected carriage goes to the point in the one move; the others
     // stay where they are (a carriage that is not cutting must not be dragged
     // towards the job's corner while the other cuts).
-    if (m_outFailed || !m_out)
+    if (!m_out || m_out->Failed())
         return;
     if (MoveInto(m_outBuffer, front ? mx : Keep, back ? mx : Keep, front ? my : Keep, back ? my : Keep, 0, 0, 0, 0,
                  side ? mx : Keep, side ? my : Keep))
@@ -371,8 +361,7 @@ void Thpgl::AbortOutput()
 {
     if (!m_out)
         return;
-    const QString name = m_out->fileName();
-    m_out->cancelWriting();
+    const QString name = m_out->Path();
     m_out.reset();
     m_outBuffer.clear();
     QFile::remove(name);  // no older file of this name may stand in for the job
@@ -446,30 +435,16 @@ bool Thpgl::EndOutput()
     }
     if (!m_out)
         return false;
-    if (!m_outFailed && !m_outBuffer.isEmpty() && m_out->write(m_outBuffer) != m_outBuffer.size()) {
-        m_outFailed = true;
-        m_outError = m_out->errorString();
-    }
+    m_out->Write(m_outBuffer);
     m_outBuffer.clear();
-    const QString name = m_out->fileName();
-    // A flush that could write only part of the buffer (a full disk) leaves no
-    // error state behind, and the commit would put the cut-short file in place.
-    if (!m_outFailed && !m_out->flush()) {
-        m_outFailed = true;
-        m_outError = m_out->errorString();
-    }
-    if (!m_outFailed && !m_out->commit()) {
-        m_outFailed = true;
-        m_outError = m_out->errorString();
-    }
-    if (m_outFailed) {
-        // An older file of the same name must not be sent in place of this job.
-        m_out->cancelWriting();
-        QFile::remove(name);
-        ShowMessageBox(m_outError + "\r\n" + name, true);
-    }
+    const WriteResult result = m_out->Commit();
     m_out.reset();
-    return !m_outFailed;
+    if (!result.ok) {
+        // An older file of the same name must not be sent in place of this job.
+        QFile::remove(result.path);
+        ReportWrite(result);
+    }
+    return result.ok;
 }
 
 // One figure of a turning (30, 301) or rotary (31, 311) job: the wire follows

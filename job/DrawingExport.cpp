@@ -1,13 +1,13 @@
 #include "app/MessageBoxes.h"
 #include "app/Translator.h"
 #include "app/Units.h"
+#include "app/WholeFile.h"
 #include "job/DrawingExport.h"
 #include "job/Geometry.h"
 #include "job/Job.h"
 
 #include <QDir>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <algorithm>
 #include <cmath>
 
@@ -24,20 +24,9 @@ QByteArray DxfNumber(double mm, int32_t decimals)
         text.remove(0, 1);  // no "-0.0"
     return text;
 }
-
-// Writes the text beside the file and moves it into place when complete, so
-// a failed write leaves an older file of that name as it was.
-bool WriteWhole(const QString& fileName, const QByteArray& text)
-{
-    QSaveFile out(fileName);
-    if (out.open(QIODevice::WriteOnly) && out.write(text) == text.size() && out.commit())
-        return true;
-    ShowMessageBox(Tr("Universal", "zbioruNieMoznaOtworzyc") + fileName, true);
-    return false;
-}
 }  // namespace
 
-bool TJob::SaveAsHPGL(const QString& fileName) const
+WriteResult TJob::SaveAsHPGL(const QString& fileName) const
 {
     QByteArray text;
     for (const auto& f : FigureList) {
@@ -49,10 +38,10 @@ bool TJob::SaveAsHPGL(const QString& fileName) const
             text += "PD " + QByteArray::number(p[i].x) + "," + QByteArray::number(p[i].y) + ";\r\n";
         text += "PU;\r\n";
     }
-    return WriteWhole(fileName, text);
+    return WriteWholeFile(fileName, text);
 }
 
-bool TJob::ZapiszDXF(const QString& fileName) const
+WriteResult TJob::ZapiszDXF(const QString& fileName) const
 {
     const int32_t decimals = UnitDecimals();
     QByteArray text = "  0\r\nSECTION\r\n  2\r\nENTITIES\r\n";
@@ -68,7 +57,7 @@ bool TJob::ZapiszDXF(const QString& fileName) const
         text += "  0\r\nSEQEND\r\n";
     }
     text += "  0\r\nENDSEC\r\n  0\r\nEOF\r\n";
-    return WriteWhole(fileName, text);
+    return WriteWholeFile(fileName, text);
 }
 
 QString SerialDxfPath(const QString& folder, int32_t index)
@@ -109,7 +98,7 @@ bool SaveSerialRun(const std::vector<TJob*>& windows, const QString& modelFile, 
                 continue;
             if (hooks.activate)
                 hooks.activate(*job);
-            if (!job->ZapiszDXF(SerialDxfPath(folder, i)))
+            if (!ReportWrite(job->ZapiszDXF(SerialDxfPath(folder, i))))
                 return false;
         }
     }

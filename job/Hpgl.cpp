@@ -1,9 +1,9 @@
 #include "job/Hpgl.h"
 
 #include "app/MathUtil.h"
+#include "app/WholeFile.h"
 
 #include <QFile>
-#include <QSaveFile>
 #include <algorithm>
 #include <cmath>
 #include <charconv>

@@ -13,7 +13,7 @@
 #include <vector>
 
 class QFile;
-class QSaveFile;
+class WholeFileWriter;
 class TJob;
 
 // A drawing that cannot be read: the file can't be opened or read, or its
@@ -227,10 +227,8 @@ private:
     int32_t Target(int slot, double value) const;
     void Header();
 
-    std::unique_ptr<QSaveFile> m_out;
+    std::unique_ptr<WholeFileWriter> m_out;
     QByteArray m_outBuffer;
-    bool m_outFailed = false;
-    QString m_outError;
 
     std::unique_ptr<QFile> m_file;
     std::unique_ptr<char[]> m_buffer;

@@ -1,4 +1,5 @@
 #pragma once
+#include "app/WholeFile.h"
 #include "job/Figure.h"
 #include "job/Planner.h"
 
@@ -102,9 +103,9 @@ public:
     bool save_ciecie_seryjne_wrzeciono(const QString& fileName, int32_t first, int32_t sign, double turn, int32_t last);
     // The figures as a drawing again, each one polyline through its points:
     // HPGL in steps, or a plain DXF in millimetres. The file is replaced only
-    // when written whole; false (the operator told) when it could not be.
-    bool SaveAsHPGL(const QString& fileName) const;
-    bool ZapiszDXF(const QString& fileName) const;
+    // when written whole; the caller tells the operator when it could not be.
+    WriteResult SaveAsHPGL(const QString& fileName) const;
+    WriteResult ZapiszDXF(const QString& fileName) const;
     // Turns a figure round: its points (and what belongs to each point).
     void OdwrocKierunek(tfigura& figure);
     // Turns figure `index` round (every figure when index < 0); the figures

@@ -3,6 +3,7 @@
 #include "app/MessageBoxes.h"
 #include "app/Translator.h"
 #include "app/Units.h"
+#include "app/WholeFile.h"
 #include "machine/Bytes.h"
 #include "machine/CommandLayer.h"
 #include "machine/MachineOperations.h"
@@ -10,7 +11,7 @@
 
 #include <QFile>
 #include <QLocale>
-#include <QSaveFile>
+#include <QFileInfo>
 #include <QStringDecoder>
 
 namespace {
@@ -60,19 +61,78 @@ std::optional<std::pair<double, double>> ParseBasePointLine(const QString& line,
 
 BasePoints::BasePoints(QString file) : m_file(std::move(file)) {}
 
+namespace {
+// A list of base points is a few dozen short lines; a file a thousand times
+// that is some other file.
+constexpr qint64 kMaxBaseFileBytes = 1 << 20;
+
+// The text of a base points file: UTF-16 with its byte-order mark as the
+// program writes it, UTF-8 with one, or the system's code page without.
+// Nothing, with the reason, for bytes that are no such text (UTF-16 without a
+// mark among them: its zero bytes are no text of any code page).
+std::optional<QString> DecodeBaseText(const QByteArray& bytes, QString& reason)
+{
+    struct Mark {
+        const char* bytes;
+        int size;
+        QStringConverter::Encoding encoding;
+    };
+    static const Mark marks[] = {{"\xFF\xFE", 2, QStringConverter::Utf16LE},
+                                 {"\xFE\xFF", 2, QStringConverter::Utf16BE},
+                                 {"\xEF\xBB\xBF", 3, QStringConverter::Utf8}};
+    QStringConverter::Encoding encoding = QStringConverter::System;
+    qsizetype skip = 0;
+    for (const Mark& m : marks)
+        if (bytes.startsWith(QByteArrayView(m.bytes, m.size))) {
+            encoding = m.encoding;
+            skip = m.size;
+            break;
+        }
+    const QByteArrayView body = QByteArrayView(bytes).sliced(skip);
+    QStringDecoder decode(encoding, QStringConverter::Flag::Stateless);
+    QString text = decode(body);
+    const bool wide = encoding == QStringConverter::Utf16LE || encoding == QStringConverter::Utf16BE;
+    if (decode.hasError() || (wide && body.size() % 2 != 0) || text.contains(QChar(0))) {
+        reason = Tr("Base_points", "plikNieTekst");
+        return std::nullopt;
+    }
+    return text;
+}
+}  // namespace
+
 void BasePoints::Load()
 {
-    QFile f(m_file);
-    if (!f.open(QIODevice::ReadOnly))
+    m_refused = false;
+    const QFileInfo info(m_file);
+    if (!info.exists())
         return;
-    const QByteArray bytes = f.readAll();
-    QString text;
-    if (bytes.startsWith("\xFF\xFE"))
-        text = QStringDecoder(QStringConverter::Utf16LE)(bytes.mid(2));
-    else
-        text = QStringDecoder(QStringConverter::System)(bytes);
-    text.replace("\r\n", "\n");
-    lista = text.split('\n');
+    QString reason;
+    std::optional<QString> text;
+    QFile f(m_file);
+    if (!info.isFile()) {
+        reason = Tr("Base_points", "plikNieTekst");
+    } else if (info.size() > kMaxBaseFileBytes) {
+        reason = Tr("Base_points", "plikZaDuzy");
+    } else if (!f.open(QIODevice::ReadOnly)) {
+        reason = f.errorString();
+    } else {
+        const QByteArray bytes = f.read(kMaxBaseFileBytes + 1);
+        if (f.error() != QFileDevice::NoError)
+            reason = f.errorString();
+        else if (bytes.size() > kMaxBaseFileBytes)
+            reason = Tr("Base_points", "plikZaDuzy");
+        else
+            text = DecodeBaseText(bytes, reason);
+    }
+    if (!text) {
+        // Whatever the file holds stays there: read as garbage, the next
+        // change would write the garbage over every point.
+        m_refused = true;
+        ShowMessageBox(Tr("Base_points", "plikNieczytelny") + "\r\n" + m_file + "\r\n" + reason, true);
+        return;
+    }
+    text->replace("\r\n", "\n");
+    lista = text->split('\n');
     if (!lista.isEmpty() && lista.last().isEmpty())
         lista.removeLast();
     ItemIndex = -1;
@@ -80,16 +140,13 @@ void BasePoints::Load()
 
 bool BasePoints::Save() const
 {
+    if (m_refused)
+        return false;
     QByteArray bytes("\xFF\xFE", 2);
     QStringEncoder encode(QStringConverter::Utf16LE);
     for (const QString& line : lista)
         bytes += encode(line + "\r\n");
-    QSaveFile out(m_file);
-    if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size() || !out.commit()) {
-        ShowMessageBox(Tr("Universal", "zbioruNieMoznaOtworzyc") + m_file, true);
-        return false;
-    }
-    return true;
+    return ReportWrite(WriteWholeFileIfChanged(m_file, bytes));
 }
 
 void BasePoints::DodajClick(int32_t unit)

@@ -22,9 +22,14 @@ class BasePoints {
 public:
     explicit BasePoints(QString file);
 
-    // Replaces the list with the file's lines when the file exists.
+    // Replaces the list with the file's lines when the file exists. A file
+    // that is not such a text (UTF-16 without its byte-order mark, another
+    // file's bytes, over 1 MiB) or can't be read is reported and from then on
+    // never written: the points the operator adds are kept in memory only.
     void Load();
-    // Writes the whole list through a temporary file; a failure is told in a box.
+    // Writes the whole list, or leaves the older file as it was and tells the
+    // operator why; a file that already holds the list is not written again.
+    // False when the list is not on disk.
     bool Save() const;
 
     // The front carriage where the machine state last had it, appended and selected.
@@ -44,4 +49,5 @@ public:
 
 private:
     QString m_file;
+    bool m_refused = false;
 };

@@ -5,6 +5,7 @@
 #include "app/MathUtil.h"
 #include "app/MessageBoxes.h"
 #include "app/Translator.h"
+#include "app/WholeFile.h"
 #include "job/CutState.h"
 #include "job/Geometry.h"
 #include "job/Hpgl.h"
@@ -558,7 +559,7 @@ bool CutStart::PositionSerialSpindle(const TJob& active)
 bool CutStart::JoinSerialFiles(const std::vector<TJob*>& windows, TJob*& active)
 {
     const TDlgkonfigModel& s = m_settings;
-    const QString outName = OutFile(), joinName = OutFile() + "tmp";
+    const QString outName = OutFile();
     std::vector<TJob*> order;
     for (TJob* w : windows)
         if (w && w->SerialIndex >= 0 && w->SerialIndex <= 9999)
@@ -567,19 +568,19 @@ bool CutStart::JoinSerialFiles(const std::vector<TJob*>& windows, TJob*& active)
                      [](const TJob* a, const TJob* b) { return a->SerialIndex < b->SerialIndex; });
     const int32_t lastIndex = order.empty() ? -1 : order.back()->SerialIndex;
 
-    QFile::remove(joinName);
-    QFile joined(joinName);
-    if (!joined.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        ShowFileError(joined);
-        return false;
-    }
+    // The joined file takes the place of the last piece's only when whole.
+    WholeFileWriter joined(outName);
     // A piece that was refused or not written ends the whole start: half a
-    // series must not be cut, and no half-joined file may stay behind.
+    // series must not be cut, nor a piece of it stand in for the series.
     auto giveUp = [&] {
-        joined.close();
-        joined.remove();
+        joined.Cancel();
+        QFile::remove(outName);
         return false;
     };
+    if (joined.Failed()) {
+        ReportWrite(joined.Result());
+        return giveUp();
+    }
     bool reverse = s.CatDir() == 1;
     for (TJob* w : order) {
         active = w;
@@ -610,25 +611,16 @@ bool CutStart::JoinSerialFiles(const std::vector<TJob*>& windows, TJob*& active)
                 ShowFileError(piece);
                 return giveUp();
             }
-            if (joined.write(block) != block.size()) {
-                ShowFileError(joined);
+            if (!joined.Write(block)) {
+                ReportWrite(joined.Result());
                 return giveUp();
             }
         }
         if (s.CatDir() == 2)
             reverse = !reverse;
     }
-    if (!joined.flush()) {
-        ShowFileError(joined);
+    if (!ReportWrite(joined.Commit()))
         return giveUp();
-    }
-    joined.close();
-    QFile::remove(outName);
-    if (!QFile::rename(joinName, outName)) {
-        ShowFileError(joined);
-        QFile::remove(joinName);
-        return false;
-    }
     return true;
 }
 

@@ -2,6 +2,7 @@
 
 #include "app/MessageBoxes.h"
 #include "app/Translator.h"
+#include "app/WholeFile.h"
 #include "machine/Bytes.h"
 #include "machine/CommandLayer.h"
 #include "machine/MachineConstants.h"
@@ -10,7 +11,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 namespace {
 constexpr int32_t kProgramAddress = 0x02000000;
@@ -230,15 +230,17 @@ void FirmwareUpgrade::VerifyProgramClick()
     SetStatus(nullptr);
 }
 
-void FirmwareUpgrade::ReadProgramClick()
+bool FirmwareUpgrade::ReadProgramClick()
 {
     // The dump stands on its own: an earlier failed step does not stop it.
     UpgradeOk = true;
     SetStatus("Odczytuje");
     Busy(true);
     GetVersionClick();
-    if (!UpgradeOk)
-        return Fail();
+    if (!UpgradeOk) {
+        Fail();
+        return false;
+    }
     QByteArray bytes;
     bytes.reserve(kFirmwareFileBytes);
     auto put = [&bytes](uint16_t w) {
@@ -248,24 +250,27 @@ void FirmwareUpgrade::ReadProgramClick()
     put(FirmwareMajor);
     put(FirmwareMinor);
     m_view.gauge = 0;
-    if (!SendAddress())
-        return Fail();
+    if (!SendAddress()) {
+        Fail();
+        return false;
+    }
     for (int i = 0; i < kFirmwareProgramWords; ++i) {
         uint16_t word = 0;
-        if (!ReadWord(word))
-            return Fail();  // the file on disk stays as it was
+        if (!ReadWord(word)) {
+            Fail();  // the file on disk stays as it was
+            return false;
+        }
         put(word);
         SetGauge(i);
     }
-    // Written beside the old file and moved over it only when complete.
     QDir().mkpath(QFileInfo(RomPath).absolutePath());
-    QSaveFile out(RomPath);
-    if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size() || !out.commit()) {
-        ShowMessageBox(Tr("Universal", "zbioruNieMoznaOtworzyc") + RomPath, true);
-        return Fail();
+    if (!ReportWrite(WriteWholeFile(RomPath, bytes))) {
+        Fail();
+        return false;
     }
     Busy(false);
     SetStatus(nullptr);
+    return true;
 }
 
 void FirmwareUpgrade::ButtonResetClick()

@@ -63,7 +63,9 @@ public:
     // earlier step failed.
     void WrtieProgramClick(bool fromButton = true);
     void VerifyProgramClick();
-    void ReadProgramClick();
+    // The controller's program into the firmware file; true when the file
+    // was written whole (otherwise the older file stays and the operator is told).
+    bool ReadProgramClick();
     void ButtonResetClick();
 
     bool UpgradeOk = true;

@@ -141,13 +141,14 @@ bool ReadDplFile(const QString& path, double patternWidth, double patternHeight,
     return true;
 }
 
-bool WriteDplFile(const QString& path, const DuplicationGrid& grid, QString* error)
+WriteResult WriteDplFile(const QString& path, const DuplicationGrid& grid)
 {
     TIniFile ini;
     // Other sections of an existing file are kept; one that can't be read is
     // not overwritten.
-    if (QFileInfo(path).isFile() && !ini.Load(path, error))
-        return false;
+    QString error;
+    if (QFileInfo(path).isFile() && !ini.Load(path, &error))
+        return WriteResult::Failed(path, error);
     ini.EraseSection(kSection);
     ini.SetValue(kSection, kElements, QString::number(grid.ElementsPerRow));
     ini.SetValue(kSection, kRows, QString::number(grid.RowCount));
@@ -155,7 +156,7 @@ bool WriteDplFile(const QString& path, const DuplicationGrid& grid, QString* err
     ini.SetValue(kSection, kSpacingY, WriteNumber(grid.SpacingY));
     ini.SetValue(kSection, kGapVertical, WriteNumber(StepsToMm(grid.GapVertical)));
     ini.SetValue(kSection, kGapHorizontal, WriteNumber(StepsToMm(grid.GapHorizontal)));
-    return ini.Save(path, error);
+    return ini.Save(path);
 }
 
 DuplicationField CheckDuplication(const DuplicationParams& p, const TJob& pattern)

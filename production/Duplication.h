@@ -1,4 +1,5 @@
 #pragma once
+#include "app/WholeFile.h"
 #include "job/Figure.h"
 #include "job/Planner.h"
 
@@ -50,8 +51,9 @@ bool HasParametersFolder(const QString& caption);
 // read with "." or ",". The gaps come back on whole steps.
 bool ReadDplFile(const QString& path, double patternWidth, double patternHeight, DuplicationParams& params);
 // Writes the grid's parameters into the file, its section erased first; other
-// sections stay. False with the reason in `error`.
-bool WriteDplFile(const QString& path, const DuplicationGrid& grid, QString* error = nullptr);
+// sections stay as they were, byte for byte. A file that can't be read is not
+// written; the caller tells the operator.
+WriteResult WriteDplFile(const QString& path, const DuplicationGrid& grid);
 
 // The edits the checks may send the operator back to.
 enum class DuplicationField { None, ElementsPerRow, RowCount, SpacingX, SpacingY, GapVertical, GapHorizontal };

@@ -1,4 +1,6 @@
 #pragma once
+#include "app/WholeFile.h"
+
 #include <QString>
 #include <QStringList>
 #include <optional>
@@ -7,7 +9,9 @@
 // A small INI text file: "[section]" headers and "key=value" lines, kept as
 // written. Keys and sections match without regard to case; keys are written
 // exactly as given (blanks and all), which is what other readers of these
-// files expect. Lines it does not understand are kept as they stand.
+// files expect. Lines it does not understand are kept as they stand, and so
+// are the encoding and every line's own end: what the program does not change
+// is written back byte for byte.
 class TIniFile {
 public:
     // Reads a file; false (and no sections) when it can't be read, with the
@@ -23,21 +27,28 @@ public:
     void SetValue(const QString& section, const QString& key, const QString& value);
     void EraseSection(const QString& section);
 
-    // The whole file as text, lines ended by CR LF.
+    // The whole file as text; new lines end as the file's first line does
+    // (CR LF in a new file).
     QString Text() const;
-    // Writes the file through a temporary one beside it, so that a failed
-    // write leaves the earlier file intact; false with the reason in `error`.
-    bool Save(const QString& path, QString* error = nullptr) const;
+    // Writes the whole file in the encoding it was read in, or leaves the
+    // earlier file as it was.
+    WriteResult Save(const QString& path) const;
 
 private:
+    struct Line {
+        QString text;
+        QString end;  // "\r\n", "\n", "\r", or empty for a last line without one
+    };
     struct Section {
         QString name;  // empty for the lines before the first header
-        QStringList lines;
+        Line header;   // the header line as read
+        std::vector<Line> lines;
     };
+    enum class Encoding { Utf8, Latin1, Utf16LE, Utf16BE };
     Section* Find(const QString& section);
     const Section* Find(const QString& section) const;
     std::vector<Section> m_sections;
-    // How the file read was encoded, kept when it is written again.
-    bool m_latin1 = false;
+    QString m_newline = QStringLiteral("\r\n");
+    Encoding m_encoding = Encoding::Utf8;
     bool m_bom = false;
 };

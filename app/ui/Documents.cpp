@@ -3,6 +3,7 @@
 #include "app/HostInfo.h"
 #include "app/MessageBoxes.h"
 #include "app/Translator.h"
+#include "app/WholeFile.h"
 #include "app/ui/FolderDialog.h"
 #include "app/ui/MainForm.h"
 #include "job/DrawingExport.h"
@@ -71,7 +72,7 @@ void TMainForm::FileSaveAsHPGLClick()
             file = dialog.selectedFiles().first();
     }
     if (!file.isEmpty())
-        child->Job().SaveAsHPGL(file);
+        ReportWrite(child->Job().SaveAsHPGL(file));
 }
 
 void TMainForm::miSaveSerialClick()

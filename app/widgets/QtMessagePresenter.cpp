@@ -1,8 +1,15 @@
 #include "app/widgets/QtMessagePresenter.h"
 
 #include <QApplication>
+#include <QDialogButtonBox>
+#include <QHBoxLayout>
+#include <QLabel>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
+#include <QStyle>
+#include <QVBoxLayout>
 
 namespace {
 QWidget* Owner() { return QApplication::activeWindow(); }
@@ -16,14 +23,68 @@ void Prepare(QMessageBox& box, const MessageRequest& request)
 }
 }  // namespace
 
-void QtMessagePresenter::Show(const MessageRequest& request)
+namespace {
+QScreen* ScreenOf(QWidget* parent)
 {
-    QMessageBox box(Owner());
-    Prepare(box, request);
-    box.setIcon(request.kind == MessageKind::Error ? QMessageBox::Critical : QMessageBox::Information);
-    box.setStandardButtons(QMessageBox::Ok);
-    box.exec();
+    QScreen* screen = parent ? parent->screen() : nullptr;
+    return screen ? screen : QGuiApplication::primaryScreen();
 }
+
+// The box for a long text: its first line as the message, all of it below in
+// a read-only text at most half the screen high.
+std::unique_ptr<QDialog> ScrollingBox(const MessageRequest& request, const QString& text, QWidget* parent,
+                                      const QRect& screen)
+{
+    auto box = std::make_unique<QDialog>(parent);
+    box->setWindowTitle(request.caption);
+    if (request.rightToLeft)
+        box->setLayoutDirection(Qt::RightToLeft);
+    auto* layout = new QVBoxLayout(box.get());
+    auto* top = new QHBoxLayout;
+    auto* icon = new QLabel(box.get());
+    const auto standard = request.kind == MessageKind::Error ? QStyle::SP_MessageBoxCritical
+                                                             : QStyle::SP_MessageBoxInformation;
+    const int iconSize = box->style()->pixelMetric(QStyle::PM_MessageBoxIconSize, nullptr, box.get());
+    icon->setPixmap(box->style()->standardIcon(standard, nullptr, box.get()).pixmap(iconSize, iconSize));
+    top->addWidget(icon, 0, Qt::AlignTop);
+    const qsizetype firstBreak = text.indexOf('\n');
+    auto* lead = new QLabel(text.left(firstBreak), box.get());
+    lead->setWordWrap(true);
+    top->addWidget(lead, 1);
+    layout->addLayout(top);
+    auto* all = new QPlainTextEdit(box.get());
+    all->setObjectName("messageText");
+    all->setReadOnly(true);
+    all->setLineWrapMode(QPlainTextEdit::NoWrap);
+    all->setPlainText(text.mid(firstBreak + 1));
+    all->setMaximumHeight(screen.height() / 2);
+    all->setMinimumWidth(std::min(screen.width() * 2 / 3, 640));
+    layout->addWidget(all, 1);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, box.get());
+    QObject::connect(buttons, &QDialogButtonBox::accepted, box.get(), &QDialog::accept);
+    layout->addWidget(buttons);
+    box->setMaximumSize(screen.size());
+    return box;
+}
+}  // namespace
+
+std::unique_ptr<QDialog> MakeMessageBox(const MessageRequest& request, QWidget* parent)
+{
+    const QString text = QString(request.text).replace("\r\n", "\n");
+    const QRect screen = ScreenOf(parent)->availableGeometry();
+    const int lineHeight = QFontMetrics(QApplication::font()).lineSpacing();
+    // A box of more lines than a third of the screen holds: the rest of the
+    // box (title, buttons, margins) must fit as well.
+    if (lineHeight > 0 && (text.count('\n') + 1) * lineHeight > screen.height() / 3)
+        return ScrollingBox(request, text, parent, screen);
+    auto box = std::make_unique<QMessageBox>(parent);
+    Prepare(*box, request);
+    box->setIcon(request.kind == MessageKind::Error ? QMessageBox::Critical : QMessageBox::Information);
+    box->setStandardButtons(QMessageBox::Ok);
+    return box;
+}
+
+void QtMessagePresenter::Show(const MessageRequest& request) { MakeMessageBox(request, Owner())->exec(); }
 
 int QtMessagePresenter::Ask(const MessageRequest& request)
 {

@@ -281,10 +281,8 @@ void TfParDup::btnZatwierdzClick()
     if (TargetWindow)
         TargetWindow->View()->update();
     // The grid stands whatever happens to its parameters file.
-    QString error;
-    if (HasParametersFolder(PatternWindow->windowTitle()) && !DplFileName.isEmpty() &&
-        !WriteDplFile(DplFileName, Grid, &error))
-        ShowMessageBox(Tr("Universal", "zbioruNieMoznaOtworzyc") + DplFileName + "\n" + error, true);
+    if (HasParametersFolder(PatternWindow->windowTitle()) && !DplFileName.isEmpty())
+        ReportWrite(WriteDplFile(DplFileName, Grid));
     accept();
 }
 

@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 namespace {
 class SettingsTest : public ::testing::Test {
@@ -95,6 +96,34 @@ TEST_F(SettingsTest, MissingOrShortGcfIsReplacedByTheDefaults)
     EXPECT_EQ(Gcf.OpenFolder, "/data/jobs");
     EXPECT_EQ(OpenDialogState.InitialDir, "/data/jobs");
     EXPECT_EQ(OpenDialogState.FilterIndex, 2);
+
+    // The end writes the record only when it changed: an unchanged one is
+    // still the very file it was.
+    const QString gcf = dir.File("Pelvartonix.gcf");
+    auto inode = [&gcf] {
+        struct stat st {};
+        return stat(gcf.toLocal8Bit().constData(), &st) == 0 ? st.st_ino : ino_t(0);
+    };
+    const ino_t before = inode();
+    ASSERT_TRUE(SettingsFormDestroy());
+    EXPECT_EQ(inode(), before);
+    Gcf.OpenFolder = "/data/other";
+    ASSERT_TRUE(SettingsFormDestroy());
+    EXPECT_NE(inode(), before);
+    EXPECT_TRUE(boxes.shown.empty());
+}
+
+TEST_F(SettingsTest, ARecordThatIsThereButCanNotBeReadIsToldOnceAndNotReplacedAtTheEnd)
+{
+    const QString gcf = dir.File("Pelvartonix.gcf");
+    ASSERT_TRUE(QDir().mkdir(gcf));
+    LoadGcf();
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_TRUE(boxes.shown[0].text.contains(gcf));
+    EXPECT_EQ(Gcf.SettingsPath, dir.File("Pelvartonix.vkf")) << "the defaults hold in memory";
+    EXPECT_FALSE(SettingsFormDestroy());
+    EXPECT_EQ(boxes.shown.size(), 1u);
+    EXPECT_TRUE(QFileInfo(gcf).isDir());
 }
 
 TEST_F(SettingsTest, SettingsFileListsEveryControlInOrder)

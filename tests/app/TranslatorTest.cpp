@@ -96,10 +96,16 @@ TEST_F(TranslatorTest, FilesThatFailTheChecksAreRefusedWithTheirReason)
 {
     TempProgramDir dir(false);
     const QString path = dir.File("Pelvartonix_US.xml");
+    // Well formed and of the right version, but nested as no language file
+    // is: refused before the document is built.
+    const QByteArray deep = "<?xml version=\"1.0\"?><interface name=\"Pelvartonix\" version=\"" +
+                            CurrentVersion().toUtf8() + "\"><Universal>" + QByteArray("<a>").repeated(100000) +
+                            QByteArray("</a>").repeated(100000) + "</Universal></interface>";
     struct Case {
         QByteArray content;
         QString message;
     } cases[] = {
+        {deep, "Corruption detected in file: \r\n"},
         {"<interface name=\"Pelvartonix\" version=\"1.0\"><Universal>", "Corruption detected in file: \r\n"},
         {"", "Corruption detected in file: \r\n"},
         {"<?xml version=\"1.0\"?><Interface name=\"Pelvartonix\" version=\"" + CurrentVersion().toUtf8() + "\"/>",
@@ -112,8 +118,8 @@ TEST_F(TranslatorTest, FilesThatFailTheChecksAreRefusedWithTheirReason)
         boxes.shown.clear();
         dir.Write("Pelvartonix_US.xml", c.content);
         tInterfejs t(1);
-        EXPECT_FALSE(t.Loaded) << c.content.constData();
-        ASSERT_EQ(boxes.shown.size(), 1u) << c.content.constData();
+        EXPECT_FALSE(t.Loaded) << c.content.left(80).constData();
+        ASSERT_EQ(boxes.shown.size(), 1u) << c.content.left(80).constData();
         EXPECT_EQ(boxes.shown[0].text, c.message + path);
         EXPECT_EQ(t.Translate("Universal", "blad"), "error");
     }

@@ -70,12 +70,14 @@ TEST_F(DrawingExportTest, DxfWritesMillimetresWithTheUnitsDecimalsAndAPointWhate
     EXPECT_TRUE(Read(File("b.dxf")).contains("  20\r\n12345.67\r\n"));
 }
 
-TEST_F(DrawingExportTest, AFailedWriteIsToldWithTheFileName)
+TEST_F(DrawingExportTest, AFailedWriteSaysWhyAndLeavesTheTellingToTheCaller)
 {
     job.FigureList.push_back(Figure({{0, 0}, {40, 0}}));
-    EXPECT_FALSE(job.ZapiszDXF(File("no/such/folder/a.dxf")));
-    ASSERT_EQ(boxes.shown.size(), 1u);
-    EXPECT_TRUE(boxes.shown[0].text.contains("no/such/folder/a.dxf"));
+    const WriteResult result = job.ZapiszDXF(File("no/such/folder/a.dxf"));
+    EXPECT_FALSE(result.ok);
+    EXPECT_EQ(result.path, File("no/such/folder/a.dxf"));
+    EXPECT_FALSE(result.reason.isEmpty());
+    EXPECT_TRUE(boxes.shown.empty());
 }
 
 TEST_F(DrawingExportTest, ASerialRunGoesIntoNumberedFilesAfterAskingAboutOlderOnes)

@@ -182,6 +182,47 @@ TEST_F(BasePointsTest, EveryChangeIsOnDiskAsUtf16WithItsByteOrderMark)
     EXPECT_TRUE(again.lista.isEmpty());
 }
 
+TEST_F(BasePointsTest, AFileThatIsNoTextOfBasePointsIsToldAndNeverWritten)
+{
+    // UTF-16 without its mark, as another editor may save it: read as the
+    // system's text it would be garbage, and the next add would write the
+    // garbage over every point.
+    const QString line = "X=    2,000   Y=    3,000\r\n";
+    const QByteArray wide(reinterpret_cast<const char*>(line.utf16()), line.size() * 2);
+    const QByteArray huge((1 << 20) + 1, 'X');
+    for (const QByteArray& bytes : {wide, huge}) {
+        boxes.shown.clear();
+        {
+            QFile f(File());
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+            f.write(bytes);
+        }
+        BasePoints points(File());
+        points.Load();
+        ASSERT_EQ(boxes.shown.size(), 1u);
+        EXPECT_TRUE(boxes.shown[0].text.contains(File()));
+        points.DodajClick(0);
+        points.usunClick();
+        EXPECT_FALSE(points.Save());
+        EXPECT_EQ(boxes.shown.size(), 1u) << "told once, when it was read";
+        QFile f(File());
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        EXPECT_TRUE(f.readAll() == bytes);
+    }
+
+    // With its mark it is the program's own file.
+    boxes.shown.clear();
+    {
+        QFile f(File());
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("\xFF\xFE" + wide);
+    }
+    BasePoints points(File());
+    points.Load();
+    EXPECT_TRUE(boxes.shown.empty());
+    EXPECT_EQ(points.lista, QStringList{"X=    2,000   Y=    3,000"});
+}
+
 TEST_F(BasePointsTest, GoReachesAPointAddedInMillimetresAfterTheUnitChangedAndChecksFirst)
 {
     MachineOperations ops(m, Settings(), false);

@@ -73,10 +73,31 @@ TEST_F(DuplicationTest, ParametersFileKeepsItsKeysVerbatimAndReadsEitherDecimalM
     ASSERT_TRUE(ReadDplFile(path, 50, 30, p));
     EXPECT_EQ(p, (DuplicationParams{3, 2, 62.5, 40, 5, 0.025}));
 
-    // Another program's code page and byte-order mark come back unchanged.
-    const QString latin = dir.Write("latin.dpl", "\xEF\xBB\xBF[Other]\nname=K\xF6ln\n");
+    // Another program's code page, byte-order mark and line ends come back
+    // unchanged; the new section ends its lines as the file does.
+    const QString latin = dir.Write("latin.dpl", "\xEF\xBB\xBF[Other]\nname=K\xF6ln");
     ASSERT_TRUE(WriteDplFile(latin, grid));
-    EXPECT_TRUE(ReadAll(latin).startsWith("\xEF\xBB\xBF[Other]\r\nname=K\xF6ln\r\n[Duplication_parameters]\r\n"));
+    EXPECT_TRUE(ReadAll(latin).startsWith("\xEF\xBB\xBF[Other]\nname=K\xF6ln\n[Duplication_parameters]\n"
+                                          "Number of elements in a row=3\n"));
+
+    // UTF-16, with its mark or without: every byte outside the section as it
+    // was, the section in the same encoding, and its lines read back.
+    const QString other = QString::fromUtf8("[Other]\r\nname=Łódź\n\r\n");
+    const QString tail = QString::fromUtf8("[Tail]\rx=1\r\n");
+    for (bool mark : {true, false}) {
+        const QByteArray prefix = mark ? QByteArray("\xFF\xFE") : QByteArray();
+        auto wide = [](const QString& text) {
+            return QByteArray(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
+        };
+        const QString path = dir.Write("wide.dpl", prefix + wide(other + "[Duplication_parameters]\r\nold=1\r\n" + tail));
+        ASSERT_TRUE(WriteDplFile(path, grid));
+        const QByteArray bytes = ReadAll(path);
+        EXPECT_TRUE(bytes.startsWith(prefix + wide(other + tail))) << mark;
+        EXPECT_TRUE(bytes.endsWith(wide("line=0.025\r\n"))) << mark;
+        EXPECT_FALSE(bytes.contains("\r\n")) << "no single-byte line end among the wide ones";
+        ASSERT_TRUE(ReadDplFile(path, 50, 30, p)) << mark;
+        EXPECT_EQ(p.RowCount, 2);
+    }
 
     // Decimal commas; the missing gaps halve the free space as read.
     dir.Write("comma.dpl", "[duplication_parameters]\nNumber of rows=4\nSpace between the elements=70,5\n"
@@ -88,9 +109,9 @@ TEST_F(DuplicationTest, ParametersFileKeepsItsKeysVerbatimAndReadsEitherDecimalM
     EXPECT_FALSE(ReadDplFile(dir.Write("x.dpl", "[Other]\n"), 50, 30, p));
     QDir(dir.Path()).mkdir("folder.dpl");
     EXPECT_FALSE(ReadDplFile(dir.File("folder.dpl"), 50, 30, p));
-    QString error;
-    EXPECT_FALSE(WriteDplFile(dir.File("missing/wing.dpl"), grid, &error));
-    EXPECT_FALSE(error.isEmpty());
+    const WriteResult failed = WriteDplFile(dir.File("missing/wing.dpl"), grid);
+    EXPECT_FALSE(failed.ok);
+    EXPECT_FALSE(failed.reason.isEmpty());
 }
 
 TEST_F(DuplicationTest, ChecksRefuseInOrderAndSendTheOperatorBack)

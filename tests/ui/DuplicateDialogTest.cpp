@@ -127,5 +127,5 @@ TEST_F(DuplicateDialogTest, TheGridStandsWhereItsParametersFileCanNotBeWritten)
     ASSERT_EQ(MainForm->JobWindows().size(), 4);
     EXPECT_FALSE(MainForm->JobWindows()[3]->Job().FigureList.empty());
     ASSERT_EQ(boxes.shown.size(), 1u);
-    EXPECT_TRUE(boxes.shown[0].text.startsWith(Tr("Universal", "zbioruNieMoznaOtworzyc") + dir.File("wing.dpl")));
+    EXPECT_TRUE(boxes.shown[0].text.startsWith(Tr("Universal", "zapisNieudany") + "\r\n" + dir.File("wing.dpl")));
 }

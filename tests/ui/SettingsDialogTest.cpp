@@ -8,6 +8,7 @@
 #include "app/ui/MainForm.h"
 #include "app/ui/SettingsDialog.h"
 #include "app/widgets/FloatEdit.h"
+#include "app/widgets/QtMessagePresenter.h"
 #include "job/ui/MDIChild.h"
 #include "machine/Bytes.h"
 #include "machine/MachineConstants.h"
@@ -18,6 +19,9 @@
 #include "tests/ui/TestApp.h"
 
 #include <QApplication>
+#include <QDialog>
+#include <QPlainTextEdit>
+#include <QScreen>
 #include <QCheckBox>
 #include <QFile>
 #include <QGroupBox>
@@ -685,4 +689,19 @@ TEST_F(SettingsDialogTest, SettingsCommandPlansThePlainJobsNotPlannedYet)
     EXPECT_EQ(child->Job().PathPlanned, 1);
     for (const auto& f : child->Job().FigureList)
         EXPECT_EQ(f->NotConnected, 0);
+}
+
+TEST(SkippedLinesBox, ThousandsOfLinesStayOnTheScreenWithTheirOkButton)
+{
+    App();
+    MessageRequest request;
+    request.kind = MessageKind::Error;
+    request.text = "These lines were skipped:\r\n" + QString("x := ?\r\n").repeated(40000);
+    const std::unique_ptr<QDialog> box = MakeMessageBox(request, nullptr);
+    box->show();
+    QApplication::processEvents();
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    EXPECT_LE(box->frameGeometry().height(), screen.height());
+    EXPECT_NE(box->findChild<QPlainTextEdit*>("messageText"), nullptr);
+    box->close();
 }
