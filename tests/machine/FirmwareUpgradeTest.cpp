@@ -1,7 +1,7 @@
 #include "app/Globals.h"
 #include "app/Translator.h"
 #include "machine/FirmwareUpgrade.h"
-#include "tests/support/FakeLink.h"
+#include "tests/support/ScriptedLink.h"
 #include "tests/support/SimulatedLink.h"
 #include "tests/support/TestMachine.h"
 #include "tests/support/TestSupport.h"
@@ -42,7 +42,7 @@ protected:
         link = std::make_unique<SimulatedLink>(*sim);
         m.SetLink(*link);
         IdentifyMachine(m);
-        up = std::make_unique<FirmwareUpgrade>(m, [this] { link->JvHidDeviceController1DeviceChange(); });
+        up = std::make_unique<FirmwareUpgrade>(m, [this] { link->FindMachineAgain(); });
     }
     QString Rom() const { return RomFilePath(ProgramDir, PlotState.ModelCode, FirmwareMajor); }
     void PlaceFile(const QByteArray& bytes)
@@ -62,7 +62,8 @@ protected:
 
     ScopedTranslator translator;
     ScriptedPresenter boxes;
-    VirtualClock clock;
+    // The upgrade runs no event loop: its sleeps block, as on the real clock.
+    VirtualClock clock{VirtualClock::SleepMode::Blocks};
     ScriptedInput input;
     NoMachineLink none;
     Machine m{none, clock, input};
@@ -226,7 +227,7 @@ TEST_F(FirmwareUpgradeTest, TheDumpWritesTheControllersProgramAndTheResetFindsIt
 // The erased test reads bytes 6..9 as one value: bytes 8..9 must be zero too.
 TEST(FirmwareBlankTest, ErasedOnlyWhenTheWholeValueIs0xFFFF)
 {
-    FakeLink fake;
+    ScriptedLink fake;
     VirtualClock clock;
     ScriptedInput input;
     Machine m(fake, clock, input);
