@@ -149,6 +149,21 @@ TEST_F(FirmwareUpgradeTest, AFullUpgradeWritesTheFileIntoTheFlashAndVerifiesIt)
     EXPECT_EQ(up->View().verify, Tr("Upgrade_firmware", "WeryfikacjaOk"));
     ASSERT_EQ(boxes.shown.size(), 1u);
     EXPECT_TRUE(boxes.shown[0].text.startsWith(Tr("Upgrade_firmware", "aktualizacjaOK1") + "\r\n\r\n"));
+    EXPECT_TRUE(boxes.asked.empty()) << "a newer file asks nothing";
+
+    // The verify reads to the last word: one differing there fails it.
+    ASSERT_TRUE(SendCommand(m, Bytes({'S', 8}) + Int32ToBytes(0x02000000 + kFirmwareProgramWords - 1)));
+    ASSERT_TRUE(SendCommand(m, Bytes({'S', 10}) + Int32ToBytes(0)));
+    ASSERT_NE(sim->FlashWord(kFirmwareProgramWords - 1), ImageWord(kFirmwareProgramWords - 1));
+    up->VerifyProgramClick();
+    EXPECT_EQ(up->View().verify, Tr("Upgrade_firmware", "WeryfikacjaBledy"));
+    EXPECT_FALSE(up->UpgradeOk);
+
+    // The same version again: no question, the upgrade runs.
+    Attach(2, 3);
+    up->FormActivate(ProgramDir);
+    EXPECT_TRUE(up->ButtonUpgradeClick());
+    EXPECT_TRUE(boxes.asked.empty());
 }
 
 TEST_F(FirmwareUpgradeTest, AStuckWordFailsTheVerificationAndAShortFileIsRefusedBeforeTheErase)
