@@ -38,6 +38,14 @@ int RealClock::Schedule(int ms, std::function<void()> callback)
 
 void RealClock::Cancel(int id) { m_timers.erase(id); }
 
+void VirtualClock::Sleep(int ms)
+{
+    if (m_sleepMode == SleepMode::Blocks)
+        m_now += std::max(0, ms);
+    else
+        Advance(ms);
+}
+
 int VirtualClock::Schedule(int ms, std::function<void()> callback)
 {
     const int id = m_nextId++;

@@ -25,8 +25,18 @@ private:
 // in order of due time, then of scheduling.
 class VirtualClock : public MachineClock {
 public:
+    enum class SleepMode {
+        // Sleep runs what falls due on the way, as Advance does.
+        RunsDue,
+        // Sleep only lets time pass, as the real clock's does (it runs no event
+        // loop): what fell due meanwhile runs at the next Advance. Waits that
+        // a device notice or a timer should end show here whether they would
+        // end on the real clock.
+        Blocks,
+    };
+    explicit VirtualClock(SleepMode mode = SleepMode::RunsDue) : m_sleepMode(mode) {}
     int64_t NowMs() const override { return m_now; }
-    void Sleep(int ms) override { Advance(ms); }
+    void Sleep(int ms) override;
     int Schedule(int ms, std::function<void()> callback) override;
     void Cancel(int id) override;
     // Moves time on by ms, running every callback that falls due on the way,
@@ -40,6 +50,7 @@ private:
         int id;
         bool operator<(const Key& o) const { return at != o.at ? at < o.at : id < o.id; }
     };
+    SleepMode m_sleepMode;
     int64_t m_now = 0;
     int m_nextId = 1;
     std::map<Key, std::function<void()>> m_due;

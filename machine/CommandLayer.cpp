@@ -136,8 +136,11 @@ bool SetPositionCommand(Machine& machine)
 {
     int32_t x = 0, y = 0;
     if (!RoundToInt32(PlotState.PositionToSetX * StepsPerUnitX, x) ||
-        !RoundToInt32(PlotState.PositionToSetY * StepsPerUnitY, y))
+        !RoundToInt32(PlotState.PositionToSetY * StepsPerUnitY, y)) {
+        // Cut to 32 bits it would name another place: the job would run from there.
+        ShowMessageBox(Tr("Control", "pozycjaPozaZakresem"), true);
         return false;
+    }
     return SendCommand(machine, "U" + Int32ToBytes(x) + Int32ToBytes(y));
 }
 

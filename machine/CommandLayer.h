@@ -35,7 +35,7 @@ bool SendHeaterPower(Machine& machine);
 // The heater on, then the current corner pause.
 bool HeaterPulse(Machine& machine);
 // "U" with PlotState's position to set, in steps. A position whose steps do
-// not fit 32 bits is not sent (false).
+// not fit 32 bits is not sent: one box says so and the result is false.
 bool SetPositionCommand(Machine& machine);
 bool SendUnitMode(Machine& machine, int32_t unit);
 bool SendWireTension(Machine& machine, int32_t tension);

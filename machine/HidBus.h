@@ -23,13 +23,24 @@ struct HidDeviceInfo {
     bool accessible = true;
 };
 
+// How much of an output report reached the device. A write the bus calls
+// failed may still have been delivered: only this says whether sending it
+// again would double it.
+enum class ReportDelivery {
+    Nothing,  // the device got none of it
+    Whole,    // the device got all of it
+    Part,     // cut short: the device got a damaged report
+    Unknown,  // the bus can't tell
+};
+
 // An opened HID interface.
 class HidHandle {
 public:
     virtual ~HidHandle() = default;
     // Writes one output report: byte 0 the report ID, then the payload.
-    // 0 when delivered, otherwise a positive error code.
-    virtual int WriteReport(const uint8_t* report, size_t length) = 0;
+    // 0 when written, otherwise a positive error code; `delivered` says how
+    // much of it reached the device either way (Whole on success).
+    virtual int WriteReport(const uint8_t* report, size_t length, ReportDelivery& delivered) = 0;
     // Reads string descriptor `index` raw (language 0x0409, up to `maxBytes`
     // bytes including the two header bytes, which are dropped): the body as
     // the device sent it, byte for byte. 0 on success, else a positive code.

@@ -60,13 +60,15 @@ void TJvHidDevice::CloseFile() { m_handle.reset(); }
 bool TJvHidDevice::WriteFile(const uint8_t* buffer, size_t count, uint32_t& written)
 {
     written = 0;
+    m_lastDelivery = ReportDelivery::Nothing;
     if (!OpenFile())
         return false;
-    const int error = m_handle->WriteReport(buffer, count);
+    const int error = m_handle->WriteReport(buffer, count, m_lastDelivery);
     if (error != 0) {
         m_lastError = error > 0 ? error : -error;
         return false;
     }
+    m_lastDelivery = ReportDelivery::Whole;
     written = static_cast<uint32_t>(count);
     return true;
 }

@@ -47,8 +47,10 @@ public:
     bool OpenFile();
     void CloseFile();
     // Opens, then writes one output report (count bytes, report ID first).
-    // False when it can't be opened or the write fails: LastError() says why.
+    // False when it can't be opened or the write fails: LastError() says why
+    // and LastDelivery() how much of the report reached the device all the same.
     bool WriteFile(const uint8_t* buffer, size_t count, uint32_t& written);
+    ReportDelivery LastDelivery() const { return m_lastDelivery; }
     // The open interface, or nullptr.
     HidHandle* Handle() const { return m_handle.get(); }
     // Positive code of the last failed open or write (0 when none failed).
@@ -62,6 +64,7 @@ private:
     HidDeviceInfo m_info;  // as listed: a fresh record is made from it
     std::unique_ptr<HidHandle> m_handle;
     int m_lastError = 0;
+    ReportDelivery m_lastDelivery = ReportDelivery::Nothing;
 };
 
 // The HID interfaces present on the computer, kept current as devices come and

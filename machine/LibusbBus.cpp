@@ -52,8 +52,9 @@ public:
         libusb_close(m_handle);
     }
 
-    int WriteReport(const uint8_t* report, size_t length) override
+    int WriteReport(const uint8_t* report, size_t length, ReportDelivery& delivered) override
     {
+        delivered = ReportDelivery::Nothing;
         if (length == 0)
             return -LIBUSB_ERROR_INVALID_PARAM;
         // Report ID 0: the device uses no report IDs and takes the payload alone.
@@ -61,16 +62,26 @@ public:
         auto* data = const_cast<uint8_t*>(id == 0 ? report + 1 : report);
         const int size = static_cast<int>(id == 0 ? length - 1 : length);
         if (m_outEndpoint) {
+            // The endpoint tells how many bytes went out, also when the
+            // transfer ends in an error (a timeout after the data left).
             int done = 0;
             const int r = libusb_interrupt_transfer(m_handle, static_cast<unsigned char>(m_outEndpoint), data, size,
                                                     &done, kTransferTimeoutMs);
+            delivered = done <= 0 ? ReportDelivery::Nothing
+                                  : done >= size ? ReportDelivery::Whole : ReportDelivery::Part;
             return r == 0 && done == size ? 0 : Code(r);
         }
+        // A failed control transfer does not say whether its data stage ran.
         const int r = libusb_control_transfer(
             m_handle, kClassOutToInterface, kHidSetReport,
             static_cast<uint16_t>(kOutputReportType << 8 | id), static_cast<uint16_t>(m_interface), data,
             static_cast<uint16_t>(size), kTransferTimeoutMs);
-        return r == size ? 0 : Code(r);
+        if (r == size) {
+            delivered = ReportDelivery::Whole;
+            return 0;
+        }
+        delivered = r < 0 ? ReportDelivery::Unknown : r == 0 ? ReportDelivery::Nothing : ReportDelivery::Part;
+        return Code(r < 0 ? r : LIBUSB_ERROR_IO);
     }
 
     int ReadString(int index, size_t maxBytes, std::vector<uint8_t>& body) override

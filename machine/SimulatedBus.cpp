@@ -21,9 +21,10 @@ bool SimulatedBus::Fault::Take()
 class SimulatedBus::Handle : public HidHandle {
 public:
     Handle(SimulatedBus& bus, const HidIdentity& id) : m_bus(bus), m_alive(bus.m_alive), m_id(id) {}
-    int WriteReport(const uint8_t* report, size_t length) override
+    int WriteReport(const uint8_t* report, size_t length, ReportDelivery& delivered) override
     {
-        return m_alive.expired() ? kNoDevice : m_bus.WriteReport(m_id, report, length);
+        delivered = ReportDelivery::Nothing;
+        return m_alive.expired() ? kNoDevice : m_bus.WriteReport(m_id, report, length, delivered);
     }
     int ReadString(int index, size_t maxBytes, std::vector<uint8_t>& body) override
     {
@@ -112,6 +113,20 @@ void SimulatedBus::FailDeliveredWrites(const HidIdentity& id, int count, int cod
         s->failedDelivered = {count, code};
 }
 
+void SimulatedBus::CutWrites(const HidIdentity& id, int count, int code)
+{
+    if (Slot* s = Find(id))
+        s->cutWrites = {count, code};
+}
+
+void SimulatedBus::FailWritesUntold(const HidIdentity& id, int count, bool reach, int code)
+{
+    if (Slot* s = Find(id)) {
+        s->untoldWrites = {count, code};
+        s->untoldReach = reach;
+    }
+}
+
 void SimulatedBus::FailReads(const HidIdentity& id, int count, int code)
 {
     if (Slot* s = Find(id))
@@ -121,7 +136,7 @@ void SimulatedBus::FailReads(const HidIdentity& id, int count, int code)
 void SimulatedBus::ClearFaults(const HidIdentity& id)
 {
     if (Slot* s = Find(id))
-        s->lostWrites = s->failedDelivered = s->failedReads = {};
+        s->lostWrites = s->failedDelivered = s->cutWrites = s->untoldWrites = s->failedReads = {};
 }
 
 int SimulatedBus::Opens(const HidIdentity& id) const
@@ -170,8 +185,9 @@ std::unique_ptr<HidHandle> SimulatedBus::Open(const HidIdentity& id, int& error)
     return std::make_unique<Handle>(*this, id);
 }
 
-int SimulatedBus::WriteReport(const HidIdentity& id, const uint8_t* report, size_t length)
+int SimulatedBus::WriteReport(const HidIdentity& id, const uint8_t* report, size_t length, ReportDelivery& delivered)
 {
+    delivered = ReportDelivery::Nothing;
     Slot* s = Find(id);
     if (!s)
         return kNoDevice;
@@ -184,9 +200,26 @@ int SimulatedBus::WriteReport(const HidIdentity& id, const uint8_t* report, size
         m_wire.push_back(wire);
         return s->lostWrites.code;
     }
+    if (s->cutWrites.Take()) {
+        delivered = ReportDelivery::Part;
+        m_wire.push_back(wire);
+        return s->cutWrites.code;
+    }
+    int failed = 0;
+    if (s->untoldWrites.Take()) {
+        delivered = ReportDelivery::Unknown;
+        failed = s->untoldWrites.code;
+        if (!s->untoldReach) {
+            m_wire.push_back(wire);
+            return failed;
+        }
+    } else {
+        delivered = ReportDelivery::Whole;
+        if (s->failedDelivered.Take())
+            failed = s->failedDelivered.code;
+    }
     wire.delivered = true;
     m_wire.push_back(wire);
-    const int failed = s->failedDelivered.Take() ? s->failedDelivered.code : 0;
     std::array<uint8_t, 16> payload{};
     std::copy_n(report + 1, payload.size(), payload.begin());
     s->device->OutputReport(payload);

@@ -49,6 +49,12 @@ public:
     void LoseWrites(const HidIdentity& id, int count, int code = kIoError);
     // The next `count` reports reach the device but are reported failed.
     void FailDeliveredWrites(const HidIdentity& id, int count, int code = kIoError);
+    // The next `count` reports are cut short: the device gets a damaged report,
+    // which it drops, and the write fails with `code`.
+    void CutWrites(const HidIdentity& id, int count, int code = kIoError);
+    // The next `count` reports fail with `code` and the bus can't tell whether
+    // they arrived (a control transfer); `reach`: whether they did.
+    void FailWritesUntold(const HidIdentity& id, int count, bool reach, int code = kPipeError);
     // The next `count` string reads fail with `code` (the device isn't asked).
     void FailReads(const HidIdentity& id, int count, int code = kPipeError);
     void ClearFaults(const HidIdentity& id);
@@ -78,14 +84,15 @@ private:
         HidIdentity id;
         Strings strings;
         EmulatedHidDevice* device = nullptr;
-        Fault lostWrites, failedDelivered, failedReads;
+        Fault lostWrites, failedDelivered, cutWrites, untoldWrites, failedReads;
+        bool untoldReach = false;
     };
     class Handle;
 
     Slot* Find(const HidIdentity& id);
     const Slot* Find(const HidIdentity& id) const;
     void Changed();
-    int WriteReport(const HidIdentity& id, const uint8_t* report, size_t length);
+    int WriteReport(const HidIdentity& id, const uint8_t* report, size_t length, ReportDelivery& delivered);
     int ReadString(const HidIdentity& id, int index, size_t maxBytes, std::vector<uint8_t>& body);
 
     MachineClock& m_clock;

@@ -484,12 +484,20 @@ void SimulatedController::Reset()
     m_onBus = false;
     if (m_busPresence)
         m_busPresence(false);
-    m_resetTimer = m_clock.Schedule(m_setup.resetMs, [this] {
-        m_resetTimer = 0;
-        m_onBus = true;
-        if (m_busPresence)
-            m_busPresence(true);
-    });
+    m_backAtMs = m_clock.NowMs() + m_setup.resetMs;
+    m_resetTimer = m_clock.Schedule(m_setup.resetMs, [this] { ReturnIfDue(); });
+}
+
+void SimulatedController::ReturnIfDue()
+{
+    if (m_onBus || m_clock.NowMs() < m_backAtMs)
+        return;
+    if (m_resetTimer)
+        m_clock.Cancel(m_resetTimer);
+    m_resetTimer = 0;
+    m_onBus = true;
+    if (m_busPresence)
+        m_busPresence(true);
 }
 
 // ---- replies ----

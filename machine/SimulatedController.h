@@ -127,6 +127,10 @@ public:
     // The bus is told when the controller leaves it (a reset) and comes back.
     void SetBusPresence(std::function<void(bool present)> hook) { m_busPresence = std::move(hook); }
     bool OnBus() const { return m_onBus; }
+    // Back on the bus once the time of a reset has passed, whether or not the
+    // clock has run its timer yet: a controller comes back on its own, while
+    // the program may be blocked in a sleep.
+    void ReturnIfDue();
 
     // The machine's own keys and the wire.
     void PressKey(MachineKey key);
@@ -186,6 +190,7 @@ private:
     std::function<void(bool)> m_busPresence;
     bool m_onBus = true;
     int m_resetTimer = 0;
+    int64_t m_backAtMs = 0;
 
     std::vector<std::array<uint8_t, 16>> m_reports;
     std::vector<SimLogEntry> m_log;

@@ -41,6 +41,12 @@ void SimulatedMachineBus::PlugMachine()
     m_plugged = true;
 }
 
+std::vector<HidDeviceInfo> SimulatedMachineBus::List()
+{
+    m_controller.ReturnIfDue();
+    return SimulatedBus::List();
+}
+
 namespace {
 // The controller is built before the bus that carries it and goes after it.
 struct ControllerHolder {

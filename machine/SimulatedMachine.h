@@ -18,6 +18,9 @@ public:
     void UnplugMachine();
     void PlugMachine();
 
+    // The bus as it stands now: a controller whose reset is over is back.
+    std::vector<HidDeviceInfo> List() override;
+
 private:
     SimulatedController& m_controller;
     HidIdentity m_id;

@@ -148,6 +148,16 @@ void Transmission::WriteFailed()
         m_pauseJob();
 }
 
+void Transmission::LinkLost()
+{
+    Stop();
+    // The part of the job the controller holds must not run on unwatched
+    // while the box waits for the operator.
+    if (m_pauseJob)
+        m_pauseJob();
+    ShowMessageBox(Tr("Control", "ploterBrakLacznosci"), true);
+}
+
 void Transmission::Tick()
 {
     if (!m_running || m_inTick)
@@ -194,10 +204,10 @@ void Transmission::Tick()
             }
         }
 
-        ReadStatus(m_machine);
-        if (!m_machine.Connected()) {
-            Stop();
-            ShowMessageBox(Tr("Control", "ploterBrakLacznosci"), true);
+        // A status that was not read says nothing of the buffer: a burst on
+        // its zeros would go into a full controller and be lost.
+        if (!ReadStatus(m_machine) || !m_machine.Connected()) {
+            LinkLost();
             return;
         }
         if (PlotState.BufferFull()) {

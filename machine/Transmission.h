@@ -37,7 +37,7 @@ public:
     Transmission& operator=(const Transmission&) = delete;
 
     // Pauses the running job (heater off); called once when a write of the
-    // transfer failed.
+    // transfer failed or the link was lost.
     void SetPauseJob(std::function<void()> pauseJob) { m_pauseJob = std::move(pauseJob); }
 
     // Opens `path` and starts a new transfer from its beginning (a running one
@@ -64,6 +64,7 @@ private:
     QString Progress() const;
     void FileError();
     void WriteFailed();
+    void LinkLost();
     void ScheduleNext(int ms);
 
     Machine& m_machine;

@@ -82,10 +82,32 @@ bool UsbLink::MachineWithoutAccess() const
 int UsbLink::SendReport()
 {
     uint32_t written = 0;
+    // What to make of a failed write: 0 when the report counts as sent, the
+    // failure's code otherwise; nullopt when nothing reached the controller.
+    const auto outcome = [this]() -> std::optional<int> {
+        switch (m_active->LastDelivery()) {
+        case ReportDelivery::Whole:
+        case ReportDelivery::Unknown:
+            // The controller has it (or may have it): sent again it would run
+            // twice, so it counts as sent, after a pause for the device.
+            m_clock.Sleep(kRetryPauseMs);
+            ++UsbWriteRetries;
+            return 0;
+        case ReportDelivery::Part:
+            // A damaged command reached the controller: nothing after it can
+            // be trusted to mean what it says.
+            return m_active->LastError();
+        case ReportDelivery::Nothing:
+            break;
+        }
+        return std::nullopt;
+    };
     if (m_active->WriteFile(m_report.data(), kReportBytes, written)) {
         m_bytesWritten = written;
         return 0;
     }
+    if (const auto result = outcome())
+        return *result;
     const int failed = m_active->LastError();
     const HidIdentity meantFor = m_active->DevInst;
     // Nothing reached the controller: give the device a moment and send the
@@ -103,6 +125,8 @@ int UsbLink::SendReport()
         m_bytesWritten = written;
         return 0;
     }
+    if (m_active->LastDelivery() == ReportDelivery::Whole || m_active->LastDelivery() == ReportDelivery::Unknown)
+        return 0;  // paused and counted already
     return m_active->LastError();
 }
 
@@ -153,8 +177,17 @@ int UsbLink::ReadString(int index)
     return lastError > 0 ? lastError : -1;
 }
 
+void UsbLink::FindMachineAgain()
+{
+    const int changes = m_deviceChanges;
+    m_controller.DeviceChange();  // runs the handler when the list changed
+    if (m_deviceChanges == changes)
+        JvHidDeviceController1DeviceChange();
+}
+
 void UsbLink::JvHidDeviceController1DeviceChange()
 {
+    ++m_deviceChanges;
     const std::optional<HidIdentity> before = m_attached;
     // The machine's record stays lent while the machine stays, so a change
     // elsewhere on the bus neither closes it in the middle of an exchange nor

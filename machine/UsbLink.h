@@ -36,12 +36,15 @@ public:
 
     // Whether the machine is listed (the cached answer once found).
     bool DravinorRoExist();
+    // The machine was found and no reply read has failed since: a failed read
+    // leaves it false until a device change or the next write or read finds
+    // the machine again, so no caller takes a zeroed reply for an answer.
+    bool MachineFound() override { return m_machineFound; }
     // 0 sent, -1 no machine, else the positive code of the failed report.
     int Write(const QByteArray& s) override;
     // Reads string `index` into the reply block (ten attempts).
     int ReadString(int index) override;
     const ReplyBlock& Reply() const override { return m_reply; }
-    bool MachineFound() override { return DravinorRoExist(); }
     void SetLinkChanged(std::function<void(bool)> handler) override { m_linkChanged = std::move(handler); }
     bool DeviceStrings(QString& manufacturer, QString& product, QString& serial) override;
 
@@ -49,6 +52,10 @@ public:
     // calls it on every arrival or removal.
     void JvHidDeviceController1DeviceChange();
     bool JvHidDeviceController1Enumerate(TJvHidDevice& device, int index);
+    // After the controller's reset: the device list brought up to date from
+    // the bus itself, then the machine searched and greeted. A wait that ran
+    // no event loop has left the bus's notices of the reset unhandled.
+    void FindMachineAgain();
 
     // The cached search result, without searching.
     bool MachineFoundFlag() const { return m_machineFound; }
@@ -64,8 +71,9 @@ public:
 private:
     void FormCreate();
     void FormDestroy();
-    // Sends bytes 0..16 of the report buffer, once more after a pause when the
-    // first try fails; 0 or the failure's code.
+    // Sends bytes 0..16 of the report buffer: once more after a pause only
+    // when nothing of it reached the device; a report delivered whole (or
+    // where the bus can't tell) counts as sent. 0 or the failure's code.
     int SendReport();
     void ShowLinkState();
     bool MachineWithoutAccess() const;
@@ -86,4 +94,5 @@ private:
     std::array<uint8_t, 129> m_report{};
     ReplyBlock m_reply{};
     uint32_t m_bytesWritten = 0;
+    int m_deviceChanges = 0;
 };

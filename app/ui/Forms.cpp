@@ -90,7 +90,7 @@ bool CreateForms()
     // The controller is searched for again after a reset, through the link
     // that exists by then.
     UpgradeProgramForm = new TUpgradeProgramForm(owner, MainForm->AttachedMachine(),
-                                                 [] { fUsb->Link().JvHidDeviceController1DeviceChange(); });
+                                                 [] { fUsb->Link().FindMachineAgain(); });
     AboutBox = new TAboutBox(owner);
     przesun = new Tprzesun(owner, MainForm->AttachedMachine());
     infoform = new Tinfoform(owner);

@@ -402,6 +402,8 @@ TMDIChild* TMainForm::ActiveJob() const
 TMDIChild* TMainForm::NewJobWindow(const QString&)
 {
     auto* child = new TMDIChild();
+    // The job's command file begins by telling the machine its heater output.
+    child->SetMachine(&AttachedMachine());
     const qsizetype before = JobWindows().size();
     QMdiSubWindow* sub = m_mdiArea->addSubWindow(child);
     sub->setAttribute(Qt::WA_DeleteOnClose);

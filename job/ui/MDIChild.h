@@ -33,6 +33,10 @@ public:
     // main window sets it; without it a right click does nothing.
     static void SetInfoWindowHook(std::function<void()> hook);
 
+    // The machine a job written from this window tells its heater output to
+    // (the program's machine; nullptr: none).
+    void SetMachine(class Machine* machine) { m_machine = machine; }
+
     // JobHost
     void SetCaption(const QString& caption) override;
     void SetOwnStatus(const QString& text) override;
@@ -40,6 +44,7 @@ public:
     void CloseWindow() override;
     PlanProgress* BeginPlanning() override;
     void EndPlanning() override;
+    class Machine* AttachedMachine() override { return m_machine; }
     // Planning is running in this window (it can't be closed meanwhile).
     bool Planning() const { return m_planning != nullptr; }
 
@@ -51,6 +56,7 @@ private:
     TJob m_job;
     JobView* m_view;
     QStatusBar* m_statusBar;
+    class Machine* m_machine = nullptr;
     bool m_busy = false;
     bool m_closing = false;
     bool m_closeAfterPlanning = false;

@@ -35,6 +35,7 @@ public:
     bool MachineFound() const;
     // The road to the controller, for whoever talks to the machine.
     UsbLink& Link() { return *m_link; }
+    HidBus& Bus() { return *m_bus; }
 
 private:
     std::unique_ptr<HidBus> m_bus;

@@ -12,7 +12,7 @@
 #include "machine/MoveCommands.h"
 #include "machine/WireSelection.h"
 #include "tests/support/CommandFile.h"
-#include "tests/support/FakeLink.h"
+#include "tests/support/ScriptedLink.h"
 #include "tests/support/TestMachine.h"
 #include "tests/support/TestSupport.h"
 
@@ -400,7 +400,7 @@ TEST_F(WriterTest, PowerOutputIsSentOnlyToAConnectedMachine)
     ASSERT_TRUE(w.EndOutput());
     EXPECT_TRUE(boxes.shown.empty()) << "no machine: nothing to tell, no error box";
 
-    FakeLink link;
+    ScriptedLink link;
     TestMachine attached(link);
     auto sent = [&](int powerOutput, bool keyFront, const char* model) {
         link.writes.clear();

@@ -1,7 +1,7 @@
 #include "app/Globals.h"
 #include "app/Translator.h"
 #include "machine/FirmwareUpgrade.h"
-#include "tests/support/FakeLink.h"
+#include "tests/support/ScriptedLink.h"
 #include "tests/support/SimulatedLink.h"
 #include "tests/support/TestMachine.h"
 #include "tests/support/TestSupport.h"
@@ -42,7 +42,7 @@ protected:
         link = std::make_unique<SimulatedLink>(*sim);
         m.SetLink(*link);
         IdentifyMachine(m);
-        up = std::make_unique<FirmwareUpgrade>(m, [this] { link->JvHidDeviceController1DeviceChange(); });
+        up = std::make_unique<FirmwareUpgrade>(m, [this] { link->FindMachineAgain(); });
     }
     QString Rom() const { return RomFilePath(ProgramDir, PlotState.ModelCode, FirmwareMajor); }
     void PlaceFile(const QByteArray& bytes)
@@ -62,7 +62,8 @@ protected:
 
     ScopedTranslator translator;
     ScriptedPresenter boxes;
-    VirtualClock clock;
+    // The upgrade runs no event loop: its sleeps block, as on the real clock.
+    VirtualClock clock{VirtualClock::SleepMode::Blocks};
     ScriptedInput input;
     NoMachineLink none;
     Machine m{none, clock, input};
@@ -148,6 +149,21 @@ TEST_F(FirmwareUpgradeTest, AFullUpgradeWritesTheFileIntoTheFlashAndVerifiesIt)
     EXPECT_EQ(up->View().verify, Tr("Upgrade_firmware", "WeryfikacjaOk"));
     ASSERT_EQ(boxes.shown.size(), 1u);
     EXPECT_TRUE(boxes.shown[0].text.startsWith(Tr("Upgrade_firmware", "aktualizacjaOK1") + "\r\n\r\n"));
+    EXPECT_TRUE(boxes.asked.empty()) << "a newer file asks nothing";
+
+    // The verify reads to the last word: one differing there fails it.
+    ASSERT_TRUE(SendCommand(m, Bytes({'S', 8}) + Int32ToBytes(0x02000000 + kFirmwareProgramWords - 1)));
+    ASSERT_TRUE(SendCommand(m, Bytes({'S', 10}) + Int32ToBytes(0)));
+    ASSERT_NE(sim->FlashWord(kFirmwareProgramWords - 1), ImageWord(kFirmwareProgramWords - 1));
+    up->VerifyProgramClick();
+    EXPECT_EQ(up->View().verify, Tr("Upgrade_firmware", "WeryfikacjaBledy"));
+    EXPECT_FALSE(up->UpgradeOk);
+
+    // The same version again: no question, the upgrade runs.
+    Attach(2, 3);
+    up->FormActivate(ProgramDir);
+    EXPECT_TRUE(up->ButtonUpgradeClick());
+    EXPECT_TRUE(boxes.asked.empty());
 }
 
 TEST_F(FirmwareUpgradeTest, AStuckWordFailsTheVerificationAndAShortFileIsRefusedBeforeTheErase)
@@ -226,7 +242,7 @@ TEST_F(FirmwareUpgradeTest, TheDumpWritesTheControllersProgramAndTheResetFindsIt
 // The erased test reads bytes 6..9 as one value: bytes 8..9 must be zero too.
 TEST(FirmwareBlankTest, ErasedOnlyWhenTheWholeValueIs0xFFFF)
 {
-    FakeLink fake;
+    ScriptedLink fake;
     VirtualClock clock;
     ScriptedInput input;
     Machine m(fake, clock, input);

@@ -1,5 +1,5 @@
 #include "machine/JogMoves.h"
-#include "tests/support/FakeLink.h"
+#include "tests/support/ScriptedLink.h"
 #include "tests/support/TestMachine.h"
 
 #include <gtest/gtest.h>
@@ -48,7 +48,7 @@ protected:
         return static_cast<int32_t>(static_cast<uint8_t>(w[2]) | static_cast<uint8_t>(w[3]) << 8 |
                                     static_cast<uint8_t>(w[4]) << 16 | static_cast<uint32_t>(static_cast<uint8_t>(w[5])) << 24);
     }
-    FakeLink link;
+    ScriptedLink link;
     TestMachine t{link};
     Machine& m = t.machine;
 };

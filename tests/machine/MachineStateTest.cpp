@@ -1,6 +1,7 @@
 #include "app/CommandLine.h"
 #include "app/Globals.h"
 #include "app/Settings.h"
+#include "app/Translator.h"
 #include "machine/Bytes.h"
 #include "machine/CommandLayer.h"
 #include "machine/MachineConstants.h"
@@ -230,6 +231,8 @@ TEST_F(MachineStateTest, CommandLayerSendsWhatTheStateSays)
     link.writes.clear();
     EXPECT_FALSE(SetPositionCommand(m));
     EXPECT_TRUE(link.writes.empty());
+    ASSERT_EQ(boxes.shown.size(), 1u) << "the start is refused with a word";
+    EXPECT_EQ(boxes.shown[0].text, Tr("Control", "pozycjaPozaZakresem"));
     EXPECT_TRUE(SendCommand(m, QByteArray())) << "an empty command sends nothing and succeeds";
     EXPECT_TRUE(link.writes.empty());
 }

@@ -4,7 +4,7 @@
 #include "machine/BasePoints.h"
 #include "machine/MachineOperations.h"
 #include "machine/MoveWindow.h"
-#include "tests/support/FakeLink.h"
+#include "tests/support/ScriptedLink.h"
 #include "tests/support/TestMachine.h"
 #include "tests/support/TestSupport.h"
 
@@ -58,7 +58,7 @@ protected:
     }
     ScopedTranslator translator;
     ScriptedPresenter boxes;
-    FakeLink link;
+    ScriptedLink link;
     TestMachine t{link};
     Machine& m = t.machine;
 };

@@ -13,6 +13,7 @@
 #include "tests/support/TestSupport.h"
 
 #include <QTemporaryDir>
+#include <random>
 #include <gtest/gtest.h>
 
 namespace {
@@ -251,6 +252,21 @@ TEST_F(TransmissionTest, ALostLinkEndsTheTransferBeforeItsBox)
     EXPECT_FALSE(tx.Start(dir.path() + "/missing.cn"));
     EXPECT_FALSE(tx.Running());
     EXPECT_EQ(boxes.shown.size(), 2u);
+
+    // A status that could not be read: nothing goes on its zeros, the job is
+    // paused, one box.
+    int pauses = 0;
+    tx.SetPauseJob([&] { ++pauses; });
+    link.found = true;
+    link.replies.erase(10);
+    link.writes.clear();
+    ASSERT_TRUE(tx.Start(File(Dwells(40))));
+    tm.clock.Advance(1);
+    EXPECT_FALSE(tx.Running());
+    EXPECT_TRUE(link.writes.empty());
+    EXPECT_EQ(pauses, 1);
+    ASSERT_EQ(boxes.shown.size(), 3u);
+    EXPECT_EQ(boxes.shown[2].text, Tr("Control", "ploterBrakLacznosci"));
 }
 
 TEST_F(TransmissionTest, ACommandFileReachesTheControllerAsItStands)
@@ -302,4 +318,69 @@ TEST_F(TransmissionTest, ACommandFileReachesTheControllerAsItStands)
         EXPECT_EQ(sim.Counter(axis), sum) << "axis " << int(axis);
     }
     tm.machine.SetLink(link);
+}
+
+// Seeded faults on the way to a simulated controller, through the program's
+// own link: lost reports, reports delivered but called failed, failed reads,
+// full-buffer spells and a pulled cable. Whatever happens, the controller holds
+// exactly the file's first commands, none twice, and the transfer either ends
+// complete or stops with one lost-link box and the job paused.
+TEST_F(TransmissionTest, UnderSeededFaultsTheControllerGetsAPrefixOfTheFileAndNothingTwice)
+{
+    // Every command differs from the one before, so a doubled one shows.
+    QByteArray file;
+    for (int i = 0; i < 100000; ++i)
+        file += i % 97 == 96 ? Bytes({'p', 60}) : Bytes({'v', static_cast<uint8_t>(i % 4)}) + Int16ToBytes(static_cast<int16_t>(i));
+    const std::vector<cmdfile::Command> commands = cmdfile::Split(file);
+    const QString path = File(file);
+    for (const uint32_t seed : {1u, 2u, 3u, 4u}) {
+        SCOPED_TRACE("seed " + std::to_string(seed));
+        std::mt19937 rng(seed);
+        boxes.shown.clear();
+        VirtualClock clock{VirtualClock::SleepMode::Blocks};
+        SimulatedController sim(clock);
+        SimulatedLink simLink(sim);
+        ScriptedInput input;
+        Machine m(simLink, clock, input);
+        Transmission t(m);
+        int pauses = 0;
+        t.SetPauseJob([&] { ++pauses; });
+        ASSERT_TRUE(t.Start(path));
+        // Odd seeds may lose the link for good; even ones only meet faults the
+        // link rides out.
+        const int kinds = seed % 2 ? 6 : 3;
+        for (int step = 0; step < 100000 && t.Running(); ++step) {
+            clock.Advance(10);
+            if (rng() % 1000 >= 15)
+                continue;
+            const HidIdentity id = simLink.Bus().MachineId();
+            switch (rng() % kinds) {
+            case 0: simLink.Bus().LoseWrites(id, 1); break;
+            case 1: simLink.Bus().FailDeliveredWrites(id, 1); break;
+            case 2: simLink.Bus().FailReads(id, 1 + static_cast<int>(rng() % 9)); break;
+            case 3: simLink.Bus().FailReads(id, 10); break;
+            case 4: simLink.Bus().LoseWrites(id, 2); break;
+            default:
+                simLink.SetPresent(false);
+                clock.Schedule(300, [&simLink] { simLink.SetPresent(true); });
+            }
+        }
+        ASSERT_FALSE(t.Running()) << "no hang";
+        std::vector<QByteArray> received;
+        for (const auto& r : sim.Reports())
+            if (r[0] >= 'a' && r[0] <= 'z')
+                received.push_back(QByteArray(reinterpret_cast<const char*>(r.data()), CommandLength(static_cast<char>(r[0]))));
+        ASSERT_LE(received.size(), commands.size());
+        for (size_t i = 0; i < received.size(); ++i)
+            ASSERT_EQ(received[i], commands[i].bytes) << "command " << i;
+        EXPECT_EQ(sim.Count(SimEvent::Overrun), 0);
+        if (boxes.shown.empty()) {
+            EXPECT_EQ(received.size(), commands.size()) << "complete";
+            EXPECT_EQ(pauses, 0);
+        } else {
+            ASSERT_EQ(boxes.shown.size(), 1u);
+            EXPECT_EQ(boxes.shown[0].text, Tr("Control", "ploterBrakLacznosci"));
+            EXPECT_EQ(pauses, 1) << "the job paused";
+        }
+    }
 }

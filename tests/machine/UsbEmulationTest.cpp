@@ -146,7 +146,9 @@ TEST_F(UsbEmulationTest, WithoutAnOutEndpointReportsGoAsSetReport)
     report[1] = 'F';
     report[2] = 2;
     report[16] = 0xEE;
-    ASSERT_EQ(handle->WriteReport(report.data(), report.size()), 0);
+    ReportDelivery delivered = ReportDelivery::Nothing;
+    ASSERT_EQ(handle->WriteReport(report.data(), report.size(), delivered), 0);
+    EXPECT_EQ(delivered, ReportDelivery::Whole);
     EXPECT_EQ(machine.Seen().setReport, 1);
     ASSERT_EQ(answers.Reports().size(), 1u);
     EXPECT_EQ(answers.Reports()[0][0], 'F');

@@ -138,13 +138,14 @@ TEST_F(UsbLinkTest, RepliesArriveByteForByteAndTenFailedReadsDropTheLinkUntilThe
     EXPECT_EQ(link->ReadString(10), SimulatedBus::kPipeError);
     EXPECT_EQ(UsbReadFailures, failures + 11);
     EXPECT_TRUE(std::all_of(link->Reply().begin(), link->Reply().end(), [](uint8_t b) { return b == 0; }));
-    EXPECT_FALSE(link->MachineFoundFlag());
+    EXPECT_FALSE(link->MachineFound()) << "no search makes a failed read look answered";
+    EXPECT_FALSE(link->MachineFound());
     EXPECT_EQ(link->Write("Y"), 0) << "the next write searches again";
     EXPECT_TRUE(link->MachineFoundFlag());
     EXPECT_EQ(machine.Reports().back()[0], 'Y');
 }
 
-TEST_F(UsbLinkTest, AFailedReportIsSentOnceMoreAfterAPauseAndASecondFailureIsReported)
+TEST_F(UsbLinkTest, OnlyAReportThatReachedNothingIsSentAgainAndOnlyOnce)
 {
     const HidIdentity id = Plug("Dravinor", "Qa", machine);
     auto link = Make();
@@ -165,12 +166,30 @@ TEST_F(UsbLinkTest, AFailedReportIsSentOnceMoreAfterAPauseAndASecondFailureIsRep
     ASSERT_EQ(bus.Wire().size(), sent + 2) << "the first report tried twice, the second never";
     EXPECT_EQ(bus.Wire().back().bytes[1], 0x30);
 
-    // A report the device took but the bus called failed is sent again: the
-    // link can't tell it from one that was lost.
+    // A report the device took whole but the bus called failed counts as
+    // sent: sent again, it would run twice.
     bus.ClearFaults(id);
     bus.FailDeliveredWrites(id, 1);
     EXPECT_EQ(link->Write("C"), 0);
-    EXPECT_EQ(machine.Reports().size(), 4u);
+    EXPECT_EQ(machine.Reports().size(), 3u);
+    EXPECT_EQ(machine.CommandsSeen('C'), 1);
+    EXPECT_EQ(UsbWriteRetries, retries + 4) << "counted as the retries are";
+
+    // Over SET_REPORT nothing tells whether it arrived: taken as sent, once.
+    bus.FailWritesUntold(id, 1, true);
+    const size_t wire = bus.Wire().size();
+    EXPECT_EQ(link->Write("Y"), 0);
+    EXPECT_EQ(bus.Wire().size(), wire + 1);
+    EXPECT_EQ(UsbWriteRetries, retries + 5);
+    bus.FailWritesUntold(id, 1, false);
+    EXPECT_EQ(link->Write("K"), 0);
+    EXPECT_EQ(bus.Wire().size(), wire + 2) << "never repeated";
+
+    // Cut short, the command is damaged: the failure is told, nothing repeated.
+    bus.CutWrites(id, 1, 5);
+    EXPECT_EQ(link->Write("Y"), 5);
+    EXPECT_EQ(bus.Wire().size(), wire + 3);
+    EXPECT_EQ(UsbWriteRetries, retries + 6);
 }
 
 TEST_F(UsbLinkTest, UnplugReplugAndAnUnrelatedDeviceChange)

@@ -6,11 +6,16 @@
 #include <vector>
 
 // A controller that answers from prepared replies and records what it is sent.
+// It keeps the real link's rule: a failed read leaves MachineFound false until
+// the next write or read finds the machine again. Tests that can should talk
+// through the program's own link (ScriptedLink, SimulatedLink).
 class FakeLink : public ControllerLink {
 public:
-    bool MachineFound() override { return found; }
+    FakeLink() { replies[10] = {}; }  // the status, which every controller answers
+    bool MachineFound() override { return found && !readFailed; }
     int Write(const QByteArray& bytes) override
     {
+        readFailed = false;
         if (!found)
             return -1;
         writes.push_back(bytes);
@@ -21,8 +26,10 @@ public:
         const auto it = replies.find(index);
         if (!found || it == replies.end()) {
             reply.fill(0);
+            readFailed = true;
             return -1;
         }
+        readFailed = false;
         reply = it->second;
         return 0;
     }
@@ -48,6 +55,7 @@ public:
     }
 
     bool found = true;
+    bool readFailed = false;
     QString product = "Ky100";
     int failAtWrite = 0;
     std::vector<QByteArray> writes;

@@ -12,6 +12,7 @@
 #include "job/ui/MDIChild.h"
 #include "machine/JobState.h"
 #include "machine/Machine.h"
+#include "machine/SimulatedMachine.h"
 #include "machine/ui/MachineForms.h"
 #include "production/ui/ProductionForms.h"
 #include "tests/support/TestSupport.h"
@@ -210,9 +211,22 @@ TEST_F(MainFormTest, ASimulatedMachineNamedInTheEnvironmentIsAttached)
     // START through the menu item sends the drawing to the simulated controller.
     Settings().SetChecked("AddFrame", false);
     OpenDrawing("square.plt", "PU0,0;PD400,0,400,400,0,400,0,0;PU;");
+    auto* simBus = dynamic_cast<SimulatedMachineBus*>(&fUsb->Bus());
+    ASSERT_NE(simBus, nullptr);
+    const size_t before = simBus->Controller().Reports().size();
     MainForm->Start1->trigger();
     EXPECT_TRUE(boxes.shown.empty());
     ASSERT_TRUE(TransArm->Running());
+    // The job window's writer told the machine its heater output before the "U".
+    const auto& reports = simBus->Controller().Reports();
+    size_t output = reports.size(), position = reports.size();
+    for (size_t i = reports.size(); i-- > before;) {
+        if (reports[i][0] == 'S' && reports[i][1] == 4)
+            output = i;
+        if (reports[i][0] == 'U')
+            position = i;
+    }
+    EXPECT_LT(output, position) << "\"S\", 4 of the command file's beginning";
     bool counted = false;
     for (int i = 0; i < 500 && !JobRunning; ++i) {
         QTest::qWait(10);

@@ -1,5 +1,5 @@
 #include "machine/ui/MoveForms.h"
-#include "tests/support/FakeLink.h"
+#include "tests/support/ScriptedLink.h"
 #include "tests/support/TestMachine.h"
 #include "tests/support/TestSupport.h"
 #include "tests/ui/TestApp.h"
@@ -17,7 +17,7 @@ TEST_F(MoveWindowKeysTest, AltGAndAltTStartTheTestsWhoseButtonsLieOutOfSight)
     App();
     ScopedTranslator translator;
     ScriptedPresenter boxes;
-    FakeLink link;
+    ScriptedLink link;
     TestMachine t{link};
     Tprzesun window(nullptr, t.machine);
     window.show();
