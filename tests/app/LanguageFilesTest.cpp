@@ -63,12 +63,13 @@ TEST(LanguageFiles, EveryShippedFileHoldsTheSameCompleteKeySet)
     // can't be read whole, the reasons a drawing can't be read, the job given
     // up for want of memory, the error that stopped an operation, the one
     // about a machine without access, the damaged command file and the factory
-    // parameter file too long for the controller, and START with no wire
-    // selected on a two-wire machine.
-    EXPECT_EQ(us.size(), 364);
+    // parameter file too long for the controller, START with no wire
+    // selected on a two-wire machine, START over a paused cut and a machine
+    // that did not pause.
+    EXPECT_EQ(us.size(), 366);
     EXPECT_EQ(perSection.size(), 19u);
     const std::map<QString, int> expected = {
-        {"Configuration", 74}, {"Main_window", 61}, {"Control", 43}, {"Duplication_parameters", 27},
+        {"Configuration", 74}, {"Main_window", 62}, {"Control", 44}, {"Duplication_parameters", 27},
         {"Upgrade_firmware", 22}, {"MemoryInfo", 17}, {"About", 11}, {"SerialCutFrom3D", 13},
         {"Independent_start_dialog", 12}, {"Project_window", 25}, {"Universal", 11}, {"Arch_cutting", 9},
         {"Serial_cut", 8}, {"SelectFolder", 7}, {"Info", 6}, {"Move_wire", 5}, {"ModelInfo", 5},
