@@ -4,7 +4,7 @@
 // Answers of a question box, as the callers compare them.
 enum ModalResult : int { mrNone = 0, mrOk = 1, mrCancel = 2, mrRetry = 4, mrYes = 6, mrNo = 7 };
 
-enum class MessageButtons { YesCancel, YesNoCancel, OkCancel, OkCancelRetry };
+enum class MessageButtons { YesCancel, YesNoCancel, OkCancel, OkCancelRetry, YesNo };
 
 enum class MessageKind { Information, Error, Question };
 

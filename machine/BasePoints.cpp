@@ -200,10 +200,14 @@ BasePoints::Go BasePoints::ustawClick(Machine& machine, MachineOperations& opera
     // Checked before the heater goes on: a refused go-to leaves the wire cold.
     if (!operations.GoToAllowed())
         return Go::Close;
+    // Nor is it heated for a go-to that could not know where the wires stand.
+    if (!ReadPositionsForMove(machine, QStringLiteral("Goto point")))
+        return Go::Close;
     if (!SendCommand(machine, Bytes({'R', 1, 2})))
         return Go::Close;
     WaitHeatUp(machine);
-    operations.gotopoint(false, 2, point->first, point->first, point->second, point->second, PlotState.TableTurnSteps,
-                         PlotState.SpindleTurnSteps);
+    if (!operations.gotopoint(false, 2, point->first, point->first, point->second, point->second,
+                              PlotState.TableTurnSteps, PlotState.SpindleTurnSteps))
+        SendCommand(machine, Bytes({'R', 0, 2}));  // no move: the wire does not stand hot
     return Go::Close;
 }

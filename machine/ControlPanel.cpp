@@ -311,6 +311,9 @@ void ControlPanel::EndOfJob()
 {
     // Cleared first: a tick inside a box of the actions below finds no job.
     JobRunning = false;
+    // Taken whatever ends: a side cut follows only the transverse front cut
+    // that armed it.
+    const bool sideCut = m_machine.TakeSideCut();
     const int mode = m_settings.Mode();
     if (IsTwoWireModel() && ((mode == 0 && m_settings.Checked("MoveAfter")) || mode == 5)) {
         if (WireSelection().KeySide) {
@@ -318,7 +321,7 @@ void ControlPanel::EndOfJob()
             SetWireBox(WireBox::Front, true);
             SetWireBox(WireBox::Back, true);
         } else if (mode == 5) {
-            if (m_hooks.ContinueSideCut)
+            if (sideCut && m_hooks.ContinueSideCut)
                 m_hooks.ContinueSideCut();
         } else {
             SetWireBox(WireBox::Side, true);

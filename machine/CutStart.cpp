@@ -29,6 +29,11 @@ double Scaled(const TDlgkonfigModel& settings, int32_t steps)
 
 void Refuse(const char* section, const char* key) { ShowMessageBox(Tr(section, key), true); }
 
+// The wire's height above the spindle axis in whole hundredths of a
+// millimetre: a difference of doubles would make 0.05 mm read as more at
+// some heights.
+int64_t HundredthsAboveSpindle(int32_t frontY, double spindleY) { return frontY - RoundToInt64Sat(spindleY * 100.0); }
+
 // Restores the job type code however the save ends.
 class JobFileModeKeeper {
 public:
@@ -81,8 +86,10 @@ bool CutStart::CheckBeforeCut(TJob& job)
         }
         if (PlotState.JobWorking() && PlotState.WaitsForGo()) {
             // The controller still holds a job and may go on with it.
-            if (SendCommand(m_machine, "G"))
+            if (SendCommand(m_machine, "G")) {
                 JobRunning = true;
+                m_jobGoesOn = true;
+            }
             return false;
         }
     }
@@ -108,8 +115,9 @@ bool CutStart::CheckJobAndWire(TJob& job, bool test)
         Refuse("Control", "wykonajBazowanie");
         return false;
     }
-    if (!test)
-        ReadPositions(m_machine);
+    // The working area and the wires' clearance are measured from here.
+    if (!test && !ReadPositionsForMove(m_machine))
+        return false;
 
     const bool front = m_wires.KeyFront, back = m_wires.KeyBack, side = m_wires.KeySide;
     if (IsTwoWireModel() && !front && !back && !side) {
@@ -215,6 +223,7 @@ bool CutStart::WireTest()
 bool CutStart::StartFigureQuestion(TJob& job)
 {
     if (job.StartOutline && job.FrameAdded) {
+        HeaterOffForOperator();
         const int answer = Ask(Tr("Main_window", "czyRysowacObrys"), MessageButtons::YesNoCancel);
         if (answer != mrYes && answer != mrNo)
             return false;
@@ -247,17 +256,24 @@ bool CutStart::Save(TJob& job, int32_t direction, int jobWindows, int32_t lastSe
     case 0:
         return plain();
     case 4:
+        HeaterOffForOperator();
         if (!m_hooks.twoPlaneDialog || !m_hooks.twoPlaneDialog())
             return false;
         m_twoPlaneConfirmed = true;
         return plain();
     case 5:
         if (m_wires.KeyFront) {
+            HeaterOffForOperator();
             if (!m_hooks.startPointsDialog || !m_hooks.startPointsDialog())
+                return false;
+            if (!FrontClearOfParkedSideWire(job))
                 return false;
             if (!m_hooks.parkSideWire || !m_hooks.parkSideWire())
                 return false;
             WaitWhileBusy(m_machine);
+            // The parking moves heat the wires; the operator places the
+            // material by a cold one.
+            HeaterOffForOperator();
             if (Ask(Tr("Main_window", "VeUmiescMaterial"), MessageButtons::OkCancel) != mrOk)
                 return false;
         }
@@ -334,7 +350,41 @@ bool CutStart::GoTo(uint8_t slot, double frontX, double backX, double frontY, do
                                 PlotState.SideY / 100.0, table, spindle);
 }
 
-bool CutStart::StartTransmission() { return m_transmission.Start(OutFile()); }
+bool CutStart::StartTransmission()
+{
+    // Plain cutting checked its wires before the save, as the operator set them.
+    if (m_settings.Mode() != 0 && IsTwoWireModel() && WiresCrashChecking && !TestRun()) {
+        if (!ReadPositionsForMove(m_machine))
+            return false;
+        const tplotstate& p = PlotState;
+        QFile file(OutFile());
+        if (!file.open(QIODevice::ReadOnly)) {
+            ShowMessageBox(file.errorString() + "\r\n" + OutFile(), true);
+            return false;
+        }
+        if (!WiresKeepClearance(file.readAll(), p.FrontY, p.BackY, p.SideY)) {
+            ShowMessageBox(Tr("Main_window", "VeKolizjaDrutow") + "\r\n" +
+                               Tr("Main_window", m_wires.KeySide ? "VePrzesunFrontowyDrut" : "VePrzesunBocznyDrut"),
+                           false);
+            return false;
+        }
+    }
+    return m_transmission.Start(OutFile());
+}
+
+bool CutStart::FrontClearOfParkedSideWire(const TJob& job) const
+{
+    if (!WiresCrashChecking)
+        return true;
+    // Where the parking leaves the side wire, and the lowest the front
+    // drawing goes from its start point.
+    const double parked = std::min(FrontStartPoint.y - 10.0, SideStartPoint.y);
+    const double bottom = FrontStartPoint.y - Scaled(m_settings, job.EntryToBottom);
+    if (RoundToInt64Sat((bottom - parked) * 100.0) >= 1000)
+        return true;
+    ShowMessageBox(Tr("Main_window", "VeKolizjaDrutow") + "\r\n" + Tr("Main_window", "VePrzesunBocznyDrut"), false);
+    return false;
+}
 
 bool CutStart::PositionAndStart(TJob& job)
 {
@@ -356,7 +406,9 @@ bool CutStart::PositionAndStart(TJob& job)
         ReadStatus(m_machine);
         if (!m_machine.Connected())
             return notConnected();
-        ReadPositions(m_machine);
+        // The controller is told where the wire stands: never the zeros of a failed read.
+        if (!ReadPositions(m_machine))
+            return notConnected();
         PlotState.PositionToSetX = PlotState.FrontX;
         PlotState.PositionToSetY = PlotState.FrontY;
         if (!SetPositionCommand(m_machine))
@@ -364,18 +416,19 @@ bool CutStart::PositionAndStart(TJob& job)
         return StartTransmission();
     }
     if (mode == 1) {
-        ReadPositions(m_machine);
+        const bool read = ReadPositions(m_machine);
         ReadStatus(m_machine);
-        if (!m_machine.Connected())
+        if (!read || !m_machine.Connected())
             return notConnected();
         const tplotstate& p = PlotState;
         if (job.HasSpindleAxis) {
-            const double f = p.FrontY / 100.0 - s.Value("Ywrzeciona");
-            if (job.FlatProfile && f > 0.05) {
+            // In whole hundredths: 0.05 mm is allowed at any height.
+            const int64_t f = HundredthsAboveSpindle(p.FrontY, s.Value("Ywrzeciona"));
+            if (job.FlatProfile && f > 5) {
                 Refuse("Main_window", "ploterPowyzejPunktuStart");
                 return false;
             }
-            if (!job.FlatProfile && f < -0.05) {
+            if (!job.FlatProfile && f < -5) {
                 Refuse("Main_window", "ploterPonizejPunktuStart");
                 return false;
             }
@@ -393,9 +446,9 @@ bool CutStart::PositionAndStart(TJob& job)
     }
     if (mode == 3) {
         if (!test) {
-            ReadPositions(m_machine);
+            const bool read = ReadPositions(m_machine);
             ReadStatus(m_machine);
-            if (!m_machine.Connected())
+            if (!read || !m_machine.Connected())
                 return notConnected();
         }
         const double e = job.DajPoz1szegoWjazduWmat();
@@ -462,12 +515,50 @@ bool CutStart::tnij(TJob& job, int32_t, int32_t, int32_t direction, int jobWindo
         m_machine.Clock().Sleep(10);
     }
     heater.started = PositionAndStart(job);
+    // Only this front cut of a transverse job is followed by its side cut.
+    if (heater.started && mode == 5 && m_wires.KeyFront)
+        m_machine.ArmSideCut(true);
     return heater.started;
 }
 
 bool CutStart::Start1Click(const std::vector<TJob*>& windows, TJob* active, StartSource source, bool windowPlanning)
 {
+    const Machine::StartMark mark(m_machine);
+    if (!mark.Owns())
+        return false;  // a start waits in its dialogs: this one would run over it
+    m_machine.ArmSideCut(false);
     if (windowPlanning)
+        return false;
+    m_jobGoesOn = false;
+    const bool started = StartOne(windows, active, source);
+    // A start that cuts nothing leaves no wire hot, whichever way it ended.
+    if (!started && !m_jobGoesOn)
+        HeaterOffForOperator();
+    return started;
+}
+
+bool CutStart::PausedCutMayGo()
+{
+    ReadStatus(m_machine);
+    if (!m_machine.Connected() || !PlotState.Paused())
+        return true;
+    HeaterOffForOperator();
+    return Ask(Tr("Main_window", "przerwaneCiecieStracone"), MessageButtons::YesNo) == mrYes;
+}
+
+void CutStart::HeaterOffForOperator()
+{
+    ReadStatus(m_machine);
+    if (!m_machine.Connected() || !PlotState.HeaterOn())
+        return;
+    ReadHeaterState(m_machine);
+    SendCommand(m_machine, Bytes({'R', 0, PlotState.HeaterChannel}));
+}
+
+bool CutStart::StartOne(const std::vector<TJob*>& windows, TJob* active, StartSource source)
+{
+    // A paused cut is the operator's place in the job: a new start loses it.
+    if (!PausedCutMayGo())
         return false;
     if (m_settings.Mode() == 2)
         return StartSerial(windows, active);
@@ -522,7 +613,8 @@ bool CutStart::PositionSerialTable(const TJob& active)
     AxisOffsetX = tableX - AxisOffsetX;
     CutOriginX = tableX - CutOriginX;
 
-    ReadPositions(m_machine);
+    if (!ReadPositionsForMove(m_machine))
+        return false;
     SendCommand(m_machine, PositioningSpeedCommand(s));
     SendCommand(m_machine, Bytes({'F', 0}));
     const double spindle = PlotState.SpindleTurnSteps;
@@ -544,7 +636,7 @@ bool CutStart::PositionSerialSpindle(const TJob& active)
 {
     const TDlgkonfigModel& s = m_settings;
     const double axisX = s.Value("Xwrzeciona"), axisY = s.Value("Ywrzeciona");
-    if (PlotState.FrontY / 100.0 - axisY < -0.05) {
+    if (HundredthsAboveSpindle(PlotState.FrontY, axisY) < -5) {
         Refuse("Main_window", "ploterPonizejPunktuStart");
         return false;
     }
@@ -637,6 +729,7 @@ bool CutStart::StartSerial(const std::vector<TJob*>& windows, TJob* active)
     if (windows.empty() || !active)
         return false;
     if (s.ItemIndex("rgKatObrotu") == 1) {
+        HeaterOffForOperator();
         SerialRepeatActive = m_hooks.serialCutDialog && m_hooks.serialCutDialog();
         if (!SerialRepeatActive)
             return false;
@@ -647,8 +740,12 @@ bool CutStart::StartSerial(const std::vector<TJob*>& windows, TJob* active)
     SendCommand(m_machine, "Q");
     WaitWhileBusy(m_machine);
     SendCommand(m_machine, "C");
-    ReadPositions(m_machine);
+    const bool read = ReadPositions(m_machine);
     ReadStatus(m_machine);
+    if (!read || !m_machine.Connected()) {
+        Refuse("Control", "ploterBrakLacznosci");
+        return false;
+    }
     const bool table = s.StolikSwitch() == 1;
     if (!(table ? PositionSerialTable(*active) : PositionSerialSpindle(*active)))
         return false;
@@ -687,4 +784,48 @@ void CutStart::Kontynuacja1Click()
     m_ops.kontynuuj();
     JobStopped = false;
     Busy(false);
+}
+
+bool WiresKeepClearance(const QByteArray& file, int32_t frontY, int32_t backY, int32_t sideY)
+{
+    // In hundredths of a millimetre, as the machine reports positions.
+    double front = frontY, back = backY, side = sideY;
+    const int sideYId = SideAxesRemapped ? 5 : SideAxisB;
+    const bool separateBack = !SideAxesRemapped;
+    auto clear = [&] {
+        const double wire = separateBack ? std::min(front, back) : front;
+        return RoundToInt64Sat(wire - side) >= 1000;
+    };
+    if (!clear())
+        return false;
+    double dFront = 0, dBack = 0, dSide = 0;
+    for (qsizetype at = 0; at < file.size();) {
+        const char letter = file.at(at);
+        const int length = CommandLength(letter);
+        if (length <= 0 || at + length > file.size())
+            return true;  // not a command file the transmission would stream
+        if ((letter == 'a' || letter == 'A') && length == 6) {
+            const auto id = static_cast<uint8_t>(file.at(at + 1));
+            int32_t value = 0;
+            for (int i = 0; i < 4; ++i)
+                value |= static_cast<int32_t>(static_cast<uint8_t>(file.at(at + 2 + i))) << (8 * i);
+            if (id == 0xFF) {
+                dFront = dBack = dSide = 0;
+            } else if (id == 0xFE) {
+                front += dFront;
+                back += dBack;
+                side += dSide;
+                if (!clear())
+                    return false;
+            } else if (id == sideYId) {
+                dSide = SideStepsPerUnitY != 0 ? value / SideStepsPerUnitY : 0;
+            } else if (id == 1) {
+                dFront = StepsPerUnitY != 0 ? value / StepsPerUnitY : 0;
+            } else if (id == 5 && separateBack) {
+                dBack = StepsPerUnitY != 0 ? value / StepsPerUnitY : 0;
+            }
+        }
+        at += length;
+    }
+    return true;
 }

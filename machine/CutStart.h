@@ -64,9 +64,11 @@ public:
 
     // START: `windows` in window order, `active` the active one (may be
     // null). A start while any window still plans is refused: the plan is not
-    // finished. In serial cutting the machine is positioned once and every
-    // numbered window's file is joined into one "out.cn". True when a job was
-    // started.
+    // finished. So is a start while another start runs (from any source).
+    // While a cut is paused the operator is asked first: No leaves it paused
+    // and sends nothing. In serial cutting the machine is positioned once and
+    // every numbered window's file is joined into one "out.cn". True when a
+    // job was started; a start that cuts nothing leaves the heater off.
     bool Start1Click(const std::vector<TJob*>& windows, TJob* active, StartSource source, bool windowPlanning);
 
     // STOP: pauses the job; JobStopped when something was paused.
@@ -94,7 +96,17 @@ private:
     bool GoTo(uint8_t slot, double frontX, double backX, double frontY, double backY, double table,
               double spindle);
     bool PositionAndStart(TJob& job);
+    // Streams "out.cn"; outside plain cutting, on a machine with a side wire,
+    // only when the file's path keeps the wires 10 mm apart from where they stand.
     bool StartTransmission();
+    // The front drawing of a transverse cut, from its start point, stays 10 mm
+    // above the side wire where the parking will leave it (told when not).
+    bool FrontClearOfParkedSideWire(const TJob& job) const;
+    bool StartOne(const std::vector<TJob*>& windows, TJob* active, StartSource source);
+    // No paused cut, or the operator gave it up for a new start.
+    bool PausedCutMayGo();
+    // The heater off (when it is on) before the operator is asked anything.
+    void HeaterOffForOperator();
     void Busy(bool on)
     {
         if (m_hooks.busyCursor)
@@ -112,7 +124,15 @@ private:
     int m_jobWindows = 1;
     // The two-plane dialog confirmed the current start (and may have heated the wires).
     bool m_twoPlaneConfirmed = false;
+    // The controller went on with the job it held ("G"): that job cuts.
+    bool m_jobGoesOn = false;
 };
+
+// Whether the path of command file `file`, from the front, back and side Y
+// positions given (0.01 mm), keeps the front and back wires at least 10 mm
+// above the side wire at the end of every move (between them the distance
+// changes linearly). Axis ids as the attached machine has them.
+bool WiresKeepClearance(const QByteArray& file, int32_t frontY, int32_t backY, int32_t sideY);
 
 // The test current byte of the broken-wire test: work power x 10, at most 255.
 uint8_t TestCurrentByte(double workPower);

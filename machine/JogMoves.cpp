@@ -80,10 +80,7 @@ void WaitMotionEnd(Machine& machine)
 
 // On two-wire models the side carriage's Y motor sits on the spindle's axis:
 // turning the "spindle" there would drag the side wire along.
-bool SpindleAxisMovesSideWire()
-{
-    return IsTwoWireModel() && !SideAxesRemapped && (SideAxisA == 6 || SideAxisB == 6);
-}
+bool SpindleAxisMovesSideWire() { return !AxisIdMayMove(6, false); }
 
 // The rotary axis the absolute and relative moves turn.
 bool TableTurns(const TDlgkonfigModel& settings)
@@ -115,7 +112,8 @@ bool MoveLimits(Machine& machine, bool side, bool relative, double dyMm, Limits&
         if (!relative || std::abs(p.SideY) / 100.0 != dyMm) {
             SendSide(machine, 0, -p.SideY, 0, 0);
             WaitWhileBusy(machine);
-            ReadPositions(machine);
+            if (!ReadPositionsForMove(machine))
+                return false;
         }
     }
     lim.x = SideLimitX;
@@ -222,6 +220,10 @@ void JogByKey(Machine& machine, const TDlgkonfigModel& settings, int16_t key, bo
     default:
         break;
     }
+    // A travel below 0 (a wire already closer to the side wire than the
+    // clearance) is no travel: a jog never moves against its key.
+    tf = std::max(tf, 0.0);
+    tb = std::max(tb, 0.0);
     if (xs != 0 || ys != 0) {
         // Not homed, a left jog of both wires travels the X limit.
         const double common = (!homed && (key == kLeft || key == kPad4)) ? LX : std::min(tf, tb);
@@ -254,44 +256,50 @@ void JogSideByKey(Machine& machine, const TDlgkonfigModel& settings, int32_t key
     const bool homed = p.Homed(), crash = WiresCrashChecking;
     const double FY = p.FrontY, BY = p.BackY, SX = p.SideX, SY = p.SideY;
     Deltas d;
+    // Every travel below is at least 0: a jog never moves against its key.
+    const auto travel = [](double t) { return std::max(t, 0.0); };
+    // Where the back carriage moves on its own, the lower of the two wires
+    // above it bounds the side wire.
+    const double lowerWire = SupportsIndependentCut() ? std::min(FY, BY) : FY;
     switch (key) {
     case kLeft:
     case kPad4:
-        d.sx = -(homed ? SX : SLX);
+        d.sx = -travel(homed ? SX : SLX);
         break;
     case kUp:
     case kPad8:
-        d.sy = (crash ? std::min(FY - 1000, SLY) : SLY) - SY;
+        d.sy = travel((crash ? std::min(lowerWire - 1000, SLY) : SLY) - SY);
         break;
     case kRight:
     case kPad6:
         if (SY >= 0)
-            d.sx = homed ? SLX - SX : SLY;
+            d.sx = travel(homed ? SLX - SX : SLY);
         break;
     case kDown:
     case kPad2:
-        d.sy = -(homed ? SY : SLY) - (SX == 0 ? 1000 : 0);
+        d.sy = -travel(homed ? SY : SLY) - (SX == 0 ? 1000 : 0);
         break;
     case kPad1:
-        d.sx = d.sy = -std::min(SX, SY);
+        d.sx = d.sy = -travel(std::min(SX, SY));
         break;
     case kPad3: {
-        const double e = std::min(SLX - SX, SY);
+        const double e = travel(std::min(SLX - SX, SY));
         d.sx = e;
         d.sy = -e;
         break;
     }
     case kPad7: {
-        const double s = SideAxesRemapped ? std::min(SX, FY - SY - 1000)
-                                          : std::min(SX, std::min(std::min(FY, BY) - 1000, SLY) - SY);
+        const double s = travel(SideAxesRemapped ? std::min(SX, FY - SY - 1000)
+                                                 : std::min(SX, std::min(std::min(FY, BY) - 1000, SLY) - SY));
         d.sx = -s;
         d.sy = s;
         break;
     }
     case kPad9:
         if (SY >= 0) {
-            const double s = SideAxesRemapped ? std::min(SLX - SX, std::min(FY - 1000, SLY) - SY)
-                                              : std::min(SLX - SX, std::min(std::min(FY, BY) - 1000, SLY) - SY);
+            const double s =
+                travel(SideAxesRemapped ? std::min(SLX - SX, std::min(FY - 1000, SLY) - SY)
+                                        : std::min(SLX - SX, std::min(std::min(FY, BY) - 1000, SLY) - SY));
             d.sx = d.sy = s;
         }
         break;
@@ -321,8 +329,10 @@ void JogSideByKey(Machine& machine, const TDlgkonfigModel& settings, int32_t key
 void MoveWiresTo(Machine& machine, const TDlgkonfigModel& settings, bool front, bool back, bool side, double angle,
                  double y, double x)
 {
+    const Machine::BusyMark busy(machine);
     WaitMotionEnd(machine);
-    ReadPositions(machine);
+    if (!ReadPositionsForMove(machine))
+        return;
     Limits lim;
     if (!MoveLimits(machine, side, false, 0, lim))
         return;
@@ -363,10 +373,12 @@ void MoveWiresTo(Machine& machine, const TDlgkonfigModel& settings, bool front, 
 void MoveWiresBy(Machine& machine, const TDlgkonfigModel& settings, bool front, bool back, bool side, double angle,
                  double dy, double dx)
 {
+    const Machine::BusyMark busy(machine);
     while (ReadStatus(machine), PlotState.Moving())
         machine.Clock().Sleep(1);
     WaitWhileBusy(machine);
-    ReadPositions(machine);
+    if (!ReadPositionsForMove(machine))
+        return;
     const double dxm = UnitToMm(CurrentLengthUnit, dx), dym = UnitToMm(CurrentLengthUnit, dy);
     Limits lim;
     if (!MoveLimits(machine, side, true, dym, lim))

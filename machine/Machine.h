@@ -53,15 +53,74 @@ public:
         Machine& m_machine;
     };
 
+    // The busy cursor the windows show while the program waits on the machine
+    // (homing, STOP, the moves to a position); nothing without windows.
+    void SetBusyIndicator(std::function<void(bool busy)> busy) { m_busy = std::move(busy); }
+    // Shows the busy cursor for as long as it lives.
+    class BusyMark {
+    public:
+        explicit BusyMark(const Machine& machine) : m_machine(machine) { m_machine.ShowBusy(true); }
+        ~BusyMark() { m_machine.ShowBusy(false); }
+        BusyMark(const BusyMark&) = delete;
+        BusyMark& operator=(const BusyMark&) = delete;
+
+    private:
+        const Machine& m_machine;
+    };
+
+    // One start of a cut at a time: a start waiting in its dialogs and waits
+    // lets timers run, and a second start from a machine key, a restart or
+    // the side cut's continuation would send its own "Q"/"C" over it.
+    bool StartInProgress() const { return m_starting; }
+    // Held by the start that runs; false when another start already runs.
+    class StartMark {
+    public:
+        explicit StartMark(Machine& machine) : m_machine(machine), m_owns(!machine.m_starting)
+        {
+            m_machine.m_starting = true;
+        }
+        ~StartMark()
+        {
+            if (m_owns)
+                m_machine.m_starting = false;
+        }
+        bool Owns() const { return m_owns; }
+        StartMark(const StartMark&) = delete;
+        StartMark& operator=(const StartMark&) = delete;
+
+    private:
+        Machine& m_machine;
+        bool m_owns;
+    };
+    // The side cut of a transverse job follows the end of its front cut only
+    // when the running job is that front cut: armed by its start, cleared by
+    // any other start and by STOP, taken once by the end of the job.
+    void ArmSideCut(bool armed) { m_sideCutArmed = armed; }
+    bool TakeSideCut()
+    {
+        const bool armed = m_sideCutArmed;
+        m_sideCutArmed = false;
+        return armed;
+    }
+
     // What the controller answered to the last resolution read that worked.
     std::optional<ResolutionReading> lastResolution;
 
 private:
+    void ShowBusy(bool busy) const
+    {
+        if (m_busy)
+            m_busy(busy);
+    }
+
     ControllerLink* m_link;
     MachineClock* m_clock;
     OperatorInput* m_input;
     std::function<bool()> m_heldOff;
     int m_ticks = 0;
+    std::function<void(bool)> m_busy;
+    bool m_starting = false;
+    bool m_sideCutArmed = false;
 };
 
 // The link of a program that has no way to the machine: nothing is ever found.

@@ -71,6 +71,7 @@ void MachineOperations::HeaterOffManualSlot()
 
 bool MachineOperations::wstrzymaj()
 {
+    m_machine.ArmSideCut(false);
     ReadStatus(m_machine);
     if (!m_machine.Connected())
         return false;
@@ -92,6 +93,13 @@ bool MachineOperations::wstrzymaj()
         }
         if (!m_machine.Connected()) {
             JobRunning = false;
+            return false;
+        }
+        if (!paused && PlotState.JobWorking()) {
+            // The job cuts on: switching the heater off or the speed slot
+            // now would cut cold at the wrong speed, and its end must still
+            // be seen.
+            ShowMessageBox(Tr("Control", "ploterNieWstrzymany"), true);
             return false;
         }
         if (paused) {
@@ -149,7 +157,9 @@ void MachineOperations::kontynuuj()
     if (PlotState.JobWorking() || PlotState.Moving() || !PlotState.Paused())
         return;
     ReadStatus(m_machine);
-    ReadPositions(m_machine);
+    // The wires that did not cut stay where they are: read, not taken as 0.
+    if (!ReadPositionsForMove(m_machine, kGotoCaption))
+        return;
     SendCommand(m_machine, Bytes({'F', 1}));
     const TsterModel& wires = WireSelection();
     if (PausedWireSet == 5 && !wires.KeySide)
@@ -195,10 +205,10 @@ void MachineOperations::kstopClick()
     ReadStatus(m_machine);
     if (!PlotState.JobWorking() && !PlotState.Moving())
         return;
-    Hook(m_hooks.busyCursor, true);
-    wstrzymaj();
-    JobStopped = true;
-    Hook(m_hooks.busyCursor, false);
+    const Machine::BusyMark busy(m_machine);
+    // A job that would not pause runs on: it is not stopped.
+    if (wstrzymaj() || !JobRunning)
+        JobStopped = true;
 }
 
 bool MachineOperations::gotopoint(bool wait, uint8_t speedSlot, double frontX, double backX, double frontY,
@@ -232,7 +242,10 @@ bool MachineOperations::GoTo(bool wait, uint8_t speedSlot, const Target& t, bool
 {
     if (!GoToAllowed())
         return false;
-    ReadPositions(m_machine);
+    // The deltas are taken from the position read now: from the zeros of a
+    // failed read the move would go anywhere.
+    if (!ReadPositionsForMove(m_machine, kGotoCaption))
+        return false;
     if (!SendCommand(m_machine, Bytes({'F', speedSlot})))
         return false;
     const tplotstate& p = PlotState;
@@ -246,27 +259,25 @@ bool MachineOperations::GoTo(bool wait, uint8_t speedSlot, const Target& t, bool
         return false;
     const int32_t table = Clamp32(ShorterWay(t.table, p.TableTurnSteps, StepsPerTurn2));
     const int32_t spindle = Clamp32(ShorterWay(t.spindle, p.SpindleTurnSteps, StepsPerTurn1));
-    // The side deltas count too: a go-to of the side carriage alone moves.
-    const int64_t length = withSide ? MoveLength6(fx, bx, fy, by, table, spindle, sx, sy)
-                                    : MoveLength4(fx, bx, fy, by, table, spindle);
+    auto build = [&](int32_t f0, int32_t b0, int32_t f1, int32_t b1, int32_t tab, int32_t spi, int32_t s0,
+                     int32_t s1) {
+        // The builders leave out what the side wire's ids may not carry, so
+        // the length is that of what is sent.
+        int64_t built = 0;
+        return withSide ? BuildMove10('A', SpeedDivisor, f0, b0, f1, b1, tab, spi, 0, 0, s0, s1, built)
+                        : BuildMove4('A', SpeedDivisor, f0, b0, f1, b1, tab, spi, 0, 0, built);
+    };
+    const QByteArray whole = build(fx, bx, fy, by, table, spindle, sx, sy);
     WaitWhileBusy(m_machine);
-    if (length > 0) {
-        auto move = [&](int32_t f0, int32_t b0, int32_t f1, int32_t b1, int32_t tab, int32_t spi, int32_t s0,
-                        int32_t s1) {
-            int64_t built = 0;
-            return SendCommand(m_machine, withSide ? BuildMove10('A', SpeedDivisor, f0, b0, f1, b1, tab, spi, 0, 0,
-                                                                 s0, s1, built)
-                                                   : BuildMove4('A', SpeedDivisor, f0, b0, f1, b1, tab, spi, 0, 0,
-                                                                built));
-        };
-        if ((table != 0 || spindle != 0) && m_settings.Checked("Heavy")) {
-            if (!SendCommand(m_machine, Bytes({'S', 2}) + Int32ToBytes(1)) ||
-                !move(0, 0, 0, 0, table, spindle, 0, 0))
+    if (!whole.isEmpty()) {
+        const QByteArray turn = build(0, 0, 0, 0, table, spindle, 0, 0);
+        if (!turn.isEmpty() && m_settings.Checked("Heavy")) {
+            if (!SendCommand(m_machine, Bytes({'S', 2}) + Int32ToBytes(1)) || !SendCommand(m_machine, turn))
                 return false;
             WaitWhileBusy(m_machine);
-            if (!move(fx, bx, fy, by, 0, 0, sx, sy))
+            if (!SendCommand(m_machine, build(fx, bx, fy, by, 0, 0, sx, sy)))
                 return false;
-        } else if (!move(fx, bx, fy, by, table, spindle, sx, sy)) {
+        } else if (!SendCommand(m_machine, whole)) {
             return false;
         }
         if (wait)
@@ -351,6 +362,7 @@ void MachineOperations::bazujClick()
         ShowMessageBox(Tr("Control", "ploterBazowanieNiemozliwe"), true);
         return;
     }
+    const Machine::BusyMark busy(m_machine);
     const bool returnVariant = PlotState.Homed() && (PlotState.FrontX != 0 || PlotState.FrontY != 0);
     if (returnVariant) {
         bool ok = true;
@@ -372,9 +384,7 @@ void MachineOperations::bazujClick()
         WaitWhileBusy(m_machine);
     }
     Hook(m_hooks.statusTimer, false);
-    Hook(m_hooks.busyCursor, true);
     HomeGroups(returnVariant);
-    Hook(m_hooks.busyCursor, false);
     Hook(m_hooks.statusTimer, true);
 }
 

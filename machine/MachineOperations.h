@@ -22,8 +22,6 @@ struct OperationHooks {
     // The panel's status timer stopped (false) and started again (true)
     // around homing, so no status poll or machine key is handled meanwhile.
     std::function<void(bool enabled)> statusTimer;
-    // The hourglass cursor on (true) and off (false) around long operations.
-    std::function<void(bool busy)> busyCursor;
 };
 
 // The machine operations of the manual control panel: pause and continue,
@@ -38,7 +36,10 @@ public:
     // Pause: stops a running job ("Q") or a jog ("Y"), switches the heater
     // off and selects the manual speed slot. True when a job or a jog was
     // stopped; false without link, with nothing running, or when the job did
-    // not report itself paused within 2 s after the motion stopped.
+    // not report itself paused within 2 s after the motion stopped. A job
+    // that still works then was not paused: nothing more is sent, the job
+    // stays running and the operator is told (STOP may be pressed again).
+    // Any STOP disarms the side cut that would follow a transverse front cut.
     bool wstrzymaj();
     // Continue after a pause: "G" when the controller may go on directly,
     // else the wires back to where the job paused, heated, and "K".

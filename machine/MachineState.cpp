@@ -3,6 +3,8 @@
 #include "app/CommandLine.h"
 #include "app/Globals.h"
 #include "app/MathUtil.h"
+#include "app/MessageBoxes.h"
+#include "app/Translator.h"
 #include "app/Settings.h"
 #include "machine/Bytes.h"
 #include "machine/CommandLayer.h"
@@ -81,10 +83,10 @@ bool ReadStatus(Machine& machine)
     return ok;
 }
 
-void ReadPositions(Machine& machine)
+bool ReadPositions(Machine& machine)
 {
     ReplyBlock r;
-    Read(machine, 10, r);  // a failed read leaves zeros: zero positions
+    const bool ok = Read(machine, 10, r);  // a failed read leaves zeros: zero positions
     int32_t axis[8];
     for (int i = 0; i < 8; ++i)
         axis[i] = ReplyInt32(r, 6 + 4 * static_cast<size_t>(i));
@@ -106,6 +108,15 @@ void ReadPositions(Machine& machine)
     PlotState.SpindleAngle = Angle(PlotState.SpindleTurnSteps, StepsPerTurn1);
     PlotState.SideX = RoundDiv(PlotState.SideCounterX, SideStepsPerUnitX);
     PlotState.SideY = RoundDiv(PlotState.SideCounterY, SideStepsPerUnitY);
+    return ok;
+}
+
+bool ReadPositionsForMove(Machine& machine, const QString& caption)
+{
+    if (ReadPositions(machine))
+        return true;
+    ShowMessageBox(Tr("Control", "ploterBrakLacznosci"), true, caption);
+    return false;
 }
 
 bool ReadHeaterState(Machine& machine)

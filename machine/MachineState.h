@@ -58,8 +58,12 @@ MachineFacts CurrentMachineFacts();
 // Reads the status reply; without an answer the status reads 0.
 bool ReadStatus(Machine& machine);
 // Reads the status reply and derives every position from the step counters
-// (zero positions without an answer).
-void ReadPositions(Machine& machine);
+// (zero positions without an answer). False when the read failed: no move may
+// be computed from those zeros.
+bool ReadPositions(Machine& machine);
+// The positions a move is computed from: false, told in the lost-link box
+// (with `caption` when given), when they could not be read.
+bool ReadPositionsForMove(Machine& machine, const QString& caption = QString());
 // Heater channel, its power and the measured current; nothing changes
 // without an answer.
 bool ReadHeaterState(Machine& machine);

@@ -2,6 +2,7 @@
 
 #include "app/MathUtil.h"
 #include "machine/Bytes.h"
+#include "machine/CommandLayer.h"
 #include "machine/MachineConstants.h"
 
 #include <algorithm>
@@ -69,9 +70,20 @@ int64_t MoveLength6(int32_t step0, int32_t step4, int32_t step1, int32_t step5, 
     return std::max(MoveLength4(step0, step4, step1, step5, step2, step6), Term(sideX, sideY, step2));
 }
 
+bool AxisIdMayMove(uint8_t id, bool sideValue)
+{
+    if (sideValue || !IsTwoWireModel())
+        return true;
+    return id != SideAxisA && id != SideAxisB;
+}
+
 QByteArray BuildMove4(char letter, int32_t scale, int32_t step0, int32_t step4, int32_t step1, int32_t step5,
                       int32_t step2, int32_t step6, int32_t step3, int32_t step7, int64_t& length)
 {
+    for (auto [value, id] : {std::pair<int32_t*, uint8_t>{&step0, 0}, {&step4, 4}, {&step1, 1}, {&step5, 5},
+                             {&step2, 2}, {&step6, 6}, {&step3, 3}, {&step7, 7}})
+        if (!AxisIdMayMove(id, false))
+            *value = 0;
     length = MoveLength4(step0, step4, step1, step5, step2, step6) * scale;
     QByteArray out;
     if (length <= 0)
@@ -91,6 +103,17 @@ int BuildMove10Into(char* out, char letter, int32_t scale, int32_t step0, int32_
                     int64_t& length)
 {
     (void)stepU;
+    // The side carriage's own values go on its ids; nothing else may.
+    for (auto [value, id] : {std::pair<int32_t*, uint8_t>{&step0, 0}, {&step1, 1}, {&step2, 2}, {&step7, 7}})
+        if (!AxisIdMayMove(id, false))
+            *value = 0;
+    if (!SideAxesRemapped) {
+        for (auto [value, id] : {std::pair<int32_t*, uint8_t>{&step4, 4}, {&step5, 5}})
+            if (!AxisIdMayMove(id, false))
+                *value = 0;
+    } else if (!AxisIdMayMove(6, false)) {
+        step6 = 0;
+    }
     length = MoveLength6(step0, step4, step1, step5, step2, step6, sideX, sideY) * scale;
     if (length <= 0)
         return 0;

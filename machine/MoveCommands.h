@@ -11,7 +11,14 @@ int64_t MoveLength4(int32_t step0, int32_t step4, int32_t step1, int32_t step5, 
 int64_t MoveLength6(int32_t step0, int32_t step4, int32_t step1, int32_t step5, int32_t step2, int32_t step6,
                     int32_t sideX, int32_t sideY);
 
-// Eight axis values by the id each gets. The length is returned; a length of
+// Whether a value may be sent on axis `id`. On a two-wire machine the side
+// wire's own ids (SideAxisA, SideAxisB) carry only the side carriage's values:
+// a spindle turn, a third component or a back-carriage delta put there would
+// drag the side wire along. Every move builder asks this.
+bool AxisIdMayMove(uint8_t id, bool sideValue);
+
+// Eight axis values by the id each gets; a value the side wire's ids may not
+// carry is left out (and out of the length). The length is returned; a length of
 // 0 or less gives an empty command.
 QByteArray BuildMove4(char letter, int32_t scale, int32_t step0, int32_t step4, int32_t step1, int32_t step5,
                       int32_t step2, int32_t step6, int32_t step3, int32_t step7, int64_t& length);

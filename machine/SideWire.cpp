@@ -80,7 +80,8 @@ bool ParkSideWire(Machine& machine, const TDlgkonfigModel& settings, MachineOper
     const TMmPoint front = FrontStartPoint, side = SideStartPoint;
     const double parkY = std::min(front.y - 10.0, side.y);
     const bool back = WireSelection().KeyBack;
-    ReadPositions(machine);
+    if (!ReadPositionsForMove(machine))
+        return false;
     if (PlotState.SideY / 100.0 > parkY) {
         // The side wire is lowered before the front wire comes down to it.
         if (front.y >= 10.0)
@@ -93,7 +94,8 @@ bool ParkSideWire(Machine& machine, const TDlgkonfigModel& settings, MachineOper
         MoveTo(machine, settings, false, false, true, side.x, parkY);
     }
     WaitWhileBusy(machine);
-    ReadPositions(machine);
+    if (!ReadPositionsForMove(machine))
+        return false;
     // A move left out (its travel did not allow it) must not let the front
     // cut start above a side wire that is still up.
     if (PlotState.SideY / 100.0 > parkY + 0.005) {
@@ -107,7 +109,8 @@ bool ParkSideWire(Machine& machine, const TDlgkonfigModel& settings, MachineOper
 void ContinueSideCut(Machine& machine, const TDlgkonfigModel& settings, MachineOperations& operations,
                      const TJob* sideJob, const std::function<void()>& showSide, const std::function<void()>& start)
 {
-    if (!sideJob)
+    // Not over a start that waits in its dialogs: that start owns the wires now.
+    if (!sideJob || machine.StartInProgress())
         return;
     PositioningSlot(machine, settings);
     const double clearance =
@@ -117,7 +120,8 @@ void ContinueSideCut(Machine& machine, const TDlgkonfigModel& settings, MachineO
         MoveTo(machine, settings, w.KeyFront, w.KeyBack, w.KeySide, x, y);
         WaitWhileBusy(machine);
     };
-    ReadPositions(machine);
+    if (!ReadPositionsForMove(machine))
+        return;
     const double frontY = PlotState.FrontY / 100.0;
     if (frontY < clearance) {
         // Along at their height to x 0 first, then up above the side drawing.

@@ -1,5 +1,6 @@
 #include "machine/TwoPlaneMaterial.h"
 
+#include "app/Globals.h"
 #include "app/MathUtil.h"
 #include "app/MessageBoxes.h"
 #include "app/NumericEntry.h"
@@ -125,7 +126,9 @@ bool TwoPlaneMaterial::CheckWorkArea(double maxY, double minY, double maxX, doub
     }
     const tfigura* origin = m_job.FigureList.empty() ? nullptr : m_job.FigureList[0].get();
     const double ox = origin ? StepsToMm(origin->OriginX) : 0.0, oy = origin ? StepsToMm(origin->OriginY) : 0.0;
-    ReadPositions(m_machine);
+    // The fit and the hot move are both measured from here.
+    if (!ReadPositionsForMove(m_machine))
+        return false;
     const double fx = PlotState.FrontX / 100.0, fy = PlotState.FrontY / 100.0;
     const double bx = PlotState.BackX / 100.0, by = PlotState.BackY / 100.0;
     if (minX + std::min(bx, fx) - ox >= 0 && maxX + std::max(bx, fx) - ox <= FrontLimitX &&
@@ -150,6 +153,12 @@ void TwoPlaneMaterial::PreMoveWires(double x, double y)
     const double dfx = x - fx, dfy = y - fy, dbx = x - bx, dby = y - by;
     if (dfx == 0 && dfy == 0 && dbx == 0 && dby == 0)
         return;
+    // The wires come down to the material's corner: not onto the side wire.
+    if (IsTwoWireModel() && WiresCrashChecking && y < PlotState.SideY / 100.0 + 10.0) {
+        ShowMessageBox(Tr("Main_window", "VeKolizjaDrutow") + "\r\n" + Tr("Main_window", "VePrzesunBocznyDrut"),
+                       false);
+        return;
+    }
     if (m_busy)
         m_busy(true);
     // A cold wire is not dragged through the material: without the heater

@@ -619,6 +619,13 @@ Machine& TMainForm::AttachedMachine()
                     return true;
             return false;
         });
+        // Homing, STOP and the moves to a position wait on the machine.
+        m_machine->Get().SetBusyIndicator([](bool busy) {
+            if (busy)
+                QApplication::setOverrideCursor(Qt::WaitCursor);
+            else
+                QApplication::restoreOverrideCursor();
+        });
     }
     return m_machine->Get();
 }

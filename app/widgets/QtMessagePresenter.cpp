@@ -107,6 +107,9 @@ int QtMessagePresenter::Ask(const MessageRequest& request)
     case MessageButtons::OkCancelRetry:
         buttons = QMessageBox::Ok | QMessageBox::Cancel | QMessageBox::Retry;
         break;
+    case MessageButtons::YesNo:
+        buttons = QMessageBox::Yes | QMessageBox::No;
+        break;
     }
     box.setStandardButtons(buttons);
     switch (box.exec()) {

@@ -627,3 +627,18 @@ TEST_F(CutStartTest, ATransverseJobCutsTheFrontThenTheSideDrawing)
     EXPECT_TRUE(boxes.shown.empty());
     EXPECT_EQ(sim.Count(SimEvent::TravelLimit), 0);
 }
+
+TEST_F(CutStartTest, StartOnAPausedCutAnsweredNoKeepsThePauseAndSendsNothing)
+{
+    RunOneMoveJob(m, 100000);
+    clock.Advance(1000);
+    ASSERT_TRUE(SendCommand(m, "Q"));
+    clock.Advance(1000);
+    ASSERT_TRUE(sim.Status() & 0x40u) << "paused";
+    boxes.answers = {mrNo};
+    const size_t before = sim.Reports().size();
+    EXPECT_FALSE(Start());
+    EXPECT_EQ(boxes.asked.size(), 1u);
+    EXPECT_EQ(sim.Reports().size(), before) << "nothing is sent";
+    EXPECT_TRUE(sim.Status() & 0x40u) << "the cut stays paused";
+}

@@ -1,7 +1,9 @@
 #include "app/Settings.h"
+#include "app/Translator.h"
 #include "machine/Bytes.h"
 #include "machine/CommandLayer.h"
 #include "machine/JobState.h"
+#include "machine/JogMoves.h"
 #include "machine/MachineConstants.h"
 #include "machine/MachineOperations.h"
 #include "machine/MachineState.h"
@@ -35,9 +37,18 @@ public:
     {
         if (beforeWrite)
             beforeWrite(report);
+        if (swallow && swallow(report))
+            return 0;  // taken, and never acted on
         return m_inner.Write(report);
     }
-    int ReadString(int index) override { return m_inner.ReadString(index); }
+    int ReadString(int index) override
+    {
+        if (beforeRead)
+            beforeRead();
+        return m_inner.ReadString(index);
+    }
+    std::function<bool(const QByteArray&)> swallow;
+    std::function<void()> beforeRead;
     const ReplyBlock& Reply() const override { return m_inner.Reply(); }
     void SetLinkChanged(std::function<void(bool)> hook) override { m_inner.SetLinkChanged(std::move(hook)); }
     bool DeviceStrings(QString& v, QString& p, QString& s) override { return m_inner.DeviceStrings(v, p, s); }
@@ -251,9 +262,9 @@ TEST_F(MachineOperationsTest, GoToPointTakesTheShorterWayRoundAndMovesTheSideAlo
     EXPECT_EQ(sim->Counter(2), 1);
     ASSERT_TRUE(ops->gotopoint(true, 2, 0, 0, 0, 0, PlotState.TableTurnSteps - 4001, 0));
     EXPECT_EQ(sim->Counter(2), 4000);
-    // The spindle turns by its own steps per turn.
+    // On this model id 6 is the side wire's Y: a spindle target turns nothing there.
     ASSERT_TRUE(ops->gotopoint(true, 2, 0, 0, 0, 0, PlotState.TableTurnSteps, 3001));
-    EXPECT_EQ(sim->Counter(6), -2999);
+    EXPECT_EQ(sim->Counter(6), 0);
 
     ASSERT_TRUE(ops->gotopointKreuz(true, 2, 0, 0, 12, 0, 0, 7, PlotState.TableTurnSteps,
                                     PlotState.SpindleTurnSteps));
@@ -310,4 +321,59 @@ TEST_F(MachineOperationsTest, TheFactoryImageFitsTheParameterMemoryOrIsRefused)
     ASSERT_EQ(boxes.shown.size(), 4u) << "one box for the first failed byte, none after it";
     for (size_t i = 2; i < boxes.shown.size(); ++i)
         EXPECT_EQ(boxes.shown[i].kind, MessageKind::Error);
+}
+
+TEST_F(MachineOperationsTest, AGoToFromAPositionThatWasNotReadSendsNothing)
+{
+    ASSERT_TRUE(ops->gotopoint(true, 2, 300, 300, 200, 200, 0, 0));
+    const size_t before = sim->Reports().size();
+    // The status read of the go-to answers, the position read after it fails.
+    int reads = 0;
+    hooked->beforeRead = [&] {
+        if (++reads == 2)
+            link->Bus().FailReads(link->Bus().MachineId(), SimulatedBus::kForever);
+    };
+    EXPECT_FALSE(ops->gotopoint(true, 2, 100, 100, 50, 50, 0, 0));
+    EXPECT_EQ(sim->Reports().size(), before) << "nothing is sent";
+    EXPECT_EQ(sim->Counter(0), 30000);
+    EXPECT_EQ(sim->Counter(1), 20000);
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(boxes.shown[0].text, Tr("Control", "ploterBrakLacznosci"));
+}
+
+TEST_F(MachineOperationsTest, AControllerThatNeverPausesKeepsItsHeatSpeedAndRunningJob)
+{
+    // A job of dwells: it works without moving, so the pause's wait for the
+    // motion ends at once and only the paused bit is missing.
+    Send(Bytes({'f', 0}));
+    for (int i = 0; i < 60; ++i)
+        Send(Bytes({'p', 250}));
+    Send("G");
+    JobRunning = true;
+    Send(Bytes({'R', 1, 1}));
+    clock.Advance(500);
+    ASSERT_EQ(Status() & 0x7u, 0x6u) << "working, heating, not moving";
+    hooked->swallow = [](const QByteArray& c) { return c == "Q"; };
+    const size_t before = sim->Reports().size();
+    EXPECT_FALSE(ops->wstrzymaj());
+    EXPECT_TRUE(JobRunning) << "its end must still be seen";
+    EXPECT_EQ(sim->Reports().size(), before) << "no heater off, no speed slot";
+    EXPECT_TRUE(Status() & 0x4u);
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(boxes.shown[0].text, Tr("Control", "ploterNieWstrzymany"));
+}
+
+TEST_F(MachineOperationsTest, DownFiveMillimetresAboveTheSideWireMovesNothingUp)
+{
+    ops->bazujClick();
+    ASSERT_TRUE(Status() & 0x40000u) << "homed";
+    ASSERT_TRUE(ops->gotopointKreuz(true, 2, 100, 100, 0, 55, 55, 50, 0, 0));
+    ReadStatus(m);
+    ReadPositions(m);
+    const size_t before = sim->Reports().size();
+    JogByKey(m, Settings(), 40, true, true);
+    clock.Advance(5000);
+    EXPECT_TRUE(Sent('A', before).empty());
+    EXPECT_EQ(sim->Counter(1), 5500);
+    EXPECT_EQ(sim->Counter(5), 5500);
 }

@@ -100,10 +100,21 @@ TEST_F(TwoPlaneMaterialTest, WiresInsideGoOnOutsideTheyAreOfferedAHotMoveThatCan
     // reaches 1/3 of the profiles' 25 mm gap further out, 8.33 mm left of the
     // origin, more than the front carriage at x = 5 has.
     ASSERT_TRUE(ops.gotopoint(true, 2, 5, 7, 50, 60, 0, 0));
+    // The side wire stands at 0: down to 9 mm the wires would come within
+    // 10 mm of it, so the offer moves nothing and says why.
     boxes.answers = {mrYes};
     EXPECT_FALSE(material.btnDalejClick(300, 100)) << "the dialog stays open";
     ASSERT_EQ(boxes.asked.size(), 1u);
-    EXPECT_TRUE(boxes.asked[0].text.contains("x = 9.00 [mm]\r\ny = 9.00 [mm]")) << boxes.asked[0].text.toStdString();
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_TRUE(boxes.shown[0].text.startsWith(Tr("Main_window", "VeKolizjaDrutow")));
+    EXPECT_FALSE(Heating());
+    EXPECT_EQ(sim.Counter(FrontY), 5000);
+    // With the side wire 5 mm below its zero the hot move goes.
+    ASSERT_TRUE(ops.gotopointKreuz(true, 2, 5, 7, 0, 50, 60, -5, 0, 0));
+    boxes.answers = {mrYes};
+    EXPECT_FALSE(material.btnDalejClick(300, 100)) << "the dialog stays open";
+    ASSERT_EQ(boxes.asked.size(), 2u);
+    EXPECT_TRUE(boxes.asked[1].text.contains("x = 9.00 [mm]\r\ny = 9.00 [mm]")) << boxes.asked[1].text.toStdString();
     EXPECT_TRUE(Heating());
     for (int axis : {FrontX, FrontY, BackX, BackY})
         EXPECT_EQ(sim.Counter(axis), 900) << "axis " << axis << ": the wires stand there when it returns";
@@ -112,7 +123,7 @@ TEST_F(TwoPlaneMaterialTest, WiresInsideGoOnOutsideTheyAreOfferedAHotMoveThatCan
 
     // Now they fit; closing without a cut switches the heater off again.
     EXPECT_TRUE(material.btnDalejClick(300, 100));
-    EXPECT_EQ(boxes.asked.size(), 1u);
+    EXPECT_EQ(boxes.asked.size(), 2u);
     material.Closed(false);
     EXPECT_FALSE(Heating());
 }
