@@ -90,7 +90,7 @@ void WindowRules::FitToScreen(QWidget* window)
     at.setX(std::clamp(at.x(), screenArea.left(), std::max(screenArea.left(), screenArea.right() + 1 - outer.width())));
     at.setY(std::clamp(at.y(), screenArea.top(), std::max(screenArea.top(), screenArea.bottom() + 1 - outer.height())));
     if (at != was)
-        window->move(at);
+        window->move(window->pos() + (at - was));
 }
 
 bool WindowRules::eventFilter(QObject* watched, QEvent* event)
