@@ -84,13 +84,15 @@ void WindowRules::FitToScreen(QWidget* window)
         return;
     // A window's move places its frame.
     const QRect screenArea = screen->availableGeometry();
+    if (screenArea.contains(g))
+        return;  // placed on purpose, and on the screen
     const QSize outer = g.size().grownBy(frame);
-    const QPoint was = g.topLeft() - QPoint(frame.left(), frame.top());
+    const QPoint was = window->frameGeometry().topLeft();
     QPoint at = was;
     at.setX(std::clamp(at.x(), screenArea.left(), std::max(screenArea.left(), screenArea.right() + 1 - outer.width())));
     at.setY(std::clamp(at.y(), screenArea.top(), std::max(screenArea.top(), screenArea.bottom() + 1 - outer.height())));
     if (at != was)
-        window->move(window->pos() + (at - was));
+        window->move(at);
 }
 
 bool WindowRules::eventFilter(QObject* watched, QEvent* event)
