@@ -84,8 +84,8 @@ void WindowRules::FitToScreen(QWidget* window)
         return;
     // A window's move places its frame.
     const QRect screenArea = screen->availableGeometry();
-    if (screenArea.contains(g))
-        return;  // placed on purpose, and on the screen
+    if (fitted == g.size() || screenArea.contains(g))
+        return;  // a window that fits places itself
     const QSize outer = g.size().grownBy(frame);
     const QPoint was = window->frameGeometry().topLeft();
     QPoint at = was;
