@@ -75,7 +75,8 @@ void WindowRules::FitToScreen(QWidget* window)
         return;
     QRect g = window->geometry();
     const QSize fitted(std::min(g.width(), area.width()), std::min(g.height(), area.height()));
-    if (fitted != g.size()) {
+    const bool tooLarge = fitted != g.size();
+    if (tooLarge) {
         window->resize(fitted.expandedTo(window->minimumSize()).boundedTo(area.size()));
         g.setSize(window->size());
     }
@@ -84,7 +85,7 @@ void WindowRules::FitToScreen(QWidget* window)
         return;
     // A window's move places its frame.
     const QRect screenArea = screen->availableGeometry();
-    if (fitted == g.size() || screenArea.contains(g))
+    if (!tooLarge || screenArea.contains(g))
         return;  // a window that fits places itself
     const QSize outer = g.size().grownBy(frame);
     const QPoint was = window->frameGeometry().topLeft();
