@@ -2,12 +2,16 @@
 
 #include "app/MessageBoxes.h"
 #include "app/Translator.h"
+#include "app/widgets/WindowRules.h"
 
 #include <cstdio>
 #include <exception>
 #include <new>
 
-GuardedApplication::GuardedApplication(int& argc, char** argv) : QApplication(argc, argv) {}
+GuardedApplication::GuardedApplication(int& argc, char** argv) : QApplication(argc, argv)
+{
+    installEventFilter(new WindowRules(this));
+}
 
 bool GuardedApplication::notify(QObject* receiver, QEvent* event)
 {

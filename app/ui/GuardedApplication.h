@@ -4,7 +4,8 @@
 // The program's application object. Every event passes through notify(), so
 // whatever a slot, a timer or an event handler throws ends there: the
 // operator is shown what went wrong in an error box and the program goes on
-// with the next event. No exception ever crosses the event loop.
+// with the next event. No exception ever crosses the event loop. Every
+// window comes up by the program's window rules (WindowRules).
 class GuardedApplication : public QApplication {
     Q_OBJECT
 public:

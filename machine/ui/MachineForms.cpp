@@ -106,7 +106,11 @@ Tster::Tster(QWidget* parent, Machine& machine, Transmission& transfer, AxisOffs
 
     m_panel->SetWindow({[this] { return isActiveWindow(); },
                         [this] { return m_lastInput.isValid() && m_lastInput.elapsed() < ControlPanel::kLinkIntervalMs; },
-                        [this] { close(); }});
+                        [this] {
+                            // Said where it stays: the operator sees why the panel went.
+                            close();
+                            SetMainStatusText(Tr("Control", "ploterBrakLacznosci"));
+                        }});
     m_panel->SetChanged([this] { ShowPanel(); });
     PanelInputWindow window;
     window.clearFocus = [this] {

@@ -5,6 +5,9 @@
 #include <QEventLoop>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QThread>
+
+#include <algorithm>
 
 QtOperatorInput::QtOperatorInput()
 {
@@ -30,8 +33,61 @@ PendingInput QtOperatorInput::TakePending()
     return next;
 }
 
+void QtOperatorInput::LetWindowsPaint()
+{
+    if (m_painting)
+        return;
+    // The window system keeps the operator's input queued; what reaches the
+    // filter anyway is held back below.
+    m_painting = true;
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents | QEventLoop::X11ExcludeTimers |
+                                    QEventLoop::ExcludeSocketNotifiers);
+    m_painting = false;
+}
+
+void QtOperatorInput::DeliverHeld()
+{
+    auto held = std::move(m_held);
+    m_held.clear();
+    for (auto& [receiver, event] : held)
+        if (receiver)
+            QCoreApplication::postEvent(receiver, event.release());
+}
+
+namespace {
+bool IsInput(QEvent::Type type)
+{
+    switch (type) {
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::ShortcutOverride:
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::MouseMove:
+    case QEvent::Wheel:
+    case QEvent::TouchBegin:
+    case QEvent::TouchUpdate:
+    case QEvent::TouchEnd:
+    case QEvent::Close: return true;
+    default: return false;
+    }
+}
+}  // namespace
+
 bool QtOperatorInput::eventFilter(QObject* watched, QEvent* event)
 {
+    if (m_painting && !m_taking && IsInput(event->type())) {
+        // A close asked for meanwhile is refused: the window stays for the
+        // wait's end, and the operator asks again.
+        if (event->type() == QEvent::Close) {
+            event->ignore();
+            return true;
+        }
+        if (event->type() != QEvent::ShortcutOverride)
+            m_held.emplace_back(watched, event->clone());
+        return true;
+    }
     if (!m_taking)
         return QObject::eventFilter(watched, event);
     switch (event->type()) {
@@ -72,4 +128,28 @@ bool QtOperatorInput::eventFilter(QObject* watched, QEvent* event)
     default:
         return QObject::eventFilter(watched, event);
     }
+}
+
+void PaintingClock::Sleep(int ms)
+{
+    // Only the interface thread paints; short polls paint at most this often.
+    constexpr int kPaintEveryMs = 40;
+    const QCoreApplication* app = QCoreApplication::instance();
+    if (ms <= 0 || !app || QThread::currentThread() != app->thread()) {
+        RealClock::Sleep(ms);
+        return;
+    }
+    QElapsedTimer slept;
+    slept.start();
+    for (;;) {
+        if (!m_lastPaint.isValid() || m_lastPaint.elapsed() >= kPaintEveryMs) {
+            m_input.LetWindowsPaint();
+            m_lastPaint.start();
+        }
+        const qint64 left = ms - slept.elapsed();
+        if (left <= 0)
+            break;
+        RealClock::Sleep(static_cast<int>(std::min<qint64>(left, kPaintEveryMs)));
+    }
+    m_input.DeliverHeld();
 }

@@ -3,8 +3,12 @@
 #include "machine/Machine.h"
 #include "machine/OperatorInput.h"
 
+#include <QElapsedTimer>
 #include <QObject>
+#include <QPointer>
 #include <deque>
+#include <memory>
+#include <vector>
 
 // The operator's input during a wait on the machine, over the real event
 // queue: while a wait takes input, keys and mouse events are taken off the
@@ -15,14 +19,34 @@ public:
     ~QtOperatorInput() override;
     PendingInput TakePending() override;
     // A wait is taking input off the queue right now.
-    bool Taking() const { return m_taking; }
+    bool Taking() const { return m_taking || m_painting; }
+    // Lets the windows repaint in the middle of a wait: the operator's input
+    // stays queued for afterwards, and no timer runs.
+    void LetWindowsPaint();
+    // The input held back while the windows painted goes to its windows now.
+    void DeliverHeld();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     bool m_taking = false;
+    bool m_painting = false;
     std::deque<PendingInput> m_taken;
+    std::vector<std::pair<QPointer<QObject>, std::unique_ptr<QEvent>>> m_held;
+};
+
+// The program's wall clock. Its sleeps (a heat-up, a travel to the table)
+// keep the windows painted, though they act on no input and run no timer
+// meanwhile.
+class PaintingClock : public RealClock {
+public:
+    explicit PaintingClock(QtOperatorInput& input) : m_input(input) {}
+    void Sleep(int ms) override;
+
+private:
+    QtOperatorInput& m_input;
+    QElapsedTimer m_lastPaint;
 };
 
 // The program's machine: its link, the real clock and the operator's input.
@@ -37,7 +61,7 @@ public:
 
 private:
     NoMachineLink m_link;
-    RealClock m_clock;
     QtOperatorInput m_input;
+    PaintingClock m_clock{m_input};
     Machine m_machine{m_link, m_clock, m_input};
 };

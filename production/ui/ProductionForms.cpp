@@ -98,7 +98,8 @@ TfGenSer::TfGenSer(QWidget* parent, GenSerJobHooks jobs) : PlainForm("TfGenSer",
 
     gbModel3D = new QGroupBox(this);
     gbModel3D->setObjectName("gbModel3D");
-    lPlik = NamedLabel(gbModel3D, "lPlik", Tr("Main_window", "File1.Caption"));
+    // The menu caption without its accelerator mark, which a label has no use for.
+    lPlik = NamedLabel(gbModel3D, "lPlik", QString(Tr("Main_window", "File1.Caption")).remove('&'));
     ePlik = new QLineEdit(gbModel3D);
     ePlik->setObjectName("ePlik");
     ePlik->setReadOnly(true);
@@ -386,6 +387,8 @@ void ShowGenSer(int x, int y, GenSerJobHooks jobs, QWidget* parent, TfGenSer** s
     // A fresh window each time: no model or series is carried over.
     GenSerFileName.clear();
     TfGenSer form(parent, std::move(jobs));
+    // Its corner is placed by its laid-out size; the window rules keep it on the screen.
+    form.adjustSize();
     form.move(std::max(0, x - form.width()), std::max(0, y - form.height()));
     if (shown)
         *shown = &form;

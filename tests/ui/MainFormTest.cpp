@@ -8,12 +8,14 @@
 #include "app/ui/Forms.h"
 #include "app/ui/MainForm.h"
 #include "app/widgets/FloatEdit.h"
+#include "app/widgets/PlainForm.h"
 #include "job/ui/JobView.h"
 #include "job/ui/MDIChild.h"
 #include "machine/JobState.h"
 #include "machine/Machine.h"
 #include "machine/SimulatedMachine.h"
 #include "machine/ui/MachineForms.h"
+#include "machine/ui/MoveForms.h"
 #include "production/ui/ProductionForms.h"
 #include "tests/support/TestSupport.h"
 #include "tests/ui/TestApp.h"
@@ -37,6 +39,8 @@
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
+#include <QScreen>
+#include <QWindow>
 #include <gtest/gtest.h>
 
 namespace {
@@ -313,6 +317,54 @@ TEST_F(MainFormTest, InformationWindowsOpenFromTheirItems)
     EXPECT_EQ(shown, QStringList{KilobyteText(ReadMemoryFigures().totalPhys)});
 }
 
+// The control panel stays on top: what opens while it is up comes in front
+// of it and takes the keyboard, and the window it came from is active again
+// when it closes.
+TEST_F(MainFormTest, WindowsOpenedWhileThePanelIsUpComeInFrontOfIt)
+{
+    Start();
+    MainForm->show();
+    ster->show();
+    ster->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(ster));
+    QWindow* ownOwner = przesun->windowHandle() ? przesun->windowHandle()->transientParent() : nullptr;
+    bool inFront = false, active = false;
+    QTimer::singleShot(0, [&] {
+        inFront = przesun->windowHandle()->transientParent() == ster->windowHandle();
+        active = QTest::qWaitForWindowActive(przesun);
+        przesun->reject();
+    });
+    ster->Input().keyprzesunClick();
+    EXPECT_TRUE(inFront);
+    EXPECT_TRUE(active);
+    EXPECT_TRUE(QTest::qWaitForWindowActive(ster)) << "the panel shows and jogs again at once";
+    EXPECT_NE(przesun->windowHandle()->transientParent(), ster->windowHandle());
+    if (ownOwner) {
+        EXPECT_EQ(przesun->windowHandle()->transientParent(), ownOwner);
+    }
+
+    // Opened from the main window as well; the main window is active again.
+    QApplication::setActiveWindow(MainForm);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(MainForm));
+    inFront = false;
+    QTimer::singleShot(0, [&] {
+        inFront = AboutBox->windowHandle()->transientParent() == ster->windowHandle();
+        AboutBox->accept();
+    });
+    MainForm->HelpAboutItemClick();
+    EXPECT_TRUE(inFront);
+    EXPECT_TRUE(QTest::qWaitForWindowActive(MainForm));
+
+    // Without the panel a window belongs to its own owner.
+    ster->hide();
+    QTimer::singleShot(0, [&] {
+        inFront = AboutBox->windowHandle()->transientParent() == ster->windowHandle();
+        AboutBox->accept();
+    });
+    MainForm->HelpAboutItemClick();
+    EXPECT_FALSE(inFront);
+}
+
 TEST_F(MainFormTest, MenuItemsFollowTheJobWindows)
 {
     Start();
@@ -372,15 +424,30 @@ TEST_F(MainFormTest, F6OpensTheSerialGeneratorAndNotTheSettings)
     // The generator is modal: it is looked at and closed from inside (its
     // viewer is not drawn off screen; the window's own tests run on X).
     bool shown = false;
+    QRect frame, screen;
+    QString fileLabel;
     QTimer::singleShot(0, [&] {
         shown = fGenSer && fGenSer->isVisible();
-        if (fGenSer)
+        if (fGenSer) {
+            frame = fGenSer->frameGeometry();
+            screen = fGenSer->screen()->availableGeometry();
+            fileLabel = fGenSer->findChild<QLabel*>("lPlik")->text();
             fGenSer->close();
+        }
     });
     QTest::keyClick(MainForm, Qt::Key_F6);
     EXPECT_EQ(generator.count(), 1);
     EXPECT_EQ(settings.count(), 0);
     EXPECT_TRUE(shown);
+    EXPECT_TRUE(screen.contains(frame)) << "placed and sized inside the screen";
+    EXPECT_FALSE(fileLabel.contains('&'));
+    EXPECT_FALSE(fileLabel.isEmpty());
+    // Any window: one larger than the screen and placed past its corner.
+    PlainForm big("Big", MainForm);
+    big.resize(screen.size() * 2);
+    big.move(screen.bottomRight() - QPoint(50, 50));
+    big.show();
+    EXPECT_TRUE(screen.contains(big.frameGeometry()));
     EXPECT_EQ(fGenSer, nullptr) << "freed when closed";
 }
 
