@@ -2,9 +2,12 @@
 // peak memory; for a small job it also runs the plain scans every pair
 // variant and prints how much faster the program's planner is. Then three
 // drawings that once froze the window: 30 MB of random bytes read as HPGL,
-// 8000 wedges meeting at one point, 200000 random overlapping contours.
+// 8000 wedges meeting at one point, 200000 random overlapping contours; and
+// squares nested in each other, listed innermost or outermost first.
 //
 //   bench_planner [figures ...]      (default: 1000 10000 50000)
+//   bench_planner drawings [1-3]
+//   bench_planner nested [squares ...] (default: 5000 20000 40000)
 #include "bench/BenchMemory.h"
 #include "app/MessageBoxes.h"
 #include "app/Settings.h"
@@ -114,6 +117,16 @@ void MakeOverlapping(TJob& job, int figures)
         }
         p.push_back(p.front());
         Add(job, p);
+    }
+    Finish(job);
+}
+
+// Squares around one centre, 1 mm apart, listed innermost or outermost first.
+void MakeNested(TJob& job, int figures, bool innerFirst)
+{
+    for (int i = 0; i < figures; ++i) {
+        const int32_t h = 40 * (1 + (innerFirst ? i : figures - 1 - i));
+        Add(job, Rect(-h, -h, h, h));
     }
     Finish(job);
 }
@@ -235,14 +248,21 @@ private:
     int m_phase = 0;
 };
 
-enum class Drawing { RandomBytes, Wedges, Overlapping };
+enum class Drawing { RandomBytes, Wedges, Overlapping, NestedInnerFirst, NestedOuterFirst };
 
-void PlanDrawing(Drawing d)
+void PlanDrawing(Drawing d, int nested = 0)
 {
     TJob job;
     double readSeconds = 0;
     const char* name = "";
+    char nestedName[64];
     switch (d) {
+    case Drawing::NestedInnerFirst:
+    case Drawing::NestedOuterFirst:
+        MakeNested(job, nested, d == Drawing::NestedInnerFirst);
+        std::snprintf(nestedName, sizeof nestedName, "nested squares, %s first", d == Drawing::NestedInnerFirst ? "inner" : "outer");
+        name = nestedName;
+        break;
     case Drawing::RandomBytes:
         LoadRandomBytes(job, readSeconds);
         name = "30 MB of random bytes";
@@ -279,6 +299,26 @@ void PlanDrawing(Drawing d)
 int main(int argc, char** argv)
 {
     // "drawings": only the three drawings (or the one numbered 1 to 3 after it).
+    if (argc >= 2 && std::string(argv[1]) == "nested") {
+        std::vector<int> squares;
+        for (int i = 2; i < argc; ++i)
+            squares.push_back(std::atoi(argv[i]));
+        if (squares.empty())
+            squares = {5000, 20000, 40000};
+        for (int n : squares)
+            for (const Drawing d : {Drawing::NestedInnerFirst, Drawing::NestedOuterFirst}) {
+                std::fflush(stdout);
+                const pid_t child = fork();
+                if (child == 0) {
+                    PlanDrawing(d, n);
+                    std::fflush(stdout);
+                    std::_Exit(0);
+                }
+                int status = 0;
+                waitpid(child, &status, 0);
+            }
+        return 0;
+    }
     const bool drawingsOnly = argc >= 2 && std::string(argv[1]) == "drawings";
     const int onlyDrawing = drawingsOnly && argc > 2 ? std::atoi(argv[2]) : 0;
     std::vector<int> sizes;
