@@ -325,3 +325,27 @@ TEST(LinuxJoystickTest, TakesTheEventsWithoutWaitingAndNoticesTheDeviceGone)
     EXPECT_FALSE(stick.Read(p)) << "unplugged";
 }
 }  // namespace
+
+TEST_F(ControlPanelTest, ASerialRepetitionLowersTheFrontWiresAndLeavesTheSideWire)
+{
+    // The side wire at 50 mm on id 6, which a spindle turn would drive here.
+    Send(Bytes({'V', 2}) + Int16ToBytes(3750));
+    Send(Bytes({'F', 2}));
+    int64_t length = 0;
+    Send(BuildMove10('A', 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 5000, length));
+    clock.Advance(60000);
+    ASSERT_EQ(sim->Counter(6), 5000);
+    double offsetX = 10, offsetY = 100;
+    panel = std::make_unique<ControlPanel>(m, Settings(), false, AxisOffsetRefs{&offsetX, &offsetY});
+    panel->SetWindow({[] { return true; }, {}, {}});
+    panel->Create();
+    SerialRepeats = 1;
+    SerialShiftDown = 5;
+    RepeatReturnX = 0;
+    SerialRepeatActive = true;
+    clock.Advance(ControlPanel::kLinkIntervalMs);
+    SerialRepeatActive = false;
+    SerialRepeats = 0;
+    EXPECT_EQ(sim->Counter(1), 9500) << "the front wire went down by the shift";
+    EXPECT_EQ(sim->Counter(6), 5000) << "the side wire stood still";
+}
