@@ -8,6 +8,7 @@
 #include "machine/MachineOperations.h"
 #include "machine/MachineState.h"
 #include "machine/MoveCommands.h"
+#include "machine/MoveWindow.h"
 #include "machine/SimulatedController.h"
 #include "machine/WireSelection.h"
 #include "tests/support/SimulatedLink.h"
@@ -376,4 +377,18 @@ TEST_F(MachineOperationsTest, DownFiveMillimetresAboveTheSideWireMovesNothingUp)
     EXPECT_TRUE(Sent('A', before).empty());
     EXPECT_EQ(sim->Counter(1), 5500);
     EXPECT_EQ(sim->Counter(5), 5500);
+}
+
+TEST_F(MachineOperationsTest, OnJyAMoveOfTheFrontWireToCoordinatesLeavesTheSideWire)
+{
+    // The side wire runs on the back carriage's ids 4 and 5 here.
+    setup.modelCode = "Jy";
+    Attach(setup);
+    ASSERT_TRUE(SideAxesRemapped);
+    MoveWindowExecute(m, Settings(), {true, true, false}, 0, 12, 320, 0);
+    clock.Advance(600000);
+    EXPECT_EQ(sim->Counter(0), 1200);
+    EXPECT_EQ(sim->Counter(1), 32000);
+    EXPECT_EQ(sim->Counter(4), 0) << "the side wire stood still";
+    EXPECT_EQ(sim->Counter(5), 0);
 }
