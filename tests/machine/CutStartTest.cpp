@@ -51,6 +51,18 @@ std::string Polygon(int sides, double cx, double cy, double r)
     return s + "PU;";
 }
 
+// Answers as scripted, noting whether the heater was on at each question.
+struct HeaterAtQuestion : ScriptedPresenter {
+    explicit HeaterAtQuestion(SimulatedController& s) : sim(s) {}
+    int Ask(const MessageRequest& request) override
+    {
+        on.push_back(sim.Status() & 0x4u);
+        return ScriptedPresenter::Ask(request);
+    }
+    SimulatedController& sim;
+    std::vector<bool> on;
+};
+
 class CutStartTest : public MachineWorldTest, protected SimulatedRig {
 protected:
     void SetUp() override
@@ -612,9 +624,14 @@ TEST_F(CutStartTest, ATransverseJobCutsTheFrontThenTheSideDrawing)
     panelOps.bazujClick();
     ASSERT_TRUE(ops.gotopointKreuz(true, 2, 300, 300, 300, 200, 200, 100, 0, 0));
 
-    boxes.answers = {mrOk};  // the material is in place
+    // The parking heats the wires; the operator places the material by a cold one.
+    HeaterAtQuestion heaterAsked{sim};
+    ASSERT_FALSE(start.Start1Click({&job, &side}, &job, StartSource::MenuOrButton, false));  // Cancel
+    EXPECT_EQ(heaterAsked.on, (std::vector<bool>{false}));
+    EXPECT_FALSE(sim.Status() & 0x4u);
+    heaterAsked.answers = {mrOk};  // the material is in place
     ASSERT_TRUE(start.Start1Click({&job, &side}, &job, StartSource::MenuOrButton, false));
-    EXPECT_EQ(boxes.asked.size(), 1u);
+    EXPECT_EQ(heaterAsked.asked.size(), 2u);
     EXPECT_EQ(parked, (Where{10000, 6000, 10000, 4000}));
     for (int i = 0; i < 600 && (tx.Running() || JobRunning); ++i)
         clock.Advance(1000);
@@ -624,7 +641,7 @@ TEST_F(CutStartTest, ATransverseJobCutsTheFrontThenTheSideDrawing)
     EXPECT_TRUE(sideStarted);
     EXPECT_EQ(where(), (Where{0, 7000, 12000, 6000})) << "the side wire cut, the front wire stayed";
     EXPECT_TRUE(WireSelection().KeyFront && WireSelection().KeyBack && !WireSelection().KeySide);
-    EXPECT_TRUE(boxes.shown.empty());
+    EXPECT_TRUE(heaterAsked.shown.empty());
     EXPECT_EQ(sim.Count(SimEvent::TravelLimit), 0);
 }
 
