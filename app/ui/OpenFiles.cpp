@@ -1,6 +1,7 @@
 // Opening drawings into job windows, as the work mode needs them.
 #include "app/Globals.h"
 #include "app/HostInfo.h"
+#include "app/MainStatus.h"
 #include "app/MessageBoxes.h"
 #include "app/Settings.h"
 #include "app/SettingsFiles.h"
@@ -143,6 +144,11 @@ void TMainForm::OpenFiles(const QString& initialFolder, bool rememberFolder)
             if (!SerialFileNames.At(i).isEmpty())
                 open(SerialFolder + "/" + SerialFileNames.At(i), 255, 0, i);
         WindowTileItemClick();
+        // Otherwise the chosen drawing silently stays closed; said last, so
+        // that the loads' own status texts don't hide it.
+        const QString chosenName = QFileInfo(chosen).fileName();
+        if (SerialFileTable::NumberOf(chosenName) < 0)
+            SetMainStatusText(Tr("Main_window", "seriaBezNumeru") + " " + chosenName);
         break;
     }
     case 4: {

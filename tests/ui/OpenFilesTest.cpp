@@ -1,5 +1,6 @@
 #include "app/CommandLine.h"
 #include "app/Globals.h"
+#include "app/MainStatus.h"
 #include "app/Settings.h"
 #include "app/SettingsFiles.h"
 #include "app/Translator.h"
@@ -80,6 +81,11 @@ TEST_F(OpenFilesTest, SerialModeOpensTheNumberedFilesOfTheFolderHighestFirst)
     Open({dir.File("serial/1.plt")});
     EXPECT_EQ(folders.last(), Gcf.OpenFolder);
     EXPECT_EQ(Jobs().size(), 3);
+
+    // A chosen drawing outside the series is not opened, and the status bar says why.
+    Open({dir.File("serial/notes.plt")});
+    EXPECT_EQ(Jobs().size(), 3);
+    EXPECT_EQ(MainStatusText(), Tr("Main_window", "seriaBezNumeru") + " notes.plt");
 }
 
 TEST_F(OpenFilesTest, TransverseModeOpensTheFrontAndItsSideDrawing)
