@@ -343,9 +343,17 @@ TEST_F(ControlPanelTest, ASerialRepetitionLowersTheFrontWiresAndLeavesTheSideWir
     SerialShiftDown = 5;
     RepeatReturnX = 0;
     SerialRepeatActive = true;
+    const int runs = Sent('G');
     clock.Advance(ControlPanel::kLinkIntervalMs);
-    SerialRepeatActive = false;
-    SerialRepeats = 0;
     EXPECT_EQ(sim->Counter(1), 9500) << "the front wire went down by the shift";
     EXPECT_EQ(sim->Counter(6), 5000) << "the side wire stood still";
+    EXPECT_EQ(offsetY, 95.0);
+    EXPECT_EQ(Sent('G'), runs + 1) << "the job in memory runs again from there";
+    // The last repetition done: the next idle ticks end the series, run nothing more.
+    clock.Advance(3 * ControlPanel::kLinkIntervalMs);
+    EXPECT_FALSE(SerialRepeatActive);
+    EXPECT_EQ(Sent('G'), runs + 1);
+    EXPECT_EQ(offsetY, 95.0);
+    SerialRepeatActive = false;
+    SerialRepeats = 0;
 }

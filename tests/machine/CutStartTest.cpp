@@ -84,7 +84,9 @@ protected:
     void Load(const std::string& drawing)
     {
         ASSERT_TRUE(job.Load(dir.Write("part.plt", QByteArray::fromStdString(drawing)), 255));
-        ASSERT_TRUE(job.PathPlanned);
+        // Rotary cuts and turning order their figures without the plain planner.
+        if (Settings().Mode() != 1 && Settings().Mode() != 3)
+            ASSERT_TRUE(job.PathPlanned);
     }
     // The reports from `from` on with the letter.
     std::vector<size_t> Indexes(char letter, size_t from = 0) const
@@ -111,7 +113,10 @@ TEST_F(CutStartTest, MainRoadStartStopGoAwayContinueToTheEnd)
 {
     Load(Polygon(600, 4000, 4000, 1600));
     tx.SetPauseJob([this] { ops.wstrzymaj(); });
-    ASSERT_TRUE(ops.gotopoint(true, 2, 100, 100, 50, 50, 0, 0));
+    // START while the wires still travel to their place, the back one higher:
+    // the controller is told the front wire's place once it stands there.
+    ASSERT_TRUE(ops.gotopoint(true, 2, 300, 300, 50, 60, 0, 0));
+    ASSERT_TRUE(ops.gotopoint(false, 2, 100, 100, 50, 60, 0, 0));
     const size_t before = sim.Reports().size();
     ASSERT_TRUE(Start());
     EXPECT_TRUE(boxes.shown.empty());
@@ -287,6 +292,25 @@ TEST_F(CutStartTest, RotaryOriginsAndTheirRefusal)
     ASSERT_EQ(boxes.shown.size(), 1u);
     EXPECT_EQ(boxes.shown[0].text, Tr("Main_window", "projektZaDuzaWysokosc"));
     EXPECT_EQ(JobFileMode, 32);
+
+    // The wire may stand 0.05 mm under the spindle's height, at any height:
+    // whole hundredths, not a difference of doubles.
+    SetCommandLine({});
+    Load("PU0,0;PD4000,0;PU400,400;PD2000,800,3600,400;PU;");  // the axis and a profile over it
+    ASSERT_EQ(job.HasSpindleAxis, 1);
+    job.FlatProfile = 0;
+    ops.bazujClick();
+    for (double y : {299.94, 299.95}) {
+        ASSERT_TRUE(ops.gotopoint(true, 2, 100, 100, y, y, 0, 0));
+        boxes.shown.clear();
+        cut.tnij(job, 0, 0, 1);
+        const bool refused = std::any_of(boxes.shown.begin(), boxes.shown.end(), [](const MessageRequest& r) {
+            return r.text == Tr("Main_window", "ploterPonizejPunktuStart");
+        });
+        EXPECT_EQ(refused, y < 299.95) << y;
+        StopMotion(m);
+        WaitWhileBusy(m);
+    }
 }
 
 namespace {
@@ -604,7 +628,14 @@ TEST_F(CutStartTest, ATransverseJobCutsTheFrontThenTheSideDrawing)
     MachineOperations& panelOps = panel.Operations();
     Where parked{}, frontCut{}, sideStart{};
     CutStartHooks hooks;
-    hooks.startPointsDialog = [] {
+    int dialogs = 0, keyStarts = 0, keyStarted = 0;
+    hooks.startPointsDialog = [&] {
+        // The machine's START key pressed while the first start waits here:
+        // the panel's timer runs on and must start nothing over it.
+        if (++dialogs == 1) {
+            sim.PressKey(MachineKey::Start);
+            clock.Advance(2000);
+        }
         FrontStartPoint = {100, 60};
         SideStartPoint = {100, 40};
         return true;
@@ -619,6 +650,10 @@ TEST_F(CutStartTest, ATransverseJobCutsTheFrontThenTheSideDrawing)
             sideStarted = start.Start1Click({&job, &side}, &side, StartSource::MachineKey, false);
         });
     };
+    panelHooks.Start1Click = [&] {
+        ++keyStarts;
+        keyStarted += start.Start1Click({&job, &side}, &job, StartSource::MachineKey, false);
+    };
     panel.SetHooks(panelHooks);
     panel.Create();
     panelOps.bazujClick();
@@ -629,6 +664,9 @@ TEST_F(CutStartTest, ATransverseJobCutsTheFrontThenTheSideDrawing)
     ASSERT_FALSE(start.Start1Click({&job, &side}, &job, StartSource::MenuOrButton, false));  // Cancel
     EXPECT_EQ(heaterAsked.on, (std::vector<bool>{false}));
     EXPECT_FALSE(sim.Status() & 0x4u);
+    EXPECT_EQ(keyStarts, 1) << "the panel saw the key";
+    EXPECT_EQ(keyStarted, 0);
+    EXPECT_EQ(dialogs, 1) << "no second start reached its dialogs";
     heaterAsked.answers = {mrOk};  // the material is in place
     ASSERT_TRUE(start.Start1Click({&job, &side}, &job, StartSource::MenuOrButton, false));
     EXPECT_EQ(heaterAsked.asked.size(), 2u);
@@ -658,4 +696,77 @@ TEST_F(CutStartTest, StartOnAPausedCutAnsweredNoKeepsThePauseAndSendsNothing)
     EXPECT_EQ(boxes.asked.size(), 1u);
     EXPECT_EQ(sim.Reports().size(), before) << "nothing is sent";
     EXPECT_TRUE(sim.Status() & 0x40u) << "the cut stays paused";
+}
+
+// The side wire parks at most 10 mm under the front wire's start; a front
+// drawing that dips further under its start would cut through it.
+TEST_F(CutStartTest, ATransverseFrontDrawingDippingToTheParkedSideWireIsRefused)
+{
+    Settings().SetItemIndex("Mode", 5);
+    Load("PU0,0;PD1600,0,1600,-440;PU;");  // 11 mm under its start
+    ASSERT_EQ(job.EntryToBottom, 440);
+    ops.bazujClick();
+    ASSERT_TRUE(ops.gotopointKreuz(true, 2, 300, 300, 300, 200, 200, 100, 0, 0));
+    for (double sideY : {39.01, 39.0}) {
+        int parkings = 0;
+        CutStartHooks hooks;
+        hooks.startPointsDialog = [sideY] {
+            FrontStartPoint = {100, 60};
+            SideStartPoint = {100, sideY};
+            return true;
+        };
+        hooks.parkSideWire = [&] { return ++parkings, false; };
+        CutStart start{m, Settings(), WireSelection(), ops, tx, hooks};
+        boxes.shown.clear();
+        EXPECT_FALSE(start.Start1Click({&job, &job}, &job, StartSource::MenuOrButton, false));
+        EXPECT_EQ(parkings, sideY == 39.0 ? 1 : 0) << sideY;
+        if (sideY != 39.0) {
+            ASSERT_EQ(boxes.shown.size(), 1u);
+            EXPECT_EQ(boxes.shown[0].text,
+                      Tr("Main_window", "VeKolizjaDrutow") + "\r\n" + Tr("Main_window", "VePrzesunBocznyDrut"));
+        }
+    }
+}
+
+// Turning: on the spindle the wire enters along X at the drawing's first
+// point, on the table along Y; without a rotary axis it is a plain job
+// started where the wire stands.
+TEST_F(CutStartTest, TurningStartsEnterTheMaterialFromTheToolOffsets)
+{
+    Settings().SetItemIndex("Mode", 3);
+    Settings().SetValue("Srednicamaterialu", 100);
+    Settings().SetValue("Xwrzeciona", 150);
+    Settings().SetValue("Ywrzeciona", 200);
+    Settings().SetValue("Xstolika", 300);
+    Settings().SetValue("Ystolika", 50);
+    Settings().SetValue("Xnarzedzia", 3);
+    Settings().SetValue("Ynarzedzia", 5);
+    ops.bazujClick();
+    const double scale = Settings().Skala() / 100.0;
+    for (int rotary : {0, 1, 2}) {
+        Settings().SetItemIndex("StolikSwitch", rotary);
+        // The axis (along X on the spindle, along Y on the table) and a profile beside it.
+        Load(rotary == 1 ? "PU0,0;PD0,4000;PU400,400;PD800,2000,400,3600;PU;"
+                         : "PU0,0;PD4000,0;PU400,400;PD2000,800,3600,400;PU;");
+        const double entry = job.DajPoz1szegoWjazduWmat();
+        ASSERT_TRUE(ops.gotopoint(true, 2, 100, 100, 100, 100, 0, 0));
+        boxes.shown.clear();
+        ASSERT_TRUE(cut.tnij(job, 0, 0, 1)) << rotary << " " << (boxes.shown.empty() ? "" : boxes.shown[0].text.toStdString());
+        ReadPositions(m);
+        const double x = PlotState.FrontX / 100.0, y = PlotState.FrontY / 100.0;
+        if (rotary == 0) {
+            EXPECT_NEAR(x, 150 + entry - 3, 0.01);
+            EXPECT_NEAR(y, 200 + std::max(job.JobHeight / 40.0 * scale, 50.0) - 5, 0.01);
+        } else if (rotary == 1) {
+            EXPECT_NEAR(x, 300 - std::max(job.JobWidth / 40.0 * scale, 50.0) - 3, 0.01);
+            EXPECT_NEAR(y, 50 + entry - 5, 0.01);
+        } else {
+            EXPECT_EQ(x, 100.0);
+            EXPECT_EQ(y, 100.0);
+        }
+        StopMotion(m);
+        tx.Stop();
+        JobRunning = false;
+        WaitWhileBusy(m);
+    }
 }

@@ -243,10 +243,18 @@ TEST_F(MachineOperationsTest, AKeyDuringHomingEndsTheWholeHoming)
 {
     Settings().SetItemIndex("Mode", 1);
     Settings().SetItemIndex("StolikSwitch", 1);
+    ASSERT_TRUE(ops->gotopoint(true, 2, 100, 100, 100, 100, 0, 0));
     input.decide = [this] { return Sent('B').size() == 2 ? PendingInput::Abort : PendingInput::None; };
+    std::vector<bool> movingAtStop;
+    hooked->beforeWrite = [&](const QByteArray& r) {
+        if (r.at(0) == 'Y')
+            movingAtStop.push_back(sim->Status() & 0x1u);
+    };
     ops->bazujClick();
+    hooked->beforeWrite = nullptr;
     EXPECT_EQ(HomingMasks(), (std::vector<int>{0x19, 0x01})) << "no further group, no table";
     EXPECT_EQ(sim->Reports().back()[0], 'Y');
+    EXPECT_EQ(movingAtStop, (std::vector<bool>{true})) << "the key stops the axis on its way";
     EXPECT_FALSE(Status() & 0x1u);
     EXPECT_EQ(timerStates, (std::vector<bool>{false, true}));
 }
