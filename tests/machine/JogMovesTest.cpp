@@ -64,7 +64,7 @@ TEST_F(JogMovesTest, LeftJogOfTheHomedFrontWireAloneGoesToItsZero)
     EXPECT_EQ(link.writes[0], QByteArray("R\x01\x02", 3)) << "the heater goes on before the jog";
 }
 
-// Front wire at (200, 100) mm, the side wire at 50 mm under it: up and the
+// Front wire at (550, 100) mm, the side wire at 50 mm under it: up and the
 // upper diagonals stop at the Y travel, down and the lower diagonals 10 mm
 // above the side wire.
 TEST_F(JogMovesTest, KeyJogsStopInsideTheYTravelAndAboveTheSideWire)
@@ -72,7 +72,7 @@ TEST_F(JogMovesTest, KeyJogsStopInsideTheYTravelAndAboveTheSideWire)
     Status(kHomedBit);
     const bool crash = WiresCrashChecking;
     WiresCrashChecking = true;
-    PlotState.FrontX = 20000;
+    PlotState.FrontX = 55000;
     PlotState.FrontY = 10000;
     PlotState.SideY = 5000;
     const std::map<int16_t, std::map<int, int32_t>> expected = {
@@ -80,7 +80,7 @@ TEST_F(JogMovesTest, KeyJogsStopInsideTheYTravelAndAboveTheSideWire)
         {40, {{1, -4000}}},                  // down
         {97, {{0, -4000}, {1, -4000}}},      // keypad 1
         {99, {{0, 4000}, {1, -4000}}},       // keypad 3
-        {103, {{0, -20000}, {1, 20000}}},    // keypad 7
+        {103, {{0, -50000}, {1, 50000}}},    // keypad 7
         {105, {{0, 50000}, {1, 50000}}},     // keypad 9
     };
     for (const auto& [key, axes] : expected) {
