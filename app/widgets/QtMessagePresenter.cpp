@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QDialogButtonBox>
+#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMessageBox>
@@ -10,6 +11,8 @@
 #include <QScreen>
 #include <QStyle>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace {
 QWidget* Owner() { return QApplication::activeWindow(); }
@@ -20,6 +23,22 @@ void Prepare(QMessageBox& box, const MessageRequest& request)
     box.setWindowTitle(request.caption);
     if (request.rightToLeft)
         box.setLayoutDirection(Qt::RightToLeft);
+}
+
+// A box sizes itself to its text alone; a longer caption (some messages say
+// it all there and show a path below) would be cut in the title bar. Room for
+// the window manager's buttons besides, never past the screen. Called last:
+// setting the icon lays the box out anew.
+void FitCaption(QMessageBox& box)
+{
+    auto* grid = qobject_cast<QGridLayout*>(box.layout());
+    if (!grid)
+        return;
+    const QScreen* screen = box.screen() ? box.screen() : QGuiApplication::primaryScreen();
+    const int title = QFontMetrics(QApplication::font("QMdiSubWindowTitleBar")).horizontalAdvance(box.windowTitle());
+    const int width = std::min(title + 160, screen ? screen->availableGeometry().width() * 9 / 10 : title + 160);
+    grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Minimum), grid->rowCount(), 0, 1,
+                  grid->columnCount());
 }
 }  // namespace
 
@@ -81,6 +100,7 @@ std::unique_ptr<QDialog> MakeMessageBox(const MessageRequest& request, QWidget* 
     Prepare(*box, request);
     box->setIcon(request.kind == MessageKind::Error ? QMessageBox::Critical : QMessageBox::Information);
     box->setStandardButtons(QMessageBox::Ok);
+    FitCaption(*box);
     return box;
 }
 
@@ -112,6 +132,7 @@ int QtMessagePresenter::Ask(const MessageRequest& request)
         break;
     }
     box.setStandardButtons(buttons);
+    FitCaption(box);
     switch (box.exec()) {
     case QMessageBox::Yes:
         return mrYes;

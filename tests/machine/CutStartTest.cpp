@@ -10,6 +10,7 @@
 #include "machine/ControlPanel.h"
 #include "machine/CutStart.h"
 #include "machine/JobState.h"
+#include "machine/JogMoves.h"
 #include "machine/MachineConstants.h"
 #include "machine/MachineOperations.h"
 #include "machine/MachineState.h"
@@ -85,8 +86,9 @@ protected:
     {
         ASSERT_TRUE(job.Load(dir.Write("part.plt", QByteArray::fromStdString(drawing)), 255));
         // Rotary cuts and turning order their figures without the plain planner.
-        if (Settings().Mode() != 1 && Settings().Mode() != 3)
+        if (Settings().Mode() != 1 && Settings().Mode() != 3) {
             ASSERT_TRUE(job.PathPlanned);
+        }
     }
     // The reports from `from` on with the letter.
     std::vector<size_t> Indexes(char letter, size_t from = 0) const
@@ -659,7 +661,12 @@ TEST_F(CutStartTest, ATransverseJobCutsTheFrontThenTheSideDrawing)
     panelOps.bazujClick();
     ASSERT_TRUE(ops.gotopointKreuz(true, 2, 300, 300, 300, 200, 200, 100, 0, 0));
 
-    // The parking heats the wires; the operator places the material by a cold one.
+    // A move before the start left the wires hot on the channel it found;
+    // the wire test selects another one. The parking heats the wires too; the
+    // operator places the material by a cold one.
+    MoveWiresBy(m, Settings(), true, true, false, 0, 10, 10);
+    WaitWhileBusy(m);
+    ASSERT_TRUE(sim.Status() & 0x4u);
     HeaterAtQuestion heaterAsked{sim};
     ASSERT_FALSE(start.Start1Click({&job, &side}, &job, StartSource::MenuOrButton, false));  // Cancel
     EXPECT_EQ(heaterAsked.on, (std::vector<bool>{false}));

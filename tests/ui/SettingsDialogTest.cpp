@@ -704,4 +704,15 @@ TEST(SkippedLinesBox, ThousandsOfLinesStayOnTheScreenWithTheirOkButton)
     EXPECT_LE(box->frameGeometry().height(), screen.height());
     EXPECT_NE(box->findChild<QPlainTextEdit*>("messageText"), nullptr);
     box->close();
+
+    // A short text under a long caption: the box is as wide as its caption
+    // and the window manager's title buttons besides.
+    request.text = "/tmp/a.vkf";
+    request.caption = "Settings file not found - a new one has been created";
+    const std::unique_ptr<QDialog> small = MakeMessageBox(request, nullptr);
+    small->show();
+    QApplication::processEvents();
+    EXPECT_GE(small->width(),
+              QFontMetrics(QApplication::font("QMdiSubWindowTitleBar")).horizontalAdvance(request.caption) + 120);
+    small->close();
 }
