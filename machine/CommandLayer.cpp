@@ -15,9 +15,6 @@
 #include <initializer_list>
 
 namespace {
-// The heater reply holds the powers of eight channels.
-constexpr uint8_t kHeaterChannels = 8;
-
 // The ramp passes through these steps; between them it keeps the 1/sqrt shape
 // of a constant acceleration (1/period² grows linearly with the step).
 struct RampRow {
@@ -116,26 +113,9 @@ void WaitWhileBusy(Machine& machine)
     }
 }
 
-bool SwitchHeaterOff(Machine& machine)
-{
-    // The controller keeps each channel's heater on or off, and its status
-    // says only that one heats: a wire left hot by a move on another channel
-    // than the one selected since stays hot after "R", 0 on this one.
-    const uint8_t selected = PlotState.HeaterChannel;
-    bool ok = SendCommand(machine, Bytes({'R', 0, selected}));
-    ReadStatus(machine);
-    if (!machine.Connected() || !PlotState.HeaterOn())
-        return ok;
-    for (uint8_t channel = 0; channel < kHeaterChannels; ++channel)
-        if (channel != selected)
-            ok = SendCommand(machine, Bytes({'R', 0, channel})) && ok;
-    return SendCommand(machine, Bytes({'R', 0, selected})) && ok;
-}
-
 bool HeaterToggle(Machine& machine)
 {
-    const bool ok = PlotState.HeaterOn() ? SwitchHeaterOff(machine)
-                                         : SendCommand(machine, Bytes({'R', 1, PlotState.HeaterChannel}));
+    const bool ok = SendCommand(machine, Bytes({'R', PlotState.HeaterOn() ? 0 : 1, PlotState.HeaterChannel}));
     machine.Clock().Sleep(200);
     return ok;
 }

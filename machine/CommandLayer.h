@@ -28,12 +28,7 @@ bool StopMotion(Machine& machine);
 // is lost, which reads as no motion). Input that comes meanwhile is taken off
 // the queue and dropped: nothing acts on it.
 void WaitWhileBusy(Machine& machine);
-// The heater off: the reported channel first; when the status still says a
-// wire heats, every other channel, and the reported one again last, so the
-// controller reports the channel it reported before.
-bool SwitchHeaterOff(Machine& machine);
-// The heater off (as SwitchHeaterOff) when on, the reported channel on when
-// off; then 200 ms.
+// The heater of the reported channel off when on, on when off; then 200 ms.
 bool HeaterToggle(Machine& machine);
 // "T" with the reported channel and the low byte of the heater power.
 bool SendHeaterPower(Machine& machine);

@@ -132,7 +132,7 @@ void ControlPanel::Activate()
     if (!PlotState.JobWorking() && !PlotState.Moving()) {
         SendPowerOutput(m_machine, m_settings.ItemIndex("PowerOutput"));
         ReadHeaterState(m_machine);
-        SwitchHeaterOff(m_machine);
+        SendCommand(m_machine, Bytes({'R', 0, PlotState.HeaterChannel}));
         ReadHeaterState(m_machine);
     }
     m_view.PScrollPosition = PlotState.HeaterPower;

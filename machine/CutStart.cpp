@@ -552,7 +552,7 @@ void CutStart::HeaterOffForOperator()
     if (!m_machine.Connected() || !PlotState.HeaterOn())
         return;
     ReadHeaterState(m_machine);
-    SwitchHeaterOff(m_machine);
+    SendCommand(m_machine, Bytes({'R', 0, PlotState.HeaterChannel}));
 }
 
 bool CutStart::StartOne(const std::vector<TJob*>& windows, TJob* active, StartSource source)

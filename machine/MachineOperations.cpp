@@ -65,7 +65,7 @@ void MachineOperations::HeaterOffManualSlot()
     // The channel as the controller has it now: switching off a channel read
     // long ago could leave the heating one on.
     ReadHeaterState(m_machine);
-    SwitchHeaterOff(m_machine);
+    SendCommand(m_machine, Bytes({'R', 0, PlotState.HeaterChannel}));
     SendCommand(m_machine, Bytes({'F', 2}));
 }
 

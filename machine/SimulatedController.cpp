@@ -412,7 +412,7 @@ void SimulatedController::Execute(const std::array<uint8_t, 16>& c, bool fromJob
         if (c[2] >= 8)
             return unknown();
         m_channel = c[2];
-        m_heaterOn[c[2]] = c[1] != 0;
+        m_heaterOn = c[1] != 0;
         return;
     case 'S': break;
     case 'T':
@@ -477,7 +477,7 @@ void SimulatedController::Reset()
     m_moving = false;
     m_homed = false;
     m_counters.fill(0);
-    m_heaterOn.fill(false);
+    m_heaterOn = false;
     m_slot = 0;
     m_latchedKeys = 0;
     m_manualMove = MoveBuilder();
@@ -507,7 +507,7 @@ uint32_t SimulatedController::Status()
     Advance();
     uint32_t s = 0;
     const bool job = m_job == JobState::Loaded || m_job == JobState::Running || m_job == JobState::Held;
-    const bool heating = std::any_of(m_heaterOn.begin(), m_heaterOn.end(), [](bool on) { return on; });
+    const bool heating = m_heaterOn;
     s |= m_moving ? 0x01u : 0u;
     s |= job ? 0x02u : 0u;
     s |= heating ? 0x04u : 0u;
@@ -554,7 +554,7 @@ std::vector<uint8_t> SimulatedController::Reply(int index)
         r[0] = m_channel;
         for (size_t ch = 0; ch < 8; ++ch)
             Put(r, 2 + 4 * ch, m_power[ch], 4);
-        const bool heats = m_heaterOn[m_channel] && !m_wireBroken;
+        const bool heats = m_heaterOn && !m_wireBroken;
         Put(r, 34, heats ? m_power[m_channel] : 0, 2);
         break;
     }

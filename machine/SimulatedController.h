@@ -214,7 +214,9 @@ private:
 
     std::array<uint16_t, 4> m_slotPeriod{3750, 3750, 3750, 3750};
     uint8_t m_slot = 0;
-    std::array<bool, 8> m_heaterOn{};
+    // One heater: "R" switches it and selects the channel whose power it
+    // takes; the command files end a job with "r", 0, 2 whatever channel heated.
+    bool m_heaterOn = false;
     std::array<uint16_t, 8> m_power{};
     uint8_t m_channel = 0;
     int32_t m_output = 0, m_unit = 0, m_tension = 0;

@@ -10,7 +10,6 @@
 #include "machine/ControlPanel.h"
 #include "machine/CutStart.h"
 #include "machine/JobState.h"
-#include "machine/JogMoves.h"
 #include "machine/MachineConstants.h"
 #include "machine/MachineOperations.h"
 #include "machine/MachineState.h"
@@ -416,6 +415,7 @@ TEST_F(SerialStartTest, JoinsTheNumberedWindowsInOrderAlternatingAndEntersHot)
     EXPECT_FALSE(tx.Running());
     EXPECT_EQ(sim.Count(SimEvent::TravelLimit), 0);
     EXPECT_EQ(sim.Count(SimEvent::Overrun), 0);
+    EXPECT_FALSE(sim.Status() & 0x4u) << "the series ends with the wire cold";
 }
 
 TEST_F(SerialStartTest, ARefusedWindowStartsNothingAndLeavesNoJoinedFile)
@@ -661,12 +661,7 @@ TEST_F(CutStartTest, ATransverseJobCutsTheFrontThenTheSideDrawing)
     panelOps.bazujClick();
     ASSERT_TRUE(ops.gotopointKreuz(true, 2, 300, 300, 300, 200, 200, 100, 0, 0));
 
-    // A move before the start left the wires hot on the channel it found;
-    // the wire test selects another one. The parking heats the wires too; the
-    // operator places the material by a cold one.
-    MoveWiresBy(m, Settings(), true, true, false, 0, 10, 10);
-    WaitWhileBusy(m);
-    ASSERT_TRUE(sim.Status() & 0x4u);
+    // The parking heats the wires; the operator places the material by a cold one.
     HeaterAtQuestion heaterAsked{sim};
     ASSERT_FALSE(start.Start1Click({&job, &side}, &job, StartSource::MenuOrButton, false));  // Cancel
     EXPECT_EQ(heaterAsked.on, (std::vector<bool>{false}));
