@@ -87,4 +87,28 @@ TEST_F(ControlPanelWindowTest, KeysOnThePanelJogTheMachineAndTheirReleaseStopsIt
     EXPECT_EQ(Sent(sim, 'Y'), stops + 3);
     EXPECT_TRUE(boxes.shown.empty());
 }
+
+// A heat-up or a travel to the table sleeps on the interface thread: the
+// windows repaint meanwhile, but the operator's keys wait for its end.
+TEST_F(ControlPanelWindowTest, ALongSleepRepaintsTheWindowsAndHoldsTheKeys)
+{
+    QtOperatorInput input;
+    PaintingClock clock(input);
+    struct Counting : QWidget {
+        int paints = 0, keys = 0;
+        void paintEvent(QPaintEvent*) override { ++paints; }
+        void keyPressEvent(QKeyEvent*) override { ++keys; }
+    } window;
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    QCoreApplication::processEvents();
+    const int paints = window.paints;
+    window.update();
+    QCoreApplication::postEvent(&window, new QKeyEvent(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier));
+    clock.Sleep(100);
+    EXPECT_GT(window.paints, paints);
+    EXPECT_EQ(window.keys, 0);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(window.keys, 1) << "the key is handled after the sleep, not lost";
+}
 }  // namespace
