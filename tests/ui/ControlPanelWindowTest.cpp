@@ -1,3 +1,5 @@
+#include "app/MainStatus.h"
+#include "app/Translator.h"
 #include "machine/SimulatedController.h"
 #include "machine/Transmission.h"
 #include "machine/WireSelection.h"
@@ -8,6 +10,7 @@
 #include "tests/support/TestSupport.h"
 #include "tests/ui/TestApp.h"
 
+#include <QApplication>
 #include <QKeyEvent>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -86,6 +89,19 @@ TEST_F(ControlPanelWindowTest, KeysOnThePanelJogTheMachineAndTheirReleaseStopsIt
     EXPECT_FALSE(panel.Input().Jogging());
     EXPECT_EQ(Sent(sim, 'Y'), stops + 3);
     EXPECT_TRUE(boxes.shown.empty());
+
+    // A link lost while the panel shows closes it, and the status bar says why.
+    ScopedTranslator translator;
+    SetMainStatusText(QString());
+    panel.show();
+    QApplication::setActiveWindow(&panel);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&panel));
+    link.SetPresent(false);
+    QTest::qWait(ControlPanel::kLinkIntervalMs + 20);  // the keys' time to the link has passed
+    panel.Panel().Tick();
+    EXPECT_TRUE(panel.isHidden());
+    EXPECT_EQ(MainStatusText(), Tr("Control", "ploterBrakLacznosci"));
+    EXPECT_TRUE(boxes.shown.empty()) << "told once, in the status bar";
 }
 
 // A heat-up or a travel to the table sleeps on the interface thread: the
