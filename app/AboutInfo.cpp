@@ -1,6 +1,7 @@
 #include "app/AboutInfo.h"
 
 #include "app/Globals.h"
+#include "app/NumericEntry.h"
 #include "app/Translator.h"
 #include "app/Units.h"
 #include "machine/CommandLayer.h"
@@ -19,7 +20,7 @@
 namespace {
 QString Length(double mm, int decimals)
 {
-    return QString::number(MmToUnit(CurrentLengthUnit, mm), 'f', decimals);
+    return FloatToStrF(MmToUnit(CurrentLengthUnit, mm), ffFixed, 7, decimals, LanguageLocale());
 }
 
 QString Area(double x, double y)
@@ -44,7 +45,8 @@ AboutBrand AboutBrandFor(const QString& brand)
 
 QString RunTimeText(int32_t minutes)
 {
-    return QString::number(minutes / 60) + Tr("About", "godz") + QString::number(minutes % 60) + " min.";
+    const QLocale locale = LanguageLocale();
+    return locale.toString(minutes / 60) + Tr("About", "godz") + locale.toString(minutes % 60) + " min.";
 }
 
 AboutMachineTexts AboutWithoutMachine()
@@ -74,7 +76,7 @@ AboutMachineTexts ReadAboutMachine(Machine& machine, bool noXSide)
     if (t.showWidth)
         t.szerokosc = Length(MachineWidth, UnitDecimals()) + " " + UnitName(CurrentLengthUnit);
     t.przebieg = RunTimeText(PlotState.MachineCounter1);
-    t.ilpl = QString::number(PlotState.MachineCounter2);
+    t.ilpl = LanguageLocale().toString(PlotState.MachineCounter2);
     t.ARMwersja = ReadFirmwareVersion(machine);
     return t;
 }

@@ -402,7 +402,7 @@ void SettingsFormCreate(const MachineFacts& machine)
     // by the output read from the file.
     s.ApplySpeedLimits(machine);
     const QFileInfo program(ProgramDir + "Pelvartonix");
-    BuildDateText = program.exists() ? QLocale().toString(program.lastModified().date(), QLocale::ShortFormat)
+    BuildDateText = program.exists() ? LanguageLocale().toString(program.lastModified().date(), QLocale::ShortFormat)
                                      : QString("Nieznana");
     showing = Showing();
     LoadGcf();

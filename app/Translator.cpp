@@ -22,13 +22,16 @@ struct CountryRow {
     int32_t code;
     const char* lang;
     const char* territory;
+    const char* locale;
 };
 
-// Windows country code, language code, and the locale territory that stands for it.
+// Windows country code, language code, the locale territory that stands for
+// it, and the locale whose numbers and dates go with the language.
 const CountryRow kCountries[] = {
-    {1, "US", "US"},   {7, "RU", "RU"},   {33, "FR", "FR"},   {34, "ES", "ES"},
-    {36, "HU", "HU"},  {39, "IT", "IT"},  {40, "RO", "RO"},   {48, "PL", "PL"},
-    {49, "DE", "DE"},  {86, "CN", "CN"},  {421, "SK", "SK"},  {966, "SA", "SA"},
+    {1, "US", "US", "en_US"},   {7, "RU", "RU", "ru_RU"},   {33, "FR", "FR", "fr_FR"},
+    {34, "ES", "ES", "es_ES"},  {36, "HU", "HU", "hu_HU"},  {39, "IT", "IT", "it_IT"},
+    {40, "RO", "RO", "ro_RO"},  {48, "PL", "PL", "pl_PL"},  {49, "DE", "DE", "de_DE"},
+    {86, "CN", "CN", "zh_CN"},  {421, "SK", "SK", "sk_SK"}, {966, "SA", "SA", "ar_SA"},
 };
 
 struct LanguageSwitch {
@@ -194,6 +197,22 @@ QString Tr(const char* section, const char* key)
     if (!Interfejs)
         return "error";
     return Interfejs->Translate(QLatin1String(section), QLatin1String(key));
+}
+
+QString LanguageInUse()
+{
+    if (!Interfejs || !QFileInfo::exists(tInterfejs::LanguageFilePath(Interfejs->LangCode)))
+        return QStringLiteral("US");
+    return Interfejs->LangCode;
+}
+
+QLocale LanguageLocale()
+{
+    const QString code = LanguageInUse();
+    for (const CountryRow& row : kCountries)
+        if (code == QLatin1String(row.lang))
+            return QLocale(QLatin1String(row.locale));
+    return QLocale(QLocale::English, QLocale::UnitedStates);
 }
 
 int32_t CountryCodeForTerritory(const QString& territory)

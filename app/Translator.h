@@ -1,6 +1,7 @@
 #pragma once
 #include <QDomDocument>
 #include <QDomElement>
+#include <QLocale>
 #include <QString>
 #include <cstdint>
 
@@ -42,6 +43,14 @@ extern tInterfejs* Interfejs;
 // Shorthand used by every window: the translation through the global translator,
 // "error" when there is none yet.
 QString Tr(const char* section, const char* key);
+
+// The code of the language the windows speak: the chosen one when its file is
+// there, else English (the file read in its place).
+QString LanguageInUse();
+// The locale of that language: numbers and dates in the windows are written as
+// the language the operator reads writes them, whatever the host's locale.
+// English before the translator exists.
+QLocale LanguageLocale();
 
 // Country code of the user's locale (territory of LC_ALL, LC_MESSAGES or LANG)
 // as the telephone-style code the language table is keyed by; 0 for a country

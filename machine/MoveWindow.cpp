@@ -51,7 +51,9 @@ MoveWindowView MoveWindowActivate(const TDlgkonfigModel& settings, const TsterMo
     if (wires.KeySide)
         v.wireText = Tr("Control", "VeKeyBack.caption");
     v.xEnabled = !(wires.KeySide && noXSide);
-    v.caption = Tr("Move_wire", "caption") + QString(38, ' ') + v.wireText;
+    // The wires after a plain separator: blanks would only push them about by
+    // the width of the title bar's font.
+    v.caption = v.wireText.isEmpty() ? Tr("Move_wire", "caption") : Tr("Move_wire", "caption") + " - " + v.wireText;
     v.unitLabel = "[" + UnitName(CurrentLengthUnit) + "]";
     const int table = settings.StolikSwitch();
     if (table == 0 || table == 1) {

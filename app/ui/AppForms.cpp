@@ -67,7 +67,7 @@ void TfMemoryInfo::btnOdswiezClick()
                                f.heapTotalCommitted, f.heapTotalAllocated, f.heapTotalFree,      f.heapFreeSmall,
                                f.heapFreeBig,        f.heapUnused,         f.heapOverhead};
     for (size_t i = 0; i < std::size(kMemoryLabels); ++i)
-        ValueLabel(kMemoryLabels[i])->setText(KilobyteText(values[i]));
+        ValueLabel(kMemoryLabels[i])->setText(KilobyteText(values[i], LanguageLocale()));
 }
 
 void TfMemoryInfo::showEvent(QShowEvent* event)

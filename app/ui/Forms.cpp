@@ -16,7 +16,6 @@
 #include "production/ui/ProductionForms.h"
 
 #include <QCoreApplication>
-#include <QFileInfo>
 #include <QHash>
 #include <QAction>
 #include <QToolButton>
@@ -55,9 +54,7 @@ QString QtLanguageName(const QString& code)
 
 void InstallQtTranslation(QObject* owner)
 {
-    // A language without a file of its own speaks English.
-    const QString code = QFileInfo::exists(tInterfejs::LanguageFilePath(Interfejs->LangCode)) ? Interfejs->LangCode : "US";
-    const QString name = QtLanguageName(code);
+    const QString name = QtLanguageName(LanguageInUse());
     if (name.isEmpty())
         return;
     auto* translator = new QTranslator(owner);

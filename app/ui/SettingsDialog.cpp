@@ -324,6 +324,9 @@ void TDlgkonfig::BuildLayout()
         grid->addWidget(control("dopasujKierunek"), row++, 0, 1, 4);
         grid->addWidget(control("Heavy"), row++, 0, 1, 4);
         grid->setRowStretch(row, 1);
+        // The room the page has to spare goes past the buttons, so that they
+        // keep to their edits and off the dialog's edge.
+        grid->setColumnStretch(4, 1);
 
         // The tool offsets are kept and saved, but no cutting mode asks the
         // operator for them.

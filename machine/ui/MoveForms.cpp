@@ -12,10 +12,12 @@
 #include <QCoreApplication>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 #include <string>
@@ -23,62 +25,76 @@
 Tprzesun::Tprzesun(QWidget* parent, Machine& machine) : PlainForm("Tprzesun", parent), m_machine(machine)
 {
     setWindowTitle(Tr("Move_wire", "caption"));
-    // Absolute places: the two test buttons lie below the client area, so
-    // that only their mnemonics (Alt+T, Alt+G) reach them.
-    setFixedSize(368, 126);
+    // The window is as large as its texts ask, in every language; the two
+    // test buttons stay out of the layout, below the client area, so that
+    // only their mnemonics (Alt+T, Alt+G) reach them.
+    auto* layout = new QGridLayout(this);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
     auto* group = new QGroupBox(Tr("Move_wire", "przesun.caption"), this);
     group->setObjectName("Przesun");
-    group->setGeometry(8, 4, 170, 80);
     auto* groupLayout = new QVBoxLayout(group);
     toCoordinates = new QRadioButton(Tr("Move_wire", "przesun.Item0"), group);
     byDistance = new QRadioButton(Tr("Move_wire", "przesun.Item1"), group);
     groupLayout->addWidget(toCoordinates);
     groupLayout->addWidget(byDistance);
     byDistance->setChecked(true);
+    layout->addWidget(group, 0, 0, 3, 1);
 
-    auto edit = [this](const char* name, int y) {
+    auto edit = [this, layout](const char* name, int row) {
         auto* e = new TFloatEdit(this);
         e->setObjectName(name);
         e->SetIncrement(1.0);
-        e->setGeometry(214, y, 100, 24);
+        layout->addWidget(e, row, 2);
         return e;
     };
-    delta_x = edit("delta_x", 6);
-    delta_y = edit("delta_y", 34);
-    delta_z = edit("delta_z", 62);
-    auto label = [this](const QString& text, int x, int y, QWidget* buddy) {
+    delta_x = edit("delta_x", 0);
+    delta_y = edit("delta_y", 1);
+    delta_z = edit("delta_z", 2);
+    auto label = [this, layout](const QString& text, int row, int column, QWidget* buddy) {
         auto* l = new QLabel(text, this);
-        l->setGeometry(x, y, 34, 24);
+        layout->addWidget(l, row, column);
         if (buddy)
             l->setBuddy(buddy);
         return l;
     };
-    label("&X=", 184, 6, delta_x);
-    label("&Y=", 184, 34, delta_y);
-    m_label3 = label("&Z=", 184, 62, delta_z);
-    m_unitX = label(QString(), 318, 6, nullptr);
-    m_unitY = label(QString(), 318, 34, nullptr);
-    label(QString::fromUtf8("°"), 318, 62, nullptr);
+    label("&X=", 0, 1, delta_x);
+    label("&Y=", 1, 1, delta_y);
+    m_label3 = label("&Z=", 2, 1, delta_z);
+    m_unitX = label(QString(), 0, 3, nullptr);
+    m_unitY = label(QString(), 1, 3, nullptr);
+    label(QString::fromUtf8("°"), 2, 3, nullptr);
 
     Wykonaj = new QPushButton(Tr("Move_wire", "wykonaj.caption"), this);
     Wykonaj->setObjectName("Wykonaj");
     Wykonaj->setDefault(true);
-    Wykonaj->setGeometry(184, 94, 88, 26);
     // Qt's own text for the button, in the program's language.
     auto* cancel = new QPushButton(QCoreApplication::translate("QPlatformTheme", "Cancel"), this);
     cancel->setObjectName("cancel");
-    cancel->setGeometry(276, 94, 88, 26);
-    auto* test = new QPushButton("&Test", this);
-    test->setObjectName("test");
-    test->setGeometry(8, 140, 88, 26);
-    auto* heater = new QPushButton("Test&Grzalki", this);
-    heater->setObjectName("TestGrzalki");
-    heater->setGeometry(100, 140, 88, 26);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(Wykonaj);
+    buttons->addWidget(cancel);
+    layout->addLayout(buttons, 3, 0, 1, 4);
+
+    m_test = new QPushButton("&Test", this);
+    m_test->setObjectName("test");
+    m_heater = new QPushButton("Test&Grzalki", this);
+    m_heater->setObjectName("TestGrzalki");
 
     connect(Wykonaj, &QPushButton::clicked, this, &Tprzesun::WykonajClick);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
-    connect(test, &QPushButton::clicked, this, &Tprzesun::testClick);
-    connect(heater, &QPushButton::clicked, this, &Tprzesun::TestGrzalkiClick);
+    connect(m_test, &QPushButton::clicked, this, &Tprzesun::testClick);
+    connect(m_heater, &QPushButton::clicked, this, &Tprzesun::TestGrzalkiClick);
+}
+
+void Tprzesun::resizeEvent(QResizeEvent* event)
+{
+    PlainForm::resizeEvent(event);
+    // Out of sight, whatever size the texts gave the window.
+    m_test->adjustSize();
+    m_heater->adjustSize();
+    m_test->move(8, height() + 14);
+    m_heater->move(m_test->geometry().right() + 6, height() + 14);
 }
 
 void Tprzesun::showEvent(QShowEvent* event)
@@ -180,6 +196,10 @@ void TPunkty_bazowe::ShowList()
     const QSignalBlocker quiet(lista);
     lista->clear();
     lista->addItems(m_points.lista);
+    // As wide as its longest line and the bar of a long list: a point is read
+    // whole, in every language's decimal form, without scrolling sideways.
+    lista->setMinimumWidth(lista->sizeHintForColumn(0) + 2 * lista->frameWidth() +
+                           lista->verticalScrollBar()->sizeHint().width());
     lista->setCurrentRow(m_points.ItemIndex);
     usun->setEnabled(m_points.usunEnabled);
     ustaw->setEnabled(m_points.ustawEnabled);

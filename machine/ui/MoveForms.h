@@ -30,6 +30,7 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void FormActivate();
@@ -38,6 +39,8 @@ private:
     QLabel* m_label3 = nullptr;
     QLabel* m_unitX = nullptr;
     QLabel* m_unitY = nullptr;
+    QPushButton* m_test = nullptr;
+    QPushButton* m_heater = nullptr;
 };
 
 // Base points of the front carriage: kept in "base.txt" beside the program,

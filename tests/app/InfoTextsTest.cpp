@@ -1,6 +1,9 @@
 #include "app/JobInfo.h"
 #include "app/MemoryInfo.h"
+#include "app/Translator.h"
+#include "tests/support/TestSupport.h"
 
+#include <QDate>
 #include <QFile>
 #include <QRegularExpression>
 #include <cstdlib>
@@ -90,4 +93,20 @@ TEST(JobInfo, LengthAndTimeByWorkModeUnitAndSpeed)
     EXPECT_TRUE(t.length.isEmpty());
     EXPECT_TRUE(t.time.isEmpty());
     EXPECT_EQ(t.height, "2.36 in");
+}
+
+// The host's locale of the tests writes "." and English months: only the
+// chosen language can give the Polish forms.
+TEST(JobInfo, NumbersAndDatesAreWrittenAsTheChosenLanguageWritesThem)
+{
+    JobInfoInput in;
+    in.totalLengthSteps = 40 * 1500;
+    {
+        ScopedTranslator english("US");
+        EXPECT_EQ(MakeJobInfo(in).length, "1.50 m");
+        EXPECT_EQ(LanguageLocale().toString(1.5), "1.5");
+    }
+    ScopedTranslator polish("PL");
+    EXPECT_EQ(MakeJobInfo(in).length, "1,50 m");
+    EXPECT_EQ(LanguageLocale().toString(QDate(2026, 12, 9), "d MMMM"), "9 grudnia");
 }

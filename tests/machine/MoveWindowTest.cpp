@@ -73,8 +73,9 @@ TEST_F(MoveWindowTest, TheCaptionNamesTheSelectedWiresAndTheThirdAxis)
     const MoveWindowView sideOnly = MoveWindowActivate(Settings(), {true, false, true}, true);
     EXPECT_EQ(sideOnly.wireText, side);
     EXPECT_FALSE(sideOnly.xEnabled);
-    EXPECT_EQ(sideOnly.caption, Tr("Move_wire", "caption") + QString(38, ' ') + side);
+    EXPECT_EQ(sideOnly.caption, Tr("Move_wire", "caption") + " - " + side);
     EXPECT_TRUE(MoveWindowActivate(Settings(), {true, false, false}, true).xEnabled);
+    EXPECT_EQ(MoveWindowActivate(Settings(), {false, false, false}, false).caption, Tr("Move_wire", "caption"));
 
     Settings().SetItemIndex("StolikSwitch", 1);
     EXPECT_EQ(MoveWindowActivate(Settings(), {}, false).label3, "&" + Tr("Configuration", "stolikswitch.Item1").left(1) + "=");

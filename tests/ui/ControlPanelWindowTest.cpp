@@ -1,3 +1,5 @@
+#include "app/MainStatus.h"
+#include "app/Translator.h"
 #include "machine/SimulatedController.h"
 #include "machine/Transmission.h"
 #include "machine/WireSelection.h"
@@ -8,6 +10,7 @@
 #include "tests/support/TestSupport.h"
 #include "tests/ui/TestApp.h"
 
+#include <QApplication>
 #include <QKeyEvent>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -86,5 +89,42 @@ TEST_F(ControlPanelWindowTest, KeysOnThePanelJogTheMachineAndTheirReleaseStopsIt
     EXPECT_FALSE(panel.Input().Jogging());
     EXPECT_EQ(Sent(sim, 'Y'), stops + 3);
     EXPECT_TRUE(boxes.shown.empty());
+
+    // A link lost while the panel shows closes it, and the status bar says why.
+    ScopedTranslator translator;
+    SetMainStatusText(QString());
+    panel.show();
+    QApplication::setActiveWindow(&panel);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&panel));
+    link.SetPresent(false);
+    QTest::qWait(ControlPanel::kLinkIntervalMs + 20);  // the keys' time to the link has passed
+    panel.Panel().Tick();
+    EXPECT_TRUE(panel.isHidden());
+    EXPECT_EQ(MainStatusText(), Tr("Control", "ploterBrakLacznosci"));
+    EXPECT_TRUE(boxes.shown.empty()) << "told once, in the status bar";
+}
+
+// A heat-up or a travel to the table sleeps on the interface thread: the
+// windows repaint meanwhile, but the operator's keys wait for its end.
+TEST_F(ControlPanelWindowTest, ALongSleepRepaintsTheWindowsAndHoldsTheKeys)
+{
+    QtOperatorInput input;
+    PaintingClock clock(input);
+    struct Counting : QWidget {
+        int paints = 0, keys = 0;
+        void paintEvent(QPaintEvent*) override { ++paints; }
+        void keyPressEvent(QKeyEvent*) override { ++keys; }
+    } window;
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    QCoreApplication::processEvents();
+    const int paints = window.paints;
+    window.update();
+    QCoreApplication::postEvent(&window, new QKeyEvent(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier));
+    clock.Sleep(100);
+    EXPECT_GT(window.paints, paints);
+    EXPECT_EQ(window.keys, 0);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(window.keys, 1) << "the key is handled after the sleep, not lost";
 }
 }  // namespace

@@ -215,6 +215,11 @@ TEST_F(AboutBoxTest, MachineRowsFollowTheMachineAttachedAtEachActivation)
     EXPECT_FALSE(box.szerokosc->isHidden());
     EXPECT_EQ(box.szerokosc->text(), "25.59 in");
     EXPECT_EQ(box.obszarFront->text(), "47.2x31.5 in");
+    {
+        ScopedTranslator polish("PL");
+        box.Activate();
+        EXPECT_EQ(box.obszarFront->text(), "47,2x31,5 in") << "the language's decimal comma";
+    }
     CurrentLengthUnit = 0;
 }
 

@@ -5,6 +5,7 @@
 #include "tests/ui/TestApp.h"
 
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTest>
 
 namespace {
@@ -35,5 +36,20 @@ TEST_F(MoveWindowKeysTest, AltGAndAltTStartTheTestsWhoseButtonsLieOutOfSight)
     QTest::qWait(250);
     EXPECT_TRUE(window.Wykonaj->text().contains('/')) << "the link test's counts";
     EXPECT_TRUE(boxes.shown.empty());
+}
+
+// Polish texts are the longest: the window grows with them.
+TEST_F(MoveWindowKeysTest, PolishTextsAreShownWhole)
+{
+    App();
+    ScopedTranslator translator("PL");
+    ScriptedPresenter boxes;
+    ScriptedLink link;
+    TestMachine t{link};
+    Tprzesun move(nullptr, t.machine);
+    move.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&move));
+    EXPECT_GE(move.toCoordinates->width(), move.toCoordinates->sizeHint().width());
+    EXPECT_GE(move.findChild<QPushButton*>("test")->y(), move.height()) << "the service tests stay out of sight";
 }
 }  // namespace

@@ -426,6 +426,7 @@ TEST_F(SettingsDialogTest, WorkModeDisablesAndForcesTheControls)
     EXPECT_FALSE(Dlgkonfig->Control("ilosckrokow")->isEnabled());
     EXPECT_FALSE(Child<QLabel>("Labelilkrok")->isEnabled()) << "a label goes with its edit";
     EXPECT_FALSE(Dlgkonfig->Control("MoveAfter")->isEnabled());
+    EXPECT_TRUE(Dlgkonfig->Control("Wstrzymaj")->isEnabled());
     EXPECT_TRUE(Dlgkonfig->Control("Srednicamaterialu")->isEnabled());
     EXPECT_TRUE(Child<QLabel>("lUnitSrednica")->isEnabled());
     EXPECT_TRUE(Dlgkonfig->Control("Mode")->toolTip().isEmpty());
@@ -439,6 +440,7 @@ TEST_F(SettingsDialogTest, WorkModeDisablesAndForcesTheControls)
     EXPECT_FALSE(Dlgkonfig->Control("PrzeSpeed")->isEnabled());
     EXPECT_FALSE(Child<QLabel>("lUnitPrzeSpeed")->isEnabled());
     EXPECT_FALSE(Dlgkonfig->Control("rgKatObrotu")->isEnabled());
+    EXPECT_FALSE(Dlgkonfig->Control("Wstrzymaj")->isEnabled()) << "no passes to hold between";
     EXPECT_TRUE(Item("StolikSwitch", 2)->isChecked());
 
     // Rotary cutting recommends the straight wire, turning the shaped one.
@@ -478,6 +480,7 @@ TEST_F(SettingsDialogTest, TheMachineDecidesWhichModesAreOffered)
     EXPECT_FALSE(Child<QWidget>("pBok")->isEnabled()) << "independent cutting runs without the side panel";
     EXPECT_FALSE(Dlgkonfig->Control("work_power_Bok")->isEnabled());
     EXPECT_FALSE(Dlgkonfig->Control("PowerOutput")->isEnabled());
+    EXPECT_FALSE(Dlgkonfig->Control("Wstrzymaj")->isEnabled());
     Item("Mode", 0)->click();
     EXPECT_TRUE(Child<QWidget>("pBok")->isEnabled());
     EXPECT_TRUE(Dlgkonfig->Control("PowerOutput")->isEnabled());
