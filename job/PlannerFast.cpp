@@ -674,6 +674,16 @@ void PlainPlanner::DropVertices()
     }
 }
 
+namespace {
+// The count of figures ever attached to a container is read only as "any"
+// and "21 or more" (the container's children are then searched through the
+// candidate lists), so it stops at 21: a nesting listed outermost first
+// attaches every square to every square around it, and counting all of that
+// would cost the square of the figures.
+constexpr int32_t kChildCountCap = 21;
+void SaturatingIncrement(int32_t& count) { count = std::min(count + 1, kChildCountCap); }
+}  // namespace
+
 // Containment: the candidate containers of each figure come from the quadtree;
 // the passes then run exactly as over every pair, on those candidates only.
 void PlainPlanner::co_w_czym()
@@ -743,7 +753,7 @@ void PlainPlanner::co_w_czym()
                 kids[static_cast<size_t>(j)].push_back(i);
                 depth[static_cast<size_t>(i)] = depth[static_cast<size_t>(j)] + 1;
                 propagate(i);
-                ++childCount[static_cast<size_t>(j)];
+                SaturatingIncrement(childCount[static_cast<size_t>(j)]);
                 changed = true;
             }
         }

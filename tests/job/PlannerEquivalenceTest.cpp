@@ -4,6 +4,7 @@
 #include "tests/job/PlannerTestSupport.h"
 #include "tests/job/ReferencePlanner.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <random>
 #include <sstream>
@@ -172,7 +173,7 @@ std::vector<std::string> Describe(const ref_plan::Plan& p)
         std::ostringstream o;
         o.precision(17);
         o << i << ": o" << int(f.Origin) << " f" << int(f.IsFigure) << " cl" << int(f.Closed) << " d" << f.Depth << " c"
-          << f.Container << " k" << f.ChildCount << " p" << f.ConnParent << " pv" << f.ConnParentVertex << " e"
+          << f.Container << " k" << std::min(f.ChildCount, 21) << " p" << f.ConnParent << " pv" << f.ConnParentVertex << " e"
           << f.EntryVertex << " n" << int(f.NotConnected) << " box " << f.MinX << "," << f.MinY << "," << f.MaxX << ","
           << f.MaxY << " centre " << f.CentreX << "," << f.CentreY << " per " << f.Perimeter << " idx " << f.IdxMinX
           << "," << f.IdxMaxX << "," << f.IdxMinY << "," << f.IdxMaxY;
