@@ -556,60 +556,241 @@ PlannerEngines& EnginesOf(std::unique_ptr<PlannerEngines>& e)
 // The boxes of the closed figures in a tree of boxes: a node's box holds all
 // its figures' boxes, so a subtree whose box does not hold a given box can't
 // hold a figure whose box holds it. Parts lying in a row, a column or a grid,
-// or overlapping in a heap, are then found in logarithmic time.
+// or overlapping in a heap, are then found in logarithmic time. Each node also
+// knows the least and greatest index of its figures, the greatest depth any of
+// them may have (never less than the true one) and how many of them have not
+// yet reached the highest child count, so the analysis opens only the subtrees
+// that can hold the container it looks for.
 class ContainerTree {
 public:
-    explicit ContainerTree(std::vector<std::pair<Box, int32_t>> items) : m_items(std::move(items))
+    ContainerTree(std::vector<std::pair<Box, int32_t>> items, int32_t figures)
+        : m_items(std::move(items)), m_leafOf(static_cast<size_t>(figures), -1)
     {
         if (!m_items.empty())
-            Build(0, m_items.size(), 0);
+            Build(0, m_items.size(), -1, 0);
     }
 
-    // Every figure whose box holds the box (and perhaps a few more).
-    template <typename Visit>
-    void Holders(const Box& b, Visit&& visit) const
+    bool Empty() const { return m_nodes.empty(); }
+
+    // The figure may now be as deep as `depth` (depths only grow).
+    void Raise(int32_t id, int32_t depth)
     {
-        if (m_nodes.empty())
-            return;
-        std::vector<int32_t> stack{0};
-        while (!stack.empty()) {
-            const Node& n = m_nodes[static_cast<size_t>(stack.back())];
-            stack.pop_back();
-            if (!Holds(n.box, b))
-                continue;
+        for (int32_t n = m_leafOf[static_cast<size_t>(id)]; n >= 0 && m_nodes[static_cast<size_t>(n)].maxDepth < depth;
+             n = m_nodes[static_cast<size_t>(n)].parent)
+            m_nodes[static_cast<size_t>(n)].maxDepth = depth;
+    }
+
+    // The figure has reached the highest child count.
+    void Saturated(int32_t id)
+    {
+        for (int32_t n = m_leafOf[static_cast<size_t>(id)]; n >= 0; n = m_nodes[static_cast<size_t>(n)].parent)
+            --m_nodes[static_cast<size_t>(n)].unsaturated;
+    }
+
+    // Every figure's depth known exactly: the nodes take the greatest of theirs.
+    void SetDepths(const std::vector<int32_t>& depth)
+    {
+        for (size_t k = m_nodes.size(); k-- > 0;) {
+            Node& n = m_nodes[k];
+            n.maxDepth = 0;
             if (n.left < 0) {
                 for (size_t i = n.begin; i < n.end; ++i)
-                    if (Holds(m_items[i].first, b))
-                        visit(m_items[i].second);
+                    n.maxDepth = std::max(n.maxDepth, depth[static_cast<size_t>(m_items[i].second)]);
+            } else {
+                n.maxDepth = std::max(m_nodes[static_cast<size_t>(n.left)].maxDepth, m_nodes[static_cast<size_t>(n.right)].maxDepth);
+            }
+        }
+    }
+
+    // What a search asks of the analysis: the figure's depth now, whether the
+    // figure looked at lies inside it, whether its child count is still below
+    // the highest, and work done (false: cancelled).
+    template <typename DepthOf, typename Inside, typename Unsaturated, typename Spend>
+    struct Ask {
+        DepthOf depthOf;
+        Inside inside;
+        Unsaturated unsaturated;
+        Spend spend;
+    };
+
+    // The deepest figure of index below `below` and depth above `above` that
+    // holds the figure of box b (the first in list order of the deepest), or
+    // -1. Nodes are opened deepest first, then by least index.
+    template <typename A>
+    int32_t Deepest(const Box& b, int32_t below, int32_t above, A& ask, bool& stopped)
+    {
+        int32_t best = -1, bestDepth = above;
+        auto worse = [&](int32_t depth, int32_t index) {
+            return depth < bestDepth || (depth == bestDepth && (best < 0 || index > best));
+        };
+        m_queue.clear();
+        auto push = [&](int32_t ni) {
+            const Node& n = m_nodes[static_cast<size_t>(ni)];
+            if (n.minIndex >= below || n.maxDepth <= above || !Holds(n.box, b))
+                return;
+            m_queue.push_back({n.maxDepth, n.minIndex, ni});
+            std::push_heap(m_queue.begin(), m_queue.end(), DeepFirst);
+        };
+        if (!m_nodes.empty())
+            push(0);
+        while (!m_queue.empty()) {
+            std::pop_heap(m_queue.begin(), m_queue.end(), DeepFirst);
+            const Open o = m_queue.back();
+            m_queue.pop_back();
+            if (!ask.spend(1)) {
+                stopped = true;
+                return -1;
+            }
+            if (best >= 0 && (o.depth < bestDepth || (o.depth == bestDepth && o.index >= best)))
+                break;
+            const Node& n = m_nodes[static_cast<size_t>(o.node)];
+            if (n.left >= 0) {
+                push(n.left);
+                push(n.right);
                 continue;
             }
-            stack.push_back(n.left);
-            stack.push_back(n.right);
+            for (size_t i = n.begin; i < n.end; ++i) {
+                const int32_t j = m_items[i].second;
+                if (j >= below || !StrictlyHolds(m_items[i].first, b))
+                    continue;
+                const int32_t d = ask.depthOf(j);
+                if (d <= above || (best >= 0 && worse(d, j)))
+                    continue;
+                const bool in = ask.inside(j);
+                if (!ask.spend(0)) {
+                    stopped = true;
+                    return -1;
+                }
+                if (in) {
+                    best = j;
+                    bestDepth = d;
+                }
+            }
         }
+        return best;
+    }
+
+    // Whether a figure of index below `below`, depth above `above` and child
+    // count below the highest holds the figure of box b.
+    template <typename A>
+    bool AnyUnsaturated(const Box& b, int32_t below, int32_t above, A& ask, bool& stopped)
+    {
+        m_stack.clear();
+        if (!m_nodes.empty())
+            m_stack.push_back(0);
+        while (!m_stack.empty()) {
+            const Node& n = m_nodes[static_cast<size_t>(m_stack.back())];
+            m_stack.pop_back();
+            if (!ask.spend(1)) {
+                stopped = true;
+                return false;
+            }
+            if (n.unsaturated <= 0 || n.minIndex >= below || n.maxDepth <= above || !Holds(n.box, b))
+                continue;
+            if (n.left >= 0) {
+                m_stack.push_back(n.right);
+                m_stack.push_back(n.left);
+                continue;
+            }
+            for (size_t i = n.begin; i < n.end; ++i) {
+                const int32_t j = m_items[i].second;
+                if (j < below && StrictlyHolds(m_items[i].first, b) && ask.unsaturated(j) && ask.depthOf(j) > above &&
+                    ask.inside(j))
+                    return true;
+            }
+        }
+        return false;
+    }
+
+    // The first figure in list order after `after` that holds the figure of
+    // box b, or -1. Nodes are opened by the least index they may hold.
+    template <typename A>
+    int32_t FirstAfter(const Box& b, int32_t after, A& ask, bool& stopped)
+    {
+        int32_t best = -1;
+        m_queue.clear();
+        auto push = [&](int32_t ni) {
+            const Node& n = m_nodes[static_cast<size_t>(ni)];
+            if (n.maxIndex <= after || !Holds(n.box, b))
+                return;
+            m_queue.push_back({0, std::max(n.minIndex, after + 1), ni});
+            std::push_heap(m_queue.begin(), m_queue.end(), LeastFirst);
+        };
+        if (!m_nodes.empty())
+            push(0);
+        while (!m_queue.empty()) {
+            std::pop_heap(m_queue.begin(), m_queue.end(), LeastFirst);
+            const Open o = m_queue.back();
+            m_queue.pop_back();
+            if (!ask.spend(1)) {
+                stopped = true;
+                return -1;
+            }
+            if (best >= 0 && o.index >= best)
+                break;
+            const Node& n = m_nodes[static_cast<size_t>(o.node)];
+            if (n.left >= 0) {
+                push(n.left);
+                push(n.right);
+                continue;
+            }
+            for (size_t i = n.begin; i < n.end; ++i) {
+                const int32_t j = m_items[i].second;
+                if (j <= after || (best >= 0 && j >= best) || !StrictlyHolds(m_items[i].first, b))
+                    continue;
+                const bool in = ask.inside(j);
+                if (!ask.spend(0)) {
+                    stopped = true;
+                    return -1;
+                }
+                if (in)
+                    best = j;
+            }
+        }
+        return best;
     }
 
 private:
     struct Node {
         Box box;
         size_t begin, end;
-        int32_t left = -1, right = -1;
+        int32_t minIndex, maxIndex, maxDepth, unsaturated;
+        int32_t parent, left = -1, right = -1;
     };
+    struct Open {
+        int32_t depth, index, node;
+    };
+    // Heap orders: the top is the node to open next.
+    static bool DeepFirst(const Open& a, const Open& b) { return a.depth != b.depth ? a.depth < b.depth : a.index > b.index; }
+    static bool LeastFirst(const Open& a, const Open& b) { return a.index > b.index; }
 
     static bool Holds(const Box& outer, const Box& inner)
     {
         return outer.minX <= inner.minX && inner.maxX <= outer.maxX && outer.minY <= inner.minY &&
                inner.maxY <= outer.maxY;
     }
+    // The box rule of the inside test: strictly inside on every side.
+    static bool StrictlyHolds(const Box& outer, const Box& inner)
+    {
+        return outer.minX < inner.minX && inner.maxX < outer.maxX && outer.minY < inner.minY && inner.maxY < outer.maxY;
+    }
 
-    int32_t Build(size_t begin, size_t end, int depth)
+    int32_t Build(size_t begin, size_t end, int32_t parent, int depth)
     {
         Box box = m_items[begin].first;
-        for (size_t i = begin + 1; i < end; ++i)
+        int32_t lo = m_items[begin].second, hi = lo;
+        for (size_t i = begin + 1; i < end; ++i) {
             box.Grow(m_items[i].first);
+            lo = std::min(lo, m_items[i].second);
+            hi = std::max(hi, m_items[i].second);
+        }
         const auto index = static_cast<int32_t>(m_nodes.size());
-        m_nodes.push_back({box, begin, end});
-        if (end - begin <= 8 || depth > 60)
+        m_nodes.push_back({box, begin, end, lo, hi, 0, static_cast<int32_t>(end - begin), parent});
+        if (end - begin <= 8 || depth > 60) {
+            for (size_t i = begin; i < end; ++i)
+                m_leafOf[static_cast<size_t>(m_items[i].second)] = index;
             return index;
+        }
         // Split by each side of the boxes in turn (left, right, bottom, top;
         // a side on which they all agree is passed over): a subtree whose
         // boxes all start right of a box, or all end left of it, then goes at once.
@@ -629,8 +810,8 @@ private:
                          m_items.begin() + static_cast<std::ptrdiff_t>(mid),
                          m_items.begin() + static_cast<std::ptrdiff_t>(end),
                          [&](const auto& p, const auto& q) { return side(p.first, k) < side(q.first, k); });
-        const int32_t l = Build(begin, mid, depth + 1);
-        const int32_t r = Build(mid, end, depth + 1);
+        const int32_t l = Build(begin, mid, index, depth + 1);
+        const int32_t r = Build(mid, end, index, depth + 1);
         m_nodes[static_cast<size_t>(index)].left = l;
         m_nodes[static_cast<size_t>(index)].right = r;
         return index;
@@ -638,6 +819,9 @@ private:
 
     std::vector<std::pair<Box, int32_t>> m_items;
     std::vector<Node> m_nodes;
+    std::vector<int32_t> m_leafOf;
+    std::vector<Open> m_queue;
+    std::vector<int32_t> m_stack;
 };
 }  // namespace
 
@@ -674,21 +858,38 @@ void PlainPlanner::DropVertices()
     }
 }
 
-namespace {
 // The count of figures ever attached to a container is read only as "any"
 // and "21 or more" (the container's children are then searched through the
 // candidate lists), so it stops at 21: a nesting listed outermost first
 // attaches every square to every square around it, and counting all of that
 // would cost the square of the figures.
+namespace {
 constexpr int32_t kChildCountCap = 21;
-void SaturatingIncrement(int32_t& count) { count = std::min(count + 1, kChildCountCap); }
 }  // namespace
 
-// Containment: the candidate containers of each figure come from the quadtree;
-// the passes then run exactly as over every pair, on those candidates only.
+// Containment. The passes run as over every pair of figures, but a figure
+// looks only at the containers that can change it: of its containers taken in
+// list order it is attached to every one deeper than the one it has (each
+// such attach counts for that container), and ends with the first of the
+// deepest. So the last of those attaches is the deepest container, the one
+// before it the deepest of those listed before, and so on back; that walk
+// stops as soon as the containers left all have the highest count, which
+// they would keep.
+//
+// In the first pass the figures after the one looked at have not been placed
+// yet: they are outermost, at depth 0, and one of them can be the container
+// only when no figure before it contains it, the first that contains it then.
+// The figure itself is outermost when it is placed, so placing it only hangs
+// its tree below the container: the depths of the first pass are kept as
+// offsets in a union-find of those trees, and only small trees tell the
+// container tree their new depths (the nodes over a large one let any depth
+// pass until the pass is over).
 void PlainPlanner::co_w_czym()
 {
+    constexpr size_t kSmallTree = 64;
+    constexpr int32_t kAnyDepth = INT32_MAX;
     const int32_t n = Count();
+    const auto N = static_cast<size_t>(n);
     for (auto& f : F()) {
         f->Depth = 0;
         f->Container = -1;
@@ -698,74 +899,195 @@ void PlainPlanner::co_w_czym()
     for (int32_t j = 0; j < n; ++j)
         if (!Fig(j).IsOpen)
             closed.push_back({Box::Of(Fig(j)), j});
-    const ContainerTree tree(std::move(closed));
-    // The containers of each figure, ascending, one list after the other.
-    std::vector<int32_t> candidates;
-    std::vector<size_t> first(static_cast<size_t>(n) + 1, 0);
-    for (int32_t i = 0; i < n; ++i) {
-        const size_t from = candidates.size();
-        bool cancelled = false;
-        tree.Holders(Box::Of(Fig(i)), [&](int32_t j) {
-            if (cancelled)
-                return;
-            if (FigureInside(i, j))
-                candidates.push_back(j);
-            cancelled = !Work(1 + static_cast<int64_t>(Fig(j).Points.size()));
-        });
-        if (cancelled || !Work())
-            return;
-        std::sort(candidates.begin() + static_cast<std::ptrdiff_t>(from), candidates.end());
-        first[static_cast<size_t>(i) + 1] = candidates.size();
-    }
+    ContainerTree tree(std::move(closed), n);
+    Work(n);
 
-    // The passes over the pairs, on the depths and containers kept here.
-    std::vector<int32_t> depth(static_cast<size_t>(n), 0), container(static_cast<size_t>(n), -1), childCount(static_cast<size_t>(n), 0);
-    PlannerEngines& e = EnginesOf(m_engines);
-    std::vector<std::vector<int32_t>>& kids = e.children;
-    kids.assign(static_cast<size_t>(n), {});
-    auto propagate = [&](int32_t root) {
-        std::vector<int32_t> stack{root};
-        while (!stack.empty()) {
-            const int32_t k = stack.back();
-            stack.pop_back();
-            for (int32_t m : kids[static_cast<size_t>(k)]) {
-                depth[static_cast<size_t>(m)] = depth[static_cast<size_t>(k)] + 1;
-                m_job.MaxDepth = std::max(m_job.MaxDepth, depth[static_cast<size_t>(m)]);
-                stack.push_back(m);
-            }
-            m_job.MaxDepth = std::max(m_job.MaxDepth, depth[static_cast<size_t>(k)]);
+    std::vector<int32_t> container(N, -1), childCount(N, 0), depth;
+    std::vector<std::vector<int32_t>> kids(N);
+    // The union-find of the first pass: up, the offset to it, the depth of a root.
+    std::vector<int32_t> up(N), offset(N, 0), rootDepth(N, 0), members(N, 1), path;
+    std::vector<uint8_t> large(N, 0);  // in a large tree: the container tree lets any depth pass
+    for (int32_t x = 0; x < n; ++x)
+        up[static_cast<size_t>(x)] = x;
+    auto find = [&](int32_t x) {
+        path.clear();
+        int32_t r = x;
+        while (up[static_cast<size_t>(r)] != r) {
+            path.push_back(r);
+            r = up[static_cast<size_t>(r)];
         }
+        for (size_t k = path.size(); k-- > 0;) {
+            const auto p = static_cast<size_t>(path[k]);
+            if (up[p] != r) {
+                offset[p] += offset[static_cast<size_t>(up[p])];
+                up[p] = r;
+            }
+        }
+        return r;
     };
-    for (bool changed = true; changed;) {
+    bool firstPass = true;
+    auto depthOf = [&](int32_t x) {
+        if (!firstPass)
+            return depth[static_cast<size_t>(x)];
+        const int32_t r = find(x);
+        return rootDepth[static_cast<size_t>(r)] + (r == x ? 0 : offset[static_cast<size_t>(x)]);
+    };
+    // Hangs the tree of root i (at depth 0) below c.
+    std::vector<int32_t> stack, fresh;
+    auto hang = [&](int32_t i, int32_t c) {
+        const int32_t delta = depthOf(c) + 1;
+        const int32_t ri = find(i), rc = find(c);
+        const auto si = static_cast<size_t>(ri), sc = static_cast<size_t>(rc);
+        if (members[si] < members[sc]) {
+            up[si] = rc;
+            offset[si] = rootDepth[si] + delta - rootDepth[sc];
+            members[sc] += members[si];
+        } else {
+            rootDepth[si] += delta;
+            up[sc] = ri;
+            offset[sc] = rootDepth[sc] - rootDepth[si];
+            members[si] += members[sc];
+        }
+        fresh.clear();
+        stack.assign(1, i);
+        while (!stack.empty()) {
+            const int32_t x = stack.back();
+            stack.pop_back();
+            if (large[static_cast<size_t>(x)])
+                continue;  // and so is everything below it
+            fresh.push_back(x);
+            for (int32_t k : kids[static_cast<size_t>(x)])
+                stack.push_back(k);
+        }
+        const bool becomesLarge = large[static_cast<size_t>(c)] || fresh.size() > kSmallTree;
+        for (int32_t x : fresh) {
+            large[static_cast<size_t>(x)] = becomesLarge;
+            tree.Raise(x, becomesLarge ? kAnyDepth : depthOf(x));
+        }
+        Work(static_cast<int64_t>(fresh.size()));
+    };
+
+    int32_t looking = 0;  // the figure whose containers are looked for
+    auto inside = [&](int32_t j) {
+        const bool in = FigureInside(looking, j);
+        Work(1 + static_cast<int64_t>(Fig(j).Points.size()));
+        return in;
+    };
+    auto unsaturated = [&](int32_t j) { return childCount[static_cast<size_t>(j)] < kChildCountCap; };
+    auto spend = [&](int64_t units) { return Work(units); };
+    ContainerTree::Ask<decltype(depthOf)&, decltype(inside)&, decltype(unsaturated)&, decltype(spend)&> ask{
+        depthOf, inside, unsaturated, spend};
+    auto attach = [&](int32_t j) {
+        int32_t& k = childCount[static_cast<size_t>(j)];
+        if (k < kChildCountCap && ++k == kChildCountCap)
+            tree.Saturated(j);
+    };
+    // Counts the attaches of figure i, whose last (deepest) container is c,
+    // among the containers deeper than `above`; false when cancelled.
+    auto countAttaches = [&](const Box& b, int32_t c, int32_t above) {
+        bool stopped = false;
+        for (int32_t at = c; at >= 0; at = tree.Deepest(b, at, above, ask, stopped)) {
+            attach(at);
+            if (!tree.AnyUnsaturated(b, at, above, ask, stopped))
+                break;
+        }
+        return !stopped;
+    };
+
+    bool changed = false;
+    for (int32_t i = 0; i < n; ++i) {
+        if (!Work())
+            return;
+        looking = i;
+        const Box b = Box::Of(Fig(i));
+        bool stopped = false;
+        int32_t c = tree.Deepest(b, i, -1, ask, stopped);
+        if (c >= 0) {
+            if (!countAttaches(b, c, -1))
+                return;
+        } else {
+            if (stopped)
+                return;
+            c = tree.FirstAfter(b, i, ask, stopped);
+            if (stopped)
+                return;
+            if (c < 0)
+                continue;
+            attach(c);
+        }
+        container[static_cast<size_t>(i)] = c;
+        kids[static_cast<size_t>(c)].push_back(i);
+        hang(i, c);
+        changed = true;
+    }
+    depth.resize(N);
+    for (int32_t x = 0; x < n; ++x)
+        depth[static_cast<size_t>(x)] = depthOf(x);
+    firstPass = false;
+    std::vector<int32_t>().swap(up);
+    std::vector<int32_t>().swap(offset);
+    std::vector<int32_t>().swap(rootDepth);
+    std::vector<int32_t>().swap(members);
+    tree.SetDepths(depth);
+
+    // The later passes: a figure moves only when a container of it is now
+    // deeper than the one it has; its tree goes deeper with it.
+    while (changed) {
         changed = false;
         for (int32_t i = 0; i < n; ++i) {
-            const size_t from = first[static_cast<size_t>(i)], to = first[static_cast<size_t>(i) + 1];
-            if (!Work(1 + static_cast<int64_t>(to - from)))
+            if (!Work())
                 return;
             int32_t& ci = container[static_cast<size_t>(i)];
-            for (size_t c = from; c < to; ++c) {
-                const int32_t j = candidates[c];
-                if (ci >= 0 && depth[static_cast<size_t>(ci)] >= depth[static_cast<size_t>(j)])
-                    continue;
-                if (ci >= 0)
-                    std::erase(kids[static_cast<size_t>(ci)], i);
-                ci = j;
-                kids[static_cast<size_t>(j)].push_back(i);
-                depth[static_cast<size_t>(i)] = depth[static_cast<size_t>(j)] + 1;
-                propagate(i);
-                SaturatingIncrement(childCount[static_cast<size_t>(j)]);
-                changed = true;
+            if (ci < 0)
+                continue;  // nothing contains it
+            looking = i;
+            const Box b = Box::Of(Fig(i));
+            const int32_t above = depth[static_cast<size_t>(ci)];
+            bool stopped = false;
+            const int32_t c = tree.Deepest(b, n, above, ask, stopped);
+            if (stopped)
+                return;
+            if (c < 0)
+                continue;
+            if (!countAttaches(b, c, above))
+                return;
+            std::erase(kids[static_cast<size_t>(ci)], i);
+            ci = c;
+            kids[static_cast<size_t>(c)].push_back(i);
+            const int32_t delta = depth[static_cast<size_t>(c)] + 1 - depth[static_cast<size_t>(i)];
+            stack.assign(1, i);
+            int64_t moved = 0;
+            while (!stack.empty()) {
+                const int32_t x = stack.back();
+                stack.pop_back();
+                depth[static_cast<size_t>(x)] += delta;
+                tree.Raise(x, depth[static_cast<size_t>(x)]);
+                ++moved;
+                for (int32_t k : kids[static_cast<size_t>(x)])
+                    stack.push_back(k);
             }
+            if (!Work(moved))
+                return;
+            changed = true;
         }
     }
+
+    int32_t deepest = 0;
+    PlannerEngines& e = EnginesOf(m_engines);
+    std::vector<std::vector<int32_t>>& children = e.children;
+    children.assign(N, {});
     for (int32_t i = 0; i < n; ++i) {
         tfigura& f = Fig(i);
         f.Depth = depth[static_cast<size_t>(i)];
         f.Container = container[static_cast<size_t>(i)];
         f.ChildCount = childCount[static_cast<size_t>(i)];
+        deepest = std::max(deepest, f.Depth);
+        if (f.Container >= 0)
+            children[static_cast<size_t>(f.Container)].push_back(i);
     }
-    for (auto& list : kids)
-        std::sort(list.begin(), list.end());
+    // The deepest level ever reached: depths only grow.
+    if (deepest > 0)
+        m_job.MaxDepth = std::max(m_job.MaxDepth, deepest);
 }
 
 bool PlainPlanner::VertexNearOtherFigure(int32_t v, int32_t fi)
