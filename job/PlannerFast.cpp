@@ -886,7 +886,7 @@ constexpr int32_t kChildCountCap = 21;
 // pass until the pass is over).
 void PlainPlanner::co_w_czym()
 {
-    constexpr size_t kSmallTree = 64;
+    constexpr size_t kSmallTree = 16;
     constexpr int32_t kAnyDepth = INT32_MAX;
     const int32_t n = Count();
     const auto N = static_cast<size_t>(n);

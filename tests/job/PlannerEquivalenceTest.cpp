@@ -218,6 +218,18 @@ ref_plan::Plan Capture(const TJob& job, PlainPlanner::Result result)
     p.TotalLength = job.TotalLength;
     return p;
 }
+
+// Plans the job with the reference and with the program's planner and
+// compares the two plans line by line.
+void ExpectSamePlan(TJob& job, int mode, bool frame, const std::string& what)
+{
+    const std::vector<std::string> expected = Describe(ref_plan::PlanJob(job, mode, frame));
+    const PlainPlanner::Result result = PlainPlanner(job, mode, frame).Run();
+    const std::vector<std::string> got = Describe(Capture(job, result));
+    ASSERT_EQ(got.size(), expected.size()) << what << "\n" << got[0] << "\n" << expected[0];
+    for (size_t i = 0; i < got.size(); ++i)
+        ASSERT_EQ(got[i], expected[i]) << what << ", line " << i;
+}
 }  // namespace
 
 // The program's planner, with its indexes, and an independent plain reading
@@ -243,13 +255,48 @@ TEST(PlannerEquivalence, ProgramPlannerAgreesWithAPlainReading)
         Finish(job);
         const int mode = seed % 5 == 0 || kind == 5 ? 2 : 0;
         const bool frame = seed % 3 != 0;
-        const std::vector<std::string> expected = Describe(ref_plan::PlanJob(job, mode, frame));
-        const PlainPlanner::Result result = PlainPlanner(job, mode, frame).Run();
-        const std::vector<std::string> got = Describe(Capture(job, result));
-        const std::string what = "seed " + std::to_string(seed) + " (" + kinds[kind] + ", " +
-                                 std::to_string(job.FigureList.size()) + " figures)";
-        ASSERT_EQ(got.size(), expected.size()) << what << "\n" << got[0] << "\n" << expected[0];
-        for (size_t i = 0; i < got.size(); ++i)
-            ASSERT_EQ(got[i], expected[i]) << what << ", line " << i;
+        ExpectSamePlan(job, mode, frame,
+                       "seed " + std::to_string(seed) + " (" + kinds[kind] + ", " + std::to_string(job.FigureList.size()) + " figures)");
+        if (::testing::Test::HasFatalFailure())
+            return;
+    }
+}
+
+// Squares nested one in another, listed innermost first, outermost first and
+// shuffled, with two outlines crossing each other between them (the squares
+// inside both have two containers of one depth) and a line in the middle:
+// listed out of order, figures are first placed in shallow containers and
+// moved deeper in later passes, and a container counts every attach.
+TEST(PlannerEquivalence, NestedSquaresInAnyOrderAgree)
+{
+    PointTolerance = 10.0;
+    constexpr int kSquares = 40;
+    std::vector<Points> figures;
+    for (int k = 0; k < kSquares; ++k) {
+        const int32_t h = 40 * (k + 1);
+        figures.push_back(Rect(-h, -h, h, h));
+    }
+    // Both hold the six smallest squares and lie inside the thirteenth.
+    figures.push_back(Rect(-500, -260, 500, 260));
+    figures.push_back(Rect(-260, -500, 260, 500));
+    figures.push_back({{-10, -10}, {10, 5}});
+    const char* orders[] = {"innermost first", "outermost first", "shuffled"};
+    for (int order = 0; order < 3; ++order) {
+        std::vector<size_t> at(figures.size());
+        for (size_t k = 0; k < at.size(); ++k)
+            at[k] = k;
+        if (order == 1)
+            std::reverse(at.begin(), at.end());
+        if (order == 2)
+            std::shuffle(at.begin(), at.end(), std::mt19937(26));
+        for (const bool frame : {true, false}) {
+            TJob job;
+            for (size_t k : at)
+                Add(job, figures[k]);
+            Finish(job);
+            ExpectSamePlan(job, 0, frame, std::string(orders[order]) + (frame ? ", frame" : ", no frame"));
+            if (::testing::Test::HasFatalFailure())
+                return;
+        }
     }
 }
