@@ -20,9 +20,12 @@ using Pair = PlainPlanner::Pair;
 // Whole-step reach of a tolerance compared with <=.
 int64_t Reach(double tolerance) { return std::max<int64_t>(0, static_cast<int64_t>(std::floor(tolerance))); }
 
-// Centres of figures, for the nearest figures and the figures within a
-// distance, of the figures whose depth lies in a range and whose container is
-// not a given one (what the tree needs of a figure is kept in it).
+// Centres of figures, for the figures nearest a point among those whose depth
+// lies in a range and whose container is not a given one (what the tree needs
+// of a figure is kept in it). Nearness is the distance rounded to a whole
+// step, ties going to the lower index, so a node whose least index loses the
+// tie is not opened: thousands of figures around one centre cost a search no
+// more than a few do.
 class CentreTree {
 public:
     struct Item {
@@ -46,62 +49,54 @@ public:
         bool Pass(const Item& it) const { return it.depth >= lo && it.depth <= hi && it.container != notInside; }
     };
 
-    // The k items nearest to (x, y) that pass the filter, nearest first:
-    // (d2, place) pairs, the item at its place given by At.
-    std::vector<std::pair<int64_t, int32_t>> Nearest(int64_t x, int64_t y, size_t k, const Filter& pass) const
+    // The distance of two centres rounded to a whole step.
+    static int64_t Rounded(int64_t ax, int64_t ay, int64_t bx, int64_t by)
     {
-        std::priority_queue<std::pair<int64_t, int32_t>> best;  // the worst on top
-        if (!m_items.empty())
-            Search(0, x, y, k, pass, best);
-        std::vector<std::pair<int64_t, int32_t>> out;
-        while (!best.empty()) {
-            out.push_back(best.top());
-            best.pop();
-        }
-        std::reverse(out.begin(), out.end());
-        return out;
+        const double dx = static_cast<double>(ax) - static_cast<double>(bx), dy = static_cast<double>(ay) - static_cast<double>(by);
+        return RoundToInt64Sat(std::sqrt(dx * dx + dy * dy));
     }
 
-    const Item& At(int32_t place) const { return m_items[static_cast<size_t>(place)]; }
-
-    // Every item within squared distance r2 that passes the filter.
-    template <typename Visit>
-    void Within(int64_t x, int64_t y, int64_t r2, const Filter& pass, Visit&& visit) const
+    // The k items nearest to (x, y) that pass the filter, as (rounded
+    // distance, id), nearest first and by id among equals. Counts the nodes
+    // opened in `visited`.
+    void NearestRanked(int64_t x, int64_t y, size_t k, const Filter& pass, std::vector<std::pair<int64_t, int32_t>>& out,
+                       int64_t& visited)
     {
-        if (!m_items.empty())
-            Range(0, x, y, r2, pass, visit);
+        m_best.clear();
+        if (!m_items.empty() && k > 0)
+            Search(0, x, y, k, pass, visited);
+        std::sort_heap(m_best.begin(), m_best.end());
+        out.assign(m_best.begin(), m_best.end());
     }
+
+    // The items in the order the tree keeps them: near each other in turn.
+    const std::vector<Item>& Items() const { return m_items; }
 
 private:
     struct Node {
         size_t begin, end;
         int64_t minX, minY, maxX, maxY;
-        int32_t minDepth, maxDepth;
+        int32_t minDepth, maxDepth, minId;
         int32_t left = -1, right = -1;
     };
 
     static bool Outside(const Node& n, const Filter& f) { return n.maxDepth < f.lo || n.minDepth > f.hi; }
 
-    static int64_t D2(int64_t ax, int64_t ay, int64_t bx, int64_t by)
+    // No item of the node lies nearer (rounded) than this.
+    static int64_t Bound(const Node& n, int64_t x, int64_t y)
     {
-        const double dx = static_cast<double>(ax - bx), dy = static_cast<double>(ay - by);
-        const double d = dx * dx + dy * dy;
-        return d >= 9.0e18 ? INT64_MAX : (ax - bx) * (ax - bx) + (ay - by) * (ay - by);
-    }
-
-    int64_t BoxD2(const Node& n, int64_t x, int64_t y) const
-    {
-        const int64_t dx = x < n.minX ? n.minX - x : x > n.maxX ? x - n.maxX : 0;
-        const int64_t dy = y < n.minY ? n.minY - y : y > n.maxY ? y - n.maxY : 0;
-        return D2(dx, dy, 0, 0);
+        const int64_t bx = x < n.minX ? n.minX : x > n.maxX ? n.maxX : x;
+        const int64_t by = y < n.minY ? n.minY : y > n.maxY ? n.maxY : y;
+        return Rounded(bx, by, x, y);
     }
 
     int32_t Build(size_t begin, size_t end, int depth)
     {
-        Node n{begin, end, INT64_MAX, INT64_MAX, INT64_MIN, INT64_MIN, INT32_MAX, INT32_MIN};
+        Node n{begin, end, INT64_MAX, INT64_MAX, INT64_MIN, INT64_MIN, INT32_MAX, INT32_MIN, INT32_MAX};
         for (size_t i = begin; i < end; ++i) {
             n.minDepth = std::min(n.minDepth, m_items[i].depth);
             n.maxDepth = std::max(n.maxDepth, m_items[i].depth);
+            n.minId = std::min(n.minId, m_items[i].id);
             n.minX = std::min(n.minX, m_items[i].x);
             n.minY = std::min(n.minY, m_items[i].y);
             n.maxX = std::max(n.maxX, m_items[i].x);
@@ -112,10 +107,13 @@ private:
         if (end - begin > 8) {
             const size_t mid = (begin + end) / 2;
             const bool byX = depth % 2 == 0;
+            // Equal centres are split by index, so each half keeps its least.
             std::nth_element(m_items.begin() + static_cast<std::ptrdiff_t>(begin),
                              m_items.begin() + static_cast<std::ptrdiff_t>(mid),
-                             m_items.begin() + static_cast<std::ptrdiff_t>(end),
-                             [byX](const Item& a, const Item& b) { return byX ? a.x < b.x : a.y < b.y; });
+                             m_items.begin() + static_cast<std::ptrdiff_t>(end), [byX](const Item& a, const Item& b) {
+                                 const int64_t ka = byX ? a.x : a.y, kb = byX ? b.x : b.y;
+                                 return ka != kb ? ka < kb : a.id < b.id;
+                             });
             const int32_t l = Build(begin, mid, depth + 1);
             const int32_t r = Build(mid, end, depth + 1);
             m_nodes[static_cast<size_t>(index)].left = l;
@@ -124,54 +122,49 @@ private:
         return index;
     }
 
-    void Search(int32_t ni, int64_t x, int64_t y, size_t k, const Filter& pass,
-                std::priority_queue<std::pair<int64_t, int32_t>>& best) const
+    // m_best is a heap of the best found so far, the worst on top.
+    bool Loses(int64_t bound, int32_t minId, size_t k) const
+    {
+        if (m_best.size() < k)
+            return false;
+        const auto& worst = m_best.front();
+        return bound > worst.first || (bound == worst.first && minId > worst.second);
+    }
+
+    void Search(int32_t ni, int64_t x, int64_t y, size_t k, const Filter& pass, int64_t& visited)
     {
         const Node& n = m_nodes[static_cast<size_t>(ni)];
-        if (Outside(n, pass) || (best.size() == k && BoxD2(n, x, y) > best.top().first))
+        ++visited;
+        if (Outside(n, pass) || Loses(Bound(n, x, y), n.minId, k))
             return;
         if (n.left < 0) {
             for (size_t i = n.begin; i < n.end; ++i) {
                 const Item& it = m_items[i];
                 if (!pass.Pass(it))
                     continue;
-                const std::pair<int64_t, int32_t> e{D2(it.x, it.y, x, y), static_cast<int32_t>(i)};
-                if (best.size() < k) {
-                    best.push(e);
-                } else if (e < best.top()) {
-                    best.pop();
-                    best.push(e);
+                const std::pair<int64_t, int32_t> e{Rounded(it.x, it.y, x, y), it.id};
+                if (m_best.size() < k) {
+                    m_best.push_back(e);
+                    std::push_heap(m_best.begin(), m_best.end());
+                } else if (e < m_best.front()) {
+                    std::pop_heap(m_best.begin(), m_best.end());
+                    m_best.back() = e;
+                    std::push_heap(m_best.begin(), m_best.end());
                 }
             }
             return;
         }
         const Node& l = m_nodes[static_cast<size_t>(n.left)];
         const Node& r = m_nodes[static_cast<size_t>(n.right)];
-        const bool leftFirst = BoxD2(l, x, y) <= BoxD2(r, x, y);
-        Search(leftFirst ? n.left : n.right, x, y, k, pass, best);
-        Search(leftFirst ? n.right : n.left, x, y, k, pass, best);
-    }
-
-    template <typename Visit>
-    void Range(int32_t ni, int64_t x, int64_t y, int64_t r2, const Filter& pass, Visit& visit) const
-    {
-        const Node& n = m_nodes[static_cast<size_t>(ni)];
-        if (Outside(n, pass) || BoxD2(n, x, y) > r2)
-            return;
-        if (n.left < 0) {
-            for (size_t i = n.begin; i < n.end; ++i) {
-                const Item& it = m_items[i];
-                if (pass.Pass(it) && D2(it.x, it.y, x, y) <= r2)
-                    visit(it);
-            }
-            return;
-        }
-        Range(n.left, x, y, r2, pass, visit);
-        Range(n.right, x, y, r2, pass, visit);
+        const int64_t bl = Bound(l, x, y), br = Bound(r, x, y);
+        const bool leftFirst = bl != br ? bl < br : l.minId <= r.minId;
+        Search(leftFirst ? n.left : n.right, x, y, k, pass, visited);
+        Search(leftFirst ? n.right : n.left, x, y, k, pass, visited);
     }
 
     std::vector<Item> m_items;
     std::vector<Node> m_nodes;
+    std::vector<std::pair<int64_t, int32_t>> m_best;
 };
 }  // namespace
 
@@ -1294,7 +1287,9 @@ void PlainPlanner::LinkTouchingFigures()
 // distance of the centres plus 500000000 for a shallower figure and as much
 // again for a child of r; ties keep list order. The children of r are taken
 // from their list, the others from one tree of centres: first those at r's
-// depth or deeper, and the shallower ones only when those leave room.
+// depth or deeper, and the shallower ones only when those leave room. Each
+// list stands alone, so they are made in the tree's order, near figures one
+// after the other.
 void PlainPlanner::BuildNearestLists()
 {
     constexpr size_t kListSize = 22;
@@ -1309,67 +1304,38 @@ void PlainPlanner::BuildNearestLists()
         if (f.Container >= 0 && f.Container < n)
             childrenOf[static_cast<size_t>(f.Container)].push_back(s);
     }
-    const CentreTree tree(std::move(items));
+    CentreTree tree(std::move(items));
+    if (!Work(n))
+        return;
 
-    auto key = [&](int32_t r, const tfigura& a, int64_t x, int64_t y, int32_t depth, int32_t container) {
-        const double dx = static_cast<double>(a.CentreX) - static_cast<double>(x), dy = static_cast<double>(a.CentreY) - static_cast<double>(y);
-        int64_t k = RoundToInt64Sat(std::sqrt(dx * dx + dy * dy));
-        if (depth < a.Depth)
-            k += kPenalty;
-        if (container == r)
-            k += kPenalty;
-        return k;
-    };
-
-    std::vector<std::pair<int64_t, int32_t>> entries;  // (key, s)
-    for (int32_t r = 0; r < n; ++r) {
+    std::vector<std::pair<int64_t, int32_t>> entries, found;  // (key, s)
+    for (const CentreTree::Item& at : tree.Items()) {
+        const int32_t r = at.id;
         tfigura& fr = Fig(r);
         entries.clear();
         for (int32_t s : childrenOf[static_cast<size_t>(r)]) {
             const tfigura& f = Fig(s);
-            entries.push_back({key(r, fr, f.CentreX, f.CentreY, f.Depth, f.Container), s});
+            int64_t k = CentreTree::Rounded(fr.CentreX, fr.CentreY, f.CentreX, f.CentreY) + kPenalty;
+            if (f.Depth < fr.Depth)
+                k += kPenalty;
+            entries.push_back({k, s});
         }
-        auto add = [&](const CentreTree::Item& it) {
-            entries.push_back({key(r, fr, it.x, it.y, it.depth, it.container), it.id});
-        };
-        // The figures of depth lo to hi that can be among the first 22 by key:
-        // the 22 nearest, then all as near as the farthest of them (ties; a
-        // few more are asked for at once, and only when all of those tie is
-        // the tree walked again). Gives the farthest one's rounded distance,
-        // or -1 when there are fewer.
-        auto gather = [&](int32_t lo, int32_t hi) -> int64_t {
-            constexpr size_t kMore = 8;
-            const CentreTree::Filter notChild{lo, hi, r};
-            const auto nearest = tree.Nearest(fr.CentreX, fr.CentreY, kListSize + kMore, notChild);
-            auto rounded = [](int64_t d2) { return RoundToInt64Sat(std::sqrt(static_cast<double>(d2))); };
-            if (nearest.size() < kListSize) {
-                for (const auto& [d2, place] : nearest)
-                    add(tree.At(place));
-                return -1;
-            }
-            const int64_t farthest = rounded(nearest[kListSize - 1].first);
-            for (const auto& [d2, place] : nearest)
-                if (rounded(d2) <= farthest)
-                    add(tree.At(place));
-            if (nearest.size() == kListSize + kMore && rounded(nearest.back().first) <= farthest) {
-                const double reach = static_cast<double>(farthest) + 0.5;
-                const double r2 = reach * reach;
-                tree.Within(fr.CentreX, fr.CentreY, r2 >= 9.0e18 ? INT64_MAX : static_cast<int64_t>(std::ceil(r2)),
-                            notChild, add);
-            }
-            return farthest;
-        };
+        int64_t visited = 0;
         // 22 figures as deep as r, all nearer than any penalty reaches, leave
         // no place to a shallower figure or a child.
-        const int64_t deep = gather(fr.Depth, INT32_MAX);
-        if (deep < 0 || deep >= kPenalty)
-            gather(INT32_MIN, fr.Depth - 1);
-        std::sort(entries.begin(), entries.end());
-        entries.erase(std::unique(entries.begin(), entries.end()), entries.end());
+        tree.NearestRanked(fr.CentreX, fr.CentreY, kListSize, {fr.Depth, INT32_MAX, r}, found, visited);
+        entries.insert(entries.end(), found.begin(), found.end());
+        if (found.size() < kListSize || found.back().first >= kPenalty) {
+            tree.NearestRanked(fr.CentreX, fr.CentreY, kListSize, {INT32_MIN, fr.Depth - 1, r}, found, visited);
+            for (const auto& [d, s] : found)
+                entries.push_back({d + kPenalty, s});
+        }
+        const auto last = entries.size() > kListSize ? entries.begin() + kListSize : entries.end();
+        std::partial_sort(entries.begin(), last, entries.end());
         fr.Nearest.fill(-1);
         for (size_t i = 0; i < entries.size() && i < kListSize; ++i)
             fr.Nearest[i] = entries[i].second;
-        if (!Work(1 + static_cast<int64_t>(entries.size())))
+        if (!Work(1 + visited + static_cast<int64_t>(entries.size())))
             return;
     }
 }
