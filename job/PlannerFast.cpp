@@ -35,10 +35,11 @@ public:
         int32_t container;
     };
 
-    explicit CentreTree(std::vector<Item> items) : m_items(std::move(items))
+    // spend: told the work of the build as it goes.
+    CentreTree(std::vector<Item> items, const std::function<bool(int64_t)>& spend) : m_items(std::move(items))
     {
         if (!m_items.empty())
-            Build(0, m_items.size(), 0);
+            Build(0, m_items.size(), 0, spend);
     }
 
     bool Empty() const { return m_items.empty(); }
@@ -90,8 +91,9 @@ private:
         return Rounded(bx, by, x, y);
     }
 
-    int32_t Build(size_t begin, size_t end, int depth)
+    int32_t Build(size_t begin, size_t end, int depth, const std::function<bool(int64_t)>& spend)
     {
+        spend(static_cast<int64_t>(end - begin));
         Node n{begin, end, INT64_MAX, INT64_MAX, INT64_MIN, INT64_MIN, INT32_MAX, INT32_MIN, INT32_MAX};
         for (size_t i = begin; i < end; ++i) {
             n.minDepth = std::min(n.minDepth, m_items[i].depth);
@@ -114,8 +116,8 @@ private:
                                  const int64_t ka = byX ? a.x : a.y, kb = byX ? b.x : b.y;
                                  return ka != kb ? ka < kb : a.id < b.id;
                              });
-            const int32_t l = Build(begin, mid, depth + 1);
-            const int32_t r = Build(mid, end, depth + 1);
+            const int32_t l = Build(begin, mid, depth + 1, spend);
+            const int32_t r = Build(mid, end, depth + 1, spend);
             m_nodes[static_cast<size_t>(index)].left = l;
             m_nodes[static_cast<size_t>(index)].right = r;
         }
@@ -556,11 +558,12 @@ PlannerEngines& EnginesOf(std::unique_ptr<PlannerEngines>& e)
 // that can hold the container it looks for.
 class ContainerTree {
 public:
-    ContainerTree(std::vector<std::pair<Box, int32_t>> items, int32_t figures)
+    // spend: told the work of the build as it goes.
+    ContainerTree(std::vector<std::pair<Box, int32_t>> items, int32_t figures, const std::function<bool(int64_t)>& spend)
         : m_items(std::move(items)), m_leafOf(static_cast<size_t>(figures), -1)
     {
         if (!m_items.empty())
-            Build(0, m_items.size(), -1, 0);
+            Build(0, m_items.size(), -1, 0, spend);
     }
 
     bool Empty() const { return m_nodes.empty(); }
@@ -630,7 +633,7 @@ public:
             std::pop_heap(m_queue.begin(), m_queue.end(), DeepFirst);
             const Open o = m_queue.back();
             m_queue.pop_back();
-            if (!ask.spend(1)) {
+            if (!ask.spend(kNodeCost)) {
                 stopped = true;
                 return -1;
             }
@@ -663,6 +666,40 @@ public:
         return best;
     }
 
+    // Every figure whose box holds the box b strictly (the box rule of the
+    // inside test), in `out`, when there are at most `most` of them; false
+    // (and `out` incomplete) when there are more.
+    template <typename A>
+    bool FewHolders(const Box& b, size_t most, std::vector<int32_t>& out, A& ask, bool& stopped)
+    {
+        out.clear();
+        m_stack.clear();
+        if (!m_nodes.empty())
+            m_stack.push_back(0);
+        while (!m_stack.empty()) {
+            const Node& n = m_nodes[static_cast<size_t>(m_stack.back())];
+            m_stack.pop_back();
+            if (!ask.spend(kNodeCost)) {
+                stopped = true;
+                return false;
+            }
+            if (!Holds(n.box, b))
+                continue;
+            if (n.left >= 0) {
+                m_stack.push_back(n.right);
+                m_stack.push_back(n.left);
+                continue;
+            }
+            for (size_t i = n.begin; i < n.end; ++i)
+                if (StrictlyHolds(m_items[i].first, b)) {
+                    if (out.size() == most)
+                        return false;
+                    out.push_back(m_items[i].second);
+                }
+        }
+        return true;
+    }
+
     // Whether a figure of index below `below`, depth above `above` and child
     // count below the highest holds the figure of box b.
     template <typename A>
@@ -674,7 +711,7 @@ public:
         while (!m_stack.empty()) {
             const Node& n = m_nodes[static_cast<size_t>(m_stack.back())];
             m_stack.pop_back();
-            if (!ask.spend(1)) {
+            if (!ask.spend(kNodeCost)) {
                 stopped = true;
                 return false;
             }
@@ -715,7 +752,7 @@ public:
             std::pop_heap(m_queue.begin(), m_queue.end(), LeastFirst);
             const Open o = m_queue.back();
             m_queue.pop_back();
-            if (!ask.spend(1)) {
+            if (!ask.spend(kNodeCost)) {
                 stopped = true;
                 return -1;
             }
@@ -744,6 +781,9 @@ public:
     }
 
 private:
+    // What opening a node costs, in the planner's units of work.
+    static constexpr int64_t kNodeCost = 4;
+
     struct Node {
         Box box;
         size_t begin, end;
@@ -768,8 +808,9 @@ private:
         return outer.minX < inner.minX && inner.maxX < outer.maxX && outer.minY < inner.minY && inner.maxY < outer.maxY;
     }
 
-    int32_t Build(size_t begin, size_t end, int32_t parent, int depth)
+    int32_t Build(size_t begin, size_t end, int32_t parent, int depth, const std::function<bool(int64_t)>& spend)
     {
+        spend(static_cast<int64_t>(end - begin));
         Box box = m_items[begin].first;
         int32_t lo = m_items[begin].second, hi = lo;
         for (size_t i = begin + 1; i < end; ++i) {
@@ -803,8 +844,8 @@ private:
                          m_items.begin() + static_cast<std::ptrdiff_t>(mid),
                          m_items.begin() + static_cast<std::ptrdiff_t>(end),
                          [&](const auto& p, const auto& q) { return side(p.first, k) < side(q.first, k); });
-        const int32_t l = Build(begin, mid, index, depth + 1);
-        const int32_t r = Build(mid, end, index, depth + 1);
+        const int32_t l = Build(begin, mid, index, depth + 1, spend);
+        const int32_t r = Build(mid, end, index, depth + 1, spend);
         m_nodes[static_cast<size_t>(index)].left = l;
         m_nodes[static_cast<size_t>(index)].right = r;
         return index;
@@ -892,8 +933,9 @@ void PlainPlanner::co_w_czym()
     for (int32_t j = 0; j < n; ++j)
         if (!Fig(j).IsOpen)
             closed.push_back({Box::Of(Fig(j)), j});
-    ContainerTree tree(std::move(closed), n);
-    Work(n);
+    ContainerTree tree(std::move(closed), n, [this](int64_t units) { return Work(units); });
+    if (Cancelled())
+        return;
 
     std::vector<int32_t> container(N, -1), childCount(N, 0), depth;
     std::vector<std::vector<int32_t>> kids(N);
@@ -987,6 +1029,12 @@ void PlainPlanner::co_w_czym()
         return !stopped;
     };
 
+    // A figure with few containers keeps them (the most common case: each
+    // pass then reads its list); one with many asks the tree each time.
+    constexpr size_t kFew = 64;
+    constexpr uint32_t kNotKept = UINT32_MAX;
+    std::vector<uint32_t> keptFrom(N + 1, kNotKept);
+    std::vector<int32_t> kept, few;
     bool changed = false;
     for (int32_t i = 0; i < n; ++i) {
         if (!Work())
@@ -994,8 +1042,32 @@ void PlainPlanner::co_w_czym()
         looking = i;
         const Box b = Box::Of(Fig(i));
         bool stopped = false;
-        int32_t c = tree.Deepest(b, i, -1, ask, stopped);
-        if (c >= 0) {
+        int32_t c = -1;
+        if (tree.FewHolders(b, kFew, few, ask, stopped)) {
+            std::sort(few.begin(), few.end());
+            keptFrom[static_cast<size_t>(i)] = static_cast<uint32_t>(kept.size());
+            for (int32_t j : few)
+                if (inside(j))
+                    kept.push_back(j);
+            if (Cancelled())
+                return;
+            int32_t deepest = -1;
+            for (size_t k = keptFrom[static_cast<size_t>(i)]; k < kept.size() && kept[k] < i; ++k)
+                if (const int32_t d = depthOf(kept[k]); d > deepest) {
+                    attach(kept[k]);
+                    c = kept[k];
+                    deepest = d;
+                }
+            if (c < 0) {
+                const auto above = std::upper_bound(kept.begin() + keptFrom[static_cast<size_t>(i)], kept.end(), i);
+                if (above == kept.end())
+                    continue;
+                c = *above;
+                attach(c);
+            }
+        } else if (stopped) {
+            return;
+        } else if (c = tree.Deepest(b, i, -1, ask, stopped); c >= 0) {
             if (!countAttaches(b, c, -1))
                 return;
         } else {
@@ -1013,6 +1085,11 @@ void PlainPlanner::co_w_czym()
         hang(i, c);
         changed = true;
     }
+    keptFrom[N] = static_cast<uint32_t>(kept.size());
+    // The end of figure i's list: where the next kept list begins.
+    for (size_t k = N; k-- > 0;)
+        if (keptFrom[k] == kNotKept)
+            keptFrom[k] = keptFrom[k + 1] | 0x80000000u;
     depth.resize(N);
     for (int32_t x = 0; x < n; ++x)
         depth[static_cast<size_t>(x)] = depthOf(x);
@@ -1036,14 +1113,28 @@ void PlainPlanner::co_w_czym()
             looking = i;
             const Box b = Box::Of(Fig(i));
             const int32_t above = depth[static_cast<size_t>(ci)];
-            bool stopped = false;
-            const int32_t c = tree.Deepest(b, n, above, ask, stopped);
-            if (stopped)
-                return;
-            if (c < 0)
-                continue;
-            if (!countAttaches(b, c, above))
-                return;
+            int32_t c = -1;
+            if (const uint32_t from = keptFrom[static_cast<size_t>(i)]; (from & 0x80000000u) == 0) {
+                const uint32_t to = keptFrom[static_cast<size_t>(i) + 1] & 0x7FFFFFFFu;
+                int32_t deepest = above;
+                for (uint32_t k = from; k < to; ++k)
+                    if (const int32_t d = depth[static_cast<size_t>(kept[k])]; d > deepest) {
+                        attach(kept[k]);
+                        c = kept[k];
+                        deepest = d;
+                    }
+                if (c < 0)
+                    continue;
+            } else {
+                bool stopped = false;
+                c = tree.Deepest(b, n, above, ask, stopped);
+                if (stopped)
+                    return;
+                if (c < 0)
+                    continue;
+                if (!countAttaches(b, c, above))
+                    return;
+            }
             std::erase(kids[static_cast<size_t>(ci)], i);
             ci = c;
             kids[static_cast<size_t>(c)].push_back(i);
@@ -1304,8 +1395,8 @@ void PlainPlanner::BuildNearestLists()
         if (f.Container >= 0 && f.Container < n)
             childrenOf[static_cast<size_t>(f.Container)].push_back(s);
     }
-    CentreTree tree(std::move(items));
-    if (!Work(n))
+    CentreTree tree(std::move(items), [this](int64_t units) { return Work(units); });
+    if (Cancelled())
         return;
 
     std::vector<std::pair<int64_t, int32_t>> entries, found;  // (key, s)

@@ -270,7 +270,7 @@ TEST(PlannerEquivalence, ProgramPlannerAgreesWithAPlainReading)
 TEST(PlannerEquivalence, NestedSquaresInAnyOrderAgree)
 {
     PointTolerance = 10.0;
-    constexpr int kSquares = 40;
+    constexpr int kSquares = 90;
     std::vector<Points> figures;
     for (int k = 0; k < kSquares; ++k) {
         const int32_t h = 40 * (k + 1);
