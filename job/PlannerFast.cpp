@@ -83,12 +83,14 @@ private:
 
     static bool Outside(const Node& n, const Filter& f) { return n.maxDepth < f.lo || n.minDepth > f.hi; }
 
-    // No item of the node lies nearer (rounded) than this.
-    static int64_t Bound(const Node& n, int64_t x, int64_t y)
+    // The squared distance of (x, y) from the node's box, as the rounding
+    // sees it (in doubles).
+    static double BoxSquare(const Node& n, int64_t x, int64_t y)
     {
         const int64_t bx = x < n.minX ? n.minX : x > n.maxX ? n.maxX : x;
         const int64_t by = y < n.minY ? n.minY : y > n.maxY ? n.maxY : y;
-        return Rounded(bx, by, x, y);
+        const double dx = static_cast<double>(bx) - static_cast<double>(x), dy = static_cast<double>(by) - static_cast<double>(y);
+        return dx * dx + dy * dy;
     }
 
     int32_t Build(size_t begin, size_t end, int depth, const std::function<bool(int64_t)>& spend)
@@ -124,12 +126,18 @@ private:
         return index;
     }
 
-    // m_best is a heap of the best found so far, the worst on top.
-    bool Loses(int64_t bound, int32_t minId, size_t k) const
+    // m_best is a heap of the best found so far, the worst on top. Once it
+    // is full, a squared distance above m_far rounds to more than the worst
+    // (a margin of two steps keeps the doubles' error out), so no square
+    // root is taken for it.
+    bool Loses(double square, int32_t minId, size_t k) const
     {
         if (m_best.size() < k)
             return false;
+        if (square > m_far)
+            return true;
         const auto& worst = m_best.front();
+        const int64_t bound = RoundToInt64Sat(std::sqrt(square));
         return bound > worst.first || (bound == worst.first && minId > worst.second);
     }
 
@@ -137,14 +145,18 @@ private:
     {
         const Node& n = m_nodes[static_cast<size_t>(ni)];
         ++visited;
-        if (Outside(n, pass) || Loses(Bound(n, x, y), n.minId, k))
+        if (Outside(n, pass) || Loses(BoxSquare(n, x, y), n.minId, k))
             return;
         if (n.left < 0) {
             for (size_t i = n.begin; i < n.end; ++i) {
                 const Item& it = m_items[i];
                 if (!pass.Pass(it))
                     continue;
-                const std::pair<int64_t, int32_t> e{Rounded(it.x, it.y, x, y), it.id};
+                const double dx = static_cast<double>(it.x) - static_cast<double>(x), dy = static_cast<double>(it.y) - static_cast<double>(y);
+                const double square = dx * dx + dy * dy;
+                if (m_best.size() == k && square > m_far)
+                    continue;
+                const std::pair<int64_t, int32_t> e{RoundToInt64Sat(std::sqrt(square)), it.id};
                 if (m_best.size() < k) {
                     m_best.push_back(e);
                     std::push_heap(m_best.begin(), m_best.end());
@@ -152,13 +164,19 @@ private:
                     std::pop_heap(m_best.begin(), m_best.end());
                     m_best.back() = e;
                     std::push_heap(m_best.begin(), m_best.end());
+                } else {
+                    continue;
+                }
+                if (m_best.size() == k) {
+                    const double far = static_cast<double>(m_best.front().first) + 2;
+                    m_far = far * far;
                 }
             }
             return;
         }
         const Node& l = m_nodes[static_cast<size_t>(n.left)];
         const Node& r = m_nodes[static_cast<size_t>(n.right)];
-        const int64_t bl = Bound(l, x, y), br = Bound(r, x, y);
+        const double bl = BoxSquare(l, x, y), br = BoxSquare(r, x, y);
         const bool leftFirst = bl != br ? bl < br : l.minId <= r.minId;
         Search(leftFirst ? n.left : n.right, x, y, k, pass, visited);
         Search(leftFirst ? n.right : n.left, x, y, k, pass, visited);
@@ -167,6 +185,7 @@ private:
     std::vector<Item> m_items;
     std::vector<Node> m_nodes;
     std::vector<std::pair<int64_t, int32_t>> m_best;
+    double m_far = 0;
 };
 }  // namespace
 
