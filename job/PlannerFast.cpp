@@ -587,6 +587,11 @@ public:
 
     bool Empty() const { return m_nodes.empty(); }
 
+    // Nodes the searches of the containment may still open before they give
+    // up as if stopped; Exhausted tells that apart from a cancel.
+    void SetBudget(int64_t nodes) { m_budget = nodes; }
+    bool Exhausted() const { return m_budget < 0; }
+
     // The figure may now be as deep as `depth` (depths only grow).
     void Raise(int32_t id, int32_t depth)
     {
@@ -652,7 +657,7 @@ public:
             std::pop_heap(m_queue.begin(), m_queue.end(), DeepFirst);
             const Open o = m_queue.back();
             m_queue.pop_back();
-            if (!ask.spend(kNodeCost)) {
+            if (--m_budget < 0 || !ask.spend(kNodeCost)) {
                 stopped = true;
                 return -1;
             }
@@ -689,7 +694,7 @@ public:
     // inside test), in `out`, when there are at most `most` of them; false
     // (and `out` incomplete) when there are more.
     template <typename A>
-    bool FewHolders(const Box& b, size_t most, std::vector<int32_t>& out, A& ask, bool& stopped)
+    bool FewHolders(const Box& b, size_t most, std::vector<int32_t>& out, A& ask, bool& stopped, int32_t below = INT32_MAX)
     {
         out.clear();
         m_stack.clear();
@@ -702,7 +707,7 @@ public:
                 stopped = true;
                 return false;
             }
-            if (!Holds(n.box, b))
+            if (n.minIndex >= below || !Holds(n.box, b))
                 continue;
             if (n.left >= 0) {
                 m_stack.push_back(n.right);
@@ -710,7 +715,7 @@ public:
                 continue;
             }
             for (size_t i = n.begin; i < n.end; ++i)
-                if (StrictlyHolds(m_items[i].first, b)) {
+                if (m_items[i].second < below && StrictlyHolds(m_items[i].first, b)) {
                     if (out.size() == most)
                         return false;
                     out.push_back(m_items[i].second);
@@ -730,7 +735,7 @@ public:
         while (!m_stack.empty()) {
             const Node& n = m_nodes[static_cast<size_t>(m_stack.back())];
             m_stack.pop_back();
-            if (!ask.spend(kNodeCost)) {
+            if (--m_budget < 0 || !ask.spend(kNodeCost)) {
                 stopped = true;
                 return false;
             }
@@ -875,6 +880,7 @@ private:
     std::vector<int32_t> m_leafOf;
     std::vector<Open> m_queue;
     std::vector<int32_t> m_stack;
+    int64_t m_budget = INT64_MAX;
 };
 }  // namespace
 
@@ -934,15 +940,17 @@ constexpr int32_t kChildCountCap = 21;
 // only when no figure before it contains it, the first that contains it then.
 // The figure itself is outermost when it is placed, so placing it only hangs
 // its tree below the container: the depths of the first pass are kept as
-// offsets in a union-find of those trees, and only small trees tell the
-// container tree their new depths (the nodes over a large one let any depth
-// pass until the pass is over).
+// offsets in a union-find of those trees. The trees tell the container tree
+// their new depths while that work stays within a few times the figures; after
+// that a large tree no longer does (the nodes over it let any depth pass until
+// the pass is over), so a long chain listed innermost first costs no more.
 void PlainPlanner::co_w_czym()
 {
     constexpr size_t kSmallTree = 16;
     constexpr int32_t kAnyDepth = INT32_MAX;
     const int32_t n = Count();
     const auto N = static_cast<size_t>(n);
+    int64_t exactWork = 64 * static_cast<int64_t>(n);  // depths told exactly, at most
     for (auto& f : F()) {
         f->Depth = 0;
         f->Container = -1;
@@ -1013,7 +1021,8 @@ void PlainPlanner::co_w_czym()
             for (int32_t k : kids[static_cast<size_t>(x)])
                 stack.push_back(k);
         }
-        const bool becomesLarge = large[static_cast<size_t>(c)] || fresh.size() > kSmallTree;
+        const bool becomesLarge = large[static_cast<size_t>(c)] || (fresh.size() > kSmallTree && exactWork <= 0);
+        exactWork -= static_cast<int64_t>(fresh.size());
         for (int32_t x : fresh) {
             large[static_cast<size_t>(x)] = becomesLarge;
             tree.Raise(x, becomesLarge ? kAnyDepth : depthOf(x));
@@ -1053,7 +1062,7 @@ void PlainPlanner::co_w_czym()
     constexpr size_t kFew = 64;
     constexpr uint32_t kNotKept = UINT32_MAX;
     std::vector<uint32_t> keptFrom(N + 1, kNotKept);
-    std::vector<int32_t> kept, few;
+    std::vector<int32_t> kept, few, records;
     bool changed = false;
     for (int32_t i = 0; i < n; ++i) {
         if (!Work())
@@ -1087,8 +1096,39 @@ void PlainPlanner::co_w_czym()
         } else if (stopped) {
             return;
         } else if (c = tree.Deepest(b, i, -1, ask, stopped); c >= 0) {
-            if (!countAttaches(b, c, -1))
-                return;
+            // Back from the deepest container while that stays cheap (a
+            // nesting listed outermost first); else every container before
+            // the figure in list order, as the pass takes them.
+            records.clear();
+            tree.SetBudget(m_walkBudget);
+            for (int32_t at = c; at >= 0; at = tree.Deepest(b, at, -1, ask, stopped)) {
+                records.push_back(at);
+                if (!tree.AnyUnsaturated(b, at, -1, ask, stopped))
+                    break;
+            }
+            const bool exhausted = tree.Exhausted();
+            tree.SetBudget(INT64_MAX);
+            if (exhausted) {
+                stopped = false;
+                tree.FewHolders(b, SIZE_MAX, few, ask, stopped, i);
+                if (stopped)
+                    return;
+                std::sort(few.begin(), few.end());
+                int32_t deepest = -1;
+                for (int32_t j : few)
+                    if (const int32_t d = depthOf(j); d > deepest && inside(j)) {
+                        attach(j);
+                        c = j;
+                        deepest = d;
+                    }
+                if (Cancelled())
+                    return;
+            } else {
+                if (stopped)
+                    return;
+                for (int32_t j : records)
+                    attach(j);
+            }
         } else {
             if (stopped)
                 return;

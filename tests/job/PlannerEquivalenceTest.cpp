@@ -221,10 +221,12 @@ ref_plan::Plan Capture(const TJob& job, PlainPlanner::Result result)
 
 // Plans the job with the reference and with the program's planner and
 // compares the two plans line by line.
-void ExpectSamePlan(TJob& job, int mode, bool frame, const std::string& what)
+void ExpectSamePlan(TJob& job, int mode, bool frame, const std::string& what, int64_t containmentBudget = 4096)
 {
     const std::vector<std::string> expected = Describe(ref_plan::PlanJob(job, mode, frame));
-    const PlainPlanner::Result result = PlainPlanner(job, mode, frame).Run();
+    PlainPlanner planner(job, mode, frame);
+    planner.SetContainmentBudget(containmentBudget);
+    const PlainPlanner::Result result = planner.Run();
     const std::vector<std::string> got = Describe(Capture(job, result));
     ASSERT_EQ(got.size(), expected.size()) << what << "\n" << got[0] << "\n" << expected[0];
     for (size_t i = 0; i < got.size(); ++i)
@@ -266,7 +268,9 @@ TEST(PlannerEquivalence, ProgramPlannerAgreesWithAPlainReading)
 // shuffled, with two outlines crossing each other between them (the squares
 // inside both have two containers of one depth) and a line in the middle:
 // listed out of order, figures are first placed in shallow containers and
-// moved deeper in later passes, and a container counts every attach.
+// moved deeper in later passes, and a container counts every attach. Each
+// is planned twice: walking back from the deepest container, and taking all
+// containers in list order.
 TEST(PlannerEquivalence, NestedSquaresInAnyOrderAgree)
 {
     PointTolerance = 10.0;
@@ -289,14 +293,17 @@ TEST(PlannerEquivalence, NestedSquaresInAnyOrderAgree)
             std::reverse(at.begin(), at.end());
         if (order == 2)
             std::shuffle(at.begin(), at.end(), std::mt19937(26));
-        for (const bool frame : {true, false}) {
-            TJob job;
-            for (size_t k : at)
-                Add(job, figures[k]);
-            Finish(job);
-            ExpectSamePlan(job, 0, frame, std::string(orders[order]) + (frame ? ", frame" : ", no frame"));
-            if (::testing::Test::HasFatalFailure())
-                return;
-        }
+        for (const bool frame : {true, false})
+            for (const int64_t budget : {4096, 0}) {
+                TJob job;
+                for (size_t k : at)
+                    Add(job, figures[k]);
+                Finish(job);
+                ExpectSamePlan(job, 0, frame,
+                               std::string(orders[order]) + (frame ? ", frame" : ", no frame") + (budget ? "" : ", in list order"),
+                               budget);
+                if (::testing::Test::HasFatalFailure())
+                    return;
+            }
     }
 }
