@@ -933,7 +933,9 @@ constexpr int32_t kChildCountCap = 21;
 // deepest. So the last of those attaches is the deepest container, the one
 // before it the deepest of those listed before, and so on back; that walk
 // stops as soon as the containers left all have the highest count, which
-// they would keep.
+// they would keep. Where walking back opens more tree nodes than a budget
+// (containers whose depths follow no order, as in a shuffled nesting), the
+// first pass takes the figure's containers listed before it in list order.
 //
 // In the first pass the figures after the one looked at have not been placed
 // yet: they are outermost, at depth 0, and one of them can be the container
@@ -1217,16 +1219,16 @@ void PlainPlanner::co_w_czym()
 
     int32_t deepest = 0;
     PlannerEngines& e = EnginesOf(m_engines);
-    std::vector<std::vector<int32_t>>& children = e.children;
-    children.assign(N, {});
+    // The trees the passes kept are the children of each container.
+    e.children = std::move(kids);
+    for (auto& list : e.children)
+        std::sort(list.begin(), list.end());
     for (int32_t i = 0; i < n; ++i) {
         tfigura& f = Fig(i);
         f.Depth = depth[static_cast<size_t>(i)];
         f.Container = container[static_cast<size_t>(i)];
         f.ChildCount = childCount[static_cast<size_t>(i)];
         deepest = std::max(deepest, f.Depth);
-        if (f.Container >= 0)
-            children[static_cast<size_t>(f.Container)].push_back(i);
     }
     // The deepest level ever reached: depths only grow.
     if (deepest > 0)
