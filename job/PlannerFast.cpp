@@ -1064,7 +1064,8 @@ void PlainPlanner::co_w_czym()
     constexpr size_t kFew = 64;
     constexpr uint32_t kNotKept = UINT32_MAX;
     std::vector<uint32_t> keptFrom(N + 1, kNotKept);
-    std::vector<int32_t> kept, few, records;
+    std::vector<int32_t> kept, few, records, firstAt;
+    int64_t walkBudget = m_walkBudget;
     bool changed = false;
     for (int32_t i = 0; i < n; ++i) {
         if (!Work())
@@ -1102,7 +1103,7 @@ void PlainPlanner::co_w_czym()
             // nesting listed outermost first); else every container before
             // the figure in list order, as the pass takes them.
             records.clear();
-            tree.SetBudget(m_walkBudget);
+            tree.SetBudget(walkBudget);
             for (int32_t at = c; at >= 0; at = tree.Deepest(b, at, -1, ask, stopped)) {
                 records.push_back(at);
                 if (!tree.AnyUnsaturated(b, at, -1, ask, stopped))
@@ -1110,19 +1111,44 @@ void PlainPlanner::co_w_czym()
             }
             const bool exhausted = tree.Exhausted();
             tree.SetBudget(INT64_MAX);
+            // Where one figure's walk back was costly, the next one's likely is.
+            walkBudget = exhausted ? std::max(std::min<int64_t>(64, m_walkBudget), walkBudget / 2)
+                                   : std::min(m_walkBudget, 2 * walkBudget);
             if (exhausted) {
                 stopped = false;
                 tree.FewHolders(b, SIZE_MAX, few, ask, stopped, i);
                 if (stopped)
                     return;
-                std::sort(few.begin(), few.end());
-                int32_t deepest = -1;
+                // A container is attached to when it is listed before every
+                // one as deep or deeper: the first listed at each depth, if
+                // it comes before all the deeper ones. (Should the first
+                // at a depth not hold the figure after all, sort them.)
+                const int32_t top = depthOf(c);
+                firstAt.assign(static_cast<size_t>(top) + 1, INT32_MAX);
                 for (int32_t j : few)
-                    if (const int32_t d = depthOf(j); d > deepest && inside(j)) {
-                        attach(j);
-                        c = j;
-                        deepest = d;
+                    if (const int32_t d = depthOf(j); d <= top)
+                        firstAt[static_cast<size_t>(d)] = std::min(firstAt[static_cast<size_t>(d)], j);
+                records.clear();
+                bool sorted = true;
+                for (int32_t d = top, before = INT32_MAX; d >= 0 && sorted; --d)
+                    if (const int32_t j = firstAt[static_cast<size_t>(d)]; j < before) {
+                        sorted = inside(j);
+                        records.push_back(j);
+                        before = j;
                     }
+                if (sorted) {
+                    for (int32_t j : records)
+                        attach(j);
+                } else {
+                    std::sort(few.begin(), few.end());
+                    int32_t deepest = -1;
+                    for (int32_t j : few)
+                        if (const int32_t d = depthOf(j); d > deepest && inside(j)) {
+                            attach(j);
+                            c = j;
+                            deepest = d;
+                        }
+                }
                 if (Cancelled())
                     return;
             } else {

@@ -284,6 +284,8 @@ TEST(PlannerEquivalence, NestedSquaresInAnyOrderAgree)
     figures.push_back(Rect(-500, -260, 500, 260));
     figures.push_back(Rect(-260, -500, 260, 500));
     figures.push_back({{-10, -10}, {10, 5}});
+    // Its box holds the squares inside it, but it does not.
+    figures.push_back(CShape(-700, -700, 1400, 1400, 40));
     const char* orders[] = {"innermost first", "outermost first", "shuffled"};
     for (int order = 0; order < 3; ++order) {
         std::vector<size_t> at(figures.size());
