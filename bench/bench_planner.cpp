@@ -3,7 +3,8 @@
 // variant and prints how much faster the program's planner is. Then three
 // drawings that once froze the window: 30 MB of random bytes read as HPGL,
 // 8000 wedges meeting at one point, 200000 random overlapping contours; and
-// squares nested in each other, listed innermost or outermost first.
+// squares nested in each other, listed innermost first, outermost first or
+// shuffled.
 //
 //   bench_planner [figures ...]      (default: 1000 10000 50000)
 //   bench_planner drawings [1-3]
@@ -18,6 +19,7 @@
 #include "tests/job/PlannerTestSupport.h"
 #include "tests/job/ReferencePlanner.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -121,11 +123,18 @@ void MakeOverlapping(TJob& job, int figures)
     Finish(job);
 }
 
-// Squares around one centre, 1 mm apart, listed innermost or outermost first.
-void MakeNested(TJob& job, int figures, bool innerFirst)
+// Squares around one centre, 1 mm apart, listed innermost first, outermost
+// first or shuffled.
+enum class Order { InnerFirst, OuterFirst, Shuffled };
+void MakeNested(TJob& job, int figures, Order order)
 {
-    for (int i = 0; i < figures; ++i) {
-        const int32_t h = 40 * (1 + (innerFirst ? i : figures - 1 - i));
+    std::vector<int32_t> rank(static_cast<size_t>(figures));
+    for (int i = 0; i < figures; ++i)
+        rank[static_cast<size_t>(i)] = order == Order::OuterFirst ? figures - 1 - i : i;
+    if (order == Order::Shuffled)
+        std::shuffle(rank.begin(), rank.end(), std::mt19937(26));
+    for (int32_t r : rank) {
+        const int32_t h = 40 * (1 + r);
         Add(job, Rect(-h, -h, h, h));
     }
     Finish(job);
@@ -248,7 +257,7 @@ private:
     int m_phase = 0;
 };
 
-enum class Drawing { RandomBytes, Wedges, Overlapping, NestedInnerFirst, NestedOuterFirst };
+enum class Drawing { RandomBytes, Wedges, Overlapping, NestedInnerFirst, NestedOuterFirst, NestedShuffled };
 
 void PlanDrawing(Drawing d, int nested = 0)
 {
@@ -259,8 +268,10 @@ void PlanDrawing(Drawing d, int nested = 0)
     switch (d) {
     case Drawing::NestedInnerFirst:
     case Drawing::NestedOuterFirst:
-        MakeNested(job, nested, d == Drawing::NestedInnerFirst);
-        std::snprintf(nestedName, sizeof nestedName, "nested squares, %s first", d == Drawing::NestedInnerFirst ? "inner" : "outer");
+    case Drawing::NestedShuffled:
+        MakeNested(job, nested, d == Drawing::NestedInnerFirst ? Order::InnerFirst : d == Drawing::NestedOuterFirst ? Order::OuterFirst : Order::Shuffled);
+        std::snprintf(nestedName, sizeof nestedName, "nested squares, %s",
+                      d == Drawing::NestedInnerFirst ? "inner first" : d == Drawing::NestedOuterFirst ? "outer first" : "shuffled");
         name = nestedName;
         break;
     case Drawing::RandomBytes:
@@ -306,7 +317,7 @@ int main(int argc, char** argv)
         if (squares.empty())
             squares = {5000, 20000, 40000};
         for (int n : squares)
-            for (const Drawing d : {Drawing::NestedInnerFirst, Drawing::NestedOuterFirst}) {
+            for (const Drawing d : {Drawing::NestedInnerFirst, Drawing::NestedOuterFirst, Drawing::NestedShuffled}) {
                 std::fflush(stdout);
                 const pid_t child = fork();
                 if (child == 0) {

@@ -673,13 +673,19 @@ PlainPlanner::Result PlainPlanner::Run(PlanProgress* progress)
 
         // Containers deepest first: each one's children are joined among
         // themselves and to it, so the group later joins the outside as one.
+        // No depth or count changes here and the connectors made have no
+        // children, so the containers are sorted by level once.
         EnterPhase(PlanPhase::Containers);
+        std::vector<std::vector<int32_t>> byLevel(static_cast<size_t>(std::max(0, deepestContainerLevel + 1)));
+        for (int32_t r = 0; r < Count(); ++r)
+            if (Fig(r).ChildCount > 0 && Fig(r).Depth >= 0 && Fig(r).Depth <= deepestContainerLevel)
+                byLevel[static_cast<size_t>(Fig(r).Depth)].push_back(r);
+        if (!Work(Count()))
+            return Result::Cancelled;
         for (int32_t level = deepestContainerLevel; level >= 0; --level) {
-            for (int32_t r = 0; r < Count(); ++r) {
+            for (int32_t r : byLevel[static_cast<size_t>(level)]) {
                 if (!Work())
                     return Result::Cancelled;
-                if (Fig(r).Depth != level || Fig(r).ChildCount <= 0)
-                    continue;
                 const bool wasConnected = Connected(r);
                 SetConnected(r, true);  // inside its own container the container counts as connected
                 bool found = ConnectChildren(r);

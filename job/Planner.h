@@ -51,6 +51,10 @@ public:
     // Units of work (a vertex compared, an edge tested) between two questions
     // to the progress; small values serve tests.
     void SetReportInterval(int64_t units) { m_reportEvery = std::max<int64_t>(1, units); }
+    // Tree nodes the containment analysis opens for one figure before it
+    // takes all the figure's containers in list order instead; small values
+    // serve tests.
+    void SetContainmentBudget(int64_t nodes) { m_walkBudget = std::max<int64_t>(0, nodes); }
     // Figures still without a link when planning stopped.
     int Unconnected() const { return static_cast<int>(F().size()) - m_connectedCount; }
 
@@ -166,6 +170,7 @@ private:
     PlanProgress* m_progress = nullptr;
     PlanPhase m_phase = PlanPhase::Analysis;
     int64_t m_reportEvery = 1 << 16;
+    int64_t m_walkBudget = 4096;
     int64_t m_workLeft = 1 << 16;
     bool m_cancelled = false;
 };

@@ -20,9 +20,12 @@ using Pair = PlainPlanner::Pair;
 // Whole-step reach of a tolerance compared with <=.
 int64_t Reach(double tolerance) { return std::max<int64_t>(0, static_cast<int64_t>(std::floor(tolerance))); }
 
-// Centres of figures, for the nearest figures and the figures within a
-// distance, of the figures whose depth lies in a range and whose container is
-// not a given one (what the tree needs of a figure is kept in it).
+// Centres of figures, for the figures nearest a point among those whose depth
+// lies in a range and whose container is not a given one (what the tree needs
+// of a figure is kept in it). Nearness is the distance rounded to a whole
+// step, ties going to the lower index, so a node whose least index loses the
+// tie is not opened: thousands of figures around one centre cost a search no
+// more than a few do.
 class CentreTree {
 public:
     struct Item {
@@ -32,10 +35,11 @@ public:
         int32_t container;
     };
 
-    explicit CentreTree(std::vector<Item> items) : m_items(std::move(items))
+    // spend: told the work of the build as it goes.
+    CentreTree(std::vector<Item> items, const std::function<bool(int64_t)>& spend) : m_items(std::move(items))
     {
         if (!m_items.empty())
-            Build(0, m_items.size(), 0);
+            Build(0, m_items.size(), 0, spend);
     }
 
     bool Empty() const { return m_items.empty(); }
@@ -46,62 +50,57 @@ public:
         bool Pass(const Item& it) const { return it.depth >= lo && it.depth <= hi && it.container != notInside; }
     };
 
-    // The k items nearest to (x, y) that pass the filter, nearest first:
-    // (d2, place) pairs, the item at its place given by At.
-    std::vector<std::pair<int64_t, int32_t>> Nearest(int64_t x, int64_t y, size_t k, const Filter& pass) const
+    // The distance of two centres rounded to a whole step.
+    static int64_t Rounded(int64_t ax, int64_t ay, int64_t bx, int64_t by)
     {
-        std::priority_queue<std::pair<int64_t, int32_t>> best;  // the worst on top
-        if (!m_items.empty())
-            Search(0, x, y, k, pass, best);
-        std::vector<std::pair<int64_t, int32_t>> out;
-        while (!best.empty()) {
-            out.push_back(best.top());
-            best.pop();
-        }
-        std::reverse(out.begin(), out.end());
-        return out;
+        const double dx = static_cast<double>(ax) - static_cast<double>(bx), dy = static_cast<double>(ay) - static_cast<double>(by);
+        return RoundToInt64Sat(std::sqrt(dx * dx + dy * dy));
     }
 
-    const Item& At(int32_t place) const { return m_items[static_cast<size_t>(place)]; }
-
-    // Every item within squared distance r2 that passes the filter.
-    template <typename Visit>
-    void Within(int64_t x, int64_t y, int64_t r2, const Filter& pass, Visit&& visit) const
+    // The k items nearest to (x, y) that pass the filter, as (rounded
+    // distance, id), nearest first and by id among equals. Counts the nodes
+    // opened in `visited`.
+    void NearestRanked(int64_t x, int64_t y, size_t k, const Filter& pass, std::vector<std::pair<int64_t, int32_t>>& out,
+                       int64_t& visited)
     {
-        if (!m_items.empty())
-            Range(0, x, y, r2, pass, visit);
+        m_best.clear();
+        if (!m_items.empty() && k > 0)
+            Search(0, x, y, k, pass, visited);
+        std::sort_heap(m_best.begin(), m_best.end());
+        out.assign(m_best.begin(), m_best.end());
     }
+
+    // The items in the order the tree keeps them: near each other in turn.
+    const std::vector<Item>& Items() const { return m_items; }
 
 private:
     struct Node {
         size_t begin, end;
         int64_t minX, minY, maxX, maxY;
-        int32_t minDepth, maxDepth;
+        int32_t minDepth, maxDepth, minId;
         int32_t left = -1, right = -1;
     };
 
     static bool Outside(const Node& n, const Filter& f) { return n.maxDepth < f.lo || n.minDepth > f.hi; }
 
-    static int64_t D2(int64_t ax, int64_t ay, int64_t bx, int64_t by)
+    // The squared distance of (x, y) from the node's box, as the rounding
+    // sees it (in doubles).
+    static double BoxSquare(const Node& n, int64_t x, int64_t y)
     {
-        const double dx = static_cast<double>(ax - bx), dy = static_cast<double>(ay - by);
-        const double d = dx * dx + dy * dy;
-        return d >= 9.0e18 ? INT64_MAX : (ax - bx) * (ax - bx) + (ay - by) * (ay - by);
+        const int64_t bx = x < n.minX ? n.minX : x > n.maxX ? n.maxX : x;
+        const int64_t by = y < n.minY ? n.minY : y > n.maxY ? n.maxY : y;
+        const double dx = static_cast<double>(bx) - static_cast<double>(x), dy = static_cast<double>(by) - static_cast<double>(y);
+        return dx * dx + dy * dy;
     }
 
-    int64_t BoxD2(const Node& n, int64_t x, int64_t y) const
+    int32_t Build(size_t begin, size_t end, int depth, const std::function<bool(int64_t)>& spend)
     {
-        const int64_t dx = x < n.minX ? n.minX - x : x > n.maxX ? x - n.maxX : 0;
-        const int64_t dy = y < n.minY ? n.minY - y : y > n.maxY ? y - n.maxY : 0;
-        return D2(dx, dy, 0, 0);
-    }
-
-    int32_t Build(size_t begin, size_t end, int depth)
-    {
-        Node n{begin, end, INT64_MAX, INT64_MAX, INT64_MIN, INT64_MIN, INT32_MAX, INT32_MIN};
+        spend(static_cast<int64_t>(end - begin));
+        Node n{begin, end, INT64_MAX, INT64_MAX, INT64_MIN, INT64_MIN, INT32_MAX, INT32_MIN, INT32_MAX};
         for (size_t i = begin; i < end; ++i) {
             n.minDepth = std::min(n.minDepth, m_items[i].depth);
             n.maxDepth = std::max(n.maxDepth, m_items[i].depth);
+            n.minId = std::min(n.minId, m_items[i].id);
             n.minX = std::min(n.minX, m_items[i].x);
             n.minY = std::min(n.minY, m_items[i].y);
             n.maxX = std::max(n.maxX, m_items[i].x);
@@ -112,66 +111,81 @@ private:
         if (end - begin > 8) {
             const size_t mid = (begin + end) / 2;
             const bool byX = depth % 2 == 0;
+            // Equal centres are split by index, so each half keeps its least.
             std::nth_element(m_items.begin() + static_cast<std::ptrdiff_t>(begin),
                              m_items.begin() + static_cast<std::ptrdiff_t>(mid),
-                             m_items.begin() + static_cast<std::ptrdiff_t>(end),
-                             [byX](const Item& a, const Item& b) { return byX ? a.x < b.x : a.y < b.y; });
-            const int32_t l = Build(begin, mid, depth + 1);
-            const int32_t r = Build(mid, end, depth + 1);
+                             m_items.begin() + static_cast<std::ptrdiff_t>(end), [byX](const Item& a, const Item& b) {
+                                 const int64_t ka = byX ? a.x : a.y, kb = byX ? b.x : b.y;
+                                 return ka != kb ? ka < kb : a.id < b.id;
+                             });
+            const int32_t l = Build(begin, mid, depth + 1, spend);
+            const int32_t r = Build(mid, end, depth + 1, spend);
             m_nodes[static_cast<size_t>(index)].left = l;
             m_nodes[static_cast<size_t>(index)].right = r;
         }
         return index;
     }
 
-    void Search(int32_t ni, int64_t x, int64_t y, size_t k, const Filter& pass,
-                std::priority_queue<std::pair<int64_t, int32_t>>& best) const
+    // m_best is a heap of the best found so far, the worst on top. Once it
+    // is full, a squared distance above m_far rounds to more than the worst
+    // (a margin of two steps keeps the doubles' error out), so no square
+    // root is taken for it.
+    bool Loses(double square, int32_t minId, size_t k) const
+    {
+        if (m_best.size() < k)
+            return false;
+        if (square > m_far)
+            return true;
+        const auto& worst = m_best.front();
+        const int64_t bound = RoundToInt64Sat(std::sqrt(square));
+        return bound > worst.first || (bound == worst.first && minId > worst.second);
+    }
+
+    void Search(int32_t ni, int64_t x, int64_t y, size_t k, const Filter& pass, int64_t& visited)
     {
         const Node& n = m_nodes[static_cast<size_t>(ni)];
-        if (Outside(n, pass) || (best.size() == k && BoxD2(n, x, y) > best.top().first))
+        ++visited;
+        if (Outside(n, pass) || Loses(BoxSquare(n, x, y), n.minId, k))
             return;
         if (n.left < 0) {
             for (size_t i = n.begin; i < n.end; ++i) {
                 const Item& it = m_items[i];
                 if (!pass.Pass(it))
                     continue;
-                const std::pair<int64_t, int32_t> e{D2(it.x, it.y, x, y), static_cast<int32_t>(i)};
-                if (best.size() < k) {
-                    best.push(e);
-                } else if (e < best.top()) {
-                    best.pop();
-                    best.push(e);
+                const double dx = static_cast<double>(it.x) - static_cast<double>(x), dy = static_cast<double>(it.y) - static_cast<double>(y);
+                const double square = dx * dx + dy * dy;
+                if (m_best.size() == k && square > m_far)
+                    continue;
+                const std::pair<int64_t, int32_t> e{RoundToInt64Sat(std::sqrt(square)), it.id};
+                if (m_best.size() < k) {
+                    m_best.push_back(e);
+                    std::push_heap(m_best.begin(), m_best.end());
+                } else if (e < m_best.front()) {
+                    std::pop_heap(m_best.begin(), m_best.end());
+                    m_best.back() = e;
+                    std::push_heap(m_best.begin(), m_best.end());
+                } else {
+                    continue;
+                }
+                if (m_best.size() == k) {
+                    const double far = static_cast<double>(m_best.front().first) + 2;
+                    m_far = far * far;
                 }
             }
             return;
         }
         const Node& l = m_nodes[static_cast<size_t>(n.left)];
         const Node& r = m_nodes[static_cast<size_t>(n.right)];
-        const bool leftFirst = BoxD2(l, x, y) <= BoxD2(r, x, y);
-        Search(leftFirst ? n.left : n.right, x, y, k, pass, best);
-        Search(leftFirst ? n.right : n.left, x, y, k, pass, best);
-    }
-
-    template <typename Visit>
-    void Range(int32_t ni, int64_t x, int64_t y, int64_t r2, const Filter& pass, Visit& visit) const
-    {
-        const Node& n = m_nodes[static_cast<size_t>(ni)];
-        if (Outside(n, pass) || BoxD2(n, x, y) > r2)
-            return;
-        if (n.left < 0) {
-            for (size_t i = n.begin; i < n.end; ++i) {
-                const Item& it = m_items[i];
-                if (pass.Pass(it) && D2(it.x, it.y, x, y) <= r2)
-                    visit(it);
-            }
-            return;
-        }
-        Range(n.left, x, y, r2, pass, visit);
-        Range(n.right, x, y, r2, pass, visit);
+        const double bl = BoxSquare(l, x, y), br = BoxSquare(r, x, y);
+        const bool leftFirst = bl != br ? bl < br : l.minId <= r.minId;
+        Search(leftFirst ? n.left : n.right, x, y, k, pass, visited);
+        Search(leftFirst ? n.right : n.left, x, y, k, pass, visited);
     }
 
     std::vector<Item> m_items;
     std::vector<Node> m_nodes;
+    std::vector<std::pair<int64_t, int32_t>> m_best;
+    double m_far = 0;
 };
 }  // namespace
 
@@ -556,60 +570,285 @@ PlannerEngines& EnginesOf(std::unique_ptr<PlannerEngines>& e)
 // The boxes of the closed figures in a tree of boxes: a node's box holds all
 // its figures' boxes, so a subtree whose box does not hold a given box can't
 // hold a figure whose box holds it. Parts lying in a row, a column or a grid,
-// or overlapping in a heap, are then found in logarithmic time.
+// or overlapping in a heap, are then found in logarithmic time. Each node also
+// knows the least and greatest index of its figures, the greatest depth any of
+// them may have (never less than the true one) and how many of them have not
+// yet reached the highest child count, so the analysis opens only the subtrees
+// that can hold the container it looks for.
 class ContainerTree {
 public:
-    explicit ContainerTree(std::vector<std::pair<Box, int32_t>> items) : m_items(std::move(items))
+    // spend: told the work of the build as it goes.
+    ContainerTree(std::vector<std::pair<Box, int32_t>> items, int32_t figures, const std::function<bool(int64_t)>& spend)
+        : m_items(std::move(items)), m_leafOf(static_cast<size_t>(figures), -1)
     {
         if (!m_items.empty())
-            Build(0, m_items.size(), 0);
+            Build(0, m_items.size(), -1, 0, spend);
     }
 
-    // Every figure whose box holds the box (and perhaps a few more).
-    template <typename Visit>
-    void Holders(const Box& b, Visit&& visit) const
+    bool Empty() const { return m_nodes.empty(); }
+
+    // Nodes the searches of the containment may still open before they give
+    // up as if stopped; Exhausted tells that apart from a cancel.
+    void SetBudget(int64_t nodes) { m_budget = nodes; }
+    bool Exhausted() const { return m_budget < 0; }
+
+    // The figure may now be as deep as `depth` (depths only grow).
+    void Raise(int32_t id, int32_t depth)
     {
-        if (m_nodes.empty())
-            return;
-        std::vector<int32_t> stack{0};
-        while (!stack.empty()) {
-            const Node& n = m_nodes[static_cast<size_t>(stack.back())];
-            stack.pop_back();
-            if (!Holds(n.box, b))
-                continue;
+        for (int32_t n = m_leafOf[static_cast<size_t>(id)]; n >= 0 && m_nodes[static_cast<size_t>(n)].maxDepth < depth;
+             n = m_nodes[static_cast<size_t>(n)].parent)
+            m_nodes[static_cast<size_t>(n)].maxDepth = depth;
+    }
+
+    // The figure has reached the highest child count.
+    void Saturated(int32_t id)
+    {
+        for (int32_t n = m_leafOf[static_cast<size_t>(id)]; n >= 0; n = m_nodes[static_cast<size_t>(n)].parent)
+            --m_nodes[static_cast<size_t>(n)].unsaturated;
+    }
+
+    // Every figure's depth known exactly: the nodes take the greatest of theirs.
+    void SetDepths(const std::vector<int32_t>& depth)
+    {
+        for (size_t k = m_nodes.size(); k-- > 0;) {
+            Node& n = m_nodes[k];
+            n.maxDepth = 0;
             if (n.left < 0) {
                 for (size_t i = n.begin; i < n.end; ++i)
-                    if (Holds(m_items[i].first, b))
-                        visit(m_items[i].second);
-                continue;
+                    n.maxDepth = std::max(n.maxDepth, depth[static_cast<size_t>(m_items[i].second)]);
+            } else {
+                n.maxDepth = std::max(m_nodes[static_cast<size_t>(n.left)].maxDepth, m_nodes[static_cast<size_t>(n.right)].maxDepth);
             }
-            stack.push_back(n.left);
-            stack.push_back(n.right);
         }
     }
 
+    // What a search asks of the analysis: the figure's depth now, whether the
+    // figure looked at lies inside it, whether its child count is still below
+    // the highest, and work done (false: cancelled).
+    template <typename DepthOf, typename Inside, typename Unsaturated, typename Spend>
+    struct Ask {
+        DepthOf depthOf;
+        Inside inside;
+        Unsaturated unsaturated;
+        Spend spend;
+    };
+
+    // The deepest figure of index below `below` and depth above `above` that
+    // holds the figure of box b (the first in list order of the deepest), or
+    // -1. Nodes are opened deepest first, then by least index.
+    template <typename A>
+    int32_t Deepest(const Box& b, int32_t below, int32_t above, A& ask, bool& stopped)
+    {
+        int32_t best = -1, bestDepth = above;
+        auto worse = [&](int32_t depth, int32_t index) {
+            return depth < bestDepth || (depth == bestDepth && (best < 0 || index > best));
+        };
+        m_queue.clear();
+        auto push = [&](int32_t ni) {
+            const Node& n = m_nodes[static_cast<size_t>(ni)];
+            if (n.minIndex >= below || n.maxDepth <= above || !Holds(n.box, b))
+                return;
+            m_queue.push_back({n.maxDepth, n.minIndex, ni});
+            std::push_heap(m_queue.begin(), m_queue.end(), DeepFirst);
+        };
+        if (!m_nodes.empty())
+            push(0);
+        while (!m_queue.empty()) {
+            std::pop_heap(m_queue.begin(), m_queue.end(), DeepFirst);
+            const Open o = m_queue.back();
+            m_queue.pop_back();
+            if (--m_budget < 0 || !ask.spend(kNodeCost)) {
+                stopped = true;
+                return -1;
+            }
+            if (best >= 0 && (o.depth < bestDepth || (o.depth == bestDepth && o.index >= best)))
+                break;
+            const Node& n = m_nodes[static_cast<size_t>(o.node)];
+            if (n.left >= 0) {
+                push(n.left);
+                push(n.right);
+                continue;
+            }
+            for (size_t i = n.begin; i < n.end; ++i) {
+                const int32_t j = m_items[i].second;
+                if (j >= below || !StrictlyHolds(m_items[i].first, b))
+                    continue;
+                const int32_t d = ask.depthOf(j);
+                if (d <= above || (best >= 0 && worse(d, j)))
+                    continue;
+                const bool in = ask.inside(j);
+                if (!ask.spend(0)) {
+                    stopped = true;
+                    return -1;
+                }
+                if (in) {
+                    best = j;
+                    bestDepth = d;
+                }
+            }
+        }
+        return best;
+    }
+
+    // Every figure whose box holds the box b strictly (the box rule of the
+    // inside test), in `out`, when there are at most `most` of them; false
+    // (and `out` incomplete) when there are more.
+    template <typename A>
+    bool FewHolders(const Box& b, size_t most, std::vector<int32_t>& out, A& ask, bool& stopped, int32_t below = INT32_MAX)
+    {
+        out.clear();
+        m_stack.clear();
+        if (!m_nodes.empty())
+            m_stack.push_back(0);
+        while (!m_stack.empty()) {
+            const Node& n = m_nodes[static_cast<size_t>(m_stack.back())];
+            m_stack.pop_back();
+            if (!ask.spend(kNodeCost)) {
+                stopped = true;
+                return false;
+            }
+            if (n.minIndex >= below || !Holds(n.box, b))
+                continue;
+            if (n.left >= 0) {
+                m_stack.push_back(n.right);
+                m_stack.push_back(n.left);
+                continue;
+            }
+            for (size_t i = n.begin; i < n.end; ++i)
+                if (m_items[i].second < below && StrictlyHolds(m_items[i].first, b)) {
+                    if (out.size() == most)
+                        return false;
+                    out.push_back(m_items[i].second);
+                }
+        }
+        return true;
+    }
+
+    // Whether a figure of index below `below`, depth above `above` and child
+    // count below the highest holds the figure of box b.
+    template <typename A>
+    bool AnyUnsaturated(const Box& b, int32_t below, int32_t above, A& ask, bool& stopped)
+    {
+        m_stack.clear();
+        if (!m_nodes.empty())
+            m_stack.push_back(0);
+        while (!m_stack.empty()) {
+            const Node& n = m_nodes[static_cast<size_t>(m_stack.back())];
+            m_stack.pop_back();
+            if (--m_budget < 0 || !ask.spend(kNodeCost)) {
+                stopped = true;
+                return false;
+            }
+            if (n.unsaturated <= 0 || n.minIndex >= below || n.maxDepth <= above || !Holds(n.box, b))
+                continue;
+            if (n.left >= 0) {
+                m_stack.push_back(n.right);
+                m_stack.push_back(n.left);
+                continue;
+            }
+            for (size_t i = n.begin; i < n.end; ++i) {
+                const int32_t j = m_items[i].second;
+                if (j < below && StrictlyHolds(m_items[i].first, b) && ask.unsaturated(j) && ask.depthOf(j) > above &&
+                    ask.inside(j))
+                    return true;
+            }
+        }
+        return false;
+    }
+
+    // The first figure in list order after `after` that holds the figure of
+    // box b, or -1. Nodes are opened by the least index they may hold.
+    template <typename A>
+    int32_t FirstAfter(const Box& b, int32_t after, A& ask, bool& stopped)
+    {
+        int32_t best = -1;
+        m_queue.clear();
+        auto push = [&](int32_t ni) {
+            const Node& n = m_nodes[static_cast<size_t>(ni)];
+            if (n.maxIndex <= after || !Holds(n.box, b))
+                return;
+            m_queue.push_back({0, std::max(n.minIndex, after + 1), ni});
+            std::push_heap(m_queue.begin(), m_queue.end(), LeastFirst);
+        };
+        if (!m_nodes.empty())
+            push(0);
+        while (!m_queue.empty()) {
+            std::pop_heap(m_queue.begin(), m_queue.end(), LeastFirst);
+            const Open o = m_queue.back();
+            m_queue.pop_back();
+            if (!ask.spend(kNodeCost)) {
+                stopped = true;
+                return -1;
+            }
+            if (best >= 0 && o.index >= best)
+                break;
+            const Node& n = m_nodes[static_cast<size_t>(o.node)];
+            if (n.left >= 0) {
+                push(n.left);
+                push(n.right);
+                continue;
+            }
+            for (size_t i = n.begin; i < n.end; ++i) {
+                const int32_t j = m_items[i].second;
+                if (j <= after || (best >= 0 && j >= best) || !StrictlyHolds(m_items[i].first, b))
+                    continue;
+                const bool in = ask.inside(j);
+                if (!ask.spend(0)) {
+                    stopped = true;
+                    return -1;
+                }
+                if (in)
+                    best = j;
+            }
+        }
+        return best;
+    }
+
 private:
+    // What opening a node costs, in the planner's units of work.
+    static constexpr int64_t kNodeCost = 4;
+
     struct Node {
         Box box;
         size_t begin, end;
-        int32_t left = -1, right = -1;
+        int32_t minIndex, maxIndex, maxDepth, unsaturated;
+        int32_t parent, left = -1, right = -1;
     };
+    struct Open {
+        int32_t depth, index, node;
+    };
+    // Heap orders: the top is the node to open next.
+    static bool DeepFirst(const Open& a, const Open& b) { return a.depth != b.depth ? a.depth < b.depth : a.index > b.index; }
+    static bool LeastFirst(const Open& a, const Open& b) { return a.index > b.index; }
 
     static bool Holds(const Box& outer, const Box& inner)
     {
         return outer.minX <= inner.minX && inner.maxX <= outer.maxX && outer.minY <= inner.minY &&
                inner.maxY <= outer.maxY;
     }
-
-    int32_t Build(size_t begin, size_t end, int depth)
+    // The box rule of the inside test: strictly inside on every side.
+    static bool StrictlyHolds(const Box& outer, const Box& inner)
     {
+        return outer.minX < inner.minX && inner.maxX < outer.maxX && outer.minY < inner.minY && inner.maxY < outer.maxY;
+    }
+
+    int32_t Build(size_t begin, size_t end, int32_t parent, int depth, const std::function<bool(int64_t)>& spend)
+    {
+        spend(static_cast<int64_t>(end - begin));
         Box box = m_items[begin].first;
-        for (size_t i = begin + 1; i < end; ++i)
+        int32_t lo = m_items[begin].second, hi = lo;
+        for (size_t i = begin + 1; i < end; ++i) {
             box.Grow(m_items[i].first);
+            lo = std::min(lo, m_items[i].second);
+            hi = std::max(hi, m_items[i].second);
+        }
         const auto index = static_cast<int32_t>(m_nodes.size());
-        m_nodes.push_back({box, begin, end});
-        if (end - begin <= 8 || depth > 60)
+        m_nodes.push_back({box, begin, end, lo, hi, 0, static_cast<int32_t>(end - begin), parent});
+        if (end - begin <= 8 || depth > 60) {
+            for (size_t i = begin; i < end; ++i)
+                m_leafOf[static_cast<size_t>(m_items[i].second)] = index;
             return index;
+        }
         // Split by each side of the boxes in turn (left, right, bottom, top;
         // a side on which they all agree is passed over): a subtree whose
         // boxes all start right of a box, or all end left of it, then goes at once.
@@ -629,8 +868,8 @@ private:
                          m_items.begin() + static_cast<std::ptrdiff_t>(mid),
                          m_items.begin() + static_cast<std::ptrdiff_t>(end),
                          [&](const auto& p, const auto& q) { return side(p.first, k) < side(q.first, k); });
-        const int32_t l = Build(begin, mid, depth + 1);
-        const int32_t r = Build(mid, end, depth + 1);
+        const int32_t l = Build(begin, mid, index, depth + 1, spend);
+        const int32_t r = Build(mid, end, index, depth + 1, spend);
         m_nodes[static_cast<size_t>(index)].left = l;
         m_nodes[static_cast<size_t>(index)].right = r;
         return index;
@@ -638,6 +877,10 @@ private:
 
     std::vector<std::pair<Box, int32_t>> m_items;
     std::vector<Node> m_nodes;
+    std::vector<int32_t> m_leafOf;
+    std::vector<Open> m_queue;
+    std::vector<int32_t> m_stack;
+    int64_t m_budget = INT64_MAX;
 };
 }  // namespace
 
@@ -674,11 +917,42 @@ void PlainPlanner::DropVertices()
     }
 }
 
-// Containment: the candidate containers of each figure come from the quadtree;
-// the passes then run exactly as over every pair, on those candidates only.
+// The count of figures ever attached to a container is read only as "any"
+// and "21 or more" (the container's children are then searched through the
+// candidate lists), so it stops at 21: a nesting listed outermost first
+// attaches every square to every square around it, and counting all of that
+// would cost the square of the figures.
+namespace {
+constexpr int32_t kChildCountCap = 21;
+}  // namespace
+
+// Containment. The passes run as over every pair of figures, but a figure
+// looks only at the containers that can change it: of its containers taken in
+// list order it is attached to every one deeper than the one it has (each
+// such attach counts for that container), and ends with the first of the
+// deepest. So the last of those attaches is the deepest container, the one
+// before it the deepest of those listed before, and so on back; that walk
+// stops as soon as the containers left all have the highest count, which
+// they would keep. Where walking back opens more tree nodes than a budget
+// (containers whose depths follow no order, as in a shuffled nesting), the
+// first pass takes the figure's containers listed before it in list order.
+//
+// In the first pass the figures after the one looked at have not been placed
+// yet: they are outermost, at depth 0, and one of them can be the container
+// only when no figure before it contains it, the first that contains it then.
+// The figure itself is outermost when it is placed, so placing it only hangs
+// its tree below the container: the depths of the first pass are kept as
+// offsets in a union-find of those trees. The trees tell the container tree
+// their new depths while that work stays within a few times the figures; after
+// that a large tree no longer does (the nodes over it let any depth pass until
+// the pass is over), so a long chain listed innermost first costs no more.
 void PlainPlanner::co_w_czym()
 {
+    constexpr size_t kSmallTree = 16;
+    constexpr int32_t kAnyDepth = INT32_MAX;
     const int32_t n = Count();
+    const auto N = static_cast<size_t>(n);
+    int64_t exactWork = 64 * static_cast<int64_t>(n);  // depths told exactly, at most
     for (auto& f : F()) {
         f->Depth = 0;
         f->Container = -1;
@@ -688,74 +962,303 @@ void PlainPlanner::co_w_czym()
     for (int32_t j = 0; j < n; ++j)
         if (!Fig(j).IsOpen)
             closed.push_back({Box::Of(Fig(j)), j});
-    const ContainerTree tree(std::move(closed));
-    // The containers of each figure, ascending, one list after the other.
-    std::vector<int32_t> candidates;
-    std::vector<size_t> first(static_cast<size_t>(n) + 1, 0);
-    for (int32_t i = 0; i < n; ++i) {
-        const size_t from = candidates.size();
-        bool cancelled = false;
-        tree.Holders(Box::Of(Fig(i)), [&](int32_t j) {
-            if (cancelled)
-                return;
-            if (FigureInside(i, j))
-                candidates.push_back(j);
-            cancelled = !Work(1 + static_cast<int64_t>(Fig(j).Points.size()));
-        });
-        if (cancelled || !Work())
-            return;
-        std::sort(candidates.begin() + static_cast<std::ptrdiff_t>(from), candidates.end());
-        first[static_cast<size_t>(i) + 1] = candidates.size();
-    }
+    ContainerTree tree(std::move(closed), n, [this](int64_t units) { return Work(units); });
+    if (Cancelled())
+        return;
 
-    // The passes over the pairs, on the depths and containers kept here.
-    std::vector<int32_t> depth(static_cast<size_t>(n), 0), container(static_cast<size_t>(n), -1), childCount(static_cast<size_t>(n), 0);
-    PlannerEngines& e = EnginesOf(m_engines);
-    std::vector<std::vector<int32_t>>& kids = e.children;
-    kids.assign(static_cast<size_t>(n), {});
-    auto propagate = [&](int32_t root) {
-        std::vector<int32_t> stack{root};
-        while (!stack.empty()) {
-            const int32_t k = stack.back();
-            stack.pop_back();
-            for (int32_t m : kids[static_cast<size_t>(k)]) {
-                depth[static_cast<size_t>(m)] = depth[static_cast<size_t>(k)] + 1;
-                m_job.MaxDepth = std::max(m_job.MaxDepth, depth[static_cast<size_t>(m)]);
-                stack.push_back(m);
-            }
-            m_job.MaxDepth = std::max(m_job.MaxDepth, depth[static_cast<size_t>(k)]);
+    std::vector<int32_t> container(N, -1), childCount(N, 0), depth;
+    std::vector<std::vector<int32_t>> kids(N);
+    // The union-find of the first pass: up, the offset to it, the depth of a root.
+    std::vector<int32_t> up(N), offset(N, 0), rootDepth(N, 0), members(N, 1), path;
+    std::vector<uint8_t> large(N, 0);  // in a large tree: the container tree lets any depth pass
+    for (int32_t x = 0; x < n; ++x)
+        up[static_cast<size_t>(x)] = x;
+    auto find = [&](int32_t x) {
+        path.clear();
+        int32_t r = x;
+        while (up[static_cast<size_t>(r)] != r) {
+            path.push_back(r);
+            r = up[static_cast<size_t>(r)];
         }
+        for (size_t k = path.size(); k-- > 0;) {
+            const auto p = static_cast<size_t>(path[k]);
+            if (up[p] != r) {
+                offset[p] += offset[static_cast<size_t>(up[p])];
+                up[p] = r;
+            }
+        }
+        return r;
     };
-    for (bool changed = true; changed;) {
+    bool firstPass = true;
+    auto depthOf = [&](int32_t x) {
+        if (!firstPass)
+            return depth[static_cast<size_t>(x)];
+        const int32_t r = find(x);
+        return rootDepth[static_cast<size_t>(r)] + (r == x ? 0 : offset[static_cast<size_t>(x)]);
+    };
+    // Hangs the tree of root i (at depth 0) below c.
+    std::vector<int32_t> stack, fresh;
+    auto hang = [&](int32_t i, int32_t c) {
+        const int32_t delta = depthOf(c) + 1;
+        const int32_t ri = find(i), rc = find(c);
+        const auto si = static_cast<size_t>(ri), sc = static_cast<size_t>(rc);
+        if (members[si] < members[sc]) {
+            up[si] = rc;
+            offset[si] = rootDepth[si] + delta - rootDepth[sc];
+            members[sc] += members[si];
+        } else {
+            rootDepth[si] += delta;
+            up[sc] = ri;
+            offset[sc] = rootDepth[sc] - rootDepth[si];
+            members[si] += members[sc];
+        }
+        fresh.clear();
+        stack.assign(1, i);
+        while (!stack.empty()) {
+            const int32_t x = stack.back();
+            stack.pop_back();
+            if (large[static_cast<size_t>(x)])
+                continue;  // and so is everything below it
+            fresh.push_back(x);
+            for (int32_t k : kids[static_cast<size_t>(x)])
+                stack.push_back(k);
+        }
+        const bool becomesLarge = large[static_cast<size_t>(c)] || (fresh.size() > kSmallTree && exactWork <= 0);
+        exactWork -= static_cast<int64_t>(fresh.size());
+        for (int32_t x : fresh) {
+            large[static_cast<size_t>(x)] = becomesLarge;
+            tree.Raise(x, becomesLarge ? kAnyDepth : depthOf(x));
+        }
+        Work(static_cast<int64_t>(fresh.size()));
+    };
+
+    int32_t looking = 0;  // the figure whose containers are looked for
+    auto inside = [&](int32_t j) {
+        const bool in = FigureInside(looking, j);
+        Work(1 + static_cast<int64_t>(Fig(j).Points.size()));
+        return in;
+    };
+    auto unsaturated = [&](int32_t j) { return childCount[static_cast<size_t>(j)] < kChildCountCap; };
+    auto spend = [&](int64_t units) { return Work(units); };
+    ContainerTree::Ask<decltype(depthOf)&, decltype(inside)&, decltype(unsaturated)&, decltype(spend)&> ask{
+        depthOf, inside, unsaturated, spend};
+    auto attach = [&](int32_t j) {
+        int32_t& k = childCount[static_cast<size_t>(j)];
+        if (k < kChildCountCap && ++k == kChildCountCap)
+            tree.Saturated(j);
+    };
+    // Counts the attaches of figure i, whose last (deepest) container is c,
+    // among the containers deeper than `above`; false when cancelled.
+    auto countAttaches = [&](const Box& b, int32_t c, int32_t above) {
+        bool stopped = false;
+        for (int32_t at = c; at >= 0; at = tree.Deepest(b, at, above, ask, stopped)) {
+            attach(at);
+            if (!tree.AnyUnsaturated(b, at, above, ask, stopped))
+                break;
+        }
+        return !stopped;
+    };
+
+    // A figure with few containers keeps them (the most common case: each
+    // pass then reads its list); one with many asks the tree each time.
+    constexpr size_t kFew = 64;
+    constexpr uint32_t kNotKept = UINT32_MAX;
+    std::vector<uint32_t> keptFrom(N + 1, kNotKept);
+    std::vector<int32_t> kept, few, records, firstAt;
+    int64_t walkBudget = m_walkBudget;
+    bool changed = false;
+    for (int32_t i = 0; i < n; ++i) {
+        if (!Work())
+            return;
+        looking = i;
+        const Box b = Box::Of(Fig(i));
+        bool stopped = false;
+        int32_t c = -1;
+        if (tree.FewHolders(b, kFew, few, ask, stopped)) {
+            std::sort(few.begin(), few.end());
+            keptFrom[static_cast<size_t>(i)] = static_cast<uint32_t>(kept.size());
+            for (int32_t j : few)
+                if (inside(j))
+                    kept.push_back(j);
+            if (Cancelled())
+                return;
+            int32_t deepest = -1;
+            for (size_t k = keptFrom[static_cast<size_t>(i)]; k < kept.size() && kept[k] < i; ++k)
+                if (const int32_t d = depthOf(kept[k]); d > deepest) {
+                    attach(kept[k]);
+                    c = kept[k];
+                    deepest = d;
+                }
+            if (c < 0) {
+                const auto above = std::upper_bound(kept.begin() + keptFrom[static_cast<size_t>(i)], kept.end(), i);
+                if (above == kept.end())
+                    continue;
+                c = *above;
+                attach(c);
+            }
+        } else if (stopped) {
+            return;
+        } else if (c = tree.Deepest(b, i, -1, ask, stopped); c >= 0) {
+            // Back from the deepest container while that stays cheap (a
+            // nesting listed outermost first); else every container before
+            // the figure in list order, as the pass takes them.
+            records.clear();
+            tree.SetBudget(walkBudget);
+            for (int32_t at = c; at >= 0; at = tree.Deepest(b, at, -1, ask, stopped)) {
+                records.push_back(at);
+                if (!tree.AnyUnsaturated(b, at, -1, ask, stopped))
+                    break;
+            }
+            const bool exhausted = tree.Exhausted();
+            tree.SetBudget(INT64_MAX);
+            // Where one figure's walk back was costly, the next one's likely is.
+            walkBudget = exhausted ? std::max(std::min<int64_t>(64, m_walkBudget), walkBudget / 2)
+                                   : std::min(m_walkBudget, 2 * walkBudget);
+            if (exhausted) {
+                stopped = false;
+                tree.FewHolders(b, SIZE_MAX, few, ask, stopped, i);
+                if (stopped)
+                    return;
+                // A container is attached to when it is listed before every
+                // one as deep or deeper: the first listed at each depth, if
+                // it comes before all the deeper ones. (Should the first
+                // at a depth not hold the figure after all, sort them.)
+                const int32_t top = depthOf(c);
+                firstAt.assign(static_cast<size_t>(top) + 1, INT32_MAX);
+                for (int32_t j : few)
+                    if (const int32_t d = depthOf(j); d <= top)
+                        firstAt[static_cast<size_t>(d)] = std::min(firstAt[static_cast<size_t>(d)], j);
+                records.clear();
+                bool sorted = true;
+                for (int32_t d = top, before = INT32_MAX; d >= 0 && sorted; --d)
+                    if (const int32_t j = firstAt[static_cast<size_t>(d)]; j < before) {
+                        sorted = inside(j);
+                        records.push_back(j);
+                        before = j;
+                    }
+                if (sorted) {
+                    for (int32_t j : records)
+                        attach(j);
+                } else {
+                    std::sort(few.begin(), few.end());
+                    int32_t deepest = -1;
+                    for (int32_t j : few)
+                        if (const int32_t d = depthOf(j); d > deepest && inside(j)) {
+                            attach(j);
+                            c = j;
+                            deepest = d;
+                        }
+                }
+                if (Cancelled())
+                    return;
+            } else {
+                if (stopped)
+                    return;
+                for (int32_t j : records)
+                    attach(j);
+            }
+        } else {
+            if (stopped)
+                return;
+            c = tree.FirstAfter(b, i, ask, stopped);
+            if (stopped)
+                return;
+            if (c < 0)
+                continue;
+            attach(c);
+        }
+        container[static_cast<size_t>(i)] = c;
+        kids[static_cast<size_t>(c)].push_back(i);
+        hang(i, c);
+        changed = true;
+    }
+    keptFrom[N] = static_cast<uint32_t>(kept.size());
+    // The end of figure i's list: where the next kept list begins.
+    for (size_t k = N; k-- > 0;)
+        if (keptFrom[k] == kNotKept)
+            keptFrom[k] = keptFrom[k + 1] | 0x80000000u;
+    depth.resize(N);
+    for (int32_t x = 0; x < n; ++x)
+        depth[static_cast<size_t>(x)] = depthOf(x);
+    firstPass = false;
+    std::vector<int32_t>().swap(up);
+    std::vector<int32_t>().swap(offset);
+    std::vector<int32_t>().swap(rootDepth);
+    std::vector<int32_t>().swap(members);
+    tree.SetDepths(depth);
+
+    // The later passes: a figure moves only when a container of it is now
+    // deeper than the one it has; its tree goes deeper with it.
+    while (changed) {
         changed = false;
         for (int32_t i = 0; i < n; ++i) {
-            const size_t from = first[static_cast<size_t>(i)], to = first[static_cast<size_t>(i) + 1];
-            if (!Work(1 + static_cast<int64_t>(to - from)))
+            if (!Work())
                 return;
             int32_t& ci = container[static_cast<size_t>(i)];
-            for (size_t c = from; c < to; ++c) {
-                const int32_t j = candidates[c];
-                if (ci >= 0 && depth[static_cast<size_t>(ci)] >= depth[static_cast<size_t>(j)])
+            if (ci < 0)
+                continue;  // nothing contains it
+            looking = i;
+            const Box b = Box::Of(Fig(i));
+            const int32_t above = depth[static_cast<size_t>(ci)];
+            int32_t c = -1;
+            if (const uint32_t from = keptFrom[static_cast<size_t>(i)]; (from & 0x80000000u) == 0) {
+                const uint32_t to = keptFrom[static_cast<size_t>(i) + 1] & 0x7FFFFFFFu;
+                int32_t deepest = above;
+                for (uint32_t k = from; k < to; ++k)
+                    if (const int32_t d = depth[static_cast<size_t>(kept[k])]; d > deepest) {
+                        attach(kept[k]);
+                        c = kept[k];
+                        deepest = d;
+                    }
+                if (c < 0)
                     continue;
-                if (ci >= 0)
-                    std::erase(kids[static_cast<size_t>(ci)], i);
-                ci = j;
-                kids[static_cast<size_t>(j)].push_back(i);
-                depth[static_cast<size_t>(i)] = depth[static_cast<size_t>(j)] + 1;
-                propagate(i);
-                ++childCount[static_cast<size_t>(j)];
-                changed = true;
+            } else {
+                bool stopped = false;
+                c = tree.Deepest(b, n, above, ask, stopped);
+                if (stopped)
+                    return;
+                if (c < 0)
+                    continue;
+                if (!countAttaches(b, c, above))
+                    return;
             }
+            std::erase(kids[static_cast<size_t>(ci)], i);
+            ci = c;
+            kids[static_cast<size_t>(c)].push_back(i);
+            const int32_t delta = depth[static_cast<size_t>(c)] + 1 - depth[static_cast<size_t>(i)];
+            stack.assign(1, i);
+            int64_t moved = 0;
+            while (!stack.empty()) {
+                const int32_t x = stack.back();
+                stack.pop_back();
+                depth[static_cast<size_t>(x)] += delta;
+                tree.Raise(x, depth[static_cast<size_t>(x)]);
+                ++moved;
+                for (int32_t k : kids[static_cast<size_t>(x)])
+                    stack.push_back(k);
+            }
+            if (!Work(moved))
+                return;
+            changed = true;
         }
     }
+
+    int32_t deepest = 0;
+    PlannerEngines& e = EnginesOf(m_engines);
+    // The trees the passes kept are the children of each container.
+    e.children = std::move(kids);
+    for (auto& list : e.children)
+        std::sort(list.begin(), list.end());
     for (int32_t i = 0; i < n; ++i) {
         tfigura& f = Fig(i);
         f.Depth = depth[static_cast<size_t>(i)];
         f.Container = container[static_cast<size_t>(i)];
         f.ChildCount = childCount[static_cast<size_t>(i)];
+        deepest = std::max(deepest, f.Depth);
     }
-    for (auto& list : kids)
-        std::sort(list.begin(), list.end());
+    // The deepest level ever reached: depths only grow.
+    if (deepest > 0)
+        m_job.MaxDepth = std::max(m_job.MaxDepth, deepest);
 }
 
 bool PlainPlanner::VertexNearOtherFigure(int32_t v, int32_t fi)
@@ -962,7 +1465,9 @@ void PlainPlanner::LinkTouchingFigures()
 // distance of the centres plus 500000000 for a shallower figure and as much
 // again for a child of r; ties keep list order. The children of r are taken
 // from their list, the others from one tree of centres: first those at r's
-// depth or deeper, and the shallower ones only when those leave room.
+// depth or deeper, and the shallower ones only when those leave room. Each
+// list stands alone, so they are made in the tree's order, near figures one
+// after the other.
 void PlainPlanner::BuildNearestLists()
 {
     constexpr size_t kListSize = 22;
@@ -977,67 +1482,38 @@ void PlainPlanner::BuildNearestLists()
         if (f.Container >= 0 && f.Container < n)
             childrenOf[static_cast<size_t>(f.Container)].push_back(s);
     }
-    const CentreTree tree(std::move(items));
+    CentreTree tree(std::move(items), [this](int64_t units) { return Work(units); });
+    if (Cancelled())
+        return;
 
-    auto key = [&](int32_t r, const tfigura& a, int64_t x, int64_t y, int32_t depth, int32_t container) {
-        const double dx = static_cast<double>(a.CentreX) - static_cast<double>(x), dy = static_cast<double>(a.CentreY) - static_cast<double>(y);
-        int64_t k = RoundToInt64Sat(std::sqrt(dx * dx + dy * dy));
-        if (depth < a.Depth)
-            k += kPenalty;
-        if (container == r)
-            k += kPenalty;
-        return k;
-    };
-
-    std::vector<std::pair<int64_t, int32_t>> entries;  // (key, s)
-    for (int32_t r = 0; r < n; ++r) {
+    std::vector<std::pair<int64_t, int32_t>> entries, found;  // (key, s)
+    for (const CentreTree::Item& at : tree.Items()) {
+        const int32_t r = at.id;
         tfigura& fr = Fig(r);
         entries.clear();
         for (int32_t s : childrenOf[static_cast<size_t>(r)]) {
             const tfigura& f = Fig(s);
-            entries.push_back({key(r, fr, f.CentreX, f.CentreY, f.Depth, f.Container), s});
+            int64_t k = CentreTree::Rounded(fr.CentreX, fr.CentreY, f.CentreX, f.CentreY) + kPenalty;
+            if (f.Depth < fr.Depth)
+                k += kPenalty;
+            entries.push_back({k, s});
         }
-        auto add = [&](const CentreTree::Item& it) {
-            entries.push_back({key(r, fr, it.x, it.y, it.depth, it.container), it.id});
-        };
-        // The figures of depth lo to hi that can be among the first 22 by key:
-        // the 22 nearest, then all as near as the farthest of them (ties; a
-        // few more are asked for at once, and only when all of those tie is
-        // the tree walked again). Gives the farthest one's rounded distance,
-        // or -1 when there are fewer.
-        auto gather = [&](int32_t lo, int32_t hi) -> int64_t {
-            constexpr size_t kMore = 8;
-            const CentreTree::Filter notChild{lo, hi, r};
-            const auto nearest = tree.Nearest(fr.CentreX, fr.CentreY, kListSize + kMore, notChild);
-            auto rounded = [](int64_t d2) { return RoundToInt64Sat(std::sqrt(static_cast<double>(d2))); };
-            if (nearest.size() < kListSize) {
-                for (const auto& [d2, place] : nearest)
-                    add(tree.At(place));
-                return -1;
-            }
-            const int64_t farthest = rounded(nearest[kListSize - 1].first);
-            for (const auto& [d2, place] : nearest)
-                if (rounded(d2) <= farthest)
-                    add(tree.At(place));
-            if (nearest.size() == kListSize + kMore && rounded(nearest.back().first) <= farthest) {
-                const double reach = static_cast<double>(farthest) + 0.5;
-                const double r2 = reach * reach;
-                tree.Within(fr.CentreX, fr.CentreY, r2 >= 9.0e18 ? INT64_MAX : static_cast<int64_t>(std::ceil(r2)),
-                            notChild, add);
-            }
-            return farthest;
-        };
+        int64_t visited = 0;
         // 22 figures as deep as r, all nearer than any penalty reaches, leave
         // no place to a shallower figure or a child.
-        const int64_t deep = gather(fr.Depth, INT32_MAX);
-        if (deep < 0 || deep >= kPenalty)
-            gather(INT32_MIN, fr.Depth - 1);
-        std::sort(entries.begin(), entries.end());
-        entries.erase(std::unique(entries.begin(), entries.end()), entries.end());
+        tree.NearestRanked(fr.CentreX, fr.CentreY, kListSize, {fr.Depth, INT32_MAX, r}, found, visited);
+        entries.insert(entries.end(), found.begin(), found.end());
+        if (found.size() < kListSize || found.back().first >= kPenalty) {
+            tree.NearestRanked(fr.CentreX, fr.CentreY, kListSize, {INT32_MIN, fr.Depth - 1, r}, found, visited);
+            for (const auto& [d, s] : found)
+                entries.push_back({d + kPenalty, s});
+        }
+        const auto last = entries.size() > kListSize ? entries.begin() + kListSize : entries.end();
+        std::partial_sort(entries.begin(), last, entries.end());
         fr.Nearest.fill(-1);
         for (size_t i = 0; i < entries.size() && i < kListSize; ++i)
             fr.Nearest[i] = entries[i].second;
-        if (!Work(1 + static_cast<int64_t>(entries.size())))
+        if (!Work(1 + visited + static_cast<int64_t>(entries.size())))
             return;
     }
 }

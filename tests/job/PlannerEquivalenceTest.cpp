@@ -4,6 +4,7 @@
 #include "tests/job/PlannerTestSupport.h"
 #include "tests/job/ReferencePlanner.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <random>
 #include <sstream>
@@ -172,7 +173,7 @@ std::vector<std::string> Describe(const ref_plan::Plan& p)
         std::ostringstream o;
         o.precision(17);
         o << i << ": o" << int(f.Origin) << " f" << int(f.IsFigure) << " cl" << int(f.Closed) << " d" << f.Depth << " c"
-          << f.Container << " k" << f.ChildCount << " p" << f.ConnParent << " pv" << f.ConnParentVertex << " e"
+          << f.Container << " k" << std::min(f.ChildCount, 21) << " p" << f.ConnParent << " pv" << f.ConnParentVertex << " e"
           << f.EntryVertex << " n" << int(f.NotConnected) << " box " << f.MinX << "," << f.MinY << "," << f.MaxX << ","
           << f.MaxY << " centre " << f.CentreX << "," << f.CentreY << " per " << f.Perimeter << " idx " << f.IdxMinX
           << "," << f.IdxMaxX << "," << f.IdxMinY << "," << f.IdxMaxY;
@@ -217,6 +218,20 @@ ref_plan::Plan Capture(const TJob& job, PlainPlanner::Result result)
     p.TotalLength = job.TotalLength;
     return p;
 }
+
+// Plans the job with the reference and with the program's planner and
+// compares the two plans line by line.
+void ExpectSamePlan(TJob& job, int mode, bool frame, const std::string& what, int64_t containmentBudget = 4096)
+{
+    const std::vector<std::string> expected = Describe(ref_plan::PlanJob(job, mode, frame));
+    PlainPlanner planner(job, mode, frame);
+    planner.SetContainmentBudget(containmentBudget);
+    const PlainPlanner::Result result = planner.Run();
+    const std::vector<std::string> got = Describe(Capture(job, result));
+    ASSERT_EQ(got.size(), expected.size()) << what << "\n" << got[0] << "\n" << expected[0];
+    for (size_t i = 0; i < got.size(); ++i)
+        ASSERT_EQ(got[i], expected[i]) << what << ", line " << i;
+}
 }  // namespace
 
 // The program's planner, with its indexes, and an independent plain reading
@@ -242,13 +257,55 @@ TEST(PlannerEquivalence, ProgramPlannerAgreesWithAPlainReading)
         Finish(job);
         const int mode = seed % 5 == 0 || kind == 5 ? 2 : 0;
         const bool frame = seed % 3 != 0;
-        const std::vector<std::string> expected = Describe(ref_plan::PlanJob(job, mode, frame));
-        const PlainPlanner::Result result = PlainPlanner(job, mode, frame).Run();
-        const std::vector<std::string> got = Describe(Capture(job, result));
-        const std::string what = "seed " + std::to_string(seed) + " (" + kinds[kind] + ", " +
-                                 std::to_string(job.FigureList.size()) + " figures)";
-        ASSERT_EQ(got.size(), expected.size()) << what << "\n" << got[0] << "\n" << expected[0];
-        for (size_t i = 0; i < got.size(); ++i)
-            ASSERT_EQ(got[i], expected[i]) << what << ", line " << i;
+        ExpectSamePlan(job, mode, frame,
+                       "seed " + std::to_string(seed) + " (" + kinds[kind] + ", " + std::to_string(job.FigureList.size()) + " figures)");
+        if (::testing::Test::HasFatalFailure())
+            return;
+    }
+}
+
+// Squares nested one in another, listed innermost first, outermost first and
+// shuffled, with two outlines crossing each other between them (the squares
+// inside both have two containers of one depth) and a line in the middle:
+// listed out of order, figures are first placed in shallow containers and
+// moved deeper in later passes, and a container counts every attach. Each
+// is planned twice: walking back from the deepest container, and taking all
+// containers in list order.
+TEST(PlannerEquivalence, NestedSquaresInAnyOrderAgree)
+{
+    PointTolerance = 10.0;
+    constexpr int kSquares = 90;
+    std::vector<Points> figures;
+    for (int k = 0; k < kSquares; ++k) {
+        const int32_t h = 40 * (k + 1);
+        figures.push_back(Rect(-h, -h, h, h));
+    }
+    // Both hold the six smallest squares and lie inside the thirteenth.
+    figures.push_back(Rect(-500, -260, 500, 260));
+    figures.push_back(Rect(-260, -500, 260, 500));
+    figures.push_back({{-10, -10}, {10, 5}});
+    // Its box holds the squares inside it, but it does not.
+    figures.push_back(CShape(-700, -700, 1400, 1400, 40));
+    const char* orders[] = {"innermost first", "outermost first", "shuffled"};
+    for (int order = 0; order < 3; ++order) {
+        std::vector<size_t> at(figures.size());
+        for (size_t k = 0; k < at.size(); ++k)
+            at[k] = k;
+        if (order == 1)
+            std::reverse(at.begin(), at.end());
+        if (order == 2)
+            std::shuffle(at.begin(), at.end(), std::mt19937(26));
+        for (const bool frame : {true, false})
+            for (const int64_t budget : {4096, 0}) {
+                TJob job;
+                for (size_t k : at)
+                    Add(job, figures[k]);
+                Finish(job);
+                ExpectSamePlan(job, 0, frame,
+                               std::string(orders[order]) + (frame ? ", frame" : ", no frame") + (budget ? "" : ", in list order"),
+                               budget);
+                if (::testing::Test::HasFatalFailure())
+                    return;
+            }
     }
 }

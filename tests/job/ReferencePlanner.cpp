@@ -235,7 +235,8 @@ void Reading::Containment()
                 F(i).Container = j;
                 F(i).Depth = F(j).Depth + 1;
                 Deepen(i);
-                ++F(j).ChildCount;
+                // Only "any" and "21 or more" are ever asked of the count.
+                F(j).ChildCount = std::min(F(j).ChildCount + 1, 21);
                 changed = true;
             }
     }
