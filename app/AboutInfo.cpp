@@ -45,8 +45,8 @@ AboutBrand AboutBrandFor(const QString& brand)
 
 QString RunTimeText(int32_t minutes)
 {
-    const QLocale locale = LanguageLocale();
-    return locale.toString(minutes / 60) + Tr("About", "godz") + locale.toString(minutes % 60) + " min.";
+    // Whole numbers in plain decimal, without grouping, in every language.
+    return QString::number(minutes / 60) + Tr("About", "godz") + QString::number(minutes % 60) + " min.";
 }
 
 AboutMachineTexts AboutWithoutMachine()
@@ -76,7 +76,7 @@ AboutMachineTexts ReadAboutMachine(Machine& machine, bool noXSide)
     if (t.showWidth)
         t.szerokosc = Length(MachineWidth, UnitDecimals()) + " " + UnitName(CurrentLengthUnit);
     t.przebieg = RunTimeText(PlotState.MachineCounter1);
-    t.ilpl = LanguageLocale().toString(PlotState.MachineCounter2);
+    t.ilpl = QString::number(PlotState.MachineCounter2);
     t.ARMwersja = ReadFirmwareVersion(machine);
     return t;
 }

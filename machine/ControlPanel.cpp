@@ -470,6 +470,9 @@ void ControlPanel::DisplayPart()
 
 void ControlPanel::SerialRepetition()
 {
+    // A start that waits in its dialogs owns the wires.
+    if (m_machine.StartInProgress())
+        return;
     ReadStatus(m_machine);
     if (PlotState.JobWorking())
         return;

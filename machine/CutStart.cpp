@@ -350,27 +350,31 @@ bool CutStart::GoTo(uint8_t slot, double frontX, double backX, double frontY, do
                                 PlotState.SideY / 100.0, table, spindle);
 }
 
-bool CutStart::StartTransmission()
+bool CutStart::JobClearOfSideWire(std::optional<double> entryY)
 {
     // Plain cutting checked its wires before the save, as the operator set them.
-    if (m_settings.Mode() != 0 && IsTwoWireModel() && WiresCrashChecking && !TestRun()) {
-        if (!ReadPositionsForMove(m_machine))
-            return false;
-        const tplotstate& p = PlotState;
-        QFile file(OutFile());
-        if (!file.open(QIODevice::ReadOnly)) {
-            ShowMessageBox(file.errorString() + "\r\n" + OutFile(), true);
-            return false;
-        }
-        if (!WiresKeepClearance(file.readAll(), p.FrontY, p.BackY, p.SideY)) {
-            ShowMessageBox(Tr("Main_window", "VeKolizjaDrutow") + "\r\n" +
-                               Tr("Main_window", m_wires.KeySide ? "VePrzesunFrontowyDrut" : "VePrzesunBocznyDrut"),
-                           false);
-            return false;
-        }
+    if (m_settings.Mode() == 0 || !IsTwoWireModel() || !WiresCrashChecking || TestRun())
+        return true;
+    if (!ReadPositionsForMove(m_machine))
+        return false;
+    const tplotstate& p = PlotState;
+    QFile file(OutFile());
+    if (!file.open(QIODevice::ReadOnly)) {
+        ShowMessageBox(file.errorString() + "\r\n" + OutFile(), true);
+        return false;
     }
-    return m_transmission.Start(OutFile());
+    // Where the entry will take the front and back wires, or where they stand.
+    const int32_t front = entryY ? static_cast<int32_t>(RoundToInt64Sat(*entryY * 100.0)) : p.FrontY;
+    const int32_t back = entryY ? front : p.BackY;
+    if (WiresKeepClearance(file.readAll(), front, back, p.SideY))
+        return true;
+    ShowMessageBox(Tr("Main_window", "VeKolizjaDrutow") + "\r\n" +
+                       Tr("Main_window", m_wires.KeySide ? "VePrzesunFrontowyDrut" : "VePrzesunBocznyDrut"),
+                   false);
+    return false;
 }
+
+bool CutStart::StartTransmission() { return JobClearOfSideWire(std::nullopt) && m_transmission.Start(OutFile()); }
 
 bool CutStart::FrontClearOfParkedSideWire(const TJob& job) const
 {
@@ -421,6 +425,9 @@ bool CutStart::PositionAndStart(TJob& job)
         if (!read || !m_machine.Connected())
             return notConnected();
         const tplotstate& p = PlotState;
+        // The entry lowers the wires to the axis' height: checked before they go.
+        if (!JobClearOfSideWire(AxisOffsetY))
+            return false;
         if (job.HasSpindleAxis) {
             // In whole hundredths: 0.05 mm is allowed at any height.
             const int64_t f = HundredthsAboveSpindle(p.FrontY, s.Value("Ywrzeciona"));
@@ -452,9 +459,12 @@ bool CutStart::PositionAndStart(TJob& job)
                 return notConnected();
         }
         const double e = job.DajPoz1szegoWjazduWmat();
+        const double entryY = rotary == 1 ? s.Value("Ystolika") + e - s.Value("Ynarzedzia") : AxisOffsetY;
+        if (!JobClearOfSideWire(entryY))
+            return false;
         const tplotstate& p = PlotState;
         if (rotary == 1) {
-            const double y = s.Value("Ystolika") + e - s.Value("Ynarzedzia");
+            const double y = entryY;
             if (!GoTo(0, p.FrontX / 100.0, p.BackX / 100.0, y, y, m_ops.JogStopPosA, p.SpindleTurnSteps))
                 return false;
             if (!GoTo(0, AxisOffsetX, AxisOffsetX, y, y, m_ops.JogStopPosA, p.SpindleTurnSteps))
@@ -530,7 +540,12 @@ bool CutStart::Start1Click(const std::vector<TJob*>& windows, TJob* active, Star
     if (windowPlanning)
         return false;
     m_jobGoesOn = false;
+    // A series of repetitions belongs to the serial start that set it up:
+    // none is left over to move the wires at the end of another job.
+    SerialRepeatActive = false;
     const bool started = StartOne(windows, active, source);
+    if (!started)
+        SerialRepeatActive = false;
     // A start that cuts nothing leaves no wire hot, whichever way it ended.
     if (!started && !m_jobGoesOn)
         HeaterOffForOperator();

@@ -8,6 +8,7 @@
 #include <QString>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <vector>
 
 class TJob;
@@ -99,6 +100,9 @@ private:
     // Streams "out.cn"; outside plain cutting, on a machine with a side wire,
     // only when the file's path keeps the wires 10 mm apart from where they stand.
     bool StartTransmission();
+    // The job's path, from the entry's height or from where the wires stand,
+    // keeps the front and back wires 10 mm above the side wire; else one box.
+    bool JobClearOfSideWire(std::optional<double> entryY);
     // The front drawing of a transverse cut, from its start point, stays 10 mm
     // above the side wire where the parking will leave it (told when not).
     bool FrontClearOfParkedSideWire(const TJob& job) const;

@@ -119,7 +119,9 @@ TEST_F(CutStartTest, MainRoadStartStopGoAwayContinueToTheEnd)
     ASSERT_TRUE(ops.gotopoint(true, 2, 300, 300, 50, 60, 0, 0));
     ASSERT_TRUE(ops.gotopoint(false, 2, 100, 100, 50, 60, 0, 0));
     const size_t before = sim.Reports().size();
+    SerialRepeatActive = true;  // left from a serial start
     ASSERT_TRUE(Start());
+    EXPECT_FALSE(SerialRepeatActive) << "no repetition moves the wires after this job";
     EXPECT_TRUE(boxes.shown.empty());
     EXPECT_EQ(JobFileMode, 32) << "the job type is set back after the save";
     ASSERT_TRUE(tx.Running());
@@ -771,4 +773,18 @@ TEST_F(CutStartTest, TurningStartsEnterTheMaterialFromTheToolOffsets)
         JobRunning = false;
         WaitWhileBusy(m);
     }
+
+    // The side wire 5 mm under the spindle entry's height: refused before
+    // the wires go down to it, not once they stand there.
+    Settings().SetItemIndex("StolikSwitch", 0);
+    Load("PU0,0;PD4000,0;PU400,400;PD2000,800,3600,400;PU;");
+    const double entryY = 200 + std::max(job.JobHeight / 40.0 * scale, 50.0) - 5;
+    ASSERT_TRUE(ops.gotopointKreuz(true, 2, 100, 100, 0, 300, 300, entryY - 5, 0, 0));
+    boxes.shown.clear();
+    EXPECT_FALSE(cut.tnij(job, 0, 0, 1));
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(boxes.shown[0].text,
+              Tr("Main_window", "VeKolizjaDrutow") + "\r\n" + Tr("Main_window", "VePrzesunBocznyDrut"));
+    ReadPositions(m);
+    EXPECT_EQ(PlotState.FrontY, 30000) << "the front wire stayed up";
 }

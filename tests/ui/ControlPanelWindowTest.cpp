@@ -13,6 +13,7 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QTest>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 namespace {
@@ -121,10 +122,14 @@ TEST_F(ControlPanelWindowTest, ALongSleepRepaintsTheWindowsAndHoldsTheKeys)
     const int paints = window.paints;
     window.update();
     QCoreApplication::postEvent(&window, new QKeyEvent(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier));
+    bool ticked = false;
+    QTimer::singleShot(1, Qt::PreciseTimer, &window, [&] { ticked = true; });
     clock.Sleep(100);
     EXPECT_GT(window.paints, paints);
     EXPECT_EQ(window.keys, 0);
+    EXPECT_FALSE(ticked) << "no timer runs inside the sleep";
     QCoreApplication::processEvents();
     EXPECT_EQ(window.keys, 1) << "the key is handled after the sleep, not lost";
+    EXPECT_TRUE(ticked);
 }
 }  // namespace

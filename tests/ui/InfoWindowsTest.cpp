@@ -153,7 +153,7 @@ protected:
         setup.sideLimitY = 500;
         setup.machineWidth = 650;
         setup.counter1 = 125;
-        setup.counter2 = 42;
+        setup.counter2 = 12345;
         setup.firmwareMajor = 3;
         setup.firmwareMinor = 7;
         links.clear();
@@ -196,7 +196,7 @@ TEST_F(AboutBoxTest, MachineRowsFollowTheMachineAttachedAtEachActivation)
     EXPECT_EQ(box.obszarSide->text(), "900.0x500.0 mm");
     EXPECT_EQ(box.szerokosc->text(), "650.0 mm");
     EXPECT_EQ(box.przebieg->text(), "2" + Tr("About", "godz") + "5 min.");
-    EXPECT_EQ(box.ilpl->text(), "42");
+    EXPECT_EQ(box.ilpl->text(), "12345") << "in plain decimal, ungrouped";
     EXPECT_EQ(box.ARMwersja->text(), "3.7");
     EXPECT_FALSE(box.szerokosc->isHidden());
     EXPECT_FALSE(box.labelSzerokosc->isHidden());
@@ -219,6 +219,7 @@ TEST_F(AboutBoxTest, MachineRowsFollowTheMachineAttachedAtEachActivation)
         ScopedTranslator polish("PL");
         box.Activate();
         EXPECT_EQ(box.obszarFront->text(), "47,2x31,5 in") << "the language's decimal comma";
+        EXPECT_EQ(box.ilpl->text(), "12345");
     }
     CurrentLengthUnit = 0;
 }
