@@ -374,7 +374,10 @@ bool CutStart::JobClearOfSideWire(std::optional<double> entryY)
     return false;
 }
 
-bool CutStart::StartTransmission() { return JobClearOfSideWire(std::nullopt) && m_transmission.Start(OutFile()); }
+bool CutStart::StartTransmission(bool clearanceChecked)
+{
+    return (clearanceChecked || JobClearOfSideWire(std::nullopt)) && m_transmission.Start(OutFile());
+}
 
 bool CutStart::FrontClearOfParkedSideWire(const TJob& job) const
 {
@@ -449,7 +452,7 @@ bool CutStart::PositionAndStart(TJob& job)
             if (!GoTo(0, AxisOffsetX, AxisOffsetX, AxisOffsetY, AxisOffsetY, m_ops.JogStopPosA, 0))
                 return false;
         }
-        return StartTransmission();
+        return StartTransmission(true);
     }
     if (mode == 3) {
         if (!test) {
@@ -474,7 +477,7 @@ bool CutStart::PositionAndStart(TJob& job)
             if (!GoTo(0, x, x, AxisOffsetY, AxisOffsetY, p.TableTurnSteps, m_ops.JogStopPosB))
                 return false;
         }
-        return StartTransmission();
+        return StartTransmission(true);
     }
     return false;
 }

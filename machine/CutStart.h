@@ -98,8 +98,9 @@ private:
               double spindle);
     bool PositionAndStart(TJob& job);
     // Streams "out.cn"; outside plain cutting, on a machine with a side wire,
-    // only when the file's path keeps the wires 10 mm apart from where they stand.
-    bool StartTransmission();
+    // only when the file's path keeps the wires 10 mm apart from where they
+    // stand, unless that was checked from the entry before the wires went there.
+    bool StartTransmission(bool clearanceChecked = false);
     // The job's path, from the entry's height or from where the wires stand,
     // keeps the front and back wires 10 mm above the side wire; else one box.
     bool JobClearOfSideWire(std::optional<double> entryY);
