@@ -55,6 +55,9 @@ public:
     // takes all the figure's containers in list order instead; small values
     // serve tests.
     void SetContainmentBudget(int64_t nodes) { m_walkBudget = std::max<int64_t>(0, nodes); }
+    // Threads that build the nearest lists (0: as many as the machine has,
+    // for a job large enough).
+    void SetListThreads(int threads) { m_listThreads = std::max(0, threads); }
     // Figures still without a link when planning stopped.
     int Unconnected() const { return static_cast<int>(F().size()) - m_connectedCount; }
 
@@ -171,6 +174,7 @@ private:
     PlanPhase m_phase = PlanPhase::Analysis;
     int64_t m_reportEvery = 1 << 16;
     int64_t m_walkBudget = 4096;
+    int m_listThreads = 0;
     int64_t m_workLeft = 1 << 16;
     bool m_cancelled = false;
 };

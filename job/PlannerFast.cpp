@@ -7,11 +7,14 @@
 #include "job/Spatial.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
+#include <exception>
 #include <functional>
 #include <map>
 #include <queue>
 #include <set>
+#include <thread>
 #include <unordered_map>
 
 namespace {
@@ -40,9 +43,28 @@ public:
     {
         if (!m_items.empty())
             Build(0, m_items.size(), 0, spend);
+        int32_t ids = 0;
+        for (const Item& it : m_items)
+            ids = std::max(ids, it.id + 1);
+        m_slot.assign(static_cast<size_t>(ids), 0);
+        for (size_t i = 0; i < m_items.size(); ++i)
+            m_slot[static_cast<size_t>(m_items[i].id)] = i;
     }
 
     bool Empty() const { return m_items.empty(); }
+
+    // What one search keeps while it runs; one for each thread that searches.
+    class Query {
+    public:
+        explicit Query(const CentreTree& tree) : offered(tree.m_slot.size(), 0) {}
+
+    private:
+        friend class CentreTree;
+        std::vector<std::pair<int64_t, int32_t>> best;  // a heap, the worst on top
+        double far = 0;
+        std::vector<uint32_t> offered;  // the search that took each id into its best
+        uint32_t search = 0;
+    };
 
     struct Filter {
         int32_t lo, hi;       // depths
@@ -59,15 +81,25 @@ public:
 
     // The k items nearest to (x, y) that pass the filter, as (rounded
     // distance, id), nearest first and by id among equals. Counts the nodes
-    // opened in `visited`.
-    void NearestRanked(int64_t x, int64_t y, size_t k, const Filter& pass, std::vector<std::pair<int64_t, int32_t>>& out,
-                       int64_t& visited)
+    // opened in `visited`. The ids of `near` (say the answer for a point
+    // close by) are tried first: the search then starts with a tight bound.
+    void NearestRanked(Query& q, int64_t x, int64_t y, size_t k, const Filter& pass,
+                       std::vector<std::pair<int64_t, int32_t>>& out, int64_t& visited,
+                       const std::vector<std::pair<int64_t, int32_t>>& near = {}) const
     {
-        m_best.clear();
-        if (!m_items.empty() && k > 0)
-            Search(0, x, y, k, pass, visited);
-        std::sort_heap(m_best.begin(), m_best.end());
-        out.assign(m_best.begin(), m_best.end());
+        q.best.clear();
+        if (++q.search == 0) {
+            std::fill(q.offered.begin(), q.offered.end(), 0);
+            q.search = 1;
+        }
+        if (!m_items.empty() && k > 0) {
+            for (const auto& [d, id] : near)
+                if (const Item& it = m_items[m_slot[static_cast<size_t>(id)]]; pass.Pass(it))
+                    Offer(q, it, x, y, k);
+            Search(q, 0, x, y, k, pass, visited);
+        }
+        std::sort_heap(q.best.begin(), q.best.end());
+        out.assign(q.best.begin(), q.best.end());
     }
 
     // The items in the order the tree keeps them: near each other in turn.
@@ -126,66 +158,75 @@ private:
         return index;
     }
 
-    // m_best is a heap of the best found so far, the worst on top. Once it
-    // is full, a squared distance above m_far rounds to more than the worst
+    // q.best is a heap of the best found so far, the worst on top. Once it
+    // is full, a squared distance above q.far rounds to more than the worst
     // (a margin of two steps keeps the doubles' error out), so no square
     // root is taken for it.
-    bool Loses(double square, int32_t minId, size_t k) const
+    static bool Loses(const Query& q, double square, int32_t minId, size_t k)
     {
-        if (m_best.size() < k)
+        if (q.best.size() < k)
             return false;
-        if (square > m_far)
+        if (square > q.far)
             return true;
-        const auto& worst = m_best.front();
+        const auto& worst = q.best.front();
         const int64_t bound = RoundToInt64Sat(std::sqrt(square));
         return bound > worst.first || (bound == worst.first && minId > worst.second);
     }
 
-    void Search(int32_t ni, int64_t x, int64_t y, size_t k, const Filter& pass, int64_t& visited)
+    // The item into the best found so far, if it is better than their worst
+    // and not among them already.
+    static void Offer(Query& q, const Item& it, int64_t x, int64_t y, size_t k)
+    {
+        uint32_t& offered = q.offered[static_cast<size_t>(it.id)];
+        if (offered == q.search)
+            return;
+        const double dx = static_cast<double>(it.x) - static_cast<double>(x), dy = static_cast<double>(it.y) - static_cast<double>(y);
+        const double square = dx * dx + dy * dy;
+        if (q.best.size() == k && square > q.far)
+            return;
+        const std::pair<int64_t, int32_t> e{RoundToInt64Sat(std::sqrt(square)), it.id};
+        if (q.best.size() < k) {
+            q.best.push_back(e);
+            std::push_heap(q.best.begin(), q.best.end());
+        } else if (e < q.best.front()) {
+            std::pop_heap(q.best.begin(), q.best.end());
+            q.best.back() = e;
+            std::push_heap(q.best.begin(), q.best.end());
+        } else {
+            return;
+        }
+        // Once out of the best, it could not come back in: their worst only
+        // gets better.
+        offered = q.search;
+        if (q.best.size() == k) {
+            const double far = static_cast<double>(q.best.front().first) + 2;
+            q.far = far * far;
+        }
+    }
+
+    void Search(Query& q, int32_t ni, int64_t x, int64_t y, size_t k, const Filter& pass, int64_t& visited) const
     {
         const Node& n = m_nodes[static_cast<size_t>(ni)];
         ++visited;
-        if (Outside(n, pass) || Loses(BoxSquare(n, x, y), n.minId, k))
+        if (Outside(n, pass) || Loses(q, BoxSquare(n, x, y), n.minId, k))
             return;
         if (n.left < 0) {
-            for (size_t i = n.begin; i < n.end; ++i) {
-                const Item& it = m_items[i];
-                if (!pass.Pass(it))
-                    continue;
-                const double dx = static_cast<double>(it.x) - static_cast<double>(x), dy = static_cast<double>(it.y) - static_cast<double>(y);
-                const double square = dx * dx + dy * dy;
-                if (m_best.size() == k && square > m_far)
-                    continue;
-                const std::pair<int64_t, int32_t> e{RoundToInt64Sat(std::sqrt(square)), it.id};
-                if (m_best.size() < k) {
-                    m_best.push_back(e);
-                    std::push_heap(m_best.begin(), m_best.end());
-                } else if (e < m_best.front()) {
-                    std::pop_heap(m_best.begin(), m_best.end());
-                    m_best.back() = e;
-                    std::push_heap(m_best.begin(), m_best.end());
-                } else {
-                    continue;
-                }
-                if (m_best.size() == k) {
-                    const double far = static_cast<double>(m_best.front().first) + 2;
-                    m_far = far * far;
-                }
-            }
+            for (size_t i = n.begin; i < n.end; ++i)
+                if (pass.Pass(m_items[i]))
+                    Offer(q, m_items[i], x, y, k);
             return;
         }
         const Node& l = m_nodes[static_cast<size_t>(n.left)];
         const Node& r = m_nodes[static_cast<size_t>(n.right)];
         const double bl = BoxSquare(l, x, y), br = BoxSquare(r, x, y);
         const bool leftFirst = bl != br ? bl < br : l.minId <= r.minId;
-        Search(leftFirst ? n.left : n.right, x, y, k, pass, visited);
-        Search(leftFirst ? n.right : n.left, x, y, k, pass, visited);
+        Search(q, leftFirst ? n.left : n.right, x, y, k, pass, visited);
+        Search(q, leftFirst ? n.right : n.left, x, y, k, pass, visited);
     }
 
     std::vector<Item> m_items;
     std::vector<Node> m_nodes;
-    std::vector<std::pair<int64_t, int32_t>> m_best;
-    double m_far = 0;
+    std::vector<size_t> m_slot;  // where each id's item is
 };
 }  // namespace
 
@@ -362,47 +403,110 @@ private:
         return std::max<int64_t>(0, Box::Gap2(a, b) / 4 - 2);
     }
 
+    // A vertex as the search pairs it: its point (shifted where the search
+    // shifts it), its kind, whether it may be entered, its weight factor in
+    // tenths (its kind where it may be entered, else 10) and its place.
+    struct Vertex {
+        TFigPoint p;
+        int32_t kind, factor, index;
+        bool allowed;
+    };
+
+    // The vertices of figure i the search pairs, in scan order.
+    void Gather(int32_t i, bool isX, std::vector<Vertex>& out) const
+    {
+        const tfigura& f = Fig(i);
+        out.clear();
+        const auto n = static_cast<int32_t>(f.Points.size());
+        const bool strided = m_kind == SearchKind::Children || m_kind == SearchKind::Any;
+        const int32_t stride = strided ? PlainPlanner::Stride(f.Points.size()) : 1;
+        const bool shift = m_kind == SearchKind::Children;
+        for (int32_t v = !isX && m_kind == SearchKind::ChildrenNearest ? 1 : 0; v < n; v += stride) {
+            const TFigVertexInfo& info = f.VertexInfo[static_cast<size_t>(v)];
+            if (!strided && !info.EntryAllowed)
+                continue;
+            const TFigPoint& p = f.Points[static_cast<size_t>(v)];
+            out.push_back({shift ? PlainPlanner::Shifted(p, f.Depth, isX ? 2 : 1) : p, info.Kind,
+                           info.EntryAllowed ? info.Kind : 10, v, info.EntryAllowed != 0});
+        }
+    }
+
+    // The weight of a pair. Plain: no product can pass 2^63, so plain
+    // arithmetic gives what the saturating one does.
+    template <SearchKind K, bool Plain>
+    static int64_t Weigh(const Vertex& a, const Vertex& b)
+    {
+        int64_t d2;
+        if constexpr (Plain) {
+            const int64_t dx = static_cast<int64_t>(a.p.x) - b.p.x, dy = static_cast<int64_t>(a.p.y) - b.p.y;
+            d2 = dx * dx + dy * dy;
+        } else {
+            d2 = DistanceSqr(a.p, b.p);
+        }
+        if constexpr (K == SearchKind::ChildrenNearest) {
+            return Plain ? d2 * 5 / 10 * 5 / 10 : PlainPlanner::Halved(d2);
+        } else if constexpr (K == SearchKind::Nearest) {
+            return Plain ? d2 * a.kind * b.kind : MulSat(MulSat(d2, a.kind), b.kind);
+        } else if constexpr (Plain) {
+            return d2 * a.factor / 10 * b.factor / 10;
+        } else {
+            if (a.allowed)
+                d2 = MulSat(d2, a.kind) / 10;
+            if (b.allowed)
+                d2 = MulSat(d2, b.kind) / 10;
+            return d2;
+        }
+    }
+
+    template <SearchKind K, bool Plain>
+    Pair BestOf(int32_t xi, int32_t yi) const
+    {
+        Pair best;
+        for (const Vertex& a : m_xVertices)
+            for (const Vertex& b : m_yVertices)
+                if (const int64_t w = Weigh<K, Plain>(a, b); w < best.w)
+                    best = {w, xi, yi, a.index, b.index};
+        return best;
+    }
+
+    template <SearchKind K>
+    Pair BestOf(int32_t xi, int32_t yi, bool plain) const
+    {
+        return plain ? BestOf<K, true>(xi, yi) : BestOf<K, false>(xi, yi);
+    }
+
     // The best vertex pair of X and Y in the scan order of the search.
     Pair Eval(int32_t xi, int32_t yi) const
     {
-        const tfigura& x = Fig(xi);
-        const tfigura& y = Fig(yi);
-        Pair best;
-        const auto nx = static_cast<int32_t>(x.Points.size());
-        const auto ny = static_cast<int32_t>(y.Points.size());
-        if (m_kind == SearchKind::Children || m_kind == SearchKind::Any) {
-            const int32_t sx = PlainPlanner::Stride(x.Points.size()), sy = PlainPlanner::Stride(y.Points.size());
-            const bool shift = m_kind == SearchKind::Children;
-            for (int32_t vx = 0; vx < nx; vx += sx) {
-                const TFigPoint& rx = x.Points[static_cast<size_t>(vx)];
-                const TFigPoint px = shift ? PlainPlanner::Shifted(rx, x.Depth, 2) : rx;
-                for (int32_t vy = 0; vy < ny; vy += sy) {
-                    const TFigPoint& ry = y.Points[static_cast<size_t>(vy)];
-                    const TFigPoint py = shift ? PlainPlanner::Shifted(ry, y.Depth, 1) : ry;
-                    const int64_t w = PlainPlanner::Weighted(DistanceSqr(px, py), x.VertexInfo[static_cast<size_t>(vx)],
-                                                             y.VertexInfo[static_cast<size_t>(vy)]);
-                    if (w < best.w)
-                        best = {w, xi, yi, vx, vy};
-                }
-            }
-            return best;
+        Gather(xi, true, m_xVertices);
+        if (m_yVerticesOf != yi) {
+            Gather(yi, false, m_yVertices);
+            m_yVerticesOf = yi;
         }
-        const bool halved = m_kind == SearchKind::ChildrenNearest;
-        for (int32_t vx = 0; vx < nx; ++vx) {
-            const TFigVertexInfo& ix = x.VertexInfo[static_cast<size_t>(vx)];
-            if (!ix.EntryAllowed)
-                continue;
-            for (int32_t vy = halved ? 1 : 0; vy < ny; ++vy) {
-                const TFigVertexInfo& iy = y.VertexInfo[static_cast<size_t>(vy)];
-                if (!iy.EntryAllowed)
-                    continue;
-                const int64_t d2 = DistanceSqr(x.Points[static_cast<size_t>(vx)], y.Points[static_cast<size_t>(vy)]);
-                const int64_t w = halved ? PlainPlanner::Halved(d2) : MulSat(MulSat(d2, ix.Kind), iy.Kind);
-                if (w < best.w)
-                    best = {w, xi, yi, vx, vy};
+        // Points within 2^27 steps of each other and factors of at most 10
+        // keep every product below 2^62.
+        int64_t minX = INT64_MAX, minY = INT64_MAX, maxX = INT64_MIN, maxY = INT64_MIN;
+        bool plain = true;
+        for (const auto* list : {&m_xVertices, &m_yVertices})
+            for (const Vertex& v : *list) {
+                minX = std::min<int64_t>(minX, v.p.x);
+                maxX = std::max<int64_t>(maxX, v.p.x);
+                minY = std::min<int64_t>(minY, v.p.y);
+                maxY = std::max<int64_t>(maxY, v.p.y);
+                plain = plain && v.kind >= -10 && v.kind <= 10;
             }
+        plain = plain && maxX - minX < (int64_t{1} << 27) && maxY - minY < (int64_t{1} << 27);
+        switch (m_kind) {
+        case SearchKind::Children:
+            return BestOf<SearchKind::Children>(xi, yi, plain);
+        case SearchKind::ChildrenNearest:
+            return BestOf<SearchKind::ChildrenNearest>(xi, yi, plain);
+        case SearchKind::Nearest:
+            return BestOf<SearchKind::Nearest>(xi, yi, plain);
+        case SearchKind::Any:
+            break;
         }
-        return best;
+        return BestOf<SearchKind::Any>(xi, yi, plain);
     }
 
     // Whether X is still to be entered; an X found entered leaves the trees.
@@ -468,6 +572,7 @@ private:
 
     void Push(int32_t yi)
     {
+        m_yVerticesOf = -1;  // gathered again for this partner
         const tfigura& y = Fig(yi);
         const Box yBox = Box::Of(y);
         const int32_t yKind = MinKind(yi);
@@ -526,6 +631,8 @@ private:
     std::vector<int32_t> m_leaf;       // leaf of each X in its tree of all figures
     std::vector<int32_t> m_openLeaf;   // and in its tree of open figures
     std::vector<int32_t>& m_minKind;   // MinKind of each figure, -1 until asked
+    mutable std::vector<Vertex> m_xVertices, m_yVertices;  // of the pair weighed last
+    mutable int32_t m_yVerticesOf = -1;
     int64_t m_pending = 0;
     bool m_stopped = false;
     std::map<int32_t, Tree> m_all, m_open;
@@ -1482,40 +1589,89 @@ void PlainPlanner::BuildNearestLists()
         if (f.Container >= 0 && f.Container < n)
             childrenOf[static_cast<size_t>(f.Container)].push_back(s);
     }
-    CentreTree tree(std::move(items), [this](int64_t units) { return Work(units); });
+    const CentreTree tree(std::move(items), [this](int64_t units) { return Work(units); });
     if (Cancelled())
         return;
 
-    std::vector<std::pair<int64_t, int32_t>> entries, found;  // (key, s)
-    for (const CentreTree::Item& at : tree.Items()) {
-        const int32_t r = at.id;
-        tfigura& fr = Fig(r);
-        entries.clear();
-        for (int32_t s : childrenOf[static_cast<size_t>(r)]) {
-            const tfigura& f = Fig(s);
-            int64_t k = CentreTree::Rounded(fr.CentreX, fr.CentreY, f.CentreX, f.CentreY) + kPenalty;
-            if (f.Depth < fr.Depth)
-                k += kPenalty;
-            entries.push_back({k, s});
+    // Each figure's list is its own, so the lists are built in blocks of the
+    // tree's order on several threads; this thread takes blocks too and
+    // between them tells the progress its share of the work (the others'
+    // share goes at the same pace), so cancel comes as quickly as alone.
+    const std::vector<CentreTree::Item>& order = tree.Items();
+    // A few thousand figures are not worth a thread.
+    const size_t helpers = m_listThreads > 0
+                               ? static_cast<size_t>(m_listThreads) - 1
+                               : std::min<size_t>(std::max(1u, std::thread::hardware_concurrency()) - 1, order.size() / 2048);
+    const size_t block = std::clamp<size_t>(order.size() / (4 * (helpers + 1)), 16, 256);
+    std::atomic<size_t> nextBlock{0};
+    std::atomic<bool> stop{false};
+    auto listBlocks = [&](const std::function<bool(int64_t)>& spend) {
+        CentreTree::Query query(tree);
+        std::vector<std::pair<int64_t, int32_t>> entries, found, previous;  // (key, s)
+        for (size_t from; !stop && (from = nextBlock.fetch_add(block)) < order.size();) {
+            previous.clear();
+            int64_t work = 0;
+            for (size_t at = from; at < std::min(order.size(), from + block); ++at) {
+                const int32_t r = order[at].id;
+                tfigura& fr = Fig(r);
+                entries.clear();
+                for (int32_t s : childrenOf[static_cast<size_t>(r)]) {
+                    const tfigura& f = Fig(s);
+                    int64_t k = CentreTree::Rounded(fr.CentreX, fr.CentreY, f.CentreX, f.CentreY) + kPenalty;
+                    if (f.Depth < fr.Depth)
+                        k += kPenalty;
+                    entries.push_back({k, s});
+                }
+                int64_t visited = 0;
+                // 22 figures as deep as r, all nearer than any penalty
+                // reaches, leave no place to a shallower figure or a child.
+                // The figure before in the tree's order lies close by: its
+                // list is a good first guess.
+                tree.NearestRanked(query, fr.CentreX, fr.CentreY, kListSize, {fr.Depth, INT32_MAX, r}, found, visited,
+                                   previous);
+                previous = found;
+                entries.insert(entries.end(), found.begin(), found.end());
+                if (found.size() < kListSize || found.back().first >= kPenalty) {
+                    tree.NearestRanked(query, fr.CentreX, fr.CentreY, kListSize, {INT32_MIN, fr.Depth - 1, r}, found,
+                                       visited);
+                    for (const auto& [d, s] : found)
+                        entries.push_back({d + kPenalty, s});
+                }
+                const auto last = entries.size() > kListSize ? entries.begin() + kListSize : entries.end();
+                std::partial_sort(entries.begin(), last, entries.end());
+                fr.Nearest.fill(-1);
+                for (size_t i = 0; i < entries.size() && i < kListSize; ++i)
+                    fr.Nearest[i] = entries[i].second;
+                work += 1 + visited + static_cast<int64_t>(entries.size());
+            }
+            if (spend && !spend(work))
+                stop = true;
         }
-        int64_t visited = 0;
-        // 22 figures as deep as r, all nearer than any penalty reaches, leave
-        // no place to a shallower figure or a child.
-        tree.NearestRanked(fr.CentreX, fr.CentreY, kListSize, {fr.Depth, INT32_MAX, r}, found, visited);
-        entries.insert(entries.end(), found.begin(), found.end());
-        if (found.size() < kListSize || found.back().first >= kPenalty) {
-            tree.NearestRanked(fr.CentreX, fr.CentreY, kListSize, {INT32_MIN, fr.Depth - 1, r}, found, visited);
-            for (const auto& [d, s] : found)
-                entries.push_back({d + kPenalty, s});
-        }
-        const auto last = entries.size() > kListSize ? entries.begin() + kListSize : entries.end();
-        std::partial_sort(entries.begin(), last, entries.end());
-        fr.Nearest.fill(-1);
-        for (size_t i = 0; i < entries.size() && i < kListSize; ++i)
-            fr.Nearest[i] = entries[i].second;
-        if (!Work(1 + visited + static_cast<int64_t>(entries.size())))
-            return;
+    };
+    std::vector<std::thread> threads;
+    std::vector<std::exception_ptr> failures(helpers);
+    for (size_t t = 0; t < helpers; ++t)
+        threads.emplace_back([&, t] {
+            try {
+                listBlocks({});
+            } catch (...) {
+                failures[t] = std::current_exception();
+                stop = true;
+            }
+        });
+    try {
+        listBlocks([this](int64_t units) { return Work(units); });
+    } catch (...) {
+        stop = true;
+        for (std::thread& t : threads)
+            t.join();
+        throw;
     }
+    for (std::thread& t : threads)
+        t.join();
+    for (const std::exception_ptr& failure : failures)
+        if (failure)
+            std::rethrow_exception(failure);
 }
 
 // What every engine asks of the planner.

@@ -221,11 +221,13 @@ ref_plan::Plan Capture(const TJob& job, PlainPlanner::Result result)
 
 // Plans the job with the reference and with the program's planner and
 // compares the two plans line by line.
-void ExpectSamePlan(TJob& job, int mode, bool frame, const std::string& what, int64_t containmentBudget = 4096)
+void ExpectSamePlan(TJob& job, int mode, bool frame, const std::string& what, int64_t containmentBudget = 4096,
+                    int listThreads = 1)
 {
     const std::vector<std::string> expected = Describe(ref_plan::PlanJob(job, mode, frame));
     PlainPlanner planner(job, mode, frame);
     planner.SetContainmentBudget(containmentBudget);
+    planner.SetListThreads(listThreads);
     const PlainPlanner::Result result = planner.Run();
     const std::vector<std::string> got = Describe(Capture(job, result));
     ASSERT_EQ(got.size(), expected.size()) << what << "\n" << got[0] << "\n" << expected[0];
@@ -257,11 +259,23 @@ TEST(PlannerEquivalence, ProgramPlannerAgreesWithAPlainReading)
         Finish(job);
         const int mode = seed % 5 == 0 || kind == 5 ? 2 : 0;
         const bool frame = seed % 3 != 0;
+        // Every other job's nearest lists are built on three threads.
         ExpectSamePlan(job, mode, frame,
-                       "seed " + std::to_string(seed) + " (" + kinds[kind] + ", " + std::to_string(job.FigureList.size()) + " figures)");
+                       "seed " + std::to_string(seed) + " (" + kinds[kind] + ", " + std::to_string(job.FigureList.size()) +
+                           " figures)",
+                       4096, seed % 2 == 0 ? 3 : 1);
         if (::testing::Test::HasFatalFailure())
             return;
     }
+    // Two groups 20 km apart: the weights between them outgrow 64 bits and
+    // saturate alike.
+    TJob far;
+    for (int k = 0; k < 24; ++k) {
+        const int32_t x = (k % 2 == 0 ? -400000000 : 400000000) + k * 1000;
+        Add(far, k % 3 == 0 ? Rect(x, 0, x + 600, 600) : Circle(x + 300, 300, 300, 12));
+    }
+    Finish(far);
+    ExpectSamePlan(far, 0, false, "far apart");
 }
 
 // Squares nested one in another, listed innermost first, outermost first and
