@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QPointer>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -153,13 +154,18 @@ TEST(RawText, TheReaderThreadEndsInTheHandlerOnTheCallersThread)
             completed = r.Completed();
             loop.quit();
         });
+        const QPointer<TRAWodczytWatek> alive(reader);
         QTimer::singleShot(10000, &loop, &QEventLoop::quit);
         loop.exec();
         // The reader frees itself after its handler, as the program's event
-        // loop would let it.
+        // loop would let it; the thread may still be queueing that when the
+        // handler has run.
+        if (alive)
+            alive->wait();
         QCoreApplication::sendPostedEvents();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         ASSERT_TRUE(ended) << stop;
+        EXPECT_TRUE(alive.isNull()) << "freed after its handler";
         EXPECT_TRUE(onCaller);
         EXPECT_EQ(completed, !stop);
         EXPECT_EQ(ModelTriangles.size(), stop ? 0u : 1u);
