@@ -1,20 +1,18 @@
 // The planner's searches answered through indexes: the answers are the ones
 // the plain scans over every pair would give, without scanning every pair.
 #include "app/MathUtil.h"
+#include "job/Blocks.h"
 #include "job/Geometry.h"
 #include "job/Job.h"
 #include "job/Planner.h"
 #include "job/Spatial.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cmath>
-#include <exception>
 #include <functional>
 #include <map>
 #include <queue>
 #include <set>
-#include <thread>
 #include <unordered_map>
 
 namespace {
@@ -1592,26 +1590,17 @@ void PlainPlanner::BuildNearestLists()
     const CentreTree tree(std::move(items), [this](int64_t units) { return Work(units); });
     if (Cancelled())
         return;
+    using Entries = std::vector<std::pair<int64_t, int32_t>>;  // (key, s)
 
-    // Each figure's list is its own, so the lists are built in blocks of the
-    // tree's order on several threads; this thread takes blocks too and
-    // between them tells the progress its share of the work (the others'
-    // share goes at the same pace), so cancel comes as quickly as alone.
+    // Each figure's list is its own: the lists are built in blocks of the
+    // tree's order, where a figure lies close to the one before it.
     const std::vector<CentreTree::Item>& order = tree.Items();
-    // A few thousand figures are not worth a thread.
-    const size_t helpers = m_listThreads > 0
-                               ? static_cast<size_t>(m_listThreads) - 1
-                               : std::min<size_t>(std::max(1u, std::thread::hardware_concurrency()) - 1, order.size() / 2048);
-    const size_t block = std::clamp<size_t>(order.size() / (4 * (helpers + 1)), 16, 256);
-    std::atomic<size_t> nextBlock{0};
-    std::atomic<bool> stop{false};
-    auto listBlocks = [&](const std::function<bool(int64_t)>& spend) {
-        CentreTree::Query query(tree);
-        std::vector<std::pair<int64_t, int32_t>> entries, found, previous;  // (key, s)
-        for (size_t from; !stop && (from = nextBlock.fetch_add(block)) < order.size();) {
+    auto makeBody = [&] {
+        return [&, query = CentreTree::Query(tree), entries = Entries(), found = Entries(),
+                previous = Entries()](size_t from, size_t to) mutable {
             previous.clear();
             int64_t work = 0;
-            for (size_t at = from; at < std::min(order.size(), from + block); ++at) {
+            for (size_t at = from; at < to; ++at) {
                 const int32_t r = order[at].id;
                 tfigura& fr = Fig(r);
                 entries.clear();
@@ -1625,8 +1614,7 @@ void PlainPlanner::BuildNearestLists()
                 int64_t visited = 0;
                 // 22 figures as deep as r, all nearer than any penalty
                 // reaches, leave no place to a shallower figure or a child.
-                // The figure before in the tree's order lies close by: its
-                // list is a good first guess.
+                // The list of the figure before is a good first guess.
                 tree.NearestRanked(query, fr.CentreX, fr.CentreY, kListSize, {fr.Depth, INT32_MAX, r}, found, visited,
                                    previous);
                 previous = found;
@@ -1644,34 +1632,10 @@ void PlainPlanner::BuildNearestLists()
                     fr.Nearest[i] = entries[i].second;
                 work += 1 + visited + static_cast<int64_t>(entries.size());
             }
-            if (spend && !spend(work))
-                stop = true;
-        }
+            return work;
+        };
     };
-    std::vector<std::thread> threads;
-    std::vector<std::exception_ptr> failures(helpers);
-    for (size_t t = 0; t < helpers; ++t)
-        threads.emplace_back([&, t] {
-            try {
-                listBlocks({});
-            } catch (...) {
-                failures[t] = std::current_exception();
-                stop = true;
-            }
-        });
-    try {
-        listBlocks([this](int64_t units) { return Work(units); });
-    } catch (...) {
-        stop = true;
-        for (std::thread& t : threads)
-            t.join();
-        throw;
-    }
-    for (std::thread& t : threads)
-        t.join();
-    for (const std::exception_ptr& failure : failures)
-        if (failure)
-            std::rethrow_exception(failure);
+    RunInBlocks(order.size(), ThreadsFor(order.size(), m_listThreads), makeBody, [this](int64_t units) { return Work(units); });
 }
 
 // What every engine asks of the planner.

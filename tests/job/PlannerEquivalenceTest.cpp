@@ -222,12 +222,12 @@ ref_plan::Plan Capture(const TJob& job, PlainPlanner::Result result)
 // Plans the job with the reference and with the program's planner and
 // compares the two plans line by line.
 void ExpectSamePlan(TJob& job, int mode, bool frame, const std::string& what, int64_t containmentBudget = 4096,
-                    int listThreads = 1)
+                    int threads = 1)
 {
     const std::vector<std::string> expected = Describe(ref_plan::PlanJob(job, mode, frame));
     PlainPlanner planner(job, mode, frame);
     planner.SetContainmentBudget(containmentBudget);
-    planner.SetListThreads(listThreads);
+    planner.SetListThreads(threads);
     const PlainPlanner::Result result = planner.Run();
     const std::vector<std::string> got = Describe(Capture(job, result));
     ASSERT_EQ(got.size(), expected.size()) << what << "\n" << got[0] << "\n" << expected[0];

@@ -7,6 +7,7 @@
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
+#include <map>
 #include <optional>
 #include <set>
 
@@ -643,7 +644,8 @@ namespace {
 // notes every question and stage that still comes after the cancel.
 class CancelInPhase : public PlanProgress {
 public:
-    explicit CancelInPhase(std::optional<PlanPhase> at) : m_at(at) {}
+    // after: questions of that phase answered yes first.
+    explicit CancelInPhase(std::optional<PlanPhase> at, int after = 0) : m_at(at), m_after(after) {}
     bool Continue(int) override
     {
         if (cancelled) {
@@ -651,7 +653,8 @@ public:
             return false;
         }
         asked.insert(m_phase);
-        cancelled = m_at == m_phase;
+        cancelled = m_at == m_phase && asksIn[m_phase] >= m_after;
+        ++asksIn[m_phase];
         return !cancelled;
     }
     void Phase(PlanPhase phase) override
@@ -660,12 +663,14 @@ public:
         stagesAfterCancel += cancelled;
     }
     std::set<PlanPhase> asked;
+    std::map<PlanPhase, int> asksIn;
     bool cancelled = false;
     int askedAfterCancel = 0;
     int stagesAfterCancel = 0;
 
 private:
     std::optional<PlanPhase> m_at;
+    int m_after;
     PlanPhase m_phase = PlanPhase::Analysis;
 };
 
@@ -713,4 +718,28 @@ TEST_F(PlannerTest, CancelDuringEachLongPhase)
         EXPECT_EQ(cancel.stagesAfterCancel, 0) << "stage " << static_cast<int>(stage) << " went on after the cancel";
         EXPECT_EQ(fresh.PathPlanned, 0);
     }
+    // Cancelled while the lists are built, in blocks of 75 asking after each,
+    // the building stops after the block it is in.
+    auto squares = [](TJob& j) {
+        for (int32_t i = 0; i < 300; ++i)
+            Add(j, Rect(i % 20 * 400, i / 20 * 400, i % 20 * 400 + 200, i / 20 * 400 + 200));
+        Finish(j);
+    };
+    TJob counted, cancelled;
+    squares(counted);
+    squares(cancelled);
+    CancelInPhase never(std::nullopt), cancel(PlanPhase::NearestLists);
+    for (auto [j, progress] : {std::pair{&counted, &never}, std::pair{&cancelled, &cancel}}) {
+        PlainPlanner planner(*j, 0, true);
+        planner.SetReportInterval(1);
+        planner.SetListThreads(1);
+        if (progress == &cancel)  // a few blocks before the end
+            cancel = CancelInPhase(PlanPhase::NearestLists, never.asksIn[PlanPhase::NearestLists] - 5);
+        planner.Run(progress);
+    }
+    EXPECT_TRUE(cancel.cancelled);
+    const auto unlisted = std::count_if(cancelled.FigureList.begin(), cancelled.FigureList.end(),
+                                        [](const auto& f) { return f->Nearest[0] < 0; });
+    EXPECT_GT(unlisted, 100) << "the blocks after the cancel are left";
+    EXPECT_LT(unlisted, 300) << "the cancel came while the lists were built";
 }
