@@ -19,14 +19,10 @@ int32_t PlainPlanner::StartFigure() const { return m_job.StartFigure; }
 
 int64_t PlainPlanner::Weighted(int64_t d2, const TFigVertexInfo& vx, const TFigVertexInfo& vy)
 {
-    if (vx.EntryAllowed)
-        d2 = MulSat(d2, vx.Kind) / 10;
-    if (vy.EntryAllowed)
-        d2 = MulSat(d2, vy.Kind) / 10;
-    return d2;
+    return WeightedBy(MulSat, d2, vx.Kind, vx.EntryAllowed != 0, vy.Kind, vy.EntryAllowed != 0);
 }
 
-int64_t PlainPlanner::Halved(int64_t d2) { return MulSat(MulSat(d2, 5) / 10, 5) / 10; }
+int64_t PlainPlanner::Halved(int64_t d2) { return HalvedBy(MulSat, d2); }
 
 int32_t PlainPlanner::Stride(size_t vertexCount)
 {

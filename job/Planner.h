@@ -87,6 +87,22 @@ public:
     static int64_t Weighted(int64_t d2, const TFigVertexInfo& vx, const TFigVertexInfo& vy);
     // Both ends count one half.
     static int64_t Halved(int64_t d2);
+    // The two with a given product: saturating (as above), or plain where the
+    // searches know that no product can overflow.
+    template <typename Product>
+    static int64_t WeightedBy(Product product, int64_t d2, int32_t kindX, bool allowedX, int32_t kindY, bool allowedY)
+    {
+        if (allowedX)
+            d2 = product(d2, kindX) / 10;
+        if (allowedY)
+            d2 = product(d2, kindY) / 10;
+        return d2;
+    }
+    template <typename Product>
+    static int64_t HalvedBy(Product product, int64_t d2)
+    {
+        return product(product(d2, 5) / 10, 5) / 10;
+    }
     static int32_t Stride(size_t vertexCount);
     // Where ConnectChildren measures from: a point moved by (d, d) with d by
     // the parity of the depth (X: 2, Y: 1).

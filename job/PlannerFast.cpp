@@ -402,11 +402,10 @@ private:
     }
 
     // A vertex as the search pairs it: its point (shifted where the search
-    // shifts it), its kind, whether it may be entered, its weight factor in
-    // tenths (its kind where it may be entered, else 10) and its place.
+    // shifts it), its kind, whether it may be entered and its place.
     struct Vertex {
         TFigPoint p;
-        int32_t kind, factor, index;
+        int32_t kind, index;
         bool allowed;
     };
 
@@ -424,8 +423,7 @@ private:
             if (!strided && !info.EntryAllowed)
                 continue;
             const TFigPoint& p = f.Points[static_cast<size_t>(v)];
-            out.push_back({shift ? PlainPlanner::Shifted(p, f.Depth, isX ? 2 : 1) : p, info.Kind,
-                           info.EntryAllowed ? info.Kind : 10, v, info.EntryAllowed != 0});
+            out.push_back({shift ? PlainPlanner::Shifted(p, f.Depth, isX ? 2 : 1) : p, info.Kind, v, info.EntryAllowed != 0});
         }
     }
 
@@ -434,6 +432,7 @@ private:
     template <SearchKind K, bool Plain>
     static int64_t Weigh(const Vertex& a, const Vertex& b)
     {
+        constexpr auto product = [](int64_t p, int64_t q) { return Plain ? p * q : MulSat(p, q); };
         int64_t d2;
         if constexpr (Plain) {
             const int64_t dx = static_cast<int64_t>(a.p.x) - b.p.x, dy = static_cast<int64_t>(a.p.y) - b.p.y;
@@ -441,19 +440,12 @@ private:
         } else {
             d2 = DistanceSqr(a.p, b.p);
         }
-        if constexpr (K == SearchKind::ChildrenNearest) {
-            return Plain ? d2 * 5 / 10 * 5 / 10 : PlainPlanner::Halved(d2);
-        } else if constexpr (K == SearchKind::Nearest) {
-            return Plain ? d2 * a.kind * b.kind : MulSat(MulSat(d2, a.kind), b.kind);
-        } else if constexpr (Plain) {
-            return d2 * a.factor / 10 * b.factor / 10;
-        } else {
-            if (a.allowed)
-                d2 = MulSat(d2, a.kind) / 10;
-            if (b.allowed)
-                d2 = MulSat(d2, b.kind) / 10;
-            return d2;
-        }
+        if constexpr (K == SearchKind::ChildrenNearest)
+            return PlainPlanner::HalvedBy(product, d2);
+        else if constexpr (K == SearchKind::Nearest)
+            return product(product(d2, a.kind), b.kind);
+        else
+            return PlainPlanner::WeightedBy(product, d2, a.kind, a.allowed, b.kind, b.allowed);
     }
 
     template <SearchKind K, bool Plain>

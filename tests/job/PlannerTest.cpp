@@ -99,6 +99,8 @@ TEST_F(PlannerTest, GeometryOfTheSearches)
     EXPECT_EQ(PlainPlanner::Weighted(1000, corner, smooth), 500);
     EXPECT_EQ(PlainPlanner::Weighted(1000, corner, corner), 250);
     EXPECT_EQ(PlainPlanner::Weighted(7, corner, corner), 1) << "truncated after each end";
+    const TFigVertexInfo nine{0, 9, 1};
+    EXPECT_EQ(PlainPlanner::Weighted(2, nine, nine), 0) << "the first end truncated before the second multiplies";
 }
 
 TEST_F(PlannerTest, EmptyJobPlansNothing)
