@@ -49,8 +49,6 @@ public:
             m_slot[static_cast<size_t>(m_items[i].id)] = i;
     }
 
-    bool Empty() const { return m_items.empty(); }
-
     // What one search keeps while it runs; one for each thread that searches.
     class Query {
     public:
@@ -682,8 +680,6 @@ public:
             Build(0, m_items.size(), -1, 0, spend);
     }
 
-    bool Empty() const { return m_nodes.empty(); }
-
     // Nodes the searches of the containment may still open before they give
     // up as if stopped; Exhausted tells that apart from a cancel.
     void SetBudget(int64_t nodes) { m_budget = nodes; }
@@ -751,13 +747,9 @@ public:
         if (!m_nodes.empty())
             push(0);
         while (!m_queue.empty()) {
-            std::pop_heap(m_queue.begin(), m_queue.end(), DeepFirst);
-            const Open o = m_queue.back();
-            m_queue.pop_back();
-            if (--m_budget < 0 || !ask.spend(kNodeCost)) {
-                stopped = true;
+            const Open o = Next(DeepFirst);
+            if (!Charge(ask, kNodeCost, stopped, true))
                 return -1;
-            }
             if (best >= 0 && (o.depth < bestDepth || (o.depth == bestDepth && o.index >= best)))
                 break;
             const Node& n = m_nodes[static_cast<size_t>(o.node)];
@@ -774,10 +766,8 @@ public:
                 if (d <= above || (best >= 0 && worse(d, j)))
                     continue;
                 const bool in = ask.inside(j);
-                if (!ask.spend(0)) {
-                    stopped = true;
+                if (!Charge(ask, 0, stopped))
                     return -1;
-                }
                 if (in) {
                     best = j;
                     bestDepth = d;
@@ -800,10 +790,8 @@ public:
         while (!m_stack.empty()) {
             const Node& n = m_nodes[static_cast<size_t>(m_stack.back())];
             m_stack.pop_back();
-            if (!ask.spend(kNodeCost)) {
-                stopped = true;
+            if (!Charge(ask, kNodeCost, stopped))
                 return false;
-            }
             if (n.minIndex >= below || !Holds(n.box, b))
                 continue;
             if (n.left >= 0) {
@@ -832,10 +820,8 @@ public:
         while (!m_stack.empty()) {
             const Node& n = m_nodes[static_cast<size_t>(m_stack.back())];
             m_stack.pop_back();
-            if (--m_budget < 0 || !ask.spend(kNodeCost)) {
-                stopped = true;
+            if (!Charge(ask, kNodeCost, stopped, true))
                 return false;
-            }
             if (n.unsaturated <= 0 || n.minIndex >= below || n.maxDepth <= above || !Holds(n.box, b))
                 continue;
             if (n.left >= 0) {
@@ -870,13 +856,9 @@ public:
         if (!m_nodes.empty())
             push(0);
         while (!m_queue.empty()) {
-            std::pop_heap(m_queue.begin(), m_queue.end(), LeastFirst);
-            const Open o = m_queue.back();
-            m_queue.pop_back();
-            if (!ask.spend(kNodeCost)) {
-                stopped = true;
+            const Open o = Next(LeastFirst);
+            if (!Charge(ask, kNodeCost, stopped))
                 return -1;
-            }
             if (best >= 0 && o.index >= best)
                 break;
             const Node& n = m_nodes[static_cast<size_t>(o.node)];
@@ -890,10 +872,8 @@ public:
                 if (j <= after || (best >= 0 && j >= best) || !StrictlyHolds(m_items[i].first, b))
                     continue;
                 const bool in = ask.inside(j);
-                if (!ask.spend(0)) {
-                    stopped = true;
+                if (!Charge(ask, 0, stopped))
                     return -1;
-                }
                 if (in)
                     best = j;
             }
@@ -917,6 +897,25 @@ private:
     // Heap orders: the top is the node to open next.
     static bool DeepFirst(const Open& a, const Open& b) { return a.depth != b.depth ? a.depth < b.depth : a.index > b.index; }
     static bool LeastFirst(const Open& a, const Open& b) { return a.index > b.index; }
+    template <typename Order>
+    Open Next(Order order)
+    {
+        std::pop_heap(m_queue.begin(), m_queue.end(), order);
+        const Open o = m_queue.back();
+        m_queue.pop_back();
+        return o;
+    }
+    // Work done for a walk, and a node off the budget where `budgeted`;
+    // false (and stopped) when the planning is cancelled or the budget spent.
+    template <typename A>
+    bool Charge(A& ask, int64_t units, bool& stopped, bool budgeted = false)
+    {
+        if ((budgeted && --m_budget < 0) || !ask.spend(units)) {
+            stopped = true;
+            return false;
+        }
+        return true;
+    }
 
     static bool Holds(const Box& outer, const Box& inner)
     {
