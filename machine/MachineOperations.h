@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <optional>
 
 // The bit of axis n in a homing mask.
 constexpr std::array<uint8_t, 8> AxisBits = {1, 2, 4, 8, 16, 32, 64, 128};
@@ -60,6 +61,11 @@ public:
     // Whether a go-to may run now: the machine answers, no job works and
     // nothing moves. A refusal is told in a box.
     bool GoToAllowed();
+    // On two-wire machines with crash checking, whether wires driven to these
+    // heights (mm; no side height: the side wire stays) end at least 10 mm
+    // above the side wire, or no closer to it than they stand. Taken from the
+    // positions last read; a refusal is told.
+    bool WiresStayAboveSideWire(double frontY, double backY, std::optional<double> sideY);
     // The same with the side carriage.
     bool gotopointKreuz(bool wait, uint8_t speedSlot, double frontX, double backX, double sideX, double frontY,
                         double backY, double sideY, double tableTarget, double spindleTarget);
