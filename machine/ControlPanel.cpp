@@ -485,7 +485,7 @@ void ControlPanel::SerialRepetition()
     ReadPositions(m_machine);
     // A repetition that would lower the wires onto the side wire ends the
     // series: told once, nothing sent.
-    if (!m_operations->WiresStayAboveSideWire(*m_offsets.y, *m_offsets.y, std::nullopt)) {
+    if (!WiresStayAboveSideWire(*m_offsets.y, *m_offsets.y, std::nullopt)) {
         SerialRepeatActive = false;
         return;
     }

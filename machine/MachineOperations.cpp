@@ -239,7 +239,7 @@ bool MachineOperations::GoToAllowed()
     return true;
 }
 
-bool MachineOperations::WiresStayAboveSideWire(double frontY, double backY, std::optional<double> sideY)
+bool WiresStayAboveSideWire(double frontY, double backY, std::optional<double> sideY, const QString& caption)
 {
     if (!IsTwoWireModel() || !WiresCrashChecking)
         return true;
@@ -255,7 +255,7 @@ bool MachineOperations::WiresStayAboveSideWire(double frontY, double backY, std:
     if (clear(frontY, p.FrontY) && (SideAxesRemapped || clear(backY, p.BackY)))
         return true;
     ShowMessageBox(Tr("Main_window", "VeKolizjaDrutow") + "\r\n" + Tr("Main_window", "VePrzesunBocznyDrut"), false,
-                   kGotoCaption);
+                   caption);
     return false;
 }
 
@@ -267,7 +267,8 @@ bool MachineOperations::GoTo(bool wait, uint8_t speedSlot, const Target& t, bool
     // failed read the move would go anywhere.
     if (!ReadPositionsForMove(m_machine, kGotoCaption))
         return false;
-    if (!WiresStayAboveSideWire(t.frontY, t.backY, withSide ? std::optional<double>(t.sideY) : std::nullopt))
+    if (!WiresStayAboveSideWire(t.frontY, t.backY, withSide ? std::optional<double>(t.sideY) : std::nullopt,
+                                kGotoCaption))
         return false;
     if (!SendCommand(m_machine, Bytes({'F', speedSlot})))
         return false;

@@ -25,6 +25,13 @@ struct OperationHooks {
     std::function<void(bool enabled)> statusTimer;
 };
 
+// On two-wire machines with crash checking, whether the front and back wires
+// driven to these heights (mm; no side height: the side wire stays) end at
+// least 10 mm above the side wire, or no closer to it than they stand. Taken
+// from the positions last read; a refusal is told (with `caption` when given).
+bool WiresStayAboveSideWire(double frontY, double backY, std::optional<double> sideY,
+                            const QString& caption = QString());
+
 // The machine operations of the manual control panel: pause and continue,
 // STOP, homing, the two go-to-point drives, the arms' level check and the
 // restore of the controller's factory parameters. They talk to the machine
@@ -61,11 +68,6 @@ public:
     // Whether a go-to may run now: the machine answers, no job works and
     // nothing moves. A refusal is told in a box.
     bool GoToAllowed();
-    // On two-wire machines with crash checking, whether wires driven to these
-    // heights (mm; no side height: the side wire stays) end at least 10 mm
-    // above the side wire, or no closer to it than they stand. Taken from the
-    // positions last read; a refusal is told.
-    bool WiresStayAboveSideWire(double frontY, double backY, std::optional<double> sideY);
     // The same with the side carriage.
     bool gotopointKreuz(bool wait, uint8_t speedSlot, double frontX, double backX, double sideX, double frontY,
                         double backY, double sideY, double tableTarget, double spindleTarget);
