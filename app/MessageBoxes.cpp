@@ -45,13 +45,14 @@ void ShowFixedMessageBox(const QString& text, bool isError, const QString& capti
     Deliver(r);
 }
 
-int AskWithCaption(const QString& text, MessageButtons buttons, const QString& caption)
+int AskWithCaption(const QString& text, MessageButtons buttons, const QString& caption, bool defaultNo)
 {
     MessageRequest r;
     r.kind = MessageKind::Question;
     r.text = text;
     r.caption = caption;
     r.buttons = buttons;
+    r.defaultNo = defaultNo;
     r.rightToLeft = ApplicationRightToLeft;
     if (!g_presenter) {
         std::fprintf(stderr, "[question] %s -> cancel\n", text.toLocal8Bit().constData());

@@ -15,6 +15,8 @@ struct MessageRequest {
     QString caption;  // empty for a question: the presenter's default title
     bool rightToLeft = false;
     MessageButtons buttons = MessageButtons::OkCancel;  // questions only
+    // Enter answers No: a question whose Yes gives something up.
+    bool defaultNo = false;
 };
 
 // Every box of the program goes through the one installed presenter: the windows
@@ -39,5 +41,5 @@ void ShowMessageBox(const QString& text, bool isError, const QString& caption = 
 void ShowFixedMessageBox(const QString& text, bool isError, const QString& caption = QString());
 
 // A question; returns the button pressed (mrYes, mrNo, mrOk, mrCancel, mrRetry).
-int AskWithCaption(const QString& text, MessageButtons buttons, const QString& caption);
+int AskWithCaption(const QString& text, MessageButtons buttons, const QString& caption, bool defaultNo = false);
 int Ask(const QString& text, MessageButtons buttons);

@@ -483,6 +483,12 @@ void ControlPanel::SerialRepetition()
     --SerialRepeats;
     *m_offsets.y -= SerialShiftDown;
     ReadPositions(m_machine);
+    // A repetition that would lower the wires onto the side wire ends the
+    // series: told once, nothing sent.
+    if (!WiresStayAboveSideWire(*m_offsets.y, *m_offsets.y, std::nullopt)) {
+        SerialRepeatActive = false;
+        return;
+    }
     SendCommand(m_machine, CuttingSpeedCommand());
     SendCommand(m_machine, Bytes({'F', 1}));
     // A refused go-to leaves the wires elsewhere: the job is not run from there.

@@ -358,7 +358,8 @@ void MoveWiresTo(Machine& machine, const TDlgkonfigModel& settings, bool front, 
     const double xm = std::min(UnitToMm(CurrentLengthUnit, x), lim.x);
     const double ym = std::min(UnitToMm(CurrentLengthUnit, y), lim.y);
     double targetY = ym;
-    if (IsTwoWireModel() && front && !side && WiresCrashChecking)
+    // The front and back carriages go together: either selected takes both.
+    if (IsTwoWireModel() && (front || back) && !side && WiresCrashChecking)
         targetY = std::max(p.SideY / 100.0 + 10, ym);
     // Deltas in 1/100 mm.
     d.fx = (xm - p.FrontX / 100.0) * 100;

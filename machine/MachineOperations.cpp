@@ -1,5 +1,6 @@
 #include "machine/MachineOperations.h"
 
+#include "app/Globals.h"
 #include "app/MathUtil.h"
 #include "app/MessageBoxes.h"
 #include "app/Translator.h"
@@ -238,6 +239,26 @@ bool MachineOperations::GoToAllowed()
     return true;
 }
 
+bool WiresStayAboveSideWire(double frontY, double backY, std::optional<double> sideY, const QString& caption)
+{
+    if (!IsTwoWireModel() || !WiresCrashChecking)
+        return true;
+    const tplotstate& p = PlotState;
+    // In 0.01 mm, as the positions are read.
+    const int64_t side = sideY ? RoundToInt64Sat(*sideY * 100.0) : p.SideY;
+    auto clear = [&](double target, int32_t now) {
+        const int64_t gap = RoundToInt64Sat(target * 100.0) - side;
+        // A wire already too close may still move away from the side wire.
+        return gap >= 1000 || gap >= int64_t{now} - p.SideY;
+    };
+    // Where the side wire runs on the back carriage's ids there is no back wire.
+    if (clear(frontY, p.FrontY) && (SideAxesRemapped || clear(backY, p.BackY)))
+        return true;
+    ShowMessageBox(Tr("Main_window", "VeKolizjaDrutow") + "\r\n" + Tr("Main_window", "VePrzesunBocznyDrut"), false,
+                   caption);
+    return false;
+}
+
 bool MachineOperations::GoTo(bool wait, uint8_t speedSlot, const Target& t, bool withSide)
 {
     if (!GoToAllowed())
@@ -245,6 +266,9 @@ bool MachineOperations::GoTo(bool wait, uint8_t speedSlot, const Target& t, bool
     // The deltas are taken from the position read now: from the zeros of a
     // failed read the move would go anywhere.
     if (!ReadPositionsForMove(m_machine, kGotoCaption))
+        return false;
+    if (!WiresStayAboveSideWire(t.frontY, t.backY, withSide ? std::optional<double>(t.sideY) : std::nullopt,
+                                kGotoCaption))
         return false;
     if (!SendCommand(m_machine, Bytes({'F', speedSlot})))
         return false;

@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <optional>
 
 // The bit of axis n in a homing mask.
 constexpr std::array<uint8_t, 8> AxisBits = {1, 2, 4, 8, 16, 32, 64, 128};
@@ -23,6 +24,13 @@ struct OperationHooks {
     // around homing, so no status poll or machine key is handled meanwhile.
     std::function<void(bool enabled)> statusTimer;
 };
+
+// On two-wire machines with crash checking, whether the front and back wires
+// driven to these heights (mm; no side height: the side wire stays) end at
+// least 10 mm above the side wire, or no closer to it than they stand. Taken
+// from the positions last read; a refusal is told (with `caption` when given).
+bool WiresStayAboveSideWire(double frontY, double backY, std::optional<double> sideY,
+                            const QString& caption = QString());
 
 // The machine operations of the manual control panel: pause and continue,
 // STOP, homing, the two go-to-point drives, the arms' level check and the

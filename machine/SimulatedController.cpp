@@ -411,15 +411,15 @@ void SimulatedController::Execute(const std::array<uint8_t, 16>& c, bool fromJob
     case 'R':
         if (c[2] >= 8)
             return unknown();
-        m_channel = c[2];
+        m_channel = Routed(c[2]);
         m_heaterOn = c[1] != 0;
         return;
     case 'S': break;
     case 'T':
         if (c[1] >= 8)
             return unknown();
-        m_channel = c[1];
-        m_power[c[1]] = c[2];
+        m_channel = Routed(c[1]);
+        m_power[m_channel] = c[2];
         return;
     case 'U':
         if (m_moving)
@@ -451,7 +451,10 @@ void SimulatedController::Execute(const std::array<uint8_t, 16>& c, bool fromJob
         if (fromJob)
             m_job = JobState::Held;
         return;
-    case 4: m_output = arg; return;
+    case 4:
+        m_output = arg;
+        m_channel = Routed(m_channel);
+        return;
     case 6: m_unit = arg; return;
     case 7: m_tension = arg; return;
     case 8: m_flashPointer = static_cast<int64_t>(static_cast<uint32_t>(arg)) - kFlashBase; return;
@@ -501,6 +504,13 @@ void SimulatedController::ReturnIfDue()
 }
 
 // ---- replies ----
+
+uint8_t SimulatedController::Routed(uint8_t channel) const
+{
+    if (channel != 2 && channel != 4)
+        return channel;
+    return m_output == 5 ? 4 : 2;
+}
 
 uint32_t SimulatedController::Status()
 {

@@ -53,7 +53,10 @@
 //   stopped is cleared). "Y" stops manual moves and homing, never the job.
 // - Heater per channel 0..7 ("R" on/off, "T" power in tenths of an ampere;
 //   either selects the channel); the measured current is the selected
-//   channel's power while it heats an unbroken wire. "S", 4 output, "S", 6
+//   channel's power while it heats an unbroken wire. The manual heater feeds
+//   the wire the power output ("S", 4) selects: channel 2 or 4 selects, and
+//   is reported as, 4 (the side wire) under output 5 and 2 (the front wire)
+//   under any other, and a new output moves a manual channel along. "S", 6
 //   unit, "S", 7 tension (measured as set, 0 with a broken wire), "p" dwells
 //   of count milliseconds. The broken-wire flag and the machine's START,
 //   STOP and CONTINUE keys are set from outside: a pressed key stays latched
@@ -216,6 +219,8 @@ private:
     uint8_t m_slot = 0;
     // One heater: "R" switches it and selects the channel whose power it
     // takes; the command files end a job with "r", 0, 2 whatever channel heated.
+    // The manual channel (2 or 4) the power output routes `channel` to.
+    uint8_t Routed(uint8_t channel) const;
     bool m_heaterOn = false;
     std::array<uint16_t, 8> m_power{};
     uint8_t m_channel = 0;

@@ -11,6 +11,7 @@
 #include "machine/Bytes.h"
 #include "machine/CommandLayer.h"
 #include "machine/MachineConstants.h"
+#include "machine/MachineOperations.h"
 #include "machine/MachineState.h"
 #include "machine/MoveCommands.h"
 
@@ -154,11 +155,8 @@ void TwoPlaneMaterial::PreMoveWires(double x, double y)
     if (dfx == 0 && dfy == 0 && dbx == 0 && dby == 0)
         return;
     // The wires come down to the material's corner: not onto the side wire.
-    if (IsTwoWireModel() && WiresCrashChecking && y < PlotState.SideY / 100.0 + 10.0) {
-        ShowMessageBox(Tr("Main_window", "VeKolizjaDrutow") + "\r\n" + Tr("Main_window", "VePrzesunBocznyDrut"),
-                       false);
+    if (!WiresStayAboveSideWire(y, y, std::nullopt))
         return;
-    }
     if (m_busy)
         m_busy(true);
     // A cold wire is not dragged through the material: without the heater

@@ -17,6 +17,7 @@
 #include "machine/MachineOperations.h"
 #include "machine/JobState.h"
 #include "machine/MachineState.h"
+#include "machine/ProgramClose.h"
 #include "machine/SideWire.h"
 #include "machine/WireSelection.h"
 #include "machine/ui/MachineForms.h"
@@ -748,14 +749,13 @@ void TMainForm::ContinueSideCut()
 
 void TMainForm::closeEvent(QCloseEvent* event)
 {
-    if (TransArm && TransArm->Running()) {
-        if (!JobStopped) {
-            ShowMessageBox(Tr("Main_window", "wyjscieNiemozliwe"), false, Tr("Universal", "uwaga"));
-            event->ignore();
-            return;
-        }
-        TransArm->stop();
+    const bool sending = TransArm && TransArm->Running();
+    if (!ProgramMayClose(AttachedMachine(), sending)) {
+        event->ignore();
+        return;
     }
+    if (sending)
+        TransArm->stop();
     ReleaseUsbLink();
     event->accept();
 }

@@ -132,6 +132,8 @@ int QtMessagePresenter::Ask(const MessageRequest& request)
         break;
     }
     box.setStandardButtons(buttons);
+    if (request.defaultNo)
+        box.setDefaultButton(QMessageBox::No);
     FitCaption(box);
     switch (box.exec()) {
     case QMessageBox::Yes:

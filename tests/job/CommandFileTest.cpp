@@ -195,6 +195,7 @@ TEST(MoveRecords, SpeedsToPeriods)
 {
     ResetMachineConstants();
     EXPECT_EQ(CutSpeedToPeriod(0), 37500);
+    EXPECT_EQ(CutSpeedToPeriod(10), 37500);
     EXPECT_EQ(CutSpeedToPeriod(20), 37500);
     EXPECT_EQ(CutSpeedToPeriod(21), 35714);
     EXPECT_EQ(CutSpeedToPeriod(100), 7500);

@@ -1,4 +1,5 @@
 #include "app/CommandLine.h"
+#include "app/Translator.h"
 #include "machine/Bytes.h"
 #include "machine/CommandLayer.h"
 #include "machine/ControlPanel.h"
@@ -200,16 +201,18 @@ TEST_F(ControlPanelTest, TheTimerSlowsWithoutALinkAndKeepsRunning)
     clock.Advance(ControlPanel::kLinkIntervalMs);
     EXPECT_EQ(panel->Interval(), ControlPanel::kLinkIntervalMs);
     link->SetPresent(false);
-    clock.Advance(ControlPanel::kNoLinkIntervalMs);
+    clock.Advance(ControlPanel::kLinkIntervalMs);
     EXPECT_EQ(panel->Interval(), ControlPanel::kNoLinkIntervalMs);
     EXPECT_TRUE(panel->TimerEnabled());
+    // The machine keys work again once the link is back, at the slow poll's
+    // next tick and not sooner.
     link->SetPresent(true);
-    clock.Advance(2 * ControlPanel::kNoLinkIntervalMs);
-    EXPECT_EQ(panel->Interval(), ControlPanel::kLinkIntervalMs);
-    // The machine keys work again once the link is back.
     sim->PressKey(MachineKey::Start);
-    clock.Advance(ControlPanel::kLinkIntervalMs);
+    clock.Advance(ControlPanel::kNoLinkIntervalMs - 1);
+    EXPECT_TRUE(calls.empty());
+    clock.Advance(1);
     EXPECT_EQ(calls.size(), 1u);
+    EXPECT_EQ(panel->Interval(), ControlPanel::kLinkIntervalMs);
 
     // A panel created without a machine runs its timer all the same.
     ScriptedPresenter boxes;
@@ -228,6 +231,24 @@ TEST_F(ControlPanelTest, WireBoxesSwitchTheMachineAndFollowTheEndOfAJob)
 {
     // Created on a two-wire model: front and back selected.
     EXPECT_TRUE(WireSelection().KeyFront && WireSelection().KeyBack && !WireSelection().KeySide);
+    // A front jog heats on the manual channel ("R", 1, 2); ticking Side moves
+    // the manual heater to the side wire, and the panel's refresh keeps it
+    // there, through the next "R", 1, 2 too (a side jog, a base point's Go),
+    // while an output switched at the machine is followed.
+    panel->SetWindow({[] { return true; }, {}, {}});
+    Send(Bytes({'R', 1, 2}));
+    Send(Bytes({'R', 0, 2}));
+    panel->SetWireBox(ControlPanel::WireBox::Side, true);
+    clock.Advance(3 * ControlPanel::kLinkIntervalMs);
+    EXPECT_TRUE(WireSelection().KeySide);
+    Send(Bytes({'R', 1, 2}));
+    Send(Bytes({'R', 0, 2}));
+    clock.Advance(3 * ControlPanel::kLinkIntervalMs);
+    EXPECT_TRUE(WireSelection().KeySide);
+    Send(Bytes({'S', 4}) + Int32ToBytes(0));
+    clock.Advance(3 * ControlPanel::kLinkIntervalMs);
+    EXPECT_TRUE(WireSelection().KeyFront && WireSelection().KeyBack && !WireSelection().KeySide);
+    panel->SetWindow({});
     panel->SetWireBox(ControlPanel::WireBox::Side, true);
     EXPECT_FALSE(WireSelection().KeyFront || WireSelection().KeyBack);
     EXPECT_EQ(sim->PowerOutput(), 5);
@@ -354,6 +375,18 @@ TEST_F(ControlPanelTest, ASerialRepetitionLowersTheFrontWiresAndLeavesTheSideWir
     EXPECT_FALSE(SerialRepeatActive);
     EXPECT_EQ(Sent('G'), runs + 1);
     EXPECT_EQ(offsetY, 95.0);
+    // A repetition that would lower the front wires to 5 mm above the side
+    // wire is refused with nothing sent, and the series ends there.
+    ScriptedPresenter boxes;
+    SerialRepeats = 2;
+    SerialShiftDown = 40;
+    SerialRepeatActive = true;
+    const size_t reports = sim->Reports().size();
+    clock.Advance(3 * ControlPanel::kLinkIntervalMs);
+    EXPECT_EQ(sim->Reports().size(), reports);
+    EXPECT_FALSE(SerialRepeatActive);
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_TRUE(boxes.shown[0].text.startsWith(Tr("Main_window", "VeKolizjaDrutow")));
     SerialRepeatActive = false;
     SerialRepeats = 0;
 }

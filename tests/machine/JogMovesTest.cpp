@@ -158,6 +158,11 @@ TEST_F(JogMovesTest, AbsoluteMoveStopsAtTheYLimitAndKeepsClearOfTheSideWire)
     Counter(6, 5000);  // side Y 50 mm
     MoveWiresTo(m, Settings(), true, false, false, 0, 20, 0);
     EXPECT_EQ(Axes()[1], -4000) << "the front wire stops 10 mm above the side wire";
+    // The back wire alone takes the front one along: both stop there.
+    link.writes.clear();
+    MoveWiresTo(m, Settings(), false, true, false, 0, 20, 0);
+    EXPECT_EQ(Axes()[1], -4000);
+    EXPECT_EQ(Axes()[5], 6000);
 }
 
 TEST_F(JogMovesTest, RelativeMoveStopsAtXZero)

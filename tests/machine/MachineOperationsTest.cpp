@@ -1,5 +1,6 @@
 #include "app/Settings.h"
 #include "app/Translator.h"
+#include "machine/BasePoints.h"
 #include "machine/Bytes.h"
 #include "machine/CommandLayer.h"
 #include "machine/JobState.h"
@@ -133,6 +134,8 @@ protected:
 
 TEST_F(MachineOperationsTest, PauseKeepsThePositionAndContinueReturnsToItBeforeK)
 {
+    // The side wire parked 10 mm under the front wire's zero.
+    ASSERT_TRUE(ops->gotopointKreuz(true, 2, 0, 0, 0, 0, 0, -10, 0, 0));
     RunJob(10000);
     Send(Bytes({'R', 1, 1}));
     clock.Advance(30000);
@@ -275,10 +278,11 @@ TEST_F(MachineOperationsTest, GoToPointTakesTheShorterWayRoundAndMovesTheSideAlo
     ASSERT_TRUE(ops->gotopoint(true, 2, 0, 0, 0, 0, PlotState.TableTurnSteps, 3001));
     EXPECT_EQ(sim->Counter(6), 0);
 
-    ASSERT_TRUE(ops->gotopointKreuz(true, 2, 0, 0, 12, 0, 0, 7, PlotState.TableTurnSteps,
+    // Down, as the side wire keeps 10 mm under the front wire.
+    ASSERT_TRUE(ops->gotopointKreuz(true, 2, 0, 0, 12, 0, 0, -10, PlotState.TableTurnSteps,
                                     PlotState.SpindleTurnSteps));
     EXPECT_EQ(sim->Counter(SideAxisA), 1200);
-    EXPECT_EQ(sim->Counter(SideAxisB), 700);
+    EXPECT_EQ(sim->Counter(SideAxisB), -1000);
 
     // Heavy: the rotary move first, alone, then the linear one.
     Settings().SetChecked("Heavy", true);
@@ -385,6 +389,9 @@ TEST_F(MachineOperationsTest, DownFiveMillimetresAboveTheSideWireMovesNothingUp)
     EXPECT_TRUE(Sent('A', before).empty());
     EXPECT_EQ(sim->Counter(1), 5500);
     EXPECT_EQ(sim->Counter(5), 5500);
+    // Nor does a go-to take the back wire closer.
+    EXPECT_FALSE(ops->gotopoint(true, 2, 100, 100, 60, 54.99, 0, 0));
+    EXPECT_TRUE(Sent('A', before).empty());
 }
 
 TEST_F(MachineOperationsTest, OnJyAMoveOfTheFrontWireToCoordinatesLeavesTheSideWire)
@@ -399,4 +406,28 @@ TEST_F(MachineOperationsTest, OnJyAMoveOfTheFrontWireToCoordinatesLeavesTheSideW
     EXPECT_EQ(sim->Counter(1), 32000);
     EXPECT_EQ(sim->Counter(4), 0) << "the side wire stood still";
     EXPECT_EQ(sim->Counter(5), 0);
+}
+
+TEST_F(MachineOperationsTest, OnJyAGoToOntoTheSideWireIsRefusedColdAndUnsent)
+{
+    setup.modelCode = "Jy";
+    Attach(setup);
+    // The side wire at Y 50 mm, the front wire 50 mm above it.
+    ASSERT_TRUE(ops->gotopointKreuz(true, 2, 0, 0, 0, 100, 100, 50, 0, 0));
+    ASSERT_EQ(sim->Counter(1), 10000);
+    TempProgramDir dir;
+    BasePoints points(dir.File("base.txt"));
+    points.lista = {BasePointLine(100, 1, 0)};
+    points.listaClick(0);
+    const size_t before = sim->Reports().size();
+    EXPECT_EQ(points.ustawClick(m, *ops, 0), BasePoints::Go::Close);
+    EXPECT_EQ(sim->Reports().size(), before) << "no heat, no move";
+    EXPECT_FALSE(ops->gotopoint(true, 2, 0, 0, 59.99, 59.99, 0, 0));
+    EXPECT_EQ(sim->Reports().size(), before);
+    ASSERT_EQ(boxes.shown.size(), 2u);
+    EXPECT_TRUE(boxes.shown[0].text.startsWith(Tr("Main_window", "VeKolizjaDrutow")));
+    // Taking the side wire down along, the front wire may go low.
+    EXPECT_TRUE(ops->gotopointKreuz(true, 2, 0, 0, 0, 1, 1, -9, 0, 0));
+    EXPECT_EQ(sim->Counter(1), 100);
+    EXPECT_EQ(boxes.shown.size(), 2u);
 }

@@ -17,6 +17,7 @@
 #include "machine/ui/MachineForms.h"
 #include "machine/ui/MoveForms.h"
 #include "production/ui/ProductionForms.h"
+#include "tests/support/TestMachine.h"
 #include "tests/support/TestSupport.h"
 #include "tests/ui/TestApp.h"
 
@@ -562,6 +563,31 @@ TEST_F(MainFormTest, ClosingIsRefusedWhileATransmissionRuns)
     EXPECT_TRUE(MainForm->close()) << "a job paused by STOP may be left";
     EXPECT_FALSE(TransArm->Running());
     EXPECT_EQ(fUsb, nullptr);
+}
+
+TEST_F(MainFormTest, ClosingWhileTheMachineCutsOrCantBeReadAsksWithNoAsTheDefault)
+{
+    setenv("PELVARTONIX_SIM", "Ky", 1);
+    Start();
+    unsetenv("PELVARTONIX_SIM");
+    auto* simBus = dynamic_cast<SimulatedMachineBus*>(&fUsb->Bus());
+    ASSERT_NE(simBus, nullptr);
+    // The whole job is in the controller: nothing is being sent any more.
+    RunOneMoveJob(MainForm->AttachedMachine(), 100000);
+    ASSERT_FALSE(TransArm->Running());
+    boxes.answers = {mrNo};
+    EXPECT_FALSE(MainForm->close());
+    ASSERT_EQ(boxes.asked.size(), 1u);
+    EXPECT_EQ(boxes.asked[0].text, Tr("Main_window", "wyjscieMaszynaTnie"));
+    EXPECT_EQ(boxes.asked[0].buttons, MessageButtons::YesNo);
+    EXPECT_TRUE(boxes.asked[0].defaultNo);
+    EXPECT_NE(fUsb, nullptr);
+    // A status that can't be read is no sign that the cut ended.
+    simBus->FailReads(simBus->MachineId(), SimulatedBus::kForever);
+    boxes.answers = {mrYes};
+    EXPECT_TRUE(MainForm->close());
+    EXPECT_EQ(boxes.asked.size(), 2u);
+    EXPECT_TRUE(boxes.shown.empty());
 }
 
 TEST_F(MainFormTest, ShutDownWhileATransmissionRunsFreesItBeforeTheMachineClock)

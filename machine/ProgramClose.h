@@ -1,0 +1,10 @@
+#pragma once
+
+class Machine;
+
+// Whether the program may close now. While a job is still being sent
+// (`sending`) it may only once STOP paused the job; else the operator is told.
+// A closed program no longer polls the machine, so the machine's own STOP key
+// reaches nothing: when a status read shows a job working, or the status
+// can't be read, the operator is asked first, No being the default.
+bool ProgramMayClose(Machine& machine, bool sending);
