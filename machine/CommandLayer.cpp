@@ -117,6 +117,14 @@ bool WaitWhileBusy(Machine& machine)
     return true;
 }
 
+bool WaitWhileBusyOrRefuse(Machine& machine, const QString& caption)
+{
+    if (WaitWhileBusy(machine))
+        return true;
+    RefuseLostLink(machine, caption);
+    return false;
+}
+
 bool HeaterToggle(Machine& machine)
 {
     const bool ok = SendCommand(machine, Bytes({'R', PlotState.HeaterOn() ? 0 : 1, PlotState.HeaterChannel}));

@@ -680,10 +680,8 @@ void ControlPanel::ReadJoystick()
         return;
     if (PlotState.Moving() || code == 0) {
         StopMotion(m_machine);
-        if (!WaitWhileBusy(m_machine)) {
-            RefuseLostLink(m_machine);
+        if (!WaitWhileBusyOrRefuse(m_machine))
             return;
-        }
     }
     if (!ReadPositionsForMove(m_machine))
         return;

@@ -275,10 +275,8 @@ bool CutStart::Save(TJob& job, int32_t direction, int jobWindows, int32_t lastSe
                 return false;
             if (!m_hooks.parkSideWire || !m_hooks.parkSideWire())
                 return false;
-            if (!WaitWhileBusy(m_machine)) {
-                RefuseLostLink(m_machine);
+            if (!WaitWhileBusyOrRefuse(m_machine))
                 return false;
-            }
             // The parking moves heat the wires; the operator places the
             // material by a cold one.
             HeaterOffForOperator();
@@ -524,10 +522,8 @@ bool CutStart::tnij(TJob& job, int32_t, int32_t, int32_t direction, int jobWindo
         // Whatever the controller still holds is dropped before the new job.
         SendCommand(m_machine, "Q");
         m_machine.Clock().Sleep(10);
-        if (!WaitWhileBusy(m_machine)) {
-            RefuseLostLink(m_machine);
+        if (!WaitWhileBusyOrRefuse(m_machine))
             return false;
-        }
         SendCommand(m_machine, "C");
         m_machine.Clock().Sleep(10);
     }
@@ -765,10 +761,8 @@ bool CutStart::StartSerial(const std::vector<TJob*>& windows, TJob* active)
     }
 
     SendCommand(m_machine, "Q");
-    if (!WaitWhileBusy(m_machine)) {
-        RefuseLostLink(m_machine);
+    if (!WaitWhileBusyOrRefuse(m_machine))
         return false;
-    }
     SendCommand(m_machine, "C");
     if (!ReadPositionsForMove(m_machine))
         return false;

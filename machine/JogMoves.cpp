@@ -84,10 +84,8 @@ bool WaitMotionEnd(Machine& machine)
 // read; either unread, nothing moves.
 bool JogFromKnownPlace(Machine& machine)
 {
-    if (!WaitWhileBusy(machine)) {
-        RefuseLostLink(machine);
+    if (!WaitWhileBusyOrRefuse(machine))
         return false;
-    }
     return PlotState.PositionsKnown || ReadPositionsForMove(machine);
 }
 
@@ -124,10 +122,8 @@ bool MoveLimits(Machine& machine, bool side, bool relative, double dyMm, Limits&
             return false;
         if (!relative || std::abs(p.SideY) / 100.0 != dyMm) {
             SendSide(machine, 0, -p.SideY, 0, 0);
-            if (!WaitWhileBusy(machine)) {
-                RefuseLostLink(machine);
+            if (!WaitWhileBusyOrRefuse(machine))
                 return false;
-            }
             if (!ReadPositionsForMove(machine))
                 return false;
         }

@@ -291,26 +291,22 @@ bool MachineOperations::GoTo(bool wait, uint8_t speedSlot, const Target& t, bool
     const QByteArray whole = build(fx, bx, fy, by, table, spindle, sx, sy);
     // Whether the machine stands, and where it ended, must be read: the
     // callers go on from there.
-    auto lost = [this] {
-        RefuseLostLink(m_machine, kGotoCaption);
+    if (!WaitWhileBusyOrRefuse(m_machine, kGotoCaption))
         return false;
-    };
-    if (!WaitWhileBusy(m_machine))
-        return lost();
     if (!whole.isEmpty()) {
         const QByteArray turn = build(0, 0, 0, 0, table, spindle, 0, 0);
         if (!turn.isEmpty() && m_settings.Checked("Heavy")) {
             if (!SendCommand(m_machine, Bytes({'S', 2}) + Int32ToBytes(1)) || !SendCommand(m_machine, turn))
                 return false;
-            if (!WaitWhileBusy(m_machine))
-                return lost();
+            if (!WaitWhileBusyOrRefuse(m_machine, kGotoCaption))
+                return false;
             if (!SendCommand(m_machine, build(fx, bx, fy, by, 0, 0, sx, sy)))
                 return false;
         } else if (!SendCommand(m_machine, whole)) {
             return false;
         }
-        if (wait && !WaitWhileBusy(m_machine))
-            return lost();
+        if (wait && !WaitWhileBusyOrRefuse(m_machine, kGotoCaption))
+            return false;
     }
     return ReadPositionsForMove(m_machine, kGotoCaption);
 }
@@ -403,20 +399,16 @@ void MachineOperations::bazujClick()
                                 PlotState.SideY / 100.0, 0, 0);
         } else {
             ok = gotopointKreuz(false, 2, 0, 0, 0, 10, 10, 0, 0, 0);
-            if (ok && !WaitWhileBusy(m_machine)) {
-                RefuseLostLink(m_machine);
+            if (ok && !WaitWhileBusyOrRefuse(m_machine))
                 return;
-            }
             if (ok)
                 ok = gotopointKreuz(false, 2, 0, 0, 0, 0, 0, -10, 0, 0);
         }
         // The way back was refused or failed: no homing from an unknown place.
         if (!ok)
             return;
-        if (!WaitWhileBusy(m_machine)) {
-            RefuseLostLink(m_machine);
+        if (!WaitWhileBusyOrRefuse(m_machine))
             return;
-        }
     }
     Hook(m_hooks.statusTimer, false);
     HomeGroups(returnVariant);

@@ -89,10 +89,8 @@ bool ParkSideWire(Machine& machine, const TDlgkonfigModel& settings, MachineOper
         MoveTo(machine, settings, true, back, false, front.x, front.y);
         MoveTo(machine, settings, false, false, true, side.x, parkY);
     }
-    if (!WaitWhileBusy(machine)) {
-        RefuseLostLink(machine);
+    if (!WaitWhileBusyOrRefuse(machine))
         return false;
-    }
     if (!ReadPositionsForMove(machine))
         return false;
     // A move left out (its travel did not allow it) must not let the front
@@ -118,10 +116,7 @@ void ContinueSideCut(Machine& machine, const TDlgkonfigModel& settings, MachineO
     auto wiresTo = [&](double x, double y) {
         const TsterModel& w = WireSelection();
         MoveTo(machine, settings, w.KeyFront, w.KeyBack, w.KeySide, x, y);
-        if (WaitWhileBusy(machine))
-            return true;
-        RefuseLostLink(machine);
-        return false;
+        return WaitWhileBusyOrRefuse(machine);
     };
     if (!ReadPositionsForMove(machine))
         return;
