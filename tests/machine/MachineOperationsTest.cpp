@@ -439,4 +439,29 @@ TEST_F(MachineOperationsTest, ContinueWhosePositionReadFailsSendsNothing)
     EXPECT_FALSE(JobRunning);
     ASSERT_EQ(boxes.shown.size(), 1u);
     EXPECT_EQ(boxes.shown[0].text, Tr("Control", "ploterBrakLacznosci"));
+
+    // Heated for the way back, whose own position read then fails: the
+    // heater is off before the box, not after it.
+    struct HeaterAtBox : ScriptedPresenter {
+        explicit HeaterAtBox(SimulatedController& s) : sim(s) {}
+        void Show(const MessageRequest& request) override
+        {
+            on.push_back(sim.Status() & 0x4u);
+            ScriptedPresenter::Show(request);
+        }
+        SimulatedController& sim;
+        std::vector<bool> on;
+    } heaterAtBox{*sim};
+    reads = 0;
+    hooked->beforeRead = [&] {
+        if (++reads == 5)
+            link->Bus().FailReads(link->Bus().MachineId(), 10);
+    };
+    const size_t again = sim->Reports().size();
+    ops->kontynuuj();
+    hooked->beforeRead = nullptr;
+    ASSERT_FALSE(Sent('R', again).empty()) << "the heat-up was switched on";
+    EXPECT_TRUE(Sent('A', again).empty());
+    EXPECT_TRUE(Sent('K', again).empty());
+    EXPECT_EQ(heaterAtBox.on, std::vector<bool>{false});
 }
