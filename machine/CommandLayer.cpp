@@ -92,7 +92,8 @@ bool SendCommand(Machine& machine, const QByteArray& command)
 
 void SetJogSpeed(Machine& machine, uint16_t v)
 {
-    ReadStatus(machine);
+    if (!ReadStatus(machine))
+        return;  // nothing is sent to a machine that did not answer
     if (PlotState.SpeedSlot <= 3) {
         const int divisor = SpeedDivisor > 0 ? SpeedDivisor : 1;
         SendCommand(machine, Bytes({'V', PlotState.SpeedSlot}) + Int16ToBytes(static_cast<int16_t>(v / divisor)));
@@ -102,15 +103,26 @@ void SetJogSpeed(Machine& machine, uint16_t v)
 
 bool StopMotion(Machine& machine) { return SendCommand(machine, "Y"); }
 
-void WaitWhileBusy(Machine& machine)
+bool WaitWhileBusy(Machine& machine)
 {
     machine.Clock().Sleep(1);
-    ReadStatus(machine);
+    if (!ReadStatus(machine))
+        return false;
     while (PlotState.Moving()) {
         machine.Clock().Sleep(1);
-        ReadStatus(machine);
+        if (!ReadStatus(machine))
+            return false;
         machine.Input().TakePending();
     }
+    return true;
+}
+
+bool WaitWhileBusyOrRefuse(Machine& machine, const QString& caption)
+{
+    if (WaitWhileBusy(machine))
+        return true;
+    RefuseLostLink(machine, caption);
+    return false;
 }
 
 bool HeaterToggle(Machine& machine)

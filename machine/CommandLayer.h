@@ -24,10 +24,13 @@ bool SendCommand(Machine& machine, const QByteArray& command);
 void SetJogSpeed(Machine& machine, uint16_t v);
 // "Y": the machine stops moving.
 bool StopMotion(Machine& machine);
-// Polls the status every millisecond until no motion is reported (or the link
-// is lost, which reads as no motion). Input that comes meanwhile is taken off
-// the queue and dropped: nothing acts on it.
-void WaitWhileBusy(Machine& machine);
+// Polls the status every millisecond until no motion is reported. Input that
+// comes meanwhile is taken off the queue and dropped: nothing acts on it.
+// False when a read failed: whether the machine stands is not known.
+bool WaitWhileBusy(Machine& machine);
+// The same wait for what must go on from a machine known to stand: false,
+// refused with the lost-link box (the heater off first), when a read failed.
+[[nodiscard]] bool WaitWhileBusyOrRefuse(Machine& machine, const QString& caption = QString());
 // The heater of the reported channel off when on, on when off; then 200 ms.
 bool HeaterToggle(Machine& machine);
 // "T" with the reported channel and the low byte of the heater power.

@@ -95,8 +95,7 @@ void ControlPanel::Create()
         // The panel stays usable as a window; its timer watches for the machine.
         ShowMessageBox(Tr("Control", "brakPlotera"), true);
     } else {
-        ReadStatus(m_machine);
-        if (m_machine.Connected() && !PlotState.JobWorking())
+        if (ReadStatus(m_machine) && !PlotState.JobWorking())
             SendPowerOutput(m_machine, m_settings.ItemIndex("PowerOutput"));
         IdentifyMachine(m_machine);
         SendUnitMode(m_machine, m_settings.ItemIndex("radiounit"));
@@ -125,8 +124,7 @@ void ControlPanel::Activate()
     if (m_machine.TicksHeldOff())
         return;
     m_machine.Clock().Sleep(10);
-    ReadStatus(m_machine);
-    if (!m_machine.Connected())
+    if (!ReadStatus(m_machine))
         return;  // the timer watches for the machine at its slow pace
     IdentifyMachine(m_machine);
     if (!PlotState.JobWorking() && !PlotState.Moving()) {
@@ -140,7 +138,8 @@ void ControlPanel::Activate()
     m_view.VScrollMax = MaxTravelSpeed;
     if (PlotState.SelectedSpeed != 0)
         m_view.VScrollPosition = JogSpeedToPeriod(PlotState.SelectedSpeed);
-    ReadPositions(m_machine);
+    // Unread, the positions stay marked unknown and a jog reads them afresh.
+    static_cast<void>(ReadPositions(m_machine));
     SendUnitMode(m_machine, m_settings.ItemIndex("radiounit"));
     ReadAuxReport(m_machine);
     m_view.ScrollNaciagPosition = Round(PlotState.TensionSet / 10.0);
@@ -263,8 +262,7 @@ void ControlPanel::Tick()
     }
     const Machine::TickMark mark(m_machine);
     m_inTick = true;
-    ReadStatus(m_machine);
-    if (m_machine.Connected()) {
+    if (ReadStatus(m_machine)) {
         LinkPart();
     } else {
         m_interval = kNoLinkIntervalMs;
@@ -300,7 +298,9 @@ void ControlPanel::LinkPart()
     m_view.lValPwr = QString::number(s.HeaterPower);
 
     if (JobRunning) {
-        ReadStatus(m_machine);
+        // Unread, the job is not known to have ended, nor a key pressed.
+        if (!ReadStatus(m_machine))
+            return;
         if (!PlotState.JobWorking())
             EndOfJob();
     }
@@ -364,6 +364,19 @@ void ControlPanel::MachineKeys()
     const uint32_t keys = status & (kStartKey | kStopKey | kContinueKey);
     const uint32_t pressed = keys & ~m_keysSeen;
     m_keysSeen = keys;
+    const bool paused = status & 0x40u;
+    if (!(keys & kContinueKey))
+        m_continueIgnored = false;
+    else if (!paused)
+        m_continueIgnored = true;
+    const bool staleContinue = (keys & kContinueKey) && paused && m_continueIgnored;
+    if (staleContinue) {
+        // The press ignored while the cut ran is still latched: "Y" clears
+        // it, so the operator's own press after the pause is a new one.
+        m_continueIgnored = false;
+        StopMotion(m_machine);
+        m_keysSeen &= ~kContinueKey;
+    }
     if (pressed & kStartKey) {
         StopMotion(m_machine);
         if (m_hooks.Start1Click)
@@ -375,7 +388,7 @@ void ControlPanel::MachineKeys()
         if (m_hooks.Wstrzymaj1Click)
             m_hooks.Wstrzymaj1Click();
     }
-    if ((pressed & kContinueKey) && (status & 0x40u)) {
+    if ((pressed & kContinueKey) && paused && !staleContinue) {
         StopMotion(m_machine);
         if (m_hooks.Kontynuacja1Click)
             m_hooks.Kontynuacja1Click();
@@ -384,14 +397,12 @@ void ControlPanel::MachineKeys()
 
 void ControlPanel::DisplayPart()
 {
-    ReadStatus(m_machine);
-    if (!m_machine.Connected()) {
+    if (!ReadStatus(m_machine) || !ReadPositions(m_machine)) {
         // A lost link closes the panel; the timer goes on slowly.
         if (m_window.close)
             m_window.close();
         return;
     }
-    ReadPositions(m_machine);
     ReadSpeedSlots(m_machine);
     ReadHeaterState(m_machine);
     const tplotstate& s = PlotState;
@@ -473,8 +484,7 @@ void ControlPanel::SerialRepetition()
     // A start that waits in its dialogs owns the wires.
     if (m_machine.StartInProgress())
         return;
-    ReadStatus(m_machine);
-    if (PlotState.JobWorking())
+    if (!ReadStatus(m_machine) || PlotState.JobWorking())
         return;
     if (SerialRepeats < 1) {
         SerialRepeatActive = false;
@@ -482,10 +492,9 @@ void ControlPanel::SerialRepetition()
     }
     --SerialRepeats;
     *m_offsets.y -= SerialShiftDown;
-    ReadPositions(m_machine);
     // A repetition that would lower the wires onto the side wire ends the
-    // series: told once, nothing sent.
-    if (!WiresStayAboveSideWire(*m_offsets.y, *m_offsets.y, std::nullopt)) {
+    // series: told once, nothing sent. So does a position that can't be read.
+    if (!ReadPositionsForMove(m_machine) || !WiresStayAboveSideWire(*m_offsets.y, *m_offsets.y, std::nullopt)) {
         SerialRepeatActive = false;
         return;
     }
@@ -567,15 +576,16 @@ void ControlPanel::NaciagEditExit(int position)
 
 void ControlPanel::k_zalwylClick()
 {
-    ReadStatus(m_machine);
     // The button stands disabled while a job works; its key obeys that too.
-    if (PlotState.JobWorking())
+    if (!ReadStatusOrRefuse(m_machine) || PlotState.JobWorking())
         return;
     FormPaint();
-    ReadStatus(m_machine);
+    // The toggle goes by whether the heater is on: read, not guessed.
+    if (!ReadStatusOrRefuse(m_machine))
+        return;
     HeaterToggle(m_machine);
-    ReadStatus(m_machine);
-    FormPaint();
+    if (ReadStatus(m_machine))
+        FormPaint();
 }
 
 void ControlPanel::FormPaint()
@@ -586,8 +596,10 @@ void ControlPanel::FormPaint()
 
 void ControlPanel::Deactivate()
 {
+    // Unread, the positions recorded before stay; the box of the lost link
+    // comes from what needs them.
     if (JogMovedFlag)
-        m_operations->RecordJogStop();
+        static_cast<void>(m_operations->RecordJogStop());
     if (m_machine.Connected())
         SendUnitMode(m_machine, m_settings.ItemIndex("radiounit"));
 }
@@ -621,13 +633,13 @@ void ControlPanel::EndJoystickJog()
     if (m_joyLastDirection == 0)
         return;
     m_joyLastDirection = m_joyDirection = 0;
-    ReadStatus(m_machine);
     // A job started meanwhile stopped the jog already; "Y" would halt the job.
-    if (!m_machine.Connected() || PlotState.JobWorking())
+    if (!ReadStatus(m_machine) || PlotState.JobWorking())
         return;
     StopMotion(m_machine);
-    WaitWhileBusy(m_machine);
-    ReadPositions(m_machine);
+    // Unread, the positions stay marked unknown and a jog reads them afresh.
+    if (WaitWhileBusy(m_machine))
+        static_cast<void>(ReadPositions(m_machine));
 }
 
 void ControlPanel::ReadJoystick()
@@ -667,12 +679,18 @@ void ControlPanel::ReadJoystick()
     }
     if (code == m_joyLastDirection)
         return;
-    ReadStatus(m_machine);
+    // The jog's travel is measured from where the wires are read to stand.
+    // Refused once for this stick position, not at every tick.
+    m_joyLastDirection = code;
+    if (!ReadStatusOrRefuse(m_machine))
+        return;
     if (PlotState.Moving() || code == 0) {
         StopMotion(m_machine);
-        WaitWhileBusy(m_machine);
+        if (!WaitWhileBusyOrRefuse(m_machine))
+            return;
     }
-    ReadPositions(m_machine);
+    if (!ReadPositionsForMove(m_machine))
+        return;
     int16_t key = 0;
     switch (code) {
     case 1: key = 102; break;    // keypad 6
@@ -693,15 +711,15 @@ void ControlPanel::ReadJoystick()
     }
     if (key != 0)
         JogByKey(m_machine, m_settings, key, true, true);
-    m_joyLastDirection = code;
 }
 
 void ControlPanel::sbWyrownajBackToFrontClick()
 {
-    if (!m_machine.Connected())
-        return;
-    ReadPositions(m_machine);
     if (!ModelIs("Ro") && !SupportsIndependentCut())
+        return;
+    // The back wire goes where the front one is read to stand, never to the
+    // last place known.
+    if (!ReadPositionsForMove(m_machine))
         return;
     const double x = PlotState.FrontX / 100.0, y = PlotState.FrontY / 100.0;
     MoveWiresTo(m_machine, m_settings, false, true, false, 0.0, MmToUnit(CurrentLengthUnit, y),

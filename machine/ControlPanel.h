@@ -233,6 +233,9 @@ private:
     // The machine keys' bits the last tick saw: a key acts on the tick where
     // its bit appears, however long it stays set.
     uint32_t m_keysSeen = 0;
+    // A CONTINUE pressed while nothing was paused: the controller keeps it
+    // latched, and it is no press for the pause that may follow.
+    bool m_continueIgnored = false;
     int m_repeatTimer = 0;
     bool m_repeatDue = false;
 

@@ -71,17 +71,17 @@ QString CutStart::OutFile() const { return ProgramDir + "out.cn"; }
 bool CutStart::CheckBeforeCut(TJob& job)
 {
     const bool test = TestRun();
-    ReadStatus(m_machine);
-    if (m_machine.Connected()) {
+    const bool read = ReadStatus(m_machine);
+    if (read) {
         IdentifyMachine(m_machine);
         // Without a machine a failed send would only add a box to the one below.
         SendCommand(m_machine, PositioningSpeedCommand(m_settings));
     }
     if (!test) {
-        if (!m_machine.Connected()) {
+        if (!read) {
             // Said here rather than nothing at all: START with the cable out
             // would otherwise look like a button that does not work.
-            Refuse("Control", "ploterBrakLacznosci");
+            RefuseLostLink(m_machine);
             return false;
         }
         if (PlotState.JobWorking() && PlotState.WaitsForGo()) {
@@ -207,11 +207,16 @@ bool CutStart::WireTest()
     if (m_settings.Mode() == 2 || m_settings.ItemIndex("PowerOutput") != 0 || power == 0.0)
         return true;
     for (;;) {
-        ReadStatus(m_machine);
+        if (!ReadStatusOrRefuse(m_machine))
+            return false;
         SendCommand(m_machine, Bytes({'T', 1, TestCurrentByte(power)}));
         SendCommand(m_machine, Bytes({'R', 1, 1}));
         m_machine.Clock().Sleep(300);
-        ReadStatus(m_machine);
+        // Unread, the wire may be broken: no cut starts on a guess.
+        if (!ReadStatus(m_machine)) {
+            RefuseLostLink(m_machine, QString(), 1);
+            return false;
+        }
         SendCommand(m_machine, Bytes({'R', 0, 1}));
         if (!PlotState.WireBroken())
             return true;
@@ -270,7 +275,8 @@ bool CutStart::Save(TJob& job, int32_t direction, int jobWindows, int32_t lastSe
                 return false;
             if (!m_hooks.parkSideWire || !m_hooks.parkSideWire())
                 return false;
-            WaitWhileBusy(m_machine);
+            if (!WaitWhileBusyOrRefuse(m_machine))
+                return false;
             // The parking moves heat the wires; the operator places the
             // material by a cold one.
             HeaterOffForOperator();
@@ -399,8 +405,8 @@ bool CutStart::PositionAndStart(TJob& job)
     const int mode = s.Mode();
     const int rotary = s.StolikSwitch();
     const bool test = TestRun();
-    auto notConnected = [] {
-        Refuse("Control", "ploterBrakLacznosci");
+    auto notConnected = [this] {
+        RefuseLostLink(m_machine);
         return false;
     };
 
@@ -410,11 +416,8 @@ bool CutStart::PositionAndStart(TJob& job)
         // A plain job starts where the front wire stands: the controller is
         // told that position first. Turning without a rotary axis writes a
         // plain job and is started the same way.
-        ReadStatus(m_machine);
-        if (!m_machine.Connected())
-            return notConnected();
-        // The controller is told where the wire stands: never the zeros of a failed read.
-        if (!ReadPositions(m_machine))
+        // The controller is told where the wire stands: read, never a guess.
+        if (!ReadStatus(m_machine) || !ReadPositions(m_machine))
             return notConnected();
         PlotState.PositionToSetX = PlotState.FrontX;
         PlotState.PositionToSetY = PlotState.FrontY;
@@ -423,9 +426,7 @@ bool CutStart::PositionAndStart(TJob& job)
         return StartTransmission();
     }
     if (mode == 1) {
-        const bool read = ReadPositions(m_machine);
-        ReadStatus(m_machine);
-        if (!read || !m_machine.Connected())
+        if (!ReadPositions(m_machine) || !ReadStatus(m_machine))
             return notConnected();
         const tplotstate& p = PlotState;
         // The entry lowers the wires to the axis' height: checked before they go.
@@ -456,9 +457,7 @@ bool CutStart::PositionAndStart(TJob& job)
     }
     if (mode == 3) {
         if (!test) {
-            const bool read = ReadPositions(m_machine);
-            ReadStatus(m_machine);
-            if (!read || !m_machine.Connected())
+            if (!ReadPositions(m_machine) || !ReadStatus(m_machine))
                 return notConnected();
         }
         const double e = job.DajPoz1szegoWjazduWmat();
@@ -523,7 +522,8 @@ bool CutStart::tnij(TJob& job, int32_t, int32_t, int32_t direction, int jobWindo
         // Whatever the controller still holds is dropped before the new job.
         SendCommand(m_machine, "Q");
         m_machine.Clock().Sleep(10);
-        WaitWhileBusy(m_machine);
+        if (!WaitWhileBusyOrRefuse(m_machine))
+            return false;
         SendCommand(m_machine, "C");
         m_machine.Clock().Sleep(10);
     }
@@ -557,8 +557,15 @@ bool CutStart::Start1Click(const std::vector<TJob*>& windows, TJob* active, Star
 
 bool CutStart::PausedCutMayGo()
 {
-    ReadStatus(m_machine);
-    if (!m_machine.Connected() || !PlotState.Paused())
+    if (!ReadStatus(m_machine)) {
+        // Whether a paused cut would be lost is not known: asked only in a
+        // run without the machine.
+        if (TestRun())
+            return true;
+        RefuseLostLink(m_machine);
+        return false;
+    }
+    if (!PlotState.Paused())
         return true;
     HeaterOffForOperator();
     return Ask(Tr("Main_window", "przerwaneCiecieStracone"), MessageButtons::YesNo) == mrYes;
@@ -566,8 +573,8 @@ bool CutStart::PausedCutMayGo()
 
 void CutStart::HeaterOffForOperator()
 {
-    ReadStatus(m_machine);
-    if (!m_machine.Connected() || !PlotState.HeaterOn())
+    // Unread: the refusal that lost the link asked for the heater off already.
+    if (!ReadStatus(m_machine) || !PlotState.HeaterOn())
         return;
     ReadHeaterState(m_machine);
     SendCommand(m_machine, Bytes({'R', 0, PlotState.HeaterChannel}));
@@ -643,7 +650,6 @@ bool CutStart::PositionSerialTable(const TJob& active)
     ReadHeaterState(m_machine);
     SetHeater(m_machine, true);
     WaitHeatUp(m_machine);
-    ReadPositions(m_machine);
     SendCommand(m_machine, CuttingSpeedCommand());
     const bool entered = GoTo(1, AxisOffsetX, AxisOffsetX, AxisOffsetY, AxisOffsetY, m_ops.JogStopPosA, spindle);
     SetHeater(m_machine, false);
@@ -737,8 +743,7 @@ bool CutStart::JoinSerialFiles(const std::vector<TJob*>& windows, TJob*& active)
 bool CutStart::StartSerial(const std::vector<TJob*>& windows, TJob* active)
 {
     const TDlgkonfigModel& s = m_settings;
-    ReadStatus(m_machine);
-    if (!m_machine.Connected())
+    if (!ReadStatusOrRefuse(m_machine))
         return false;
     if (!PlotState.Homed()) {
         Refuse("Control", "wykonajBazowanie");
@@ -756,14 +761,11 @@ bool CutStart::StartSerial(const std::vector<TJob*>& windows, TJob* active)
     }
 
     SendCommand(m_machine, "Q");
-    WaitWhileBusy(m_machine);
-    SendCommand(m_machine, "C");
-    const bool read = ReadPositions(m_machine);
-    ReadStatus(m_machine);
-    if (!read || !m_machine.Connected()) {
-        Refuse("Control", "ploterBrakLacznosci");
+    if (!WaitWhileBusyOrRefuse(m_machine))
         return false;
-    }
+    SendCommand(m_machine, "C");
+    if (!ReadPositionsForMove(m_machine))
+        return false;
     const bool table = s.StolikSwitch() == 1;
     if (!(table ? PositionSerialTable(*active) : PositionSerialSpindle(*active)))
         return false;

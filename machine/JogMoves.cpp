@@ -67,15 +67,26 @@ void SendSide(Machine& machine, double sx, double sy, double table, double spind
         SendCommand(machine, move);
 }
 
-void WaitMotionEnd(Machine& machine)
+// False, refused with the lost-link box, when a read failed.
+bool WaitMotionEnd(Machine& machine)
 {
     for (;;) {
-        ReadStatus(machine);
+        if (!ReadStatusOrRefuse(machine))
+            return false;
         machine.Input().TakePending();
         if (!PlotState.Moving())
-            break;
+            return true;
         machine.Clock().Sleep(1);
     }
+}
+
+// A jog goes from the positions last read and the status its wait has just
+// read; either unread, nothing moves.
+bool JogFromKnownPlace(Machine& machine)
+{
+    if (!WaitWhileBusyOrRefuse(machine))
+        return false;
+    return PlotState.PositionsKnown || ReadPositionsForMove(machine);
 }
 
 // On two-wire models the side carriage's Y motor sits on the spindle's axis:
@@ -111,7 +122,8 @@ bool MoveLimits(Machine& machine, bool side, bool relative, double dyMm, Limits&
             return false;
         if (!relative || std::abs(p.SideY) / 100.0 != dyMm) {
             SendSide(machine, 0, -p.SideY, 0, 0);
-            WaitWhileBusy(machine);
+            if (!WaitWhileBusyOrRefuse(machine))
+                return false;
             if (!ReadPositionsForMove(machine))
                 return false;
         }
@@ -148,7 +160,8 @@ void SendPositioning(Machine& machine, const TDlgkonfigModel& settings, bool fro
 
 void JogByKey(Machine& machine, const TDlgkonfigModel& settings, int16_t key, bool front, bool back)
 {
-    WaitWhileBusy(machine);
+    if (!JogFromKnownPlace(machine))
+        return;
     if (SideAxesRemapped)
         back = false;
     const tplotstate& p = PlotState;
@@ -250,7 +263,8 @@ void JogByKey(Machine& machine, const TDlgkonfigModel& settings, int16_t key, bo
 
 void JogSideByKey(Machine& machine, const TDlgkonfigModel& settings, int32_t key)
 {
-    WaitWhileBusy(machine);
+    if (!JogFromKnownPlace(machine))
+        return;
     const tplotstate& p = PlotState;
     const double SLX = SideLimitX * 100.0, SLY = SideLimitY * 100.0;
     const bool homed = p.Homed(), crash = WiresCrashChecking;
@@ -330,8 +344,7 @@ void MoveWiresTo(Machine& machine, const TDlgkonfigModel& settings, bool front, 
                  double y, double x)
 {
     const Machine::BusyMark busy(machine);
-    WaitMotionEnd(machine);
-    if (!ReadPositionsForMove(machine))
+    if (!WaitMotionEnd(machine) || !ReadPositionsForMove(machine))
         return;
     Limits lim;
     if (!MoveLimits(machine, side, false, 0, lim))
@@ -375,9 +388,15 @@ void MoveWiresBy(Machine& machine, const TDlgkonfigModel& settings, bool front, 
                  double dy, double dx)
 {
     const Machine::BusyMark busy(machine);
-    while (ReadStatus(machine), PlotState.Moving())
+    bool read = ReadStatus(machine);
+    while (read && PlotState.Moving()) {
         machine.Clock().Sleep(1);
-    WaitWhileBusy(machine);
+        read = ReadStatus(machine);
+    }
+    if (!read || !WaitWhileBusy(machine)) {
+        RefuseLostLink(machine);
+        return;
+    }
     if (!ReadPositionsForMove(machine))
         return;
     const double dxm = UnitToMm(CurrentLengthUnit, dx), dym = UnitToMm(CurrentLengthUnit, dy);

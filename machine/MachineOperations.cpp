@@ -73,8 +73,7 @@ void MachineOperations::HeaterOffManualSlot()
 bool MachineOperations::wstrzymaj()
 {
     m_machine.ArmSideCut(false);
-    ReadStatus(m_machine);
-    if (!m_machine.Connected())
+    if (!ReadStatus(m_machine))
         return false;
     bool stopped = false;
     if (PlotState.JobWorking()) {
@@ -82,18 +81,23 @@ bool MachineOperations::wstrzymaj()
             JobRunning = false;
             return false;
         }
-        WaitWhileBusy(m_machine);
+        bool read = WaitWhileBusy(m_machine);
         // The job may have ended just before "Q": then no paused bit comes,
         // and the wait must not last for ever.
         const int64_t motionStopped = m_machine.Clock().NowMs();
-        bool paused = PlotState.Paused();
-        while (!paused && m_machine.Connected() && m_machine.Clock().NowMs() - motionStopped < kPausedBitWaitMs) {
+        bool paused = read && PlotState.Paused();
+        while (read && !paused && m_machine.Clock().NowMs() - motionStopped < kPausedBitWaitMs) {
             m_machine.Clock().Sleep(10);
-            ReadStatus(m_machine);
-            paused = PlotState.Paused();
+            read = ReadStatus(m_machine);
+            paused = read && PlotState.Paused();
         }
-        if (!m_machine.Connected()) {
+        // Where the job paused must be read: CONTINUE drives back to it.
+        PausePositionsRead = false;
+        if (read && paused)
+            read = PausePositionsRead = ReadPositions(m_machine);
+        if (!read) {
             JobRunning = false;
+            RefuseLostLink(m_machine);
             return false;
         }
         if (!paused && PlotState.JobWorking()) {
@@ -104,7 +108,6 @@ bool MachineOperations::wstrzymaj()
             return false;
         }
         if (paused) {
-            ReadPositions(m_machine);
             const tplotstate& p = PlotState;
             PausePositions = {p.FrontX, p.FrontY,   p.AxisZ,          p.TableTurnSteps, p.BackX,
                               p.BackY,  p.ThirdTurnSteps, p.SpindleTurnSteps, p.SideX,  p.SideY};
@@ -115,40 +118,54 @@ bool MachineOperations::wstrzymaj()
                 PausedWireSet = m_settings.ItemIndex("PowerOutput") != 0 ? 1 : 0;
         }
         m_machine.Clock().Sleep(10);
-        WaitWhileBusy(m_machine);
+        if (!WaitWhileBusy(m_machine)) {
+            JobRunning = false;
+            RefuseLostLink(m_machine);
+            return false;
+        }
         HeaterOffManualSlot();
         stopped = paused;
     }
     if (PlotState.Moving()) {
-        StopJog();
+        if (!StopJog()) {
+            JobRunning = false;
+            return false;
+        }
         JobStopped = true;
         m_machine.Clock().Sleep(10);
-        WaitWhileBusy(m_machine);
-        HeaterOffManualSlot();
+        if (WaitWhileBusy(m_machine))
+            HeaterOffManualSlot();
+        else
+            RefuseLostLink(m_machine);
         stopped = true;
     }
     JobRunning = false;
     return stopped;
 }
 
-void MachineOperations::StopJog()
+bool MachineOperations::StopJog()
 {
     StopMotion(m_machine);
-    WaitWhileBusy(m_machine);
-    RecordJogStop();
+    if (!WaitWhileBusy(m_machine) || !RecordJogStop()) {
+        RefuseLostLink(m_machine);
+        return false;
+    }
+    return true;
 }
 
-void MachineOperations::RecordJogStop()
+bool MachineOperations::RecordJogStop()
 {
-    ReadPositions(m_machine);
+    // The rotary starts drive to these: unread, the last ones recorded stay.
+    if (!ReadPositions(m_machine))
+        return false;
     JogStopPosA = PlotState.TableTurnSteps;
     JogStopPosB = UsesRemappedSideAxes() ? PlotState.TableTurnSteps : PlotState.SpindleTurnSteps;
+    return true;
 }
 
 void MachineOperations::kontynuuj()
 {
-    ReadStatus(m_machine);
-    if (!m_machine.Connected())
+    if (!ReadStatusOrRefuse(m_machine))
         return;
     if (PlotState.JobWorking() && PlotState.WaitsForGo()) {
         if (SendCommand(m_machine, "G"))
@@ -157,9 +174,13 @@ void MachineOperations::kontynuuj()
     }
     if (PlotState.JobWorking() || PlotState.Moving() || !PlotState.Paused())
         return;
-    ReadStatus(m_machine);
-    // The wires that did not cut stay where they are: read, not taken as 0.
-    if (!ReadPositionsForMove(m_machine, kGotoCaption))
+    // The wires that did not cut stay where they are: read, not taken as 0;
+    // nor is the way back taken to a pause point that was never read.
+    if (!PausePositionsRead) {
+        RefuseLostLink(m_machine, kGotoCaption);
+        return;
+    }
+    if (!ReadStatusOrRefuse(m_machine, kGotoCaption) || !ReadPositionsForMove(m_machine, kGotoCaption))
         return;
     SendCommand(m_machine, Bytes({'F', 1}));
     const TsterModel& wires = WireSelection();
@@ -187,13 +208,17 @@ void MachineOperations::kontynuuj()
     t.table = PausePositions[3];
     t.spindle = PausePositions[7];
     if (!GoTo(true, 1, t, true)) {
-        // Not back at the pause point: the job stays paused, the wire cold.
-        SendCommand(m_machine, Bytes({'R', 0, 1}));
+        // Not back at the pause point: the job stays paused, the wire cold
+        // (a lost link's refusal switched it off already).
+        if (PlotState.StatusKnown)
+            SendCommand(m_machine, Bytes({'R', 0, 1}));
         return;
     }
-    WaitWhileBusy(m_machine);
-    SendCommand(m_machine, Bytes({'F', 1}));
-    WaitWhileBusy(m_machine);
+    if (!WaitWhileBusy(m_machine) || !SendCommand(m_machine, Bytes({'F', 1})) || !WaitWhileBusy(m_machine)) {
+        if (!PlotState.StatusKnown)
+            RefuseLostLink(m_machine);
+        return;
+    }
     SendCommand(m_machine, Bytes({'R', 1, 1}));
     const bool resumed = SendCommand(m_machine, "K");
     SendCommand(m_machine, Bytes({'R', 1, 1}));
@@ -203,8 +228,7 @@ void MachineOperations::kontynuuj()
 
 void MachineOperations::kstopClick()
 {
-    ReadStatus(m_machine);
-    if (!PlotState.JobWorking() && !PlotState.Moving())
+    if (!ReadStatusOrRefuse(m_machine) || (!PlotState.JobWorking() && !PlotState.Moving()))
         return;
     const Machine::BusyMark busy(m_machine);
     // A job that would not pause runs on: it is not stopped.
@@ -227,11 +251,8 @@ bool MachineOperations::gotopointKreuz(bool wait, uint8_t speedSlot, double fron
 
 bool MachineOperations::GoToAllowed()
 {
-    ReadStatus(m_machine);
-    if (!m_machine.Connected()) {
-        ShowMessageBox(Tr("Control", "ploterBrakLacznosci"), true, kGotoCaption);
+    if (!ReadStatusOrRefuse(m_machine, kGotoCaption))
         return false;
-    }
     if (PlotState.JobWorking() || PlotState.Moving()) {
         ShowMessageBox(Tr("Control", "nieMoznaPrzesuwac"), true, kGotoCaption);
         return false;
@@ -292,23 +313,26 @@ bool MachineOperations::GoTo(bool wait, uint8_t speedSlot, const Target& t, bool
                         : BuildMove4('A', SpeedDivisor, f0, b0, f1, b1, tab, spi, 0, 0, built);
     };
     const QByteArray whole = build(fx, bx, fy, by, table, spindle, sx, sy);
-    WaitWhileBusy(m_machine);
+    // Whether the machine stands, and where it ended, must be read: the
+    // callers go on from there.
+    if (!WaitWhileBusyOrRefuse(m_machine, kGotoCaption))
+        return false;
     if (!whole.isEmpty()) {
         const QByteArray turn = build(0, 0, 0, 0, table, spindle, 0, 0);
         if (!turn.isEmpty() && m_settings.Checked("Heavy")) {
             if (!SendCommand(m_machine, Bytes({'S', 2}) + Int32ToBytes(1)) || !SendCommand(m_machine, turn))
                 return false;
-            WaitWhileBusy(m_machine);
+            if (!WaitWhileBusyOrRefuse(m_machine, kGotoCaption))
+                return false;
             if (!SendCommand(m_machine, build(fx, bx, fy, by, 0, 0, sx, sy)))
                 return false;
         } else if (!SendCommand(m_machine, whole)) {
             return false;
         }
-        if (wait)
-            WaitWhileBusy(m_machine);
+        if (wait && !WaitWhileBusyOrRefuse(m_machine, kGotoCaption))
+            return false;
     }
-    ReadPositions(m_machine);
-    return true;
+    return ReadPositionsForMove(m_machine, kGotoCaption);
 }
 
 bool MachineOperations::HomeAxisGroup(uint8_t mask)
@@ -318,12 +342,17 @@ bool MachineOperations::HomeAxisGroup(uint8_t mask)
     MachineClock& clock = m_machine.Clock();
     OperatorInput& input = m_machine.Input();
     clock.Sleep(100);
-    ReadStatus(m_machine);
+    bool read = ReadStatus(m_machine);
     PendingInput last = input.TakePending();
-    while (PlotState.Moving() && last != PendingInput::Abort) {
+    while (read && PlotState.Moving() && last != PendingInput::Abort) {
         clock.Sleep(10);
-        ReadStatus(m_machine);
+        read = ReadStatus(m_machine);
         last = input.TakePending();
+    }
+    if (!read) {
+        // Not known to stand: no further group is homed.
+        RefuseLostLink(m_machine);
+        return false;
     }
     clock.Sleep(100);
     if (last == PendingInput::Abort) {
@@ -377,11 +406,8 @@ void MachineOperations::HomeGroups(bool returnVariant)
 
 void MachineOperations::bazujClick()
 {
-    ReadPositions(m_machine);
-    if (!m_machine.Connected()) {
-        ShowMessageBox(Tr("Control", "ploterBrakLacznosci"), true);
+    if (!ReadStatusOrRefuse(m_machine) || !ReadPositionsForMove(m_machine))
         return;
-    }
     if (PlotState.JobWorking() || PlotState.Moving()) {
         ShowMessageBox(Tr("Control", "ploterBazowanieNiemozliwe"), true);
         return;
@@ -397,15 +423,16 @@ void MachineOperations::bazujClick()
                                 PlotState.SideY / 100.0, 0, 0);
         } else {
             ok = gotopointKreuz(false, 2, 0, 0, 0, 10, 10, 0, 0, 0);
-            if (ok) {
-                WaitWhileBusy(m_machine);
+            if (ok && !WaitWhileBusyOrRefuse(m_machine))
+                return;
+            if (ok)
                 ok = gotopointKreuz(false, 2, 0, 0, 0, 0, 0, -10, 0, 0);
-            }
         }
         // The way back was refused or failed: no homing from an unknown place.
         if (!ok)
             return;
-        WaitWhileBusy(m_machine);
+        if (!WaitWhileBusyOrRefuse(m_machine))
+            return;
     }
     Hook(m_hooks.statusTimer, false);
     HomeGroups(returnVariant);
@@ -420,7 +447,9 @@ bool MachineOperations::MoznaRuszac()
         return true;
     if (ModelIs("Jy"))
         return true;
-    ReadPositions(m_machine);
+    // Unread positions are no level arms.
+    if (!ReadPositionsForMove(m_machine))
+        return false;
     const QString caption = Tr("Universal", "uwaga");
     if (PlotState.FrontX == PlotState.BackX && PlotState.FrontY == PlotState.BackY) {
         const TsterModel& wires = WireSelection();

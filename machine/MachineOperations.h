@@ -55,10 +55,12 @@ public:
     // The panel's STOP button.
     void kstopClick();
     // The end of a jog: "Y", the wait for the machine to stand, and the
-    // positions it stopped at.
-    void StopJog();
+    // positions it stopped at. False, refused with the lost-link box, when
+    // they could not be read.
+    bool StopJog();
     // The positions read, the rotary ones kept as where the last jog stopped.
-    void RecordJogStop();
+    // False when they could not be read: the ones recorded before stay.
+    bool RecordJogStop();
     // Homing of every carriage the model has (and of the rotary axis in use).
     void bazujClick();
     // Drives to a point: X and Y in mm, rotary targets in controller steps
@@ -87,6 +89,9 @@ public:
     // The ten positions of the machine state when the job paused: front X, Y,
     // a spare, table steps, back X, Y, a spare, spindle steps, side X, Y.
     std::array<int32_t, 10> PausePositions{};
+    // Whether they were read at the last pause: continue drives back to
+    // them only then.
+    bool PausePositionsRead = false;
     // Rotary positions when the pause stopped a jog.
     int32_t JogStopPosA = 0, JogStopPosB = 0;
 

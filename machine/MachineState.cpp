@@ -77,16 +77,23 @@ MachineFacts CurrentMachineFacts()
 bool ReadStatus(Machine& machine)
 {
     ReplyBlock r;
-    const bool ok = Read(machine, 10, r);
-    PlotState.StatusByte1 = r[1];
-    PlotState.StatusFlags = static_cast<uint32_t>(ReplyInt32(r, 2));
-    return ok;
+    PlotState.StatusKnown = Read(machine, 10, r);
+    if (PlotState.StatusKnown) {
+        PlotState.StatusByte1 = r[1];
+        PlotState.StatusFlags = static_cast<uint32_t>(ReplyInt32(r, 2));
+    }
+    return PlotState.StatusKnown;
 }
 
 bool ReadPositions(Machine& machine)
 {
     ReplyBlock r;
-    const bool ok = Read(machine, 10, r);  // a failed read leaves zeros: zero positions
+    PlotState.PositionsKnown = Read(machine, 10, r);
+    if (!PlotState.PositionsKnown) {
+        // Zeros would read as a carriage at 0,0; the status is as unknown.
+        PlotState.StatusKnown = false;
+        return false;
+    }
     int32_t axis[8];
     for (int i = 0; i < 8; ++i)
         axis[i] = ReplyInt32(r, 6 + 4 * static_cast<size_t>(i));
@@ -108,14 +115,31 @@ bool ReadPositions(Machine& machine)
     PlotState.SpindleAngle = Angle(PlotState.SpindleTurnSteps, StepsPerTurn1);
     PlotState.SideX = RoundDiv(PlotState.SideCounterX, SideStepsPerUnitX);
     PlotState.SideY = RoundDiv(PlotState.SideCounterY, SideStepsPerUnitY);
-    return ok;
+    return true;
+}
+
+void RefuseLostLink(Machine& machine, const QString& caption, int channel)
+{
+    // A heater left on while the operator reads the box burns through the
+    // material. Its own failure is no second box: the link is gone already.
+    const auto ch = static_cast<uint8_t>(channel < 0 ? PlotState.HeaterChannel : channel);
+    machine.Link().Write(Bytes({'R', 0, ch}));
+    ShowMessageBox(Tr("Control", "ploterBrakLacznosci"), true, caption);
+}
+
+bool ReadStatusOrRefuse(Machine& machine, const QString& caption)
+{
+    if (ReadStatus(machine))
+        return true;
+    RefuseLostLink(machine, caption);
+    return false;
 }
 
 bool ReadPositionsForMove(Machine& machine, const QString& caption)
 {
     if (ReadPositions(machine))
         return true;
-    ShowMessageBox(Tr("Control", "ploterBrakLacznosci"), true, caption);
+    RefuseLostLink(machine, caption);
     return false;
 }
 

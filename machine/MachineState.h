@@ -34,6 +34,11 @@ struct tplotstate {
     uint8_t StatusByte1 = 0;
     int32_t TensionSet = 0, TensionMeasured = 0;
     QString ModelCode = "T0";
+    // Whether the last status and position reads were answered. A failed read
+    // leaves the values last read and marks them unknown: nothing may be
+    // decided from them.
+    bool StatusKnown = false;
+    bool PositionsKnown = false;
 
     // Status bits the program asks about.
     bool Moving() const { return StatusFlags & 0x1; }
@@ -55,15 +60,23 @@ extern tplotstate PlotState;
 // What the settings need to know of the attached machine, as it stands.
 MachineFacts CurrentMachineFacts();
 
-// Reads the status reply; without an answer the status reads 0.
-bool ReadStatus(Machine& machine);
-// Reads the status reply and derives every position from the step counters
-// (zero positions without an answer). False when the read failed: no move may
-// be computed from those zeros.
-bool ReadPositions(Machine& machine);
-// The positions a move is computed from: false, told in the lost-link box
-// (with `caption` when given), when they could not be read.
-bool ReadPositionsForMove(Machine& machine, const QString& caption = QString());
+// Reads the status reply. Without an answer the status last read stays,
+// marked unknown, and the result is false: the caller acts on a status that
+// was read or not at all.
+[[nodiscard]] bool ReadStatus(Machine& machine);
+// Reads the status reply and derives every position from the step counters.
+// Without an answer the positions last read stay, marked unknown, and the
+// result is false: no move may be computed from them.
+[[nodiscard]] bool ReadPositions(Machine& machine);
+// The refusal of anything that needed a read that failed: the heater off
+// (asked without a box of its own; on `channel`, or the channel last reported
+// when negative), then one lost-link box (with `caption` when given). Nothing
+// moves.
+void RefuseLostLink(Machine& machine, const QString& caption = QString(), int channel = -1);
+// The status or the positions a decision or a move is taken from: false,
+// refused as above, when they could not be read.
+[[nodiscard]] bool ReadStatusOrRefuse(Machine& machine, const QString& caption = QString());
+[[nodiscard]] bool ReadPositionsForMove(Machine& machine, const QString& caption = QString());
 // Heater channel, its power and the measured current; nothing changes
 // without an answer.
 bool ReadHeaterState(Machine& machine);

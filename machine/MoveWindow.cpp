@@ -24,15 +24,19 @@ bool OperatorStopped(Machine& machine) { return machine.Input().TakePending() ==
 
 // The wait of the service tests: like the machine's own wait, but a key press
 // or click during the motion is kept for the end of the round instead of lost.
-void WaitNoting(Machine& machine, bool& stop)
+// False when a read failed: whether the machine stands is not known.
+bool WaitNoting(Machine& machine, bool& stop)
 {
     machine.Clock().Sleep(1);
-    ReadStatus(machine);
+    if (!ReadStatus(machine))
+        return false;
     while (PlotState.Moving()) {
         machine.Clock().Sleep(1);
-        ReadStatus(machine);
+        if (!ReadStatus(machine))
+            return false;
         stop = OperatorStopped(machine) || stop;
     }
+    return true;
 }
 
 void Sleep(Machine& machine, double ms) { machine.Clock().Sleep(static_cast<int>(std::clamp(ms, 0.0, 2e9))); }
@@ -78,10 +82,10 @@ void MoveWindowExecute(Machine& machine, const TDlgkonfigModel& settings, const 
 void LinkTest(Machine& machine, int32_t unit, double x, double y, double angle,
               const std::function<void(const QString& counts)>& round)
 {
-    do {
-        ReadStatus(machine);
-    } while (PlotState.Moving() && machine.Connected());
-    if (!machine.Connected())
+    bool read = false;
+    while ((read = ReadStatus(machine)) && PlotState.Moving()) {
+    }
+    if (!read)
         return;
     // The edits as the move window takes them: the display unit to steps, the
     // angle in degrees to a part of a turn.
@@ -96,25 +100,20 @@ void LinkTest(Machine& machine, int32_t unit, double x, double y, double angle,
         return SendCommand(machine, m);
     };
     // A machine gone ends the test with one box, not one box a round.
-    auto lost = [&machine] {
-        if (machine.Connected())
-            return false;
-        ShowMessageBox(Tr("Control", "ploterBrakLacznosci"), true);
-        return true;
-    };
     for (bool stop = false;;) {
         for (int32_t sign : {1, -1}) {
             // Ten empty moves: an empty move is never sent, the rounds keep
             // their status reads.
             for (int i = 0; i < 10; ++i)
-                WaitNoting(machine, stop);
-            if (lost() || !move(sign))
+                if (!WaitNoting(machine, stop))
+                    return RefuseLostLink(machine);
+            if (!move(sign))
                 return;
-            WaitNoting(machine, stop);
-            ReadPositions(machine);
+            if (!WaitNoting(machine, stop) || !ReadPositions(machine))
+                return RefuseLostLink(machine);
             IdentifyMachine(machine);
-            if (lost())
-                return;
+            if (!machine.Connected())
+                return RefuseLostLink(machine);
         }
         if (round)
             round(QString::number(UsbReadFailures) + "/" + QString::number(UsbWriteRetries));
@@ -132,11 +131,13 @@ void HeaterTest(Machine& machine)
         if (!SendCommand(machine, Bytes({'R', 1, channel})))
             return;
         Sleep(machine, CurrentCornerPause());
-        WaitNoting(machine, stop);
+        if (!WaitNoting(machine, stop))
+            return RefuseLostLink(machine, QString(), channel);
         Sleep(machine, CurrentHeatUpTime());
         if (!SendCommand(machine, Bytes({'R', 0, channel})))
             return;
-        WaitNoting(machine, stop);
+        if (!WaitNoting(machine, stop))
+            return RefuseLostLink(machine, QString(), channel);
         Sleep(machine, CurrentHeatUpTime());
         if (OperatorStopped(machine) || stop)
             return;

@@ -135,8 +135,7 @@ bool PanelInput::KeyDown(int key, KeyShift shift, bool autoRepeat)
                 m_window.toggleUpgradePanel();
             break;
         case PanelKey::Pad5:
-            ReadStatus(m_machine);
-            if (!PlotState.JobWorking())
+            if (ReadStatus(m_machine) && !PlotState.JobWorking())
                 StopMotion(m_machine);
             break;
         case PanelKey::PadPlus: SpeedStep(+1); break;
@@ -170,9 +169,6 @@ void PanelInput::ButtonDown(JogButton button, bool leftAlone)
 {
     if (!leftAlone || !m_panel.Operations().MoznaRuszac())
         return;
-    ReadStatus(m_machine);
-    if (!m_machine.Connected())
-        ShowMessageBox(Tr("Control", "ploterBrakLacznosci"), true);
     struct Code {
         int16_t key;
         bool sideAllowed;
@@ -213,7 +209,8 @@ void PanelInput::keyprzesunClick()
 
 void PanelInput::BaseClick()
 {
-    ReadStatus(m_machine);
+    if (!ReadStatusOrRefuse(m_machine))
+        return;
     if (!PlotState.Homed()) {
         ShowMessageBox(Tr("Control", "wykonajBazowanie"), true);
         return;
@@ -226,10 +223,9 @@ void PanelInput::StartJog(int16_t key, bool sideAllowed)
 {
     if (m_jogging)
         return;
-    ReadStatus(m_machine);
     // A jog now would wait for the whole cut and then move the wire in the
-    // middle of the job.
-    if (PlotState.JobWorking())
+    // middle of the job: no jog unless the machine is read to work no job.
+    if (!ReadStatusOrRefuse(m_machine) || PlotState.JobWorking())
         return;
     ClearFocus();
     const uint64_t mark = m_machine.Input().ReleasesTaken();
@@ -238,8 +234,8 @@ void PanelInput::StartJog(int16_t key, bool sideAllowed)
         JogSideByKey(m_machine, m_settings, key);
     else
         JogByKey(m_machine, m_settings, key, wires.KeyFront, wires.KeyBack);
-    if (!m_machine.Connected())
-        return;  // nothing moves; the command layer has said why
+    if (!PlotState.StatusKnown || !m_machine.Connected())
+        return;  // nothing moves; the refusal has said why
     m_jogging = true;
     m_releaseMark = mark;
     // The jog's own wait for the machine to stand may have dropped the release.
@@ -269,12 +265,11 @@ void PanelInput::EndJog()
     if (m_checkTimer)
         m_machine.Clock().Cancel(m_checkTimer);
     m_checkTimer = 0;
-    ReadStatus(m_machine);
     // A job that took the machine over meanwhile was started after its own
     // stop of the motion; a "Y" now would stop the job.
-    if (!m_machine.Connected() || PlotState.JobWorking())
+    if (!ReadStatusOrRefuse(m_machine) || PlotState.JobWorking())
         return;
-    m_panel.Operations().StopJog();
+    static_cast<void>(m_panel.Operations().StopJog());
 }
 
 void PanelInput::SpeedStep(int sign)

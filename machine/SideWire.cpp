@@ -30,8 +30,7 @@ void MoveTo(Machine& machine, const TDlgkonfigModel& settings, bool front, bool 
 
 void SideTo(Machine& machine, const TDlgkonfigModel& settings, MachineOperations& operations, double y)
 {
-    ReadStatus(machine);
-    if (!machine.Connected())
+    if (!ReadStatus(machine))
         return;
     if (!WireSelection().KeySide)
         operations.SetWireBox(Box::Side, true);
@@ -70,12 +69,9 @@ void sbSideDownClick(Machine& machine, const TDlgkonfigModel& settings, MachineO
 
 bool ParkSideWire(Machine& machine, const TDlgkonfigModel& settings, MachineOperations& operations)
 {
-    ReadStatus(machine);
-    if (!machine.Connected()) {
-        // One box, not one for every command of the moves.
-        ShowMessageBox(Tr("Control", "ploterBrakLacznosci"), true);
+    // One box, not one for every command of the moves.
+    if (!ReadStatusOrRefuse(machine))
         return false;
-    }
     PositioningSlot(machine, settings);
     const TMmPoint front = FrontStartPoint, side = SideStartPoint;
     const double parkY = std::min(front.y - 10.0, side.y);
@@ -93,7 +89,8 @@ bool ParkSideWire(Machine& machine, const TDlgkonfigModel& settings, MachineOper
         MoveTo(machine, settings, true, back, false, front.x, front.y);
         MoveTo(machine, settings, false, false, true, side.x, parkY);
     }
-    WaitWhileBusy(machine);
+    if (!WaitWhileBusyOrRefuse(machine))
+        return false;
     if (!ReadPositionsForMove(machine))
         return false;
     // A move left out (its travel did not allow it) must not let the front
@@ -115,21 +112,23 @@ void ContinueSideCut(Machine& machine, const TDlgkonfigModel& settings, MachineO
     PositioningSlot(machine, settings);
     const double clearance =
         StepsToMm(RoundEven(settings.Skala() * ExtentAboveStart(*sideJob) / 100.0)) + SideStartPoint.y + 10.0;
+    // Each move goes from where the one before was read to end.
     auto wiresTo = [&](double x, double y) {
         const TsterModel& w = WireSelection();
         MoveTo(machine, settings, w.KeyFront, w.KeyBack, w.KeySide, x, y);
-        WaitWhileBusy(machine);
+        return WaitWhileBusyOrRefuse(machine);
     };
     if (!ReadPositionsForMove(machine))
         return;
     const double frontY = PlotState.FrontY / 100.0;
     if (frontY < clearance) {
         // Along at their height to x 0 first, then up above the side drawing.
-        wiresTo(0.0, frontY);
-        wiresTo(0.0, clearance);
+        if (!wiresTo(0.0, frontY) || !wiresTo(0.0, clearance))
+            return;
     }
     operations.SetWireBox(Box::Side, true);
-    wiresTo(SideStartPoint.x, SideStartPoint.y);
+    if (!wiresTo(SideStartPoint.x, SideStartPoint.y))
+        return;
     if (showSide)
         showSide();
     if (start)

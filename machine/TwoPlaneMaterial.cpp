@@ -140,10 +140,10 @@ bool TwoPlaneMaterial::CheckWorkArea(double maxY, double minY, double maxX, doub
     const double x = std::fabs(std::trunc(minX - ox)) + 1, y = std::fabs(std::trunc(minY - oy)) + 1;
     const QString question = Text("CiecieNiemozliweRamionaPozaObsz") + "\r\n" + Text("MinLewaPozMat") + "\r\nx = " +
                              WorkAreaValue(x) + "\r\ny = " + WorkAreaValue(y) + "\r\n" + Text("CzyPrzesunacDrut");
-    if (Ask(question, MessageButtons::YesCancel) == mrYes) {
-        ReadStatus(m_machine);
+    // The wires may have moved while the question waited: measured again.
+    if (Ask(question, MessageButtons::YesCancel) == mrYes && ReadStatusOrRefuse(m_machine) &&
+        ReadPositionsForMove(m_machine))
         PreMoveWires(x, y);
-    }
     return false;
 }
 
@@ -171,8 +171,10 @@ void TwoPlaneMaterial::PreMoveWires(double x, double y)
                        LinearSteps(dfy, StepsPerUnitY), LinearSteps(dby, StepsPerUnitY), 0, 0, 0, 0, length);
         // The dialog comes back once the wires stand there: a Start pressed
         // meanwhile would measure them on the way.
-        if (length > 0 && SendCommand(m_machine, move))
-            WaitWhileBusy(m_machine);
+        if (length > 0 && SendCommand(m_machine, move) && !WaitWhileBusy(m_machine)) {
+            RefuseLostLink(m_machine, QString(), 2);
+            m_heaterOn = false;
+        }
     }
     if (m_busy)
         m_busy(false);

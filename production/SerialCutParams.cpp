@@ -50,8 +50,6 @@ bool AcceptSerialRepeats(Machine* machine, const TDlgkonfigModel& settings, doub
 {
     SerialRepeats = Clamp32(RoundToInt64Sat(repeats));
     SerialShiftDown = shiftMm;
-    if (machine)
-        ReadStatus(*machine);
     if (settings.Value("Ystolika") - SerialRepeats * SerialShiftDown >= SerialHeightLimit())
         return true;
     ShowMessageBox(Tr("Serial_cut", "poprawIloscPowtorzen"), true);

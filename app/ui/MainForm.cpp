@@ -549,8 +549,7 @@ void TMainForm::KonfiguracjaClick()
     // it: the heater output goes to the machine after every settings command.
     Machine& machine = AttachedMachine();
     if (settings.PowerChanged) {
-        ReadStatus(machine);
-        if (machine.Connected() && !PlotState.JobWorking()) {
+        if (ReadStatus(machine) && !PlotState.JobWorking()) {
             const int32_t output =
                 settings.ItemIndex("PowerOutput") != 0 ? 1 : (WireSelection().KeyFront ? 0 : 5);
             SendPowerOutput(machine, output);

@@ -726,15 +726,17 @@ void TDlgkonfig::OdczytClick()
 
 void TDlgkonfig::ReadFrontPosition(const char* xSetting, const char* ySetting)
 {
-    if (m_machine)
-        ReadStatus(*m_machine);
+    // Homing and the position are read, never the last ones known.
+    if (m_machine && !ReadStatusOrRefuse(*m_machine))
+        return;
     if (!m_machine || !PlotState.Homed()) {
         // Positions before homing are counted from wherever the machine was
         // switched on: worthless as settings.
         ShowMessageBox(Tr("Configuration", "wykonajBazowaniePrzed"), true);
         return;
     }
-    ReadPositions(*m_machine);
+    if (!ReadPositionsForMove(*m_machine))
+        return;
     Settings().SetValue(xSetting, PlotState.FrontX / 100.0);
     Settings().SetValue(ySetting, PlotState.FrontY / 100.0);
     Refresh();

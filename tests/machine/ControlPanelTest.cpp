@@ -98,20 +98,22 @@ TEST_F(ControlPanelTest, MachineKeysActOncePerPressEachAfterItsOwnStop)
     EXPECT_EQ(calls.size(), 1u);
     EXPECT_EQ(calls[0].rfind("start", 0), 0u);
 
-    // CONTINUE without a paused job is ignored; while paused it continues.
+    // CONTINUE while the cut runs is ignored, and the controller keeps it
+    // latched; after a pause from the program the operator's own press
+    // continues, and only it.
     calls.clear();
+    RunJob(100000);
+    JobRunning = false;  // a paused job reports no work: no end of job here
     int y = Sent('Y');
     sim->PressKey(MachineKey::Continue);
     clock.Advance(3 * ControlPanel::kLinkIntervalMs);
     EXPECT_TRUE(calls.empty());
     EXPECT_EQ(Sent('Y'), y) << "an ignored key stops nothing";
-    Send("Y");  // the key released
-    RunJob(100000);
-    JobRunning = false;  // a paused job reports no work: no end of job here
     Send("Q");
     clock.Advance(500);
-    ReadStatus(m);
+    EXPECT_TRUE(ReadStatus(m));
     ASSERT_TRUE(PlotState.Paused());
+    EXPECT_TRUE(calls.empty()) << "the press from the cut does not continue the pause";
     y = Sent('Y');
     sim->PressKey(MachineKey::Continue);
     clock.Advance(ControlPanel::kLinkIntervalMs);
@@ -301,7 +303,10 @@ TEST_F(ControlPanelTest, AJoystickJogStopsOnceInTheDeadBandAndWhenTheStickIsNoLo
             n += r[0] == 'R' && r[1] == 1 && r[2] == 2;
         return n;
     };
-    auto moving = [&] { return ReadStatus(m), PlotState.Moving(); };
+    auto moving = [&] {
+        EXPECT_TRUE(ReadStatus(m));
+        return PlotState.Moving();
+    };
     // Full right, then the edge of the dead band; then the stick unplugged,
     // the panel deactivated, the panel no longer the active window.
     for (int way = 0; way < 4; ++way) {

@@ -19,6 +19,7 @@
 #include "machine/WireSelection.h"
 #include "tests/support/CommandFile.h"
 #include "tests/support/FakeLink.h"
+#include "tests/support/HookedLink.h"
 #include "tests/support/SimulatedLink.h"
 #include "tests/support/TestMachine.h"
 #include "tests/support/TestSupport.h"
@@ -212,7 +213,7 @@ TEST_F(CutStartTest, RefusalsAndAFailedSaveSendNoJob)
     // A controller holding a job it may go on with gets "G" and no new file.
     for (const QByteArray& c : {QByteArray("C"), QByteArray("p") + char(5)})
         ASSERT_TRUE(SendCommand(m, c));
-    ReadStatus(m);
+    EXPECT_TRUE(ReadStatus(m));
     ASSERT_TRUE(PlotState.JobWorking() && PlotState.WaitsForGo());
     before = sim.Reports().size();
     EXPECT_FALSE(Start());
@@ -340,7 +341,7 @@ protected:
             windows.back()->SerialIndex = n;
         }
         ops.bazujClick();
-        ReadStatus(m);
+        EXPECT_TRUE(ReadStatus(m));
         ASSERT_TRUE(PlotState.Homed());
     }
     void TearDown() override
@@ -382,7 +383,7 @@ TEST_F(SerialStartTest, JoinsTheNumberedWindowsInOrderAlternatingAndEntersHot)
 {
     // The heater left on must not turn the heated entry into a cold one.
     ASSERT_TRUE(SendCommand(m, Bytes({'R', 1, PlotState.HeaterChannel})));
-    ReadStatus(m);
+    EXPECT_TRUE(ReadStatus(m));
     const uint8_t channel = PlotState.HeaterChannel;
     ASSERT_TRUE(dir.Write("out.cn", "stale") != QString());
     const size_t before = sim.Reports().size();
@@ -475,7 +476,7 @@ TEST_F(CutStartTest, TheFrontWiresKeepTenMillimetresAboveTheSideWire)
     WireSelection().KeyBack = true;
     for (double y : {59.99, 60.0}) {
         ASSERT_TRUE(ops.gotopointKreuz(true, 2, 100, 100, 200, y, y, 50, 0, 0));
-        ReadPositions(m);
+        EXPECT_TRUE(ReadPositions(m));
         ASSERT_EQ(PlotState.SideY, 5000);
         boxes.shown.clear();
         EXPECT_EQ(cut.CheckBeforeCut(job), y == 60.0) << y;
@@ -509,6 +510,26 @@ TEST_F(CutStartTest, TheBrokenWireTestAsksUntilCancelAndSendsAClampedCurrent)
     ASSERT_EQ(boxes.asked.size(), 3u);
     EXPECT_EQ(boxes.asked[2].text, Tr("Control", "zerwanyDrut"));
     EXPECT_EQ(Indexes('R', before).size(), 6u) << "heater on and off each time";
+
+    // The wire breaks under the pulse and the read after it fails: no cut
+    // starts on a wire that was not read, and the heater is off before the box.
+    sim.SetWireBroken(false);
+    HookedLink hooked{link};
+    m.SetLink(hooked);
+    hooked.beforeWrite = [&](const QByteArray& c) {
+        if (c == Bytes({'R', 1, 1})) {
+            sim.SetWireBroken(true);
+            link.Bus().FailReads(link.Bus().MachineId(), 10);
+        }
+    };
+    const size_t shown = boxes.shown.size();
+    EXPECT_FALSE(cut.CheckBeforeCut(job));
+    m.SetLink(link);
+    EXPECT_EQ(boxes.asked.size(), 3u);
+    ASSERT_EQ(boxes.shown.size(), shown + 1);
+    EXPECT_EQ(boxes.shown.back().text, Tr("Control", "ploterBrakLacznosci"));
+    EXPECT_FALSE(sim.Status() & 0x4u);
+    sim.SetWireBroken(false);
 
     Settings().SetValue("work_power", 0.0);
     before = sim.Reports().size();
@@ -574,7 +595,7 @@ TEST_F(CutStartTest, SideWireButtonsAndParkingKeepTheSideWireUnderTheFrontWire)
 {
     auto at = [this](double fx, double fy, double sx, double sy) {
         WaitWhileBusy(m);
-        ReadPositions(m);
+        EXPECT_TRUE(ReadPositions(m));
         const tplotstate& p = PlotState;
         return p.FrontX == fx * 100 && p.FrontY == fy * 100 && p.SideX == sx * 100 && p.SideY == sy * 100;
     };
@@ -625,7 +646,7 @@ TEST_F(CutStartTest, ATransverseJobCutsTheFrontThenTheSideDrawing)
     using Where = std::array<int32_t, 4>;  // front X, Y, side X, Y in 0.01 mm
     auto where = [this] {
         WaitWhileBusy(m);
-        ReadPositions(m);
+        EXPECT_TRUE(ReadPositions(m));
         return Where{PlotState.FrontX, PlotState.FrontY, PlotState.SideX, PlotState.SideY};
     };
     ControlPanel panel{m, Settings(), false};
@@ -756,7 +777,7 @@ TEST_F(CutStartTest, TurningStartsEnterTheMaterialFromTheToolOffsets)
         ASSERT_TRUE(ops.gotopoint(true, 2, 100, 100, 100, 100, 0, 0));
         boxes.shown.clear();
         ASSERT_TRUE(cut.tnij(job, 0, 0, 1)) << rotary << " " << (boxes.shown.empty() ? "" : boxes.shown[0].text.toStdString());
-        ReadPositions(m);
+        EXPECT_TRUE(ReadPositions(m));
         const double x = PlotState.FrontX / 100.0, y = PlotState.FrontY / 100.0;
         if (rotary == 0) {
             EXPECT_NEAR(x, 150 + entry - 3, 0.01);
@@ -785,6 +806,23 @@ TEST_F(CutStartTest, TurningStartsEnterTheMaterialFromTheToolOffsets)
     ASSERT_EQ(boxes.shown.size(), 1u);
     EXPECT_EQ(boxes.shown[0].text,
               Tr("Main_window", "VeKolizjaDrutow") + "\r\n" + Tr("Main_window", "VePrzesunBocznyDrut"));
-    ReadPositions(m);
+    EXPECT_TRUE(ReadPositions(m));
     EXPECT_EQ(PlotState.FrontY, 30000) << "the front wire stayed up";
+}
+
+TEST_F(CutStartTest, AStopThatDidNotPauseLeavesTheJobNotStopped)
+{
+    // A job of dwells, working without moving; its "Q" never arrives.
+    ASSERT_TRUE(SendCommand(m, Bytes({'f', 0})));
+    for (int i = 0; i < 20; ++i)
+        ASSERT_TRUE(SendCommand(m, Bytes({'p', 250})));
+    ASSERT_TRUE(SendCommand(m, "G"));
+    JobRunning = true;
+    HookedLink hooked{link};
+    m.SetLink(hooked);
+    hooked.swallow = [](const QByteArray& c) { return c == "Q"; };
+    EXPECT_FALSE(cut.Wstrzymaj1Click());
+    m.SetLink(link);
+    EXPECT_FALSE(JobStopped);
+    EXPECT_TRUE(JobRunning);
 }

@@ -171,7 +171,7 @@ TEST_F(FullDiskTest, EveryWriterThatFailsPartWayKeepsTheOlderFileAndSaysSoOnce)
              Settings().SetValue("Xstolika", 300);
              Settings().SetValue("Ystolika", 50);
              Settings().SetValue("Srednicamaterialu", 100);
-             ReadStatus(m);
+             EXPECT_TRUE(ReadStatus(m));
              if (!PlotState.Homed())
                  ops.bazujClick();
              const bool started = cut.Start1Click(serialJobs, serialJobs[0], StartSource::MenuOrButton, false);

@@ -23,6 +23,8 @@ protected:
         SpeedDivisor = 1;
         JogMovedFlag = 0;
         Status(0);
+        // The positions each test sets stand for those last read.
+        PlotState.PositionsKnown = true;
     }
     void TearDown() override
     {

@@ -12,6 +12,7 @@
 #include "machine/MoveWindow.h"
 #include "machine/SimulatedController.h"
 #include "machine/WireSelection.h"
+#include "tests/support/HookedLink.h"
 #include "tests/support/SimulatedLink.h"
 #include "tests/support/TestMachine.h"
 #include "tests/support/TestSupport.h"
@@ -28,36 +29,6 @@ class InputBy : public OperatorInput {
 public:
     PendingInput TakePending() override { return decide ? decide() : PendingInput::None; }
     std::function<PendingInput()> decide;
-};
-
-// The program's link, with a hook run just before a command goes out.
-class HookedLink : public ControllerLink {
-public:
-    explicit HookedLink(ControllerLink& inner) : m_inner(inner) {}
-    bool MachineFound() override { return m_inner.MachineFound(); }
-    int Write(const QByteArray& report) override
-    {
-        if (beforeWrite)
-            beforeWrite(report);
-        if (swallow && swallow(report))
-            return 0;  // taken, and never acted on
-        return m_inner.Write(report);
-    }
-    int ReadString(int index) override
-    {
-        if (beforeRead)
-            beforeRead();
-        return m_inner.ReadString(index);
-    }
-    std::function<bool(const QByteArray&)> swallow;
-    std::function<void()> beforeRead;
-    const ReplyBlock& Reply() const override { return m_inner.Reply(); }
-    void SetLinkChanged(std::function<void(bool)> hook) override { m_inner.SetLinkChanged(std::move(hook)); }
-    bool DeviceStrings(QString& v, QString& p, QString& s) override { return m_inner.DeviceStrings(v, p, s); }
-    std::function<void(const QByteArray&)> beforeWrite;
-
-private:
-    ControllerLink& m_inner;
 };
 
 class MachineOperationsTest : public MachineWorldTest {
@@ -98,7 +69,7 @@ protected:
     }
     uint32_t Status()
     {
-        ReadStatus(m);
+        EXPECT_TRUE(ReadStatus(m));
         return PlotState.StatusFlags;
     }
     // The reports from `from` on whose letter is `letter`.
@@ -347,7 +318,9 @@ TEST_F(MachineOperationsTest, AGoToFromAPositionThatWasNotReadSendsNothing)
             link->Bus().FailReads(link->Bus().MachineId(), SimulatedBus::kForever);
     };
     EXPECT_FALSE(ops->gotopoint(true, 2, 100, 100, 50, 50, 0, 0));
-    EXPECT_EQ(sim->Reports().size(), before) << "nothing is sent";
+    ASSERT_EQ(sim->Reports().size(), before + 1) << "nothing is sent but the heater off";
+    EXPECT_EQ(sim->Reports().back()[0], 'R');
+    EXPECT_EQ(sim->Reports().back()[1], 0);
     EXPECT_EQ(sim->Counter(0), 30000);
     EXPECT_EQ(sim->Counter(1), 20000);
     ASSERT_EQ(boxes.shown.size(), 1u);
@@ -381,8 +354,8 @@ TEST_F(MachineOperationsTest, DownFiveMillimetresAboveTheSideWireMovesNothingUp)
     ops->bazujClick();
     ASSERT_TRUE(Status() & 0x40000u) << "homed";
     ASSERT_TRUE(ops->gotopointKreuz(true, 2, 100, 100, 0, 55, 55, 50, 0, 0));
-    ReadStatus(m);
-    ReadPositions(m);
+    EXPECT_TRUE(ReadStatus(m));
+    EXPECT_TRUE(ReadPositions(m));
     const size_t before = sim->Reports().size();
     JogByKey(m, Settings(), 40, true, true);
     clock.Advance(5000);
@@ -406,6 +379,98 @@ TEST_F(MachineOperationsTest, OnJyAMoveOfTheFrontWireToCoordinatesLeavesTheSideW
     EXPECT_EQ(sim->Counter(1), 32000);
     EXPECT_EQ(sim->Counter(4), 0) << "the side wire stood still";
     EXPECT_EQ(sim->Counter(5), 0);
+
+    // The side wire, to coordinates and by a distance, stays 10 mm under it.
+    MoveWindowExecute(m, Settings(), {false, false, true}, 0, 0, 400, 0);
+    clock.Advance(600000);
+    EXPECT_TRUE(ReadPositions(m));
+    EXPECT_EQ(PlotState.SideY, 31000);
+    MoveWindowExecute(m, Settings(), {false, false, true}, 1, 0, 5, 0);
+    clock.Advance(600000);
+    EXPECT_TRUE(ReadPositions(m));
+    EXPECT_EQ(PlotState.SideY, 31000);
+    EXPECT_EQ(PlotState.FrontY, 32000);
+}
+
+TEST_F(MachineOperationsTest, APausePointThatWasNotReadIsNeverDrivenBackTo)
+{
+    RunJob(10000);
+    Send(Bytes({'R', 1, 1}));
+    clock.Advance(30000);
+    // The pause's status reads answer up to the paused bit; the position read
+    // after it fails.
+    bool sawPaused = false;
+    hooked->beforeRead = [&] {
+        if (sawPaused)
+            link->Bus().FailReads(link->Bus().MachineId(), 10);
+        sawPaused = sim->Status() & 0x40u;
+    };
+    EXPECT_FALSE(ops->wstrzymaj());
+    hooked->beforeRead = nullptr;
+    EXPECT_FALSE(JobRunning);
+    EXPECT_EQ(Status() & 0x44u, 0x40u) << "paused, and the heater off before the box";
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(boxes.shown[0].text, Tr("Control", "ploterBrakLacznosci"));
+
+    // CONTINUE with the link back: no way to a place never read, no "K".
+    const size_t before = sim->Reports().size();
+    ops->kontynuuj();
+    EXPECT_TRUE(Sent('A', before).empty());
+    EXPECT_TRUE(Sent('K', before).empty());
+    for (const auto& r : Sent('R', before))
+        EXPECT_EQ(r[1], 0) << "the heater stays off";
+    EXPECT_EQ(sim->Counter(0), 5000);
+    EXPECT_FALSE(JobRunning);
+    EXPECT_EQ(boxes.shown.size(), 2u);
+}
+
+TEST_F(MachineOperationsTest, ContinueWhosePositionReadFailsSendsNothing)
+{
+    RunJob(10000);
+    clock.Advance(30000);
+    ASSERT_TRUE(ops->wstrzymaj());
+    // Continue's two status reads answer, its position read fails.
+    int reads = 0;
+    hooked->beforeRead = [&] {
+        if (++reads == 3)
+            link->Bus().FailReads(link->Bus().MachineId(), 10);
+    };
+    const size_t before = sim->Reports().size();
+    ops->kontynuuj();
+    hooked->beforeRead = nullptr;
+    EXPECT_TRUE(Sent('F', before).empty());
+    EXPECT_TRUE(Sent('A', before).empty());
+    EXPECT_TRUE(Sent('K', before).empty());
+    for (const auto& r : Sent('R', before))
+        EXPECT_EQ(r[1], 0) << "no heat";
+    EXPECT_FALSE(JobRunning);
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(boxes.shown[0].text, Tr("Control", "ploterBrakLacznosci"));
+
+    // Heated for the way back, whose own position read then fails: the
+    // heater is off before the box, not after it.
+    struct HeaterAtBox : ScriptedPresenter {
+        explicit HeaterAtBox(SimulatedController& s) : sim(s) {}
+        void Show(const MessageRequest& request) override
+        {
+            on.push_back(sim.Status() & 0x4u);
+            ScriptedPresenter::Show(request);
+        }
+        SimulatedController& sim;
+        std::vector<bool> on;
+    } heaterAtBox{*sim};
+    reads = 0;
+    hooked->beforeRead = [&] {
+        if (++reads == 5)
+            link->Bus().FailReads(link->Bus().MachineId(), 10);
+    };
+    const size_t again = sim->Reports().size();
+    ops->kontynuuj();
+    hooked->beforeRead = nullptr;
+    ASSERT_FALSE(Sent('R', again).empty()) << "the heat-up was switched on";
+    EXPECT_TRUE(Sent('A', again).empty());
+    EXPECT_TRUE(Sent('K', again).empty());
+    EXPECT_EQ(heaterAtBox.on, std::vector<bool>{false});
 }
 
 TEST_F(MachineOperationsTest, OnJyAGoToOntoTheSideWireIsRefusedColdAndUnsent)

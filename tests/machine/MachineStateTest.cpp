@@ -39,17 +39,25 @@ TEST_F(MachineStateTest, StatusAndPositionsComeFromTheStatusReply)
     EXPECT_TRUE(PlotState.JobWorking());
     EXPECT_TRUE(PlotState.Homed());
     EXPECT_EQ(PlotState.StatusByte1, 0x22);
-    ReadPositions(m);
+    EXPECT_TRUE(ReadPositions(m));
     EXPECT_EQ(PlotState.FrontX, 6172) << "12345 / 2 rounds half to even";
     EXPECT_EQ(PlotState.FrontY, -250);
     EXPECT_EQ(PlotState.SpindleTurnSteps, -100);
     EXPECT_DOUBLE_EQ(PlotState.SpindleAngle, -4.5);
     EXPECT_EQ(PlotState.AxisCounters[7], -100) << "counters are kept in the order 0 1 3 2 4 5 7 6";
 
+    // Without an answer the values last read stay, marked unknown: zeros
+    // would read as a machine standing idle at 0,0.
+    const uint32_t status = PlotState.StatusFlags;
+    EXPECT_TRUE(PlotState.StatusKnown && PlotState.PositionsKnown);
     link.found = false;
     EXPECT_FALSE(ReadStatus(m));
-    EXPECT_EQ(PlotState.StatusFlags, 0u) << "without an answer the status reads 0";
+    EXPECT_EQ(PlotState.StatusFlags, status);
+    EXPECT_FALSE(PlotState.StatusKnown);
     EXPECT_FALSE(m.Connected());
+    EXPECT_FALSE(ReadPositions(m));
+    EXPECT_EQ(PlotState.FrontX, 6172);
+    EXPECT_FALSE(PlotState.PositionsKnown);
 }
 
 TEST_F(MachineStateTest, ResolutionFromTheReplyOrTheFallbackPlusCalibration)
@@ -134,12 +142,12 @@ TEST_F(MachineStateTest, RepliesDecodeByteForByte)
     // status word, at offset 3.
     link.replies[10][1] = 0x02;
     link.replies[10][3] = 0x00;
-    ReadStatus(m);
+    EXPECT_TRUE(ReadStatus(m));
     EXPECT_EQ(PlotState.StatusByte1, 0x02);
     EXPECT_FALSE(PlotState.BufferFull());
     link.replies[10][1] = 0x00;
     link.replies[10][3] = 0x02;
-    ReadStatus(m);
+    EXPECT_TRUE(ReadStatus(m));
     EXPECT_TRUE(PlotState.BufferFull());
 
     // Speed slots: unsigned 16-bit periods, times the divisor in 16 bits.
@@ -187,12 +195,12 @@ TEST_F(MachineStateTest, UnusableResolutionsGivePositionZero)
     StepsPerUnitX = 0.0;
     StepsPerUnitY = 1e-12;  // the position overflows int32
     StepsPerTurn2 = -1;     // INT32_MIN % -1 must not trap
-    ReadPositions(m);
+    EXPECT_TRUE(ReadPositions(m));
     EXPECT_EQ(PlotState.FrontX, 0);
     EXPECT_EQ(PlotState.FrontY, 0);
     EXPECT_EQ(PlotState.TableTurnSteps, 0);
     StepsPerUnitX = std::nan("");
-    ReadPositions(m);
+    EXPECT_TRUE(ReadPositions(m));
     EXPECT_EQ(PlotState.FrontX, 0);
 }
 

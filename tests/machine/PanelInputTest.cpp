@@ -1,3 +1,5 @@
+#include "app/Translator.h"
+#include "machine/Bytes.h"
 #include "machine/CommandLayer.h"
 #include "machine/ControlPanel.h"
 #include "machine/JobState.h"
@@ -53,13 +55,13 @@ protected:
     }
     bool Moving()
     {
-        ReadStatus(m);
+        EXPECT_TRUE(ReadStatus(m));
         return PlotState.Moving();
     }
     // The jog speed the controller runs now.
     uint16_t SlotPeriod()
     {
-        ReadStatus(m);
+        EXPECT_TRUE(ReadStatus(m));
         return sim->SlotPeriod(PlotState.SpeedSlot);
     }
 
@@ -132,7 +134,7 @@ TEST_F(PanelInputTest, AHeldKeyJogsOnceAndEveryEndOfItStopsItOnce)
 TEST_F(PanelInputTest, WhileAJobWorksTheJogAndHeaterKeysSendNothingButCtrlStillSetsTheSpeed)
 {
     RunOneMoveJob(m, 100000);
-    ReadStatus(m);
+    EXPECT_TRUE(ReadStatus(m));
     ASSERT_TRUE(PlotState.JobWorking());
     const size_t reports = sim->Reports().size();
     for (int key : {Left, Pad9, PageUp, Insert, Pad0}) {
@@ -145,6 +147,26 @@ TEST_F(PanelInputTest, WhileAJobWorksTheJogAndHeaterKeysSendNothingButCtrlStillS
     EXPECT_EQ(sim->Reports().size(), reports) << "a key reached the machine in the middle of the job";
     keys->KeyDown(Ctrl, {false, false, true}, false);
     EXPECT_EQ(sim->Reports().size(), reports + 1) << "Ctrl sets the cutting speed during a cut";
+}
+
+TEST_F(PanelInputTest, AJogKeyOnAStatusThatWasNotReadMovesNothing)
+{
+    // A job of dwells: it works without moving, so a jog would not wait.
+    for (const QByteArray& c : {Bytes({'f', 0}), Bytes({'p', 250}), Bytes({'p', 250}), QByteArray("G")})
+        ASSERT_TRUE(SendCommand(m, c));
+    ASSERT_TRUE(ReadStatus(m));
+    ASSERT_EQ(PlotState.StatusFlags & 0x3u, 0x2u);
+    ScriptedPresenter boxes;
+    const int moves = Sent('A');
+    const size_t reports = sim->Reports().size();
+    link->Bus().FailReads(link->Bus().MachineId(), 10);
+    keys->KeyDown(Left, {}, false);
+    keys->KeyUp(Left, {}, false);
+    EXPECT_EQ(Sent('A'), moves);
+    for (size_t i = reports; i < sim->Reports().size(); ++i)
+        EXPECT_EQ(sim->Reports()[i][0] == 'R' ? sim->Reports()[i][1] : 0, 0) << "no heat";
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(boxes.shown[0].text, Tr("Control", "ploterBrakLacznosci"));
 }
 
 TEST_F(PanelInputTest, CtrlJogsAtATenthAndGivesTheSpeedBack)
@@ -197,7 +219,7 @@ TEST_F(PanelInputTest, WithoutASideXAxisTheXButtonsStandDisabledButTheArrowsJogT
     EXPECT_TRUE(panel->View().idleControlsEnabled);
     keys->KeyDown(Right, {}, false);
     clock.Advance(1000);
-    ReadPositions(m);
+    EXPECT_TRUE(ReadPositions(m));
     EXPECT_GT(PlotState.SideX, 0);
     EXPECT_EQ(PlotState.FrontX, 0);
     keys->KeyUp(Right, {}, false);

@@ -44,7 +44,7 @@ protected:
     }
     uint32_t Status()
     {
-        ReadStatus(m);
+        EXPECT_TRUE(ReadStatus(m));
         return PlotState.StatusFlags;
     }
 
@@ -286,7 +286,7 @@ TEST_F(SimulatedControllerTest, EachIdentificationTakesOnlyTheAttachedModel)
     EXPECT_EQ(FirmwareMajor, 2);
     EXPECT_TRUE(FirmwareAtLeast22);
     Send({QByteArray("U") + Int32ToBytes(1000) + Int32ToBytes(0)});
-    ReadPositions(m);
+    EXPECT_TRUE(ReadPositions(m));
     EXPECT_EQ(PlotState.BackX, 500) << "the back position in the side resolution";
     EXPECT_EQ(PlotState.SideX, 500) << "the same carriage";
 

@@ -131,23 +131,41 @@ TEST_F(TwoPlaneMaterialTest, WiresInsideGoOnOutsideTheyAreOfferedAHotMoveThatCan
 TEST_F(TwoPlaneMaterialTest, StartWritesFourAxisMovesFromTheProjectedPathsAndStreamsThem)
 {
     LoadMerged();
-    ASSERT_TRUE(ops.gotopoint(true, 2, 100, 100, 50, 50, 0, 0));
     Transmission tx{m};
     CutStartHooks hooks;
     int asked = 0;
+    bool hotMove = true;
+    CutStart* cutting = nullptr;
+    auto startCut = [&] { return cutting->Start1Click({&job}, &job, StartSource::MenuOrButton, false); };
     hooks.twoPlaneDialog = [&] {
         ++asked;
-        return TwoPlaneMaterial{m, Settings(), job}.btnDalejClick(300, 100);
+        TwoPlaneMaterial dialog{m, Settings(), job};
+        if (hotMove) {
+            // START again while this one waits here: refused, and this start
+            // still holds the machine against a third, REPEAT and the side cut.
+            EXPECT_FALSE(startCut());
+            EXPECT_TRUE(m.StartInProgress());
+            EXPECT_FALSE(startCut());
+            // The wires outside are moved there hot; then they fit.
+            boxes.answers = {mrYes};
+            EXPECT_FALSE(dialog.btnDalejClick(300, 100));
+            EXPECT_TRUE(Heating());
+        }
+        return dialog.btnDalejClick(300, 100);
     };
     CutStart cut{m, Settings(), WireSelection(), ops, tx, hooks};
-    // A start that stops after the dialog (here "out.cn" can't be written)
-    // leaves no heated wire.
+    cutting = &cut;
+    // A start that stops after the dialog's hot move (here "out.cn" can't be
+    // written) leaves no heated wire.
+    ASSERT_TRUE(ops.gotopointKreuz(true, 2, 5, 7, 0, 50, 60, -5, 0, 0));
     ASSERT_TRUE(QDir().mkpath(dir.File("out.cn")));
-    ASSERT_TRUE(SendCommand(m, Bytes({'R', 1, 2})));
-    EXPECT_FALSE(cut.Start1Click({&job}, &job, StartSource::MenuOrButton, false));
-    ReadStatus(m);
-    EXPECT_FALSE(PlotState.HeaterOn());
+    EXPECT_FALSE(startCut());
+    EXPECT_EQ(asked, 1);
+    EXPECT_FALSE(m.StartInProgress());
+    EXPECT_FALSE(Heating());
     ASSERT_TRUE(QDir().rmdir(dir.File("out.cn")));
+    hotMove = false;
+    ASSERT_TRUE(ops.gotopointKreuz(true, 2, 100, 100, 0, 50, 50, 0, 0, 0));
     asked = 0;
     ASSERT_TRUE(cut.Start1Click({&job}, &job, StartSource::MenuOrButton, false));
     EXPECT_EQ(asked, 1);

@@ -217,7 +217,7 @@ TEST_F(UsbEmulationTest, TheSimulatedControllerAnswersTheCommandLayerThroughLibu
     EXPECT_EQ(PlotState.ModelCode, "Ky");
     EXPECT_EQ(PlotState.ProductName, "Ky-5");
     ASSERT_TRUE(SendCommand(m, QByteArray("U") + Int32ToBytes(-4321) + Int32ToBytes(987)));
-    ReadPositions(m);
+    EXPECT_TRUE(ReadPositions(m));
     EXPECT_EQ(PlotState.AxisCounters[0], -4321);
     EXPECT_EQ(PlotState.AxisCounters[1], 987);
     PlotState = tplotstate();

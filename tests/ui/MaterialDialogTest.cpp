@@ -84,7 +84,7 @@ TEST_F(MaterialDialogTest, OffersTheLastValuesAndEscapeAfterTheHotMoveSwitchesTh
     EXPECT_DOUBLE_EQ(dialog.feuOdlMatOdFrontu->GetValue(), 120);
 
     dialog.show();
-    ReadPositions(m);
+    EXPECT_TRUE(ReadPositions(m));
     dialog.Logic().PreMoveWires(20, 30);
     ASSERT_TRUE(sim.Status() & 0x4u) << "the move runs hot";
     QTest::keyClick(dialog.feuSzerMat, Qt::Key_Escape);

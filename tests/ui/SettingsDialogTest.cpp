@@ -508,10 +508,10 @@ TEST_F(SettingsDialogTest, ReadPositionNeedsAHomedMachine)
     Dlgkonfig->show();
     Dlgkonfig->Pages()->setCurrentWidget(Child<QWidget>("Tabsheet2"));
 
-    // No machine at all.
+    // No machine at all: whether it is homed was not read.
     Child<QPushButton>("btnPobierzXYstolika")->click();
     ASSERT_EQ(boxes.shown.size(), 1u);
-    EXPECT_EQ(boxes.shown[0].text, Tr("Configuration", "wykonajBazowaniePrzed"));
+    EXPECT_EQ(boxes.shown[0].text, Tr("Control", "ploterBrakLacznosci"));
     EXPECT_EQ(boxes.shown[0].kind, MessageKind::Error);
 
     // A machine that has not been homed.

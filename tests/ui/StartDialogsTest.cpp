@@ -47,7 +47,7 @@ protected:
         JobFileMode = 32;
         IdentifyMachine(m);
         ops.bazujClick();
-        ReadStatus(m);
+        EXPECT_TRUE(ReadStatus(m));
         ASSERT_TRUE(PlotState.Homed());
     }
     void TearDown() override
