@@ -561,7 +561,7 @@ bool CutStart::PausedCutMayGo()
     if (!m_machine.Connected() || !PlotState.Paused())
         return true;
     HeaterOffForOperator();
-    return Ask(Tr("Main_window", "przerwaneCiecieStracone"), MessageButtons::YesNo) == mrYes;
+    return AskBeforeDiscarding(Tr("Main_window", "przerwaneCiecieStracone"), MessageButtons::YesNo) == mrYes;
 }
 
 void CutStart::HeaterOffForOperator()

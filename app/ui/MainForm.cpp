@@ -584,9 +584,10 @@ void TMainForm::miDuplikujPltClick()
 
 void TMainForm::miGenSeryjnego3DClick()
 {
-    // Bottom-right corner at the main window's client bottom-right corner.
+    // Its frame ends where the main window's client area ends: the corner
+    // just past the area's last pixel.
     const QRect client = m_mdiArea->geometry();
-    const QPoint corner = mapToGlobal(client.bottomRight());
+    const QPoint corner = mapToGlobal(client.bottomRight() + QPoint(1, 1));
     GenSerJobHooks jobs;
     jobs.NewJobWindow = [this] { return NewJobWindow(); };
     jobs.CloseAllClick = [this] { CloseAllClick(); };

@@ -262,7 +262,8 @@ void TfParDup::btnZatwierdzClick()
 {
     // What is still being typed counts.
     for (NumericEdit* e : findChildren<NumericEdit*>())
-        e->LeaveField();
+        if (!e->LeaveField())
+            return;
     const DuplicationParams params = Params();
     const DuplicationField failed = CheckDuplication(params, PatternWindow->Job());
     if (QWidget* edit = EditOf(failed)) {

@@ -7,6 +7,7 @@
 #include "app/Translator.h"
 #include "app/Units.h"
 #include "app/widgets/FloatEdit.h"
+#include "app/widgets/WindowRules.h"
 #include "job/ui/JobView.h"
 #include "production/ProfileBender.h"
 #include "production/SerialGenerator.h"
@@ -291,8 +292,7 @@ void TfGenSer::btnGenerujClick()
 {
     if (!btnGeneruj->isEnabled())
         return;
-    feIloscObrotow->LeaveField();
-    if (!feIloscObrotow->CheckIntValue())
+    if (!feIloscObrotow->LeaveField() || !feIloscObrotow->CheckIntValue())
         return;
     m_generator->CutOffWhenDone = cbOdcinajPoZakonczeniu->isChecked();
     m_generator->CloseWhenDone = cbZamkniOknoAut->isChecked();
@@ -387,9 +387,11 @@ void ShowGenSer(int x, int y, GenSerJobHooks jobs, QWidget* parent, TfGenSer** s
     // A fresh window each time: no model or series is carried over.
     GenSerFileName.clear();
     TfGenSer form(parent, std::move(jobs));
-    // Its corner is placed by its laid-out size; the window rules keep it on the screen.
+    // The corner of its frame, title bar and borders included, by its
+    // laid-out size; the window rules keep it on the screen.
     form.adjustSize();
-    form.move(std::max(0, x - form.width()), std::max(0, y - form.height()));
+    const QSize outer = form.size().grownBy(WindowRules::FrameMargins(&form));
+    form.move(std::max(0, x - outer.width()), std::max(0, y - outer.height()));
     if (shown)
         *shown = &form;
     form.exec();
@@ -559,7 +561,8 @@ bool TfZaginacz::eventFilter(QObject* watched, QEvent* event)
             return true;
         }
         if (watched == feuGlebokoscNaciec && (key == Qt::Key_Return || key == Qt::Key_Enter)) {
-            feuGlebokoscNaciec->LeaveField();
+            if (!feuGlebokoscNaciec->LeaveField())
+                return true;
             btnGeneruj->setFocus();
             btnGenerujClick();
             return true;
@@ -571,7 +574,8 @@ bool TfZaginacz::eventFilter(QObject* watched, QEvent* event)
 void TfZaginacz::btnGenerujClick()
 {
     // What is still being typed counts.
-    feuGlebokoscNaciec->LeaveField();
+    if (!feuGlebokoscNaciec->LeaveField())
+        return;
     const double depth = feuGlebokoscNaciec->GetValue();
     if (!SourceJob)
         return;

@@ -183,8 +183,8 @@ void TfDlgSeryjne::btnZatwierdzClick()
     // What is still being typed counts.
     if (QWidget* editor = sgKatyObrotu->indexWidget(sgKatyObrotu->currentIndex()))
         emit sgKatyObrotu->itemDelegate()->commitData(editor);
-    felloscPowtorzenSer->LeaveField();
-    feuY_Przesuniecie->LeaveField();
+    if (!felloscPowtorzenSer->LeaveField() || !feuY_Przesuniecie->LeaveField())
+        return;
 
     std::vector<QString> angles;
     for (int row = 0; row < sgKatyObrotu->rowCount(); ++row)

@@ -445,6 +445,13 @@ TEST_F(MainFormTest, F6OpensTheSerialGeneratorAndNotTheSettings)
     EXPECT_EQ(settings.count(), 0);
     EXPECT_TRUE(shown);
     EXPECT_TRUE(screen.contains(frame)) << "placed and sized inside the screen";
+    // Its frame, title bar and borders included, ends at the corner given.
+    QTimer::singleShot(0, [&] {
+        frame = fGenSer->frameGeometry();
+        fGenSer->close();
+    });
+    ShowGenSer(screen.right() + 1, screen.bottom() + 1, {}, MainForm, &fGenSer);
+    EXPECT_EQ(frame.bottomRight(), screen.bottomRight());
     EXPECT_FALSE(fileLabel.contains('&'));
     EXPECT_FALSE(fileLabel.isEmpty());
     // Any window: one larger than the screen and placed past its corner.
