@@ -209,7 +209,9 @@ TfGenSer::TfGenSer(QWidget* parent, GenSerJobHooks jobs) : PlainForm("TfGenSer",
         RAWview1->PokazScene();
     };
     hooks.Beep = [] { QApplication::beep(); };
-    hooks.CloseWindow = [this] { close(); };
+    // Closed outright: a close the operator asked for during a step may still
+    // be showing its refusal, and a close inside it would be ignored.
+    hooks.CloseWindow = [this] { done(QDialog::Rejected); };
     hooks.Changed = [this] { ShowState(); };
     m_generator = new TSerialGenerator(std::move(hooks), this);
 
