@@ -136,6 +136,10 @@ TMainForm::TMainForm()
     m_mdiArea = new QMdiArea(this);
     m_mdiArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     m_mdiArea->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    // A closed window hands the focus back to the one active before it: a
+    // click on a background window's close button activates that window
+    // first, and the window the operator was working in is active again.
+    m_mdiArea->setActivationOrder(QMdiArea::ActivationHistoryOrder);
     setCentralWidget(m_mdiArea);
     statusBar()->setSizeGripEnabled(true);
     SetMainStatusSink([this](const QString& text) {

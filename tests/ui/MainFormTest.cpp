@@ -36,6 +36,8 @@
 #include <QSet>
 #include <QSignalSpy>
 #include <QStatusBar>
+#include <QStyle>
+#include <QStyleOptionTitleBar>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
@@ -658,4 +660,29 @@ TEST_F(MainFormTest, ProfileBenderMakesThePlannedStripWindowAndStaysOpenWhileNot
     EXPECT_EQ(job.JobWidth, 1614 + 1414);
     EXPECT_EQ(job.JobHeight, 80);
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+}
+
+// Closing a job window in the background, by its title bar's close button,
+// leaves the window the operator works in active and in front.
+TEST_F(MainFormTest, ClosingABackgroundJobWindowKeepsTheActiveOne)
+{
+    Start();
+    MainForm->show();
+    QTest::qWait(50);
+    QList<TMDIChild*> jobs;
+    for (int i = 0; i < 4; ++i)
+        jobs << OpenDrawing(QString("part%1.plt").arg(i), "PU0,0;PD400,0,400,400,0,400,0,0;PU;");
+    ASSERT_EQ(MainForm->ActiveJob(), jobs[3]);
+    auto* first = qobject_cast<QMdiSubWindow*>(jobs[0]->parentWidget());
+    QStyleOptionTitleBar option;
+    option.initFrom(first);
+    option.rect = QRect(0, 0, first->width(), first->style()->pixelMetric(QStyle::PM_TitleBarHeight, &option, first));
+    option.subControls = QStyle::SC_All;
+    option.titleBarFlags = first->windowFlags();
+    const QRect close = first->style()->subControlRect(QStyle::CC_TitleBar, &option, QStyle::SC_TitleBarCloseButton, first);
+    QTest::mouseMove(first, close.center());
+    QTest::mouseClick(first, Qt::LeftButton, {}, close.center());
+    QTest::qWait(50);
+    ASSERT_EQ(MainForm->JobWindows().size(), 3);
+    EXPECT_EQ(MainForm->ActiveJob(), jobs[3]);
 }
