@@ -82,13 +82,6 @@ QCheckBox* NamedCheckBox(QWidget* owner, const char* name, const QString& text, 
     return c;
 }
 
-void SetBold(QWidget* w, bool bold)
-{
-    QFont f = w->font();
-    f.setBold(bold);
-    w->setFont(f);
-}
-
 }  // namespace
 
 TfGenSer::TfGenSer(QWidget* parent, GenSerJobHooks jobs) : PlainForm("TfGenSer", parent), m_jobs(std::move(jobs))
@@ -217,6 +210,9 @@ TfGenSer::TfGenSer(QWidget* parent, GenSerJobHooks jobs) : PlainForm("TfGenSer",
 
     for (QWidget* w : findChildren<QWidget*>())
         w->installEventFilter(this);
+    for (QWidget* w : std::initializer_list<QWidget*>{lPlik, lIloscObrotow, cbOdcinajPoZakonczeniu, cbZamkniOknoAut,
+                                                      cbZostawZamknieteFig})
+        KeepWidthWhenBold(w);
     ShowState();
 }
 
