@@ -282,6 +282,18 @@ TEST_F(MainFormTest, JobWindowsOpenInsideTheAreaAndCascadeKeepsThemUsable)
     }
     EXPECT_EQ(tops.size(), jobs.size()) << "every title bar shows";
     EXPECT_EQ(MainForm->ActiveJob(), jobs.last()) << "the active window stays on top";
+
+    // Tiled narrow, a title bar shows the end of a long caption, where the
+    // path names the file and its number.
+    const QString path = QString("/a/folder/deep/down/").repeated(8) + "00042.plt";
+    jobs[0]->SetCaption(path);
+    MainForm->WindowTileItemClick();
+    QApplication::processEvents();
+    const QWidget* tiled = jobs[0]->parentWidget();
+    EXPECT_EQ(jobs[0]->windowTitle(), path);
+    EXPECT_TRUE(tiled->windowTitle().endsWith("00042.plt")) << tiled->windowTitle().toStdString();
+    EXPECT_LT(QFontMetrics(QApplication::font("QMdiSubWindowTitleBar")).horizontalAdvance(tiled->windowTitle()),
+              tiled->width());
 }
 
 TEST_F(MainFormTest, InformationWindowsOpenFromTheirItems)
