@@ -131,7 +131,10 @@ void TMDIChild::FitTitleBar()
         option.initFrom(sub);
         option.titleBarFlags = sub->windowFlags();
         option.subControls = QStyle::SC_All;
-        option.rect = QRect(0, 0, sub->width(), sub->style()->pixelMetric(QStyle::PM_TitleBarHeight, &option, sub));
+        // The bar as the window lays it out: inside its frame.
+        const int frame = sub->style()->pixelMetric(QStyle::PM_MdiSubWindowFrameWidth, nullptr, sub);
+        option.rect = QRect(frame, frame, sub->width() - 2 * frame,
+                            sub->style()->pixelMetric(QStyle::PM_TitleBarHeight, &option, sub));
         const QRect label = sub->style()->subControlRect(QStyle::CC_TitleBar, &option, QStyle::SC_TitleBarLabel, sub);
         // Some room for the bar's own margins: a text it cuts again loses the end.
         shown = QFontMetrics(QApplication::font("QMdiSubWindowTitleBar"))
