@@ -79,8 +79,6 @@ MemoryFigures ReadMemoryFigures()
 QString KilobyteText(uint64_t bytes, const QLocale& locale)
 {
     const uint64_t kb = bytes / 1024;
-    if (kb == 0)
-        return QStringLiteral(" KB");
     const QString digits = QString::number(kb);
     // Every three digits, whatever grouping the locale itself would apply to
     // short numbers: the window lines its figures up by thousands.

@@ -25,5 +25,6 @@ uint64_t ProcKilobyteField(const QByteArray& text, const char* name);
 MemoryFigures ReadMemoryFigures();
 
 // Bytes as the window shows them: whole kilobytes grouped by thousands with the
-// locale's separator, then " KB"; nothing before " KB" below one kilobyte.
+// locale's separator, then " KB"; "0 KB" below one kilobyte (a host without
+// swap, a heap with nothing uncommitted).
 QString KilobyteText(uint64_t bytes, const QLocale& locale = QLocale());

@@ -45,20 +45,32 @@ void ShowFixedMessageBox(const QString& text, bool isError, const QString& capti
     Deliver(r);
 }
 
-int AskWithCaption(const QString& text, MessageButtons buttons, const QString& caption, bool defaultNo)
+namespace {
+int Question(const QString& text, MessageButtons buttons, const QString& caption, bool keepsWorkByDefault)
 {
     MessageRequest r;
     r.kind = MessageKind::Question;
     r.text = text;
     r.caption = caption;
     r.buttons = buttons;
-    r.defaultNo = defaultNo;
+    r.keepsWorkByDefault = keepsWorkByDefault;
     r.rightToLeft = ApplicationRightToLeft;
     if (!g_presenter) {
         std::fprintf(stderr, "[question] %s -> cancel\n", text.toLocal8Bit().constData());
         return mrCancel;
     }
     return g_presenter->Ask(r);
+}
+}  // namespace
+
+int AskWithCaption(const QString& text, MessageButtons buttons, const QString& caption)
+{
+    return Question(text, buttons, caption, false);
+}
+
+int AskBeforeDiscarding(const QString& text, MessageButtons buttons, const QString& caption)
+{
+    return Question(text, buttons, caption, true);
 }
 
 int Ask(const QString& text, MessageButtons buttons) { return AskWithCaption(text, buttons, QString()); }

@@ -15,8 +15,9 @@ struct MessageRequest {
     QString caption;  // empty for a question: the presenter's default title
     bool rightToLeft = false;
     MessageButtons buttons = MessageButtons::OkCancel;  // questions only
-    // Enter answers No: a question whose Yes gives something up.
-    bool defaultNo = false;
+    // Questions only: Yes (or OK) gives work up, so Enter must not: the
+    // answer that keeps it (No, else Cancel) is the default button.
+    bool keepsWorkByDefault = false;
 };
 
 // Every box of the program goes through the one installed presenter: the windows
@@ -41,5 +42,8 @@ void ShowMessageBox(const QString& text, bool isError, const QString& caption = 
 void ShowFixedMessageBox(const QString& text, bool isError, const QString& caption = QString());
 
 // A question; returns the button pressed (mrYes, mrNo, mrOk, mrCancel, mrRetry).
-int AskWithCaption(const QString& text, MessageButtons buttons, const QString& caption, bool defaultNo = false);
+int AskWithCaption(const QString& text, MessageButtons buttons, const QString& caption);
 int Ask(const QString& text, MessageButtons buttons);
+// A question whose Yes (or OK) throws work away (a paused cut, files on disk,
+// the controller's newer firmware): No, else Cancel, is what Enter answers.
+int AskBeforeDiscarding(const QString& text, MessageButtons buttons, const QString& caption = QString());

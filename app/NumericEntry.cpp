@@ -1,5 +1,6 @@
 #include "app/NumericEntry.h"
 
+#include "app/Translator.h"
 #include "app/Units.h"
 
 #include <algorithm>
@@ -344,11 +345,22 @@ QString EmptyFieldMessage(const QString& fieldName)
 }
 }  // namespace
 
+QString UnreadableNumberMessage(const QString& text, const QString& fieldName, const QLocale& locale)
+{
+    double v = 0;
+    if (text.trimmed().isEmpty() || TextToFloat(text, v, locale))
+        return QString();
+    const QString named = fieldName.isEmpty() ? QString() : QStringLiteral("»") + fieldName + QStringLiteral("«: ");
+    return named + Tr("Universal", "liczbaNieczytelna").arg(text, DecimalSeparator(locale));
+}
+
 QString CheckValueMessage(const QString& text, double value, double minValue, double maxValue,
                           const QString& fieldName, const QLocale& locale)
 {
     if (text.trimmed().isEmpty())
         return EmptyFieldMessage(fieldName);
+    if (QString unreadable = UnreadableNumberMessage(text, fieldName, locale); !unreadable.isEmpty())
+        return unreadable;
     if (HasRange(minValue, maxValue) && (value < minValue || value > maxValue)) {
         return QStringLiteral("W polu  »") + fieldName + QStringLiteral("«  wartość poza dopuszczalnym zakresem.") +
                QStringLiteral("\r\n") + QStringLiteral("( min= ") + FormatRangeBound(minValue, locale) +
@@ -362,6 +374,8 @@ QString CheckIntValueMessage(const QString& text, double value, double minValue,
 {
     if (text.trimmed().isEmpty())
         return EmptyFieldMessage(fieldName);
+    if (QString unreadable = UnreadableNumberMessage(text, fieldName, locale); !unreadable.isEmpty())
+        return unreadable;
     if (value != std::trunc(value)) {
         QString m = QStringLiteral("W polu  »") + fieldName + QStringLiteral("« wymagana jest liczba całkowita");
         if (HasRange(minValue, maxValue)) {

@@ -70,8 +70,15 @@ int32_t LengthEditDigits(int32_t unit, int32_t digit, int32_t digitMm, int32_t d
 double LengthTextToMm(const QString& text, int32_t unit, double minValue,
                       const QLocale& locale = QLocale());
 
+// The message for a text a numeric field cannot read (a decimal comma where
+// the host's mark is a point, a stray letter): the text, the field's name when
+// it has one, and the decimal mark the field reads. Empty when the text is
+// empty or reads as a number.
+QString UnreadableNumberMessage(const QString& text, const QString& fieldName, const QLocale& locale = QLocale());
+
 // The messages of the edits' checks before a dialog accepts its input; empty
-// when the field passes. A range exists when minValue differs from maxValue.
+// when the field passes: an empty field, a text that is no number, a value out
+// of range. A range exists when minValue differs from maxValue.
 QString CheckValueMessage(const QString& text, double value, double minValue, double maxValue,
                           const QString& fieldName, const QLocale& locale = QLocale());
 // The same for a field that takes whole numbers only.

@@ -89,7 +89,7 @@ bool SaveSerialRun(const std::vector<TJob*>& windows, const QString& modelFile, 
                              Tr("Main_window", "msgZapisSeryjnego3D_plikiIstnieja_2") + "\r\n\r\n" +
                              Tr("Main_window", "msgZapisSeryjnego3D_plikiIstnieja_3") + "\r\n" +
                              Tr("Main_window", "msgZapisSeryjnego3D_plikiIstnieja_4");
-        if (AskWithCaption(text, MessageButtons::OkCancel, Tr("Universal", "uwaga")) != mrOk)
+        if (AskBeforeDiscarding(text, MessageButtons::OkCancel, Tr("Universal", "uwaga")) != mrOk)
             return false;
     }
     for (int32_t i = 0; i <= 9999; ++i) {

@@ -568,7 +568,7 @@ bool CutStart::PausedCutMayGo()
     if (!PlotState.Paused())
         return true;
     HeaterOffForOperator();
-    return Ask(Tr("Main_window", "przerwaneCiecieStracone"), MessageButtons::YesNo) == mrYes;
+    return AskBeforeDiscarding(Tr("Main_window", "przerwaneCiecieStracone"), MessageButtons::YesNo) == mrYes;
 }
 
 void CutStart::HeaterOffForOperator()

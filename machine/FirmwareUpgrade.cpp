@@ -318,7 +318,7 @@ bool FirmwareUpgrade::ButtonUpgradeClick()
     Changed();
     UpgradeOk = true;
     if (VersionNumber(FileVersionMajor, FileVersionMinor) < VersionNumber(FirmwareMajor, FirmwareMinor) &&
-        Ask(Text("downgrade"), MessageButtons::YesCancel) != mrYes) {
+        AskBeforeDiscarding(Text("downgrade"), MessageButtons::YesCancel) != mrYes) {
         m_view.upgradeEnabled = true;
         m_view.status.clear();
         Changed();

@@ -47,7 +47,9 @@ MoveWindowView MoveWindowActivate(const TDlgkonfigModel& settings, const TsterMo
     MoveWindowView v;
     if (wires.KeyFront)
         v.wireText = Tr("Control", "KeyFront.caption");
-    if (wires.KeyBack) {
+    // A two-wire model that cannot cut independently has no back wire: its
+    // back carriage holds the front wire's other end.
+    if (wires.KeyBack && (!IsTwoWireModel() || SupportsIndependentCut())) {
         if (!v.wireText.isEmpty())
             v.wireText += " & ";
         v.wireText += Tr("Control", "RoKeyBack.caption");

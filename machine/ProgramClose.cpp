@@ -19,5 +19,5 @@ bool ProgramMayClose(Machine& machine, bool sending)
     // A read that failed says nothing of the job.
     if (ReadStatus(machine) && !PlotState.JobWorking())
         return true;
-    return AskWithCaption(Tr("Main_window", "wyjscieMaszynaTnie"), MessageButtons::YesNo, caption, true) == mrYes;
+    return AskBeforeDiscarding(Tr("Main_window", "wyjscieMaszynaTnie"), MessageButtons::YesNo, caption) == mrYes;
 }

@@ -12,6 +12,7 @@
 #include <QInputDialog>
 #include <QPushButton>
 #include <QStorageInfo>
+#include <QTimer>
 #include <QTreeView>
 #include <QVBoxLayout>
 
@@ -80,6 +81,13 @@ TfDlgDir::TfDlgDir(QWidget* parent) : PlainForm("TfDlgDir", parent)
     });
     connect(ShellTreeView1->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &TfDlgDir::SelectionChanged);
+    // The tree fills in folder by folder after it is shown: the rows read
+    // above the folder gone to push it down, out of sight.
+    connect(m_model, &QFileSystemModel::directoryLoaded, this, [this](const QString& loaded) {
+        const QString parent = loaded.endsWith('/') ? loaded : loaded + '/';
+        if (m_wentTo == loaded || m_wentTo.startsWith(parent))
+            QTimer::singleShot(0, this, &TfDlgDir::KeepInSight);
+    });
     connect(btnZapisz, &QPushButton::clicked, this, &TfDlgDir::btnZapiszClick);
     connect(btnNewFolder, &QPushButton::clicked, this, &TfDlgDir::btnNewFolderClick);
     connect(btnAnuluj, &QPushButton::clicked, this, &TfDlgDir::btnAnulujClick);
@@ -108,9 +116,17 @@ void TfDlgDir::GoToFolder(const QString& path)
     const QModelIndex index = m_model->index(QDir::cleanPath(path));
     if (!index.isValid())
         return;
+    m_wentTo = m_model->filePath(index);
     ShellTreeView1->setCurrentIndex(index);
     ShellTreeView1->expand(index);
     ShellTreeView1->scrollTo(index);
+}
+
+void TfDlgDir::KeepInSight()
+{
+    const QModelIndex index = m_model->index(m_wentTo);
+    if (index.isValid() && index == ShellTreeView1->currentIndex())
+        ShellTreeView1->scrollTo(index);
 }
 
 void TfDlgDir::SelectionChanged()
@@ -131,6 +147,8 @@ void TfDlgDir::showEvent(QShowEvent* event)
     if (!InitialFolder.isEmpty())
         GoToFolder(InitialFolder);
     PlainForm::showEvent(event);
+    // Once the tree has its size.
+    QTimer::singleShot(0, this, &TfDlgDir::KeepInSight);
 }
 
 void TfDlgDir::btnZapiszClick()

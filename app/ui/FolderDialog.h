@@ -51,8 +51,12 @@ protected:
 
 private:
     void SelectionChanged();
+    // The folder last gone to scrolled into sight again, while it is still
+    // the current one.
+    void KeepInSight();
 
     QFileSystemModel* m_model = nullptr;
+    QString m_wentTo;  // the folder GoToFolder selected
 };
 
 // Shows the folder choice modally; true and the chosen folder when the

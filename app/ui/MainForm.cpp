@@ -137,6 +137,10 @@ TMainForm::TMainForm()
     m_mdiArea = new QMdiArea(this);
     m_mdiArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     m_mdiArea->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    // A closed window hands the focus back to the one active before it: a
+    // click on a background window's close button activates that window
+    // first, and the window the operator was working in is active again.
+    m_mdiArea->setActivationOrder(QMdiArea::ActivationHistoryOrder);
     setCentralWidget(m_mdiArea);
     statusBar()->setSizeGripEnabled(true);
     SetMainStatusSink([this](const QString& text) {
@@ -584,9 +588,10 @@ void TMainForm::miDuplikujPltClick()
 
 void TMainForm::miGenSeryjnego3DClick()
 {
-    // Bottom-right corner at the main window's client bottom-right corner.
+    // Its frame ends where the main window's client area ends: the corner
+    // just past the area's last pixel.
     const QRect client = m_mdiArea->geometry();
-    const QPoint corner = mapToGlobal(client.bottomRight());
+    const QPoint corner = mapToGlobal(client.bottomRight() + QPoint(1, 1));
     GenSerJobHooks jobs;
     jobs.NewJobWindow = [this] { return NewJobWindow(); };
     jobs.CloseAllClick = [this] { CloseAllClick(); };

@@ -660,21 +660,29 @@ void TDlgkonfig::showEvent(QShowEvent* event)
     PlainForm::showEvent(event);
 }
 
-void TDlgkonfig::CommitTyping()
+bool TDlgkonfig::CommitTyping()
 {
     // OK by the keyboard or from the program leaves the field being typed in
     // without a focus change; what was typed still counts.
     for (QWidget* w = QApplication::focusWidget(); w && w != this; w = w->parentWidget())
         if (auto* edit = qobject_cast<NumericEdit*>(w)) {
-            if (isAncestorOf(edit))
-                edit->LeaveField();
-            return;
+            if (isAncestorOf(edit) && !edit->LeaveField())
+                return false;
+            break;
         }
+    // A field left with a text that is no number holds the dialog open until mended.
+    for (NumericEdit* edit : findChildren<NumericEdit*>())
+        if (!edit->TextReadable()) {
+            edit->TellUnreadable();
+            return false;
+        }
+    return true;
 }
 
 void TDlgkonfig::accept()
 {
-    CommitTyping();
+    if (!CommitTyping())
+        return;
     if (SettingsOk() && m_machine)
         ReadResolution(*m_machine);
     PlainForm::accept();

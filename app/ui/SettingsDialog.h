@@ -99,7 +99,9 @@ private:
     void RefreshOne(const SettingEntry& entry, Binding& binding);
     void RefreshUnitLabels();
     void ReadFrontPosition(const char* xSetting, const char* ySetting);
-    void CommitTyping();
+    // Takes what is being typed; false (the operator told) while a field
+    // holds a text that is no number.
+    bool CommitTyping();
 
     std::map<std::string, Binding> m_bindings;
     QTabWidget* m_pages = nullptr;

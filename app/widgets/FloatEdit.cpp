@@ -10,6 +10,7 @@
 #include <QMouseEvent>
 #include <QStyle>
 #include <QStyleOptionSpinBox>
+#include <QTimer>
 #include <QWheelEvent>
 #include <cstdlib>
 #include <memory>
@@ -155,38 +156,62 @@ void NumericEdit::CommitUserChange()
     }
 }
 
-void NumericEdit::LeaveField()
+bool NumericEdit::TextReadable() const
 {
+    const QString text = Text();
+    double v = 0;
+    return text.trimmed().isEmpty() || (IsLength() && text == m_shown) || TextToFloat(text, v);
+}
+
+void NumericEdit::TellUnreadable()
+{
+    m_tellPending = false;
+    setFocus();
+    ShowMessageBox(UnreadableNumberMessage(Text(), m_fieldName), true);
+}
+
+bool NumericEdit::TakeTyped()
+{
+    if (m_kind == Kind::FltEditU)
+        emit exited();
+    if (!TextReadable()) {
+        // "800,5" where the mark is a point: any number put in its place
+        // (the minimum) would be taken without a word.
+        if (m_kind != Kind::FltEditU)
+            emit exited();
+        return false;
+    }
     switch (m_kind) {
     case Kind::FltEditU:
-        emit exited();
-        ApplyValue(LengthTextMm());
-        break;
     case Kind::FloatEditU:
         ApplyValue(LengthTextMm());
         break;
     default: {
-        const QString text = Text();
+        // An empty text is left for CheckValue to report.
         double v = 0;
-        if (text.trimmed().isEmpty()) {
-            // Left empty for CheckValue to report.
-        } else if (!TextToFloat(text, v)) {
-            // The value used for text that is no number is the minimum; show it.
-            ApplyValue(m_min);
-        } else if (ClampValue(v) != v) {
+        if (TextToFloat(Text(), v) && ClampValue(v) != v)
             ApplyValue(v);
-        }
         break;
     }
     }
     CommitUserChange();
     if (m_kind != Kind::FltEditU)
         emit exited();
+    return true;
+}
+
+bool NumericEdit::LeaveField()
+{
+    if (TakeTyped())
+        return true;
+    TellUnreadable();
+    return false;
 }
 
 void NumericEdit::Step(int direction)
 {
-    if (isReadOnly()) {
+    // A text that is no number has no value to step from.
+    if (isReadOnly() || !TextReadable()) {
         Beep();
         return;
     }
@@ -241,6 +266,10 @@ void NumericEdit::ShowNumPad()
     if (pad->ShowModalAt(mapToGlobal(QPoint(0, 0))) != mrOk)
         return;
     lineEdit()->setText(pad->Text());
+    if (!TextReadable()) {
+        TellUnreadable();  // a lone "-"
+        return;
+    }
     ApplyValue(IsLength() ? LengthTextMm() : GetValue());
     CommitUserChange();
 }
@@ -252,9 +281,12 @@ void NumericEdit::keyPressEvent(QKeyEvent* event)
         (event->modifiers() & Qt::KeypadModifier) && (key == Qt::Key_Period || key == Qt::Key_Comma);
 
     if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-        // Take what was typed before the dialog sees the key.
-        LeaveField();
-        QAbstractSpinBox::keyPressEvent(event);
+        // Take what was typed before the dialog sees the key; a text that is
+        // no number keeps the key from the dialog.
+        if (LeaveField())
+            QAbstractSpinBox::keyPressEvent(event);
+        else
+            event->accept();
         return;
     }
     if (key == Qt::Key_Up || key == Qt::Key_Down || key == Qt::Key_PageUp || key == Qt::Key_PageDown) {
@@ -308,8 +340,17 @@ void NumericEdit::focusOutEvent(QFocusEvent* event)
 {
     // Another window taking the focus (the keypad, a message box) is no
     // leaving of the field.
-    if (event->reason() != Qt::ActiveWindowFocusReason && event->reason() != Qt::PopupFocusReason)
-        LeaveField();
+    if (event->reason() != Qt::ActiveWindowFocusReason && event->reason() != Qt::PopupFocusReason &&
+        !TakeTyped()) {
+        // Told once the focus has settled, unless the dialog was closed by
+        // that click or told it first.
+        m_tellPending = true;
+        QTimer::singleShot(0, this, [this] {
+            if (m_tellPending && isVisible() && !TextReadable())
+                TellUnreadable();
+            m_tellPending = false;
+        });
+    }
     QAbstractSpinBox::focusOutEvent(event);
 }
 

@@ -14,6 +14,8 @@
 // - the value is clamped to [MinValue, MaxValue] when set; equal bounds mean
 //   no range;
 // - leaving the field tidies what was typed (clamped, or re-read for lengths);
+//   a text that is no number is never replaced by another: it stays as typed,
+//   the value stays as it was, and the operator is told;
 // - the spin buttons, the mouse wheel (turned towards the user steps up) and,
 //   for most kinds, the arrow keys step by Increment; a read-only field beeps;
 // - a double click (a single click with JedenKlikKalkulator) opens the keypad
@@ -76,8 +78,14 @@ public:
     // Opens the keypad at the field and takes its number on OK.
     void ShowNumPad();
 
-    // What leaving the field does, also run on Enter.
-    void LeaveField();
+    // What leaving the field does, also run on Enter. False, after telling the
+    // operator and giving the field the focus, when the text is no number:
+    // then nothing was taken and the caller goes no further.
+    bool LeaveField();
+    // The text is empty, a number, or the value as shown.
+    bool TextReadable() const;
+    // The error box for a text that is no number, with the focus on the field.
+    void TellUnreadable();
 
     // The spin buttons' steps: UpClick or DownClick for each.
     void stepBy(int steps) override;
@@ -122,6 +130,7 @@ private:
     void Step(int direction);
     void Redraw();
     void CommitUserChange();
+    bool TakeTyped();
 
     Kind m_kind;
     double m_increment = 1;
@@ -137,6 +146,7 @@ private:
     double m_committed = 0;      // the value the program or valueEdited last gave
     bool m_afterKeypadDecimal = false;
     int m_wheelDelta = 0;
+    bool m_tellPending = false;  // left with a text that is no number, not told yet
 };
 
 // Used by the serial-cut, duplication and generator dialogs. Opens a keypad of

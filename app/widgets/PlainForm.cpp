@@ -2,6 +2,8 @@
 
 #include "app/Translator.h"
 
+#include <algorithm>
+
 PlainForm::PlainForm(const char* className, QWidget* parent) : QDialog(parent)
 {
     setObjectName(QString::fromLatin1(className));
@@ -10,3 +12,19 @@ PlainForm::PlainForm(const char* className, QWidget* parent) : QDialog(parent)
 }
 
 bool PlainForm::ShowModalOk() { return exec() == QDialog::Accepted; }
+
+void KeepWidthWhenBold(QWidget* caption)
+{
+    const QFont normal = caption->font();
+    SetBold(caption, true);
+    const int bold = caption->sizeHint().width();
+    caption->setFont(normal);
+    caption->setMinimumWidth(std::max(caption->minimumWidth(), bold));
+}
+
+void SetBold(QWidget* caption, bool bold)
+{
+    QFont f = caption->font();
+    f.setBold(bold);
+    caption->setFont(f);
+}

@@ -11,3 +11,10 @@ public:
     // Shows the form modally; true when it was closed with OK.
     bool ShowModalOk();
 };
+
+// The caption of the control that has the focus is bold in the production
+// dialogs. Each such caption keeps from the start the width its bold text
+// needs (KeepWidthWhenBold, once its text is set), so that neither the form
+// grows nor its controls shift when one turns bold.
+void KeepWidthWhenBold(QWidget* caption);
+void SetBold(QWidget* caption, bool bold);

@@ -106,13 +106,13 @@ std::unique_ptr<QDialog> MakeMessageBox(const MessageRequest& request, QWidget* 
 
 void QtMessagePresenter::Show(const MessageRequest& request) { MakeMessageBox(request, Owner())->exec(); }
 
-int QtMessagePresenter::Ask(const MessageRequest& request)
+std::unique_ptr<QMessageBox> MakeQuestionBox(const MessageRequest& request, QWidget* parent)
 {
-    QMessageBox box(Owner());
-    Prepare(box, request);
+    auto box = std::make_unique<QMessageBox>(parent);
+    Prepare(*box, request);
     if (request.caption.isEmpty())
-        box.setWindowTitle(QApplication::translate("QMessageBox", "Confirm"));
-    box.setIcon(QMessageBox::Question);
+        box->setWindowTitle(QApplication::translate("QMessageBox", "Confirm"));
+    box->setIcon(QMessageBox::Question);
     QMessageBox::StandardButtons buttons;
     switch (request.buttons) {
     case MessageButtons::YesCancel:
@@ -131,11 +131,16 @@ int QtMessagePresenter::Ask(const MessageRequest& request)
         buttons = QMessageBox::Yes | QMessageBox::No;
         break;
     }
-    box.setStandardButtons(buttons);
-    if (request.defaultNo)
-        box.setDefaultButton(QMessageBox::No);
-    FitCaption(box);
-    switch (box.exec()) {
+    box->setStandardButtons(buttons);
+    if (request.keepsWorkByDefault)
+        box->setDefaultButton(buttons.testFlag(QMessageBox::No) ? QMessageBox::No : QMessageBox::Cancel);
+    FitCaption(*box);
+    return box;
+}
+
+int QtMessagePresenter::Ask(const MessageRequest& request)
+{
+    switch (MakeQuestionBox(request, Owner())->exec()) {
     case QMessageBox::Yes:
         return mrYes;
     case QMessageBox::No:

@@ -4,6 +4,7 @@
 #include <memory>
 
 class QDialog;
+class QMessageBox;
 class QWidget;
 
 // Shows the program's boxes as modal Qt message boxes over the main window.
@@ -18,3 +19,7 @@ public:
 // understood, by the thousand) goes into a scroll area, so the box and its OK
 // button stay on the screen.
 std::unique_ptr<QDialog> MakeMessageBox(const MessageRequest& request, QWidget* parent);
+
+// The box a question is asked in, not yet shown: its buttons, and the default
+// one the request asks for.
+std::unique_ptr<QMessageBox> MakeQuestionBox(const MessageRequest& request, QWidget* parent);

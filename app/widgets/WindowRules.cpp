@@ -49,6 +49,8 @@ QMargins FrameOf(const QWidget* window)
 
 WindowRules::WindowRules(QObject* parent) : QObject(parent) {}
 
+QMargins WindowRules::FrameMargins(const QWidget* window) { return FrameOf(window); }
+
 QWidget* WindowRules::FrontOwner(const QWidget* opening)
 {
     QWidget* top = nullptr;

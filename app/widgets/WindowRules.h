@@ -1,5 +1,6 @@
 #pragma once
 #include <QHash>
+#include <QMargins>
 #include <QObject>
 #include <QPointer>
 
@@ -24,6 +25,9 @@ public:
     // Moves and shrinks `window` so that its frame lies inside the available
     // area of its screen.
     static void FitToScreen(QWidget* window);
+    // The frame the window manager puts around a window's client area, taken
+    // from a shown window while this one has none yet.
+    static QMargins FrameMargins(const QWidget* window);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

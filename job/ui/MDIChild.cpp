@@ -10,6 +10,8 @@
 #include <QProgressDialog>
 #include <QMdiSubWindow>
 #include <QStatusBar>
+#include <QStyle>
+#include <QStyleOptionTitleBar>
 #include <QVBoxLayout>
 
 namespace {
@@ -115,8 +117,58 @@ bool TMDIChild::Load(const QString& fileName, uint8_t penFilter)
 void TMDIChild::SetCaption(const QString& caption)
 {
     setWindowTitle(caption);
-    if (auto* sub = qobject_cast<QMdiSubWindow*>(parentWidget()))
-        sub->setWindowTitle(caption);
+    FitTitleBar();
+}
+
+void TMDIChild::FitTitleBar()
+{
+    auto* sub = qobject_cast<QMdiSubWindow*>(parentWidget());
+    if (!sub)
+        return;
+    QString shown = windowTitle();
+    if (!sub->isMaximized()) {
+        QStyleOptionTitleBar option;
+        option.initFrom(sub);
+        option.titleBarFlags = sub->windowFlags();
+        option.subControls = QStyle::SC_All;
+        // The bar as the window lays it out: inside its frame.
+        const int frame = sub->style()->pixelMetric(QStyle::PM_MdiSubWindowFrameWidth, nullptr, sub);
+        option.rect = QRect(frame, frame, sub->width() - 2 * frame,
+                            sub->style()->pixelMetric(QStyle::PM_TitleBarHeight, &option, sub));
+        const QRect label = sub->style()->subControlRect(QStyle::CC_TitleBar, &option, QStyle::SC_TitleBarLabel, sub);
+        // Some room for the bar's own margins: a text it cuts again loses the end.
+        shown = QFontMetrics(QApplication::font("QMdiSubWindowTitleBar"))
+                    .elidedText(shown, Qt::ElideLeft, std::max(0, label.width() - 8));
+    }
+    if (sub->windowTitle() != shown)
+        sub->setWindowTitle(shown);
+}
+
+void TMDIChild::changeEvent(QEvent* event)
+{
+    QWidget::changeEvent(event);
+    // The window it sits in has taken the whole caption over by now.
+    if (event->type() == QEvent::WindowTitleChange)
+        FitTitleBar();
+}
+
+bool TMDIChild::event(QEvent* event)
+{
+    if (event->type() == QEvent::ParentAboutToChange && parentWidget())
+        parentWidget()->removeEventFilter(this);
+    const bool handled = QWidget::event(event);
+    if (event->type() == QEvent::ParentChange && parentWidget()) {
+        parentWidget()->installEventFilter(this);
+        FitTitleBar();
+    }
+    return handled;
+}
+
+bool TMDIChild::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == parentWidget() && (event->type() == QEvent::Resize || event->type() == QEvent::WindowStateChange))
+        FitTitleBar();
+    return QWidget::eventFilter(watched, event);
 }
 
 void TMDIChild::SetOwnStatus(const QString& text) { m_statusBar->showMessage(text); }

@@ -51,8 +51,16 @@ public:
 protected:
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // The caption in the title bar of the window it sits in, as much of its
+    // end as the bar holds: a narrow window (a series tiled by the dozen)
+    // still shows the file's name and number at the end of the path.
+    void FitTitleBar();
+
     TJob m_job;
     JobView* m_view;
     QStatusBar* m_statusBar;

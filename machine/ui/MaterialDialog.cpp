@@ -101,8 +101,8 @@ void TfFigNaMat::FormCreate()
 void TfFigNaMat::btnDalejClick()
 {
     // What is typed but not yet left counts.
-    feuSzerMat->LeaveField();
-    feuOdlMatOdFrontu->LeaveField();
+    if (!feuSzerMat->LeaveField() || !feuOdlMatOdFrontu->LeaveField())
+        return;
     if (m_logic.btnDalejClick(feuSzerMat->GetValue(), feuOdlMatOdFrontu->GetValue()))
         accept();
 }

@@ -133,7 +133,8 @@ StartPointValues TfVeStartDlg::Values() const
 bool TfVeStartDlg::CheckStartPoints()
 {
     for (TFloatEditU* e : {feuFx, feuFy, feuSx, feuSy})
-        e->LeaveField();
+        if (!e->LeaveField())
+            return false;
     switch (::CheckStartPoints(Settings(), m_windows, Values())) {
     case StartPointsResult::Accepted:
         return true;
@@ -166,8 +167,8 @@ bool TfVeStartDlg::eventFilter(QObject* watched, QEvent* event)
     if (event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent*>(event)->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-            if (auto* edit = qobject_cast<TFloatEditU*>(watched))
-                edit->LeaveField();
+            if (auto* edit = qobject_cast<TFloatEditU*>(watched); edit && !edit->LeaveField())
+                return true;
             btnDalej->setFocus();
             btnDalejClick();
             return true;

@@ -72,13 +72,6 @@ TFltEditU* LengthEdit(QWidget* parent, const char* name)
     return e;
 }
 
-void SetBold(QLabel* label, bool bold)
-{
-    QFont f = label->font();
-    f.setBold(bold);
-    label->setFont(f);
-}
-
 bool IsEnter(int key) { return key == Qt::Key_Return || key == Qt::Key_Enter; }
 }  // namespace
 
@@ -181,6 +174,8 @@ TfParDup::TfParDup(QWidget* parent, TMDIChild* pattern, NewJobWindowHook newJobW
              feuOdlMdzyEl_i_laczPionowym, feuOdlMdzyEl_i_laczPoziomym}) {
         e->installEventFilter(this);
         connect(e, &NumericEdit::valueEdited, this, &TfParDup::UpdateWholeSize);
+        for (QLabel* l : LabelsOf(e))
+            KeepWidthWhenBold(l);
     }
     connect(btnZatwierdz, &QPushButton::clicked, this, &TfParDup::btnZatwierdzClick);
     connect(btnAnuluj, &QPushButton::clicked, this, &QDialog::reject);
@@ -262,7 +257,8 @@ void TfParDup::btnZatwierdzClick()
 {
     // What is still being typed counts.
     for (NumericEdit* e : findChildren<NumericEdit*>())
-        e->LeaveField();
+        if (!e->LeaveField())
+            return;
     const DuplicationParams params = Params();
     const DuplicationField failed = CheckDuplication(params, PatternWindow->Job());
     if (QWidget* edit = EditOf(failed)) {

@@ -7,6 +7,7 @@
 #include "app/Translator.h"
 #include "app/Units.h"
 #include "app/widgets/FloatEdit.h"
+#include "app/widgets/WindowRules.h"
 #include "job/ui/JobView.h"
 #include "production/ProfileBender.h"
 #include "production/SerialGenerator.h"
@@ -79,13 +80,6 @@ QCheckBox* NamedCheckBox(QWidget* owner, const char* name, const QString& text, 
     c->setObjectName(QString::fromLatin1(name));
     c->setChecked(checked);
     return c;
-}
-
-void SetBold(QWidget* w, bool bold)
-{
-    QFont f = w->font();
-    f.setBold(bold);
-    w->setFont(f);
 }
 
 }  // namespace
@@ -208,12 +202,17 @@ TfGenSer::TfGenSer(QWidget* parent, GenSerJobHooks jobs) : PlainForm("TfGenSer",
         RAWview1->PokazScene();
     };
     hooks.Beep = [] { QApplication::beep(); };
-    hooks.CloseWindow = [this] { close(); };
+    // Closed outright: a close the operator asked for during a step may still
+    // be showing its refusal, and a close inside it would be ignored.
+    hooks.CloseWindow = [this] { done(QDialog::Rejected); };
     hooks.Changed = [this] { ShowState(); };
     m_generator = new TSerialGenerator(std::move(hooks), this);
 
     for (QWidget* w : findChildren<QWidget*>())
         w->installEventFilter(this);
+    for (QWidget* w : std::initializer_list<QWidget*>{lPlik, lIloscObrotow, cbOdcinajPoZakonczeniu, cbZamkniOknoAut,
+                                                      cbZostawZamknieteFig})
+        KeepWidthWhenBold(w);
     ShowState();
 }
 
@@ -291,8 +290,7 @@ void TfGenSer::btnGenerujClick()
 {
     if (!btnGeneruj->isEnabled())
         return;
-    feIloscObrotow->LeaveField();
-    if (!feIloscObrotow->CheckIntValue())
+    if (!feIloscObrotow->LeaveField() || !feIloscObrotow->CheckIntValue())
         return;
     m_generator->CutOffWhenDone = cbOdcinajPoZakonczeniu->isChecked();
     m_generator->CloseWhenDone = cbZamkniOknoAut->isChecked();
@@ -387,9 +385,11 @@ void ShowGenSer(int x, int y, GenSerJobHooks jobs, QWidget* parent, TfGenSer** s
     // A fresh window each time: no model or series is carried over.
     GenSerFileName.clear();
     TfGenSer form(parent, std::move(jobs));
-    // Its corner is placed by its laid-out size; the window rules keep it on the screen.
+    // The corner of its frame, title bar and borders included, by its
+    // laid-out size; the window rules keep it on the screen.
     form.adjustSize();
-    form.move(std::max(0, x - form.width()), std::max(0, y - form.height()));
+    const QSize outer = form.size().grownBy(WindowRules::FrameMargins(&form));
+    form.move(std::max(0, x - outer.width()), std::max(0, y - outer.height()));
     if (shown)
         *shown = &form;
     form.exec();
@@ -559,7 +559,8 @@ bool TfZaginacz::eventFilter(QObject* watched, QEvent* event)
             return true;
         }
         if (watched == feuGlebokoscNaciec && (key == Qt::Key_Return || key == Qt::Key_Enter)) {
-            feuGlebokoscNaciec->LeaveField();
+            if (!feuGlebokoscNaciec->LeaveField())
+                return true;
             btnGeneruj->setFocus();
             btnGenerujClick();
             return true;
@@ -571,7 +572,8 @@ bool TfZaginacz::eventFilter(QObject* watched, QEvent* event)
 void TfZaginacz::btnGenerujClick()
 {
     // What is still being typed counts.
-    feuGlebokoscNaciec->LeaveField();
+    if (!feuGlebokoscNaciec->LeaveField())
+        return;
     const double depth = feuGlebokoscNaciec->GetValue();
     if (!SourceJob)
         return;

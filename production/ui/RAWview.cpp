@@ -7,6 +7,7 @@
 #include <GL/glu.h>
 #include <cmath>
 #include <limits>
+#include <utility>
 
 namespace {
 
@@ -65,6 +66,8 @@ TRAWview::TRAWview(QWidget* parent) : QOpenGLWidget(parent)
     format.setDepthBufferSize(16);
     format.setStencilBufferSize(0);
     setFormat(format);
+    // A repaint while locked draws nothing: the frame drawn last stays.
+    setUpdateBehavior(QOpenGLWidget::PartialUpdate);
     setFocusPolicy(Qt::StrongFocus);
 }
 
@@ -188,8 +191,8 @@ void TRAWview::PokazScene()
 {
     // The frame is drawn into the widget's buffer when the window system
     // next paints it, then shown.
-    if (!Locked)
-        update();
+    m_sceneAsked = true;
+    update();
 }
 
 void TRAWview::UploadMesh()
@@ -227,8 +230,9 @@ void TRAWview::DrawAxes()
 
 void TRAWview::paintGL()
 {
-    if (Locked)
+    if (Locked && !std::exchange(m_sceneAsked, false))
         return;
+    m_sceneAsked = false;
     glMatrixMode(GL_MODELVIEW);
     glEnable(GL_DEPTH_TEST);
     glFrontFace(GL_CCW);

@@ -17,15 +17,17 @@ public:
     explicit TRAWview(QWidget* parent = nullptr);
     ~TRAWview() override;
 
-    // While true, painting and mouse handling do nothing (the owner locks the
-    // viewer while the list is being replaced).
+    // While true, the mouse does nothing and the window system's repaints keep
+    // the last frame (the owner locks the viewer while the list is being
+    // replaced or a series runs); only PokazScene draws anew.
     bool Locked = false;
 
     // Shows the list (not owned: it must outlive the viewer's use of it) with
     // the model's extents in millimetres, in a view reset to fit it.
     void LadujListeRAW(const TriangleList& list, double x0, double y0, double z0, double x1, double y1,
                        double z1);
-    // Draws the scene again.
+    // Draws the scene again, locked or not: the generator turns the model
+    // step by step while the operator may not touch it.
     void PokazScene();
     // Projection, lights and material set again, the view reset, then drawn.
     void ResetujPrzeksztalcenia();
@@ -56,6 +58,7 @@ private:
 
     const TriangleList* m_triangles = nullptr;
     bool m_meshStale = false;  // the list changed since the last upload
+    bool m_sceneAsked = false;  // PokazScene asked for a frame not yet drawn
     // One vertex array per model: normal and position of every corner,
     // interleaved; in a buffer of the context, or in memory without one.
     QOpenGLBuffer m_buffer{QOpenGLBuffer::VertexBuffer};

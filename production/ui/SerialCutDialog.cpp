@@ -67,13 +67,6 @@ QPushButton* Button(QWidget* parent, const char* name)
     b->setAutoDefault(false);
     return b;
 }
-
-void SetBold(QLabel* label, bool bold)
-{
-    QFont f = label->font();
-    f.setBold(bold);
-    label->setFont(f);
-}
 }  // namespace
 
 void FitGridColumns(QTableWidget* grid, int firstColumn, int lastColumn, int row)
@@ -127,6 +120,8 @@ TfDlgSeryjne::TfDlgSeryjne(QWidget* parent, std::vector<SerialCutRow> rows, Mach
     lIloscPowtorzenSer->setText(Tr("Serial_cut", "lIloscPowtorzenSer.caption"));
     lIloscPowtorzenSerRazy->setText(Tr("Serial_cut", "lIloscPowtorzenSerRazy.caption"));
     lPrzesuniecie->setText(Tr("Serial_cut", "lPrzesuniecie.caption"));
+    for (QLabel* l : {lIloscPowtorzenSer, lPrzesuniecie})
+        KeepWidthWhenBold(l);
 
     felloscPowtorzenSer = new TFltEdit(this);
     felloscPowtorzenSer->setObjectName("felloscPowtorzenSer");
@@ -183,8 +178,8 @@ void TfDlgSeryjne::btnZatwierdzClick()
     // What is still being typed counts.
     if (QWidget* editor = sgKatyObrotu->indexWidget(sgKatyObrotu->currentIndex()))
         emit sgKatyObrotu->itemDelegate()->commitData(editor);
-    felloscPowtorzenSer->LeaveField();
-    feuY_Przesuniecie->LeaveField();
+    if (!felloscPowtorzenSer->LeaveField() || !feuY_Przesuniecie->LeaveField())
+        return;
 
     std::vector<QString> angles;
     for (int row = 0; row < sgKatyObrotu->rowCount(); ++row)

@@ -18,8 +18,8 @@ TEST(MemoryInfo, KilobytesGroupedByThousandsWithTheLocalesSeparator)
     const QLocale polish(QLocale::Polish, QLocale::Poland);
     ASSERT_NE(polish.groupSeparator(), ",");
     EXPECT_EQ(KilobyteText(1536000, polish), "1" + polish.groupSeparator() + "500 KB");
-    EXPECT_EQ(KilobyteText(1000, english), " KB");
-    EXPECT_EQ(KilobyteText(0, english), " KB");
+    EXPECT_EQ(KilobyteText(1000, english), "0 KB") << "a zero is written, never left blank";
+    EXPECT_EQ(KilobyteText(0, english), "0 KB");
 }
 
 TEST(MemoryInfo, FiguresComeFromTheHostAndTheHeap)

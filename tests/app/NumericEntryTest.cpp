@@ -1,4 +1,5 @@
 #include "app/NumericEntry.h"
+#include "tests/support/TestSupport.h"
 
 #include <QLocale>
 #include <gtest/gtest.h>
@@ -142,6 +143,11 @@ TEST(Checks, Messages)
     EXPECT_EQ(CheckValueMessage("0", 0.5, 1, 12345, "W", kC),
               QString::fromUtf8("W polu  »W«  wartość poza dopuszczalnym zakresem.\r\n( min= 1.00; max= 12,345.00 )"));
     EXPECT_TRUE(CheckValueMessage("10", 10, 1, 10, "W", kC).isEmpty());
+    // A decimal comma where the mark is a point reads as nothing: the minimum
+    // the edit falls back to must not pass for it.
+    ScopedTranslator english("US");
+    EXPECT_TRUE(CheckValueMessage("1,5", 1, 1, 10, "W", kC).contains("1,5"));
+    EXPECT_TRUE(CheckIntValueMessage("1,5", 1, 1, 10, "W", kC).contains("1,5"));
     EXPECT_TRUE(CheckValueMessage("-1e9", -1e9, 0, 0, "W", kC).isEmpty());
 
     EXPECT_EQ(CheckIntValueMessage("2.5", 2.5, 1, 10, "Ilość", kC),

@@ -118,6 +118,7 @@ TEST_F(DrawingExportTest, ASerialRunGoesIntoNumberedFilesAfterAskingAboutOlderOn
     EXPECT_TRUE(order.empty());
     EXPECT_EQ(QDir(folder).entryList(QDir::Files), QStringList{"OLD.DXF"});
     EXPECT_EQ(boxes.asked[0].caption, Tr("Universal", "uwaga"));
+    EXPECT_TRUE(boxes.asked[0].keepsWorkByDefault) << "Enter keeps the older files";
     boxes.answers = {mrOk};
     EXPECT_TRUE(SaveSerialRun({&a, &b, &c}, "/models/chair.raw", hooks));
     EXPECT_EQ(QDir(folder).entryList(QDir::Files), (QStringList{"007.dxf", "042.dxf", "1234.dxf", "OLD.DXF"}));

@@ -718,7 +718,8 @@ TEST_F(CutStartTest, StartOnAPausedCutAnsweredNoKeepsThePauseAndSendsNothing)
     boxes.answers = {mrNo};
     const size_t before = sim.Reports().size();
     EXPECT_FALSE(Start());
-    EXPECT_EQ(boxes.asked.size(), 1u);
+    ASSERT_EQ(boxes.asked.size(), 1u);
+    EXPECT_TRUE(boxes.asked[0].keepsWorkByDefault) << "Enter must not throw the paused cut away";
     EXPECT_EQ(sim.Reports().size(), before) << "nothing is sent";
     EXPECT_TRUE(sim.Status() & 0x40u) << "the cut stays paused";
 }

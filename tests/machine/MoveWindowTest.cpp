@@ -70,6 +70,11 @@ TEST_F(MoveWindowTest, TheCaptionNamesTheSelectedWiresAndTheThirdAxis)
     EXPECT_EQ(MoveWindowActivate(Settings(), {true, false, false}, false).wireText, front);
     EXPECT_EQ(MoveWindowActivate(Settings(), {true, true, false}, false).wireText, front + " & " + back);
     EXPECT_EQ(MoveWindowActivate(Settings(), {false, true, false}, false).wireText, back);
+    PlotState.ModelCode = "Jy";
+    EXPECT_EQ(MoveWindowActivate(Settings(), {true, true, false}, false).wireText, front) << "Jy has no back wire";
+    PlotState.ModelCode = "Ky";
+    EXPECT_EQ(MoveWindowActivate(Settings(), {true, true, false}, false).wireText, front + " & " + back);
+    PlotState.ModelCode.clear();
     const MoveWindowView sideOnly = MoveWindowActivate(Settings(), {true, false, true}, true);
     EXPECT_EQ(sideOnly.wireText, side);
     EXPECT_FALSE(sideOnly.xEnabled);

@@ -1,5 +1,6 @@
 // The generator window over real job windows: a model read, a short series
-// run from the buttons, Escape refused during a step.
+// run from the buttons, the view turned at each step, Escape refused during a
+// step.
 #include "app/Settings.h"
 #include "app/Translator.h"
 #include "app/widgets/FloatEdit.h"
@@ -13,18 +14,47 @@
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QImage>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QtTest/QTest>
+#include <functional>
 #include <gtest/gtest.h>
+
+namespace {
+// A box the operator leaves up: the series runs on under it, as under any
+// modal box, and the step in hand is reported when it opens.
+class BoxLeftOpen : public ScriptedPresenter {
+public:
+    std::function<void()> whileOpen;
+    void Show(const MessageRequest& request) override
+    {
+        ScriptedPresenter::Show(request);
+        if (whileOpen)
+            whileOpen();
+    }
+};
+
+// Pixels of the lit model (red), not the black background or the thin axes.
+int ModelPixels(const QImage& image)
+{
+    int n = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor c = image.pixelColor(x, y);
+            n += c.red() > 60 && c.green() < 40 ? 1 : 0;
+        }
+    return n;
+}
+}  // namespace
 
 TEST(GenSerWindow, ASeriesFromTheButtonsMakesCaptionedJobWindowsAndEscapeWaitsForTheStep)
 {
     App();
     ScopedTranslator tr;
-    ScriptedPresenter boxes;
+    BoxLeftOpen boxes;
     Settings().Reset();
     ResetMachineConstants();
     QTemporaryDir dir;
@@ -39,13 +69,19 @@ TEST(GenSerWindow, ASeriesFromTheButtonsMakesCaptionedJobWindowsAndEscapeWaitsFo
     area.resize(800, 600);
     area.show();
     GenSerJobHooks jobs;
+    TfGenSer* generator = nullptr;
+    QImage secondStepView;
     jobs.NewJobWindow = [&] {
+        // What the view shows once the first step has turned it.
+        if (area.subWindowList().size() == 1)
+            secondStepView = generator->RAWview1->grabFramebuffer();
         auto* child = new TMDIChild;
         area.addSubWindow(child)->show();
         return child;
     };
     jobs.CloseAllClick = [&] { area.closeAllSubWindows(); };
     TfGenSer form(nullptr, jobs);
+    generator = &form;
     form.show();
     auto waitIdle = [&] {
         QElapsedTimer guard;
@@ -63,14 +99,25 @@ TEST(GenSerWindow, ASeriesFromTheButtonsMakesCaptionedJobWindowsAndEscapeWaitsFo
     EXPECT_FALSE(form.RAWview1->Locked);
     EXPECT_EQ(form.RAWview1->Triangles(), &ModelTriangles);
 
+    const QImage startView = form.RAWview1->grabFramebuffer();
+    ASSERT_GT(ModelPixels(startView), startView.width() * startView.height() / 50);
     form.feIloscObrotow->SetValue(3);
     QTest::mouseClick(form.btnGeneruj, Qt::LeftButton);
     EXPECT_FALSE(form.btnPlikRaw->isEnabled() || form.feIloscObrotow->isEnabled() || form.btnGeneruj->isEnabled());
+    // Escape during a step is refused, and the refusal is left up until the
+    // series has ended: the window still closes as asked.
+    bool keptWhenTold = false;
+    boxes.whileOpen = [&] {
+        keptWhenTold = form.isVisible();
+        waitIdle();
+    };
     QTest::keyClick(form.btnAnuluj, Qt::Key_Escape);
-    EXPECT_TRUE(form.isVisible()) << "a running step keeps the window";
+    EXPECT_TRUE(keptWhenTold) << "a running step keeps the window";
     ASSERT_EQ(boxes.shown.size(), 1u);
     EXPECT_EQ(boxes.shown[0].text, Tr("SerialCutFrom3D", "zakonczGenPlikowWy"));
     waitIdle();
+    EXPECT_GT(ModelPixels(secondStepView), startView.width() * startView.height() / 50) << "the view is drawn";
+    EXPECT_NE(secondStepView, startView) << "the view is turned at each step";
     QStringList captions;
     for (QMdiSubWindow* sub : area.subWindowList(QMdiArea::CreationOrder))
         captions << sub->widget()->windowTitle();

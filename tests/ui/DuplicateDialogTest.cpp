@@ -103,6 +103,13 @@ TEST_F(DuplicateDialogTest, F4BuildsThePlannedGridAndTheNextF4ReadsItsParameters
 
     Duplicate(pattern, [](TfParDup& d) {
         EXPECT_EQ(d.feIloscElemWWierszu->GetValue(), 3);
+        // The caption of the field in hand turns bold; the dialog keeps its size.
+        const QSize size = d.size();
+        for (NumericEdit* e : d.findChildren<NumericEdit*>()) {
+            e->setFocus();
+            QApplication::processEvents();
+            EXPECT_EQ(d.size(), size) << e->objectName().toStdString();
+        }
         QTest::keyClick(d.feIloscWierszy, Qt::Key_Escape);
     });
     EXPECT_EQ(MainForm->JobWindows().size(), 2);

@@ -1,4 +1,5 @@
 #include "app/NumericEntry.h"
+#include "app/Translator.h"
 #include "app/Units.h"
 #include "app/widgets/FloatEdit.h"
 #include "app/widgets/NumPad.h"
@@ -193,21 +194,30 @@ TEST_F(FloatEditTest, ClampingAndLeavingTheField)
     EXPECT_EQ(edit.Text(), Num("10.00"));
     ASSERT_EQ(edited.size(), 1);
     EXPECT_EQ(edited[0][0].toDouble(), 10);
-    // In range it stays as typed; no number shows the minimum used for it.
+    // In range it stays as typed. A text that is no number ("7,5" where the
+    // mark is a point) is never replaced: it stays, the value stays, and the
+    // operator is told, on Enter at once.
     Type(&edit, "7");
     Leave(&edit);
     EXPECT_EQ(edit.Text(), "7");
-    Type(&edit, "x");
+    ScopedTranslator tr;
+    ScriptedPresenter boxes;
+    Type(&edit, "7x");
     Leave(&edit);
-    EXPECT_EQ(edit.Text(), Num("1.00"));
-    EXPECT_EQ(edited.size(), 3);
+    EXPECT_EQ(edit.Text(), "7x");
+    EXPECT_EQ(edited.size(), 2);
+    QTest::keyClick(&edit, Qt::Key_Return);
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(boxes.shown[0].text, Tr("Universal", "liczbaNieczytelna").arg("7x", DecimalSeparator()));
+    edit.UpClick();
+    EXPECT_EQ(edit.Text(), "7x") << "no step from a number that is not there";
     // Another window taking the focus is no leaving; Enter is.
     Type(&edit, "50");
     Leave(&edit, Qt::ActiveWindowFocusReason);
     EXPECT_EQ(edit.Text(), "50");
     QTest::keyClick(&edit, Qt::Key_Return);
     EXPECT_EQ(edit.Text(), Num("10.00"));
-    EXPECT_EQ(edited.size(), 4);
+    EXPECT_EQ(edited.size(), 3);
 
     // A stored length is read from its text only on leaving; an empty one
     // is refilled with the minimum.
@@ -222,6 +232,11 @@ TEST_F(FloatEditTest, ClampingAndLeavingTheField)
     Type(&length, "");
     Leave(&length);
     EXPECT_EQ(length.Text(), Num("0.00"));
+    length.SetValue(5);
+    Type(&length, "0;5");
+    Leave(&length);
+    EXPECT_EQ(length.Text(), "0;5");
+    EXPECT_EQ(length.GetValue(), 5);
 }
 
 TEST_F(FloatEditTest, StepsByButtonsWheelAndKeys)

@@ -11,6 +11,8 @@
 #include "tests/ui/TestApp.h"
 
 #include <QDir>
+#include <QElapsedTimer>
+#include <QTest>
 #include <QGroupBox>
 #include <QImage>
 #include <QLabel>
@@ -94,6 +96,28 @@ TEST_F(FolderDialogTest, ExistingFolderIsOnlyReportedANewOneIsMadeAndSelected)
     EXPECT_EQ(Entries(), QStringList({"new", "old"}));
     EXPECT_EQ(d->SelectedFolder(), root + "/new");
     EXPECT_EQ(beeps, 1);
+}
+
+// The tree fills itself folder by folder after it is shown; the preselected
+// folder is still in sight when it has.
+TEST_F(FolderDialogTest, ThePreselectedFolderIsScrolledIntoSight)
+{
+    for (int i = 0; i < 200; ++i)
+        ASSERT_TRUE(QDir(root).mkdir(QString("f%1").arg(i, 3, 10, QChar('0'))));
+    const QString target = root + "/f199";
+    TfDlgDir d;
+    d.InitialFolder = target;
+    d.show();
+    QTreeView* tree = d.ShellTreeView1;
+    QElapsedTimer guard;
+    guard.start();
+    const QModelIndex index = tree->currentIndex();
+    while (tree->model()->rowCount(index.parent()) < 200 && guard.elapsed() < 10000)
+        QTest::qWait(20);
+    QTest::qWait(100);
+    ASSERT_EQ(d.SelectedFolder(), target);
+    EXPECT_TRUE(tree->viewport()->rect().contains(tree->visualRect(tree->currentIndex())))
+        << "in sight, not left where the tree opened";
 }
 
 TEST_F(FolderDialogTest, NothingToChooseOrMakeWithoutASelection)

@@ -37,6 +37,8 @@
 #include <QSet>
 #include <QSignalSpy>
 #include <QStatusBar>
+#include <QStyle>
+#include <QStyleOptionTitleBar>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
@@ -281,6 +283,18 @@ TEST_F(MainFormTest, JobWindowsOpenInsideTheAreaAndCascadeKeepsThemUsable)
     }
     EXPECT_EQ(tops.size(), jobs.size()) << "every title bar shows";
     EXPECT_EQ(MainForm->ActiveJob(), jobs.last()) << "the active window stays on top";
+
+    // Tiled narrow, a title bar shows the end of a long caption, where the
+    // path names the file and its number.
+    const QString path = QString("/a/folder/deep/down/").repeated(8) + "00042.plt";
+    jobs[0]->SetCaption(path);
+    MainForm->WindowTileItemClick();
+    QApplication::processEvents();
+    const QWidget* tiled = jobs[0]->parentWidget();
+    EXPECT_EQ(jobs[0]->windowTitle(), path);
+    EXPECT_TRUE(tiled->windowTitle().endsWith("00042.plt")) << tiled->windowTitle().toStdString();
+    EXPECT_LT(QFontMetrics(QApplication::font("QMdiSubWindowTitleBar")).horizontalAdvance(tiled->windowTitle()),
+              tiled->width());
 }
 
 TEST_F(MainFormTest, InformationWindowsOpenFromTheirItems)
@@ -446,6 +460,13 @@ TEST_F(MainFormTest, F6OpensTheSerialGeneratorAndNotTheSettings)
     EXPECT_EQ(settings.count(), 0);
     EXPECT_TRUE(shown);
     EXPECT_TRUE(screen.contains(frame)) << "placed and sized inside the screen";
+    // Its frame, title bar and borders included, ends at the corner given.
+    QTimer::singleShot(0, [&] {
+        frame = fGenSer->frameGeometry();
+        fGenSer->close();
+    });
+    ShowGenSer(screen.right() + 1, screen.bottom() + 1, {}, MainForm, &fGenSer);
+    EXPECT_EQ(frame.bottomRight(), screen.bottomRight());
     EXPECT_FALSE(fileLabel.contains('&'));
     EXPECT_FALSE(fileLabel.isEmpty());
     // Any window: one larger than the screen and placed past its corner.
@@ -580,7 +601,7 @@ TEST_F(MainFormTest, ClosingWhileTheMachineCutsOrCantBeReadAsksWithNoAsTheDefaul
     ASSERT_EQ(boxes.asked.size(), 1u);
     EXPECT_EQ(boxes.asked[0].text, Tr("Main_window", "wyjscieMaszynaTnie"));
     EXPECT_EQ(boxes.asked[0].buttons, MessageButtons::YesNo);
-    EXPECT_TRUE(boxes.asked[0].defaultNo);
+    EXPECT_TRUE(boxes.asked[0].keepsWorkByDefault);
     EXPECT_NE(fUsb, nullptr);
     // A status that can't be read is no sign that the cut ended.
     simBus->FailReads(simBus->MachineId(), SimulatedBus::kForever);
@@ -677,4 +698,29 @@ TEST_F(MainFormTest, ProfileBenderMakesThePlannedStripWindowAndStaysOpenWhileNot
     EXPECT_EQ(job.JobWidth, 1614 + 1414);
     EXPECT_EQ(job.JobHeight, 80);
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+}
+
+// Closing a job window in the background, by its title bar's close button,
+// leaves the window the operator works in active and in front.
+TEST_F(MainFormTest, ClosingABackgroundJobWindowKeepsTheActiveOne)
+{
+    Start();
+    MainForm->show();
+    QTest::qWait(50);
+    QList<TMDIChild*> jobs;
+    for (int i = 0; i < 4; ++i)
+        jobs << OpenDrawing(QString("part%1.plt").arg(i), "PU0,0;PD400,0,400,400,0,400,0,0;PU;");
+    ASSERT_EQ(MainForm->ActiveJob(), jobs[3]);
+    auto* first = qobject_cast<QMdiSubWindow*>(jobs[0]->parentWidget());
+    QStyleOptionTitleBar option;
+    option.initFrom(first);
+    option.rect = QRect(0, 0, first->width(), first->style()->pixelMetric(QStyle::PM_TitleBarHeight, &option, first));
+    option.subControls = QStyle::SC_All;
+    option.titleBarFlags = first->windowFlags();
+    const QRect close = first->style()->subControlRect(QStyle::CC_TitleBar, &option, QStyle::SC_TitleBarCloseButton, first);
+    QTest::mouseMove(first, close.center());
+    QTest::mouseClick(first, Qt::LeftButton, {}, close.center());
+    QTest::qWait(50);
+    ASSERT_EQ(MainForm->JobWindows().size(), 3);
+    EXPECT_EQ(MainForm->ActiveJob(), jobs[3]);
 }

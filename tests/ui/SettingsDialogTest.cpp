@@ -20,6 +20,7 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QScreen>
 #include <QCheckBox>
@@ -394,6 +395,18 @@ TEST_F(SettingsDialogTest, InchesShowEveryLengthInInchesWhileTheStoreKeepsMillim
     EXPECT_DOUBLE_EQ(Settings().Value("Xstolika"), 254.0);
     EXPECT_EQ(Edit("Xstolika")->Text(), "10.00");
 
+    // A decimal comma where the mark is a point is no number: it stays as
+    // typed, the store keeps its value, the operator is told, and OK waits.
+    const double accuracy = Settings().Value("fuPlt_accuracy");
+    Type(Edit("fuPlt_accuracy"), "0,5");
+    EXPECT_EQ(Edit("fuPlt_accuracy")->Text(), "0,5");
+    EXPECT_EQ(Settings().Value("fuPlt_accuracy"), accuracy);
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_TRUE(boxes.shown[0].text.contains("0,5")) << boxes.shown[0].text.toStdString();
+    Dlgkonfig->accept();
+    EXPECT_TRUE(Dlgkonfig->isVisible());
+    EXPECT_EQ(boxes.shown.size(), 2u);
+
     Item("radiounit", 2)->click();
     EXPECT_EQ(Edit("szybkoscObrobki")->Text(), "3.281");
     EXPECT_EQ(Label("lUnitXstolika"), "[ft]");
@@ -718,4 +731,19 @@ TEST(SkippedLinesBox, ThousandsOfLinesStayOnTheScreenWithTheirOkButton)
     EXPECT_GE(small->width(),
               QFontMetrics(QApplication::font("QMdiSubWindowTitleBar")).horizontalAdvance(request.caption) + 120);
     small->close();
+
+    // A question whose Yes gives work up answers No (else Cancel) to Enter;
+    // any other keeps the presenter's usual default.
+    MessageRequest question;
+    question.kind = MessageKind::Question;
+    question.buttons = MessageButtons::YesNo;
+    question.keepsWorkByDefault = true;
+    const std::unique_ptr<QMessageBox> yesNo = MakeQuestionBox(question, nullptr);
+    EXPECT_EQ(yesNo->defaultButton(), yesNo->button(QMessageBox::No));
+    question.buttons = MessageButtons::OkCancel;
+    const std::unique_ptr<QMessageBox> okCancel = MakeQuestionBox(question, nullptr);
+    EXPECT_EQ(okCancel->defaultButton(), okCancel->button(QMessageBox::Cancel));
+    question.keepsWorkByDefault = false;
+    const std::unique_ptr<QMessageBox> plain = MakeQuestionBox(question, nullptr);
+    EXPECT_NE(plain->defaultButton(), plain->button(QMessageBox::Cancel));
 }
