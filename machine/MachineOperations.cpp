@@ -9,6 +9,7 @@
 #include "machine/MachineConstants.h"
 #include "machine/MachineState.h"
 #include "machine/MoveCommands.h"
+#include "machine/Transmission.h"
 #include "machine/WireSelection.h"
 
 #include <QFile>
@@ -104,14 +105,7 @@ bool MachineOperations::wstrzymaj()
         }
         if (paused) {
             ReadPositions(m_machine);
-            const tplotstate& p = PlotState;
-            PausePositions = {p.FrontX, p.FrontY,   p.AxisZ,          p.TableTurnSteps, p.BackX,
-                              p.BackY,  p.ThirdTurnSteps, p.SpindleTurnSteps, p.SideX,  p.SideY};
-            const TsterModel& wires = WireSelection();
-            if (wires.KeySide)
-                PausedWireSet = 5;
-            if (wires.KeyFront || wires.KeyBack)
-                PausedWireSet = m_settings.ItemIndex("PowerOutput") != 0 ? 1 : 0;
+            RecordPause();
         }
         m_machine.Clock().Sleep(10);
         WaitWhileBusy(m_machine);
@@ -130,6 +124,37 @@ bool MachineOperations::wstrzymaj()
     return stopped;
 }
 
+void MachineOperations::RecordPause()
+{
+    const tplotstate& p = PlotState;
+    PausePositions = {p.FrontX, p.FrontY,   p.AxisZ,          p.TableTurnSteps, p.BackX,
+                      p.BackY,  p.ThirdTurnSteps, p.SpindleTurnSteps, p.SideX,  p.SideY};
+    const TsterModel& wires = WireSelection();
+    if (wires.KeySide)
+        PausedWireSet = 5;
+    if (wires.KeyFront || wires.KeyBack)
+        PausedWireSet = m_settings.ItemIndex("PowerOutput") != 0 ? 1 : 0;
+}
+
+bool MachineOperations::SettlePause()
+{
+    if (PlotState.Paused()) {
+        // CONTINUE drives back to these: never to positions not read.
+        if (!ReadPositions(m_machine))
+            return false;
+        RecordPause();
+    }
+    WaitWhileBusy(m_machine);
+    // Quietly: the one box comes after the pause, and a heater that could
+    // not be switched off is tried again at the next retry. Only what did not
+    // reach the controller is sent again.
+    if (!ReadHeaterState(m_machine) || WriteCommand(m_machine, Bytes({'R', 0, PlotState.HeaterChannel})) != 0)
+        return false;
+    (void)WriteCommand(m_machine, Bytes({'F', 2}));
+    JobRunning = false;
+    return true;
+}
+
 void MachineOperations::StopJog()
 {
     StopMotion(m_machine);
@@ -144,11 +169,20 @@ void MachineOperations::RecordJogStop()
     JogStopPosB = UsesRemappedSideAxes() ? PlotState.TableTurnSteps : PlotState.SpindleTurnSteps;
 }
 
-void MachineOperations::kontynuuj()
+void MachineOperations::kontynuuj(Transmission* transfer)
 {
     ReadStatus(m_machine);
     if (!m_machine.Connected())
         return;
+    // A stream the link cut: the controller holds only the first part of the
+    // job. It goes on only from a pause it still holds, with the rest sent.
+    const bool rest = transfer && transfer->Interrupted();
+    if (rest && transfer->Pausing())
+        return;  // the lost-link box is on its way
+    if (rest && (!PlotState.Paused() || PlotState.JobWorking() || PlotState.Moving())) {
+        ShowMessageBox(Tr("Control", "ciecieOdNowa"), true);
+        return;
+    }
     if (PlotState.JobWorking() && PlotState.WaitsForGo()) {
         if (SendCommand(m_machine, "G"))
             JobRunning = true;
@@ -194,6 +228,10 @@ void MachineOperations::kontynuuj()
     SendCommand(m_machine, Bytes({'F', 1}));
     WaitWhileBusy(m_machine);
     SendCommand(m_machine, Bytes({'R', 1, 1}));
+    if (rest && !transfer->Resume()) {
+        SendCommand(m_machine, Bytes({'R', 0, 1}));
+        return;
+    }
     const bool resumed = SendCommand(m_machine, "K");
     SendCommand(m_machine, Bytes({'R', 1, 1}));
     if (resumed)

@@ -51,6 +51,10 @@ bool Transmission::Start(const QString& path)
     m_consumed = 0;
     m_eof = false;
     m_sentCount = 0;
+    m_delivered = 0;
+    m_deliveredAt = 0;
+    m_interrupted = false;
+    m_pausing = false;
     m_goSent = false;
     m_interval = kNextBurstMs;
     m_running = true;
@@ -59,6 +63,29 @@ bool Transmission::Start(const QString& path)
     // Inside a tick the tick schedules the next one when it returns.
     if (!m_inTick)
         ScheduleNext(m_interval);
+    return true;
+}
+
+bool Transmission::Resume()
+{
+    if (!m_interrupted || m_pausing || m_running)
+        return false;
+    const int64_t delivered = m_delivered, at = m_deliveredAt;
+    const bool goSent = m_goSent;
+    const bool stopped = JobStopped;
+    if (!Start(m_path))
+        return false;
+    JobStopped = stopped;
+    // The file is the one the cut wrote; the commands before `at` are in the
+    // controller already.
+    if (!m_file->seek(at)) {
+        FileError();
+        return false;
+    }
+    m_consumed = at;
+    m_sentCount = m_delivered = delivered;
+    m_deliveredAt = at;
+    m_goSent = goSent;
     return true;
 }
 
@@ -139,23 +166,63 @@ void Transmission::FileError()
     ShowMessageBox(Tr("Control", "plikRozkazowUszkodzony") + "\r\n" + path, true);
 }
 
-void Transmission::WriteFailed()
+void Transmission::SendPause()
 {
-    // SendCommand has told the failure; nothing more of the file may go, and
-    // the part of the job the controller holds must not run on unwatched.
-    Stop();
-    if (m_pauseJob)
-        m_pauseJob();
+    // "Q" needs no status: sent blind, it is the one command that can only
+    // stop the machine. A failure is told by the box that follows the pause.
+    (void)WriteCommand(m_machine, "Q");
 }
 
-void Transmission::LinkLost()
+void Transmission::LinkLost(int code)
 {
     Stop();
-    // The part of the job the controller holds must not run on unwatched
-    // while the box waits for the operator.
-    if (m_pauseJob)
-        m_pauseJob();
-    ShowMessageBox(Tr("Control", "ploterBrakLacznosci"), true);
+    // The controller runs on through what it holds: the pause goes first,
+    // the operator is told after it.
+    m_interrupted = true;
+    m_pausing = true;
+    m_boxShown = false;
+    m_failCode = code;
+    m_pauseSinceMs = m_machine.Clock().NowMs();
+    JobRunning = false;
+    m_machine.ArmSideCut(false);
+    SendPause();
+    m_timerId = m_machine.Clock().Schedule(kPauseRetryMs, [this] {
+        m_timerId = 0;
+        PauseTick();
+    });
+}
+
+void Transmission::PauseTick()
+{
+    if (!m_pausing)
+        return;
+    bool settled = false;
+    if (m_machine.TicksHeldOff()) {
+        // Another tick's box must not hold the pause back; a wait in the
+        // middle of its exchange is not broken into.
+        if (!m_machine.WaitHoldsTicks())
+            SendPause();
+    } else {
+        const Machine::TickMark mark(m_machine);
+        if (ReadStatus(m_machine) && m_machine.Connected() &&
+            (PlotState.Paused() || !PlotState.JobWorking() || PlotState.WaitsForGo()))
+            settled = !m_settlePause || m_settlePause();
+        else
+            SendPause();
+    }
+    if (settled)
+        m_pausing = false;
+    else
+        m_timerId = m_machine.Clock().Schedule(kPauseRetryMs, [this] {
+            m_timerId = 0;
+            PauseTick();
+        });
+    if (!m_boxShown && (settled || m_machine.Clock().NowMs() - m_pauseSinceMs >= kLostLinkBoxMs)) {
+        // Outside any tick: while the box waits, "Q" goes on until it is heard.
+        m_boxShown = true;
+        ShowMessageBox(Tr("Control", "ploterBrakLacznosci"), true,
+                       m_failCode ? QString::number(m_failCode) : QString());
+    }
 }
 
 void Transmission::Tick()
@@ -178,11 +245,11 @@ void Transmission::Tick()
     // leaves the transfer as it found it from then on.
     const auto changed = [&] { return generation != m_generation; };
     const auto sendGo = [&] {
-        const bool ok = SendCommand(m_machine, "G");
+        const int code = WriteCommand(m_machine, "G");
         if (changed())
             return false;
-        if (!ok) {
-            WriteFailed();
+        if (code != 0) {
+            LinkLost(code);
             return false;
         }
         m_goSent = true;
@@ -207,7 +274,7 @@ void Transmission::Tick()
         // A status that was not read says nothing of the buffer: a burst on
         // its zeros would go into a full controller and be lost.
         if (!ReadStatus(m_machine) || !m_machine.Connected()) {
-            LinkLost();
+            LinkLost(0);
             return;
         }
         if (PlotState.BufferFull()) {
@@ -227,13 +294,17 @@ void Transmission::Tick()
                 return;
             }
             ++m_sentCount;
-            const bool ok = SendCommand(m_machine, command);
+            const int code = WriteCommand(m_machine, command);
             if (changed())
                 return;
-            if (!ok) {
-                WriteFailed();
+            if (code != 0) {
+                // Not in the controller: the rest starts with this one.
+                --m_sentCount;
+                LinkLost(code);
                 return;
             }
+            m_delivered = m_sentCount;
+            m_deliveredAt = m_consumed;
             if (m_sentCount == kGoAfterCommands && !m_goSent && !sendGo())
                 return;
         }
