@@ -229,7 +229,9 @@ void MachineOperations::kontynuuj(Transmission* transfer)
     WaitWhileBusy(m_machine);
     SendCommand(m_machine, Bytes({'R', 1, 1}));
     if (rest && !transfer->Resume()) {
+        // The rest can't be sent: no "K", and the wire cold before the box.
         SendCommand(m_machine, Bytes({'R', 0, 1}));
+        ShowMessageBox(Tr("Control", "ciecieOdNowa"), true);
         return;
     }
     const bool resumed = SendCommand(m_machine, "K");

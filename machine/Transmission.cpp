@@ -33,36 +33,26 @@ bool Transmission::Start(const QString& path)
         m_machine.Clock().Cancel(m_timerId);
     m_timerId = 0;
     m_running = false;
+    m_pausing = false;
     m_file.reset();
     ++m_generation;
 
     m_path = path;
-    auto file = std::make_unique<QFile>(path);
-    if (!file->open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+    QString error;
+    if (!Open(0, error)) {
         if (wasRunning)
             SetMainStatusText(kEnded);
-        ShowMessageBox(Tr("Universal", "zbioruNieMoznaOtworzyc") + path + "\r\n" + file->errorString(), true);
+        ShowMessageBox(Tr("Universal", "zbioruNieMoznaOtworzyc") + path + "\r\n" + error, true);
         return false;
     }
-    m_file = std::move(file);
-    m_fileSize = m_file->size();
-    m_buffer.resize(kBufferBytes);
-    m_bufferAt = m_bufferEnd = 0;
-    m_consumed = 0;
-    m_eof = false;
     m_sentCount = 0;
     m_delivered = 0;
     m_deliveredAt = 0;
     m_interrupted = false;
-    m_pausing = false;
     m_goSent = false;
-    m_interval = kNextBurstMs;
-    m_running = true;
     // A STOP of an earlier job says nothing about this one.
     JobStopped = false;
-    // Inside a tick the tick schedules the next one when it returns.
-    if (!m_inTick)
-        ScheduleNext(m_interval);
+    Run();
     return true;
 }
 
@@ -70,23 +60,41 @@ bool Transmission::Resume()
 {
     if (!m_interrupted || m_pausing || m_running)
         return false;
-    const int64_t delivered = m_delivered, at = m_deliveredAt;
-    const bool goSent = m_goSent;
-    const bool stopped = JobStopped;
-    if (!Start(m_path))
+    // The file is the one the cut wrote; the commands before the first one
+    // not delivered are in the controller already.
+    QString error;
+    if (!Open(m_deliveredAt, error))
         return false;
-    JobStopped = stopped;
-    // The file is the one the cut wrote; the commands before `at` are in the
-    // controller already.
-    if (!m_file->seek(at)) {
-        FileError();
+    m_sentCount = m_delivered;
+    m_interrupted = false;
+    ++m_generation;
+    Run();
+    return true;
+}
+
+bool Transmission::Open(int64_t at, QString& error)
+{
+    auto file = std::make_unique<QFile>(m_path);
+    if (!file->open(QIODevice::ReadOnly | QIODevice::Unbuffered) || !file->seek(at)) {
+        error = file->errorString();
         return false;
     }
+    m_file = std::move(file);
+    m_fileSize = m_file->size();
+    m_buffer.resize(kBufferBytes);
+    m_bufferAt = m_bufferEnd = 0;
     m_consumed = at;
-    m_sentCount = m_delivered = delivered;
-    m_deliveredAt = at;
-    m_goSent = goSent;
+    m_eof = false;
     return true;
+}
+
+void Transmission::Run()
+{
+    m_interval = kNextBurstMs;
+    m_running = true;
+    // Inside a tick the tick schedules the next one when it returns.
+    if (!m_inTick)
+        ScheduleNext(m_interval);
 }
 
 void Transmission::Stop()

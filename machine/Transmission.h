@@ -56,8 +56,8 @@ public:
     void Stop();
     // Takes up a transfer a lost link cut, from the first command that did
     // not reach the controller. Only for a job the controller holds paused;
-    // false (nothing runs) when no cut transfer waits or the file can't be
-    // opened again (told in a box).
+    // false (nothing runs, nothing told) when no cut transfer waits or the
+    // file can't be opened again.
     bool Resume();
     // One tick of the timer (the clock calls it; tests may call it directly).
     void Tick();
@@ -76,6 +76,10 @@ public:
 
 private:
     enum class Read { Command, End, FileError };
+    // Opens the file of the transfer at byte `at`; the reason in `error`.
+    bool Open(int64_t at, QString& error);
+    // The timer on from the next burst.
+    void Run();
     Read NextCommand(QByteArray& command);
     bool Fill();
     int64_t Position() const { return m_consumed; }
