@@ -71,10 +71,10 @@ int16_t RampTableValue(int32_t i)
     return RampTable[static_cast<size_t>(std::clamp<int64_t>(k, 0, 15999))];
 }
 
-bool SendCommand(Machine& machine, const QByteArray& command)
+int WriteCommand(Machine& machine, const QByteArray& command)
 {
     if (command.isEmpty())
-        return true;
+        return 0;
     ControllerLink& link = machine.Link();
     int result = 0;
     if ((command[0] & 0xDF) == 'A') {
@@ -83,6 +83,12 @@ bool SendCommand(Machine& machine, const QByteArray& command)
     } else {
         result = link.Write(command);
     }
+    return result;
+}
+
+bool SendCommand(Machine& machine, const QByteArray& command)
+{
+    const int result = WriteCommand(machine, command);
     if (result != 0) {
         ShowMessageBox(Tr("Control", "ploterBrakLacznosci"), true, QString::number(result));
         return false;

@@ -18,6 +18,9 @@ int16_t RampTableValue(int32_t i);
 // further piece is sent, and the result is false. An empty command sends
 // nothing and succeeds.
 bool SendCommand(Machine& machine, const QByteArray& command);
+// The same without the box: 0 when sent, else the failed write's code. For
+// the callers that must act on a failure before anyone is told of it.
+int WriteCommand(Machine& machine, const QByteArray& command);
 
 // "V" with the slot the controller last reported (nothing for another slot),
 // then the slot speeds are read again.

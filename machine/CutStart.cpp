@@ -801,7 +801,7 @@ void CutStart::Kontynuacja1Click()
     if (!m_ops.MoznaRuszac())
         return;
     Busy(true);
-    m_ops.kontynuuj();
+    m_ops.kontynuuj(&m_transmission);
     JobStopped = false;
     Busy(false);
 }

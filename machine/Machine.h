@@ -40,7 +40,10 @@ public:
     // the queue (a job window plans, a machine wait polls), which the main
     // window answers.
     void SetTicksHeldOff(std::function<bool()> heldOff) { m_heldOff = std::move(heldOff); }
-    bool TicksHeldOff() const { return m_ticks > 0 || (m_heldOff && m_heldOff()); }
+    bool TicksHeldOff() const { return m_ticks > 0 || WaitHoldsTicks(); }
+    // Held off by a wait or a planner run (not only by another tick's box):
+    // nothing may be sent in its middle.
+    bool WaitHoldsTicks() const { return m_heldOff && m_heldOff(); }
     // Marks a tick that works on the machine for as long as it lives.
     class TickMark {
     public:

@@ -10,6 +10,7 @@
 #include "machine/MachineConstants.h"
 #include "machine/MachineState.h"
 #include "machine/MoveCommands.h"
+#include "machine/Transmission.h"
 #include "machine/WireSelection.h"
 
 #include <QFile>
@@ -108,14 +109,7 @@ bool MachineOperations::wstrzymaj()
             return false;
         }
         if (paused) {
-            const tplotstate& p = PlotState;
-            PausePositions = {p.FrontX, p.FrontY,   p.AxisZ,          p.TableTurnSteps, p.BackX,
-                              p.BackY,  p.ThirdTurnSteps, p.SpindleTurnSteps, p.SideX,  p.SideY};
-            const TsterModel& wires = WireSelection();
-            if (wires.KeySide)
-                PausedWireSet = 5;
-            if (wires.KeyFront || wires.KeyBack)
-                PausedWireSet = m_settings.ItemIndex("PowerOutput") != 0 ? 1 : 0;
+            RecordPause();
         }
         m_machine.Clock().Sleep(10);
         if (!WaitWhileBusy(m_machine)) {
@@ -143,6 +137,40 @@ bool MachineOperations::wstrzymaj()
     return stopped;
 }
 
+void MachineOperations::RecordPause()
+{
+    const tplotstate& p = PlotState;
+    PausePositionsRead = true;
+    PausePositions = {p.FrontX, p.FrontY,   p.AxisZ,          p.TableTurnSteps, p.BackX,
+                      p.BackY,  p.ThirdTurnSteps, p.SpindleTurnSteps, p.SideX,  p.SideY};
+    const TsterModel& wires = WireSelection();
+    if (wires.KeySide)
+        PausedWireSet = 5;
+    if (wires.KeyFront || wires.KeyBack)
+        PausedWireSet = m_settings.ItemIndex("PowerOutput") != 0 ? 1 : 0;
+}
+
+bool MachineOperations::SettlePause()
+{
+    if (PlotState.Paused()) {
+        // CONTINUE drives back to these: never to positions not read.
+        PausePositionsRead = false;
+        if (!ReadPositions(m_machine))
+            return false;
+        RecordPause();
+    }
+    if (!WaitWhileBusy(m_machine))
+        return false;
+    // Quietly: the one box comes after the pause, and a heater that could
+    // not be switched off is tried again at the next retry. Only what did not
+    // reach the controller is sent again.
+    if (!ReadHeaterState(m_machine) || WriteCommand(m_machine, Bytes({'R', 0, PlotState.HeaterChannel})) != 0)
+        return false;
+    (void)WriteCommand(m_machine, Bytes({'F', 2}));
+    JobRunning = false;
+    return true;
+}
+
 bool MachineOperations::StopJog()
 {
     StopMotion(m_machine);
@@ -163,10 +191,19 @@ bool MachineOperations::RecordJogStop()
     return true;
 }
 
-void MachineOperations::kontynuuj()
+void MachineOperations::kontynuuj(Transmission* transfer)
 {
     if (!ReadStatusOrRefuse(m_machine))
         return;
+    // A stream the link cut: the controller holds only the first part of the
+    // job. It goes on only from a pause it still holds, with the rest sent.
+    const bool rest = transfer && transfer->Interrupted();
+    if (rest && transfer->Pausing())
+        return;  // the lost-link box is on its way
+    if (rest && (!PlotState.Paused() || PlotState.JobWorking() || PlotState.Moving())) {
+        ShowMessageBox(Tr("Control", "ciecieOdNowa"), true);
+        return;
+    }
     if (PlotState.JobWorking() && PlotState.WaitsForGo()) {
         if (SendCommand(m_machine, "G"))
             JobRunning = true;
@@ -220,6 +257,12 @@ void MachineOperations::kontynuuj()
         return;
     }
     SendCommand(m_machine, Bytes({'R', 1, 1}));
+    if (rest && !transfer->Resume()) {
+        // The rest can't be sent: no "K", and the wire cold before the box.
+        SendCommand(m_machine, Bytes({'R', 0, 1}));
+        ShowMessageBox(Tr("Control", "ciecieOdNowa"), true);
+        return;
+    }
     const bool resumed = SendCommand(m_machine, "K");
     SendCommand(m_machine, Bytes({'R', 1, 1}));
     if (resumed)

@@ -8,6 +8,8 @@
 #include <functional>
 #include <optional>
 
+class Transmission;
+
 // The bit of axis n in a homing mask.
 constexpr std::array<uint8_t, 8> AxisBits = {1, 2, 4, 8, 16, 32, 64, 128};
 
@@ -51,7 +53,16 @@ public:
     bool wstrzymaj();
     // Continue after a pause: "G" when the controller may go on directly,
     // else the wires back to where the job paused, heated, and "K".
-    void kontynuuj();
+    // `transfer`: when a lost link cut its stream, the job goes on only from
+    // a pause the controller still holds, with the stream taken up from the
+    // first command it did not get; otherwise a box says the cut must be
+    // started again and nothing is sent.
+    void kontynuuj(Transmission* transfer = nullptr);
+    // The end of a pause the transfer forced after a lost link, once the
+    // status read shows the job paused or ended: the positions it paused at,
+    // the heater off, the manual speed slot. False (nothing sent) when the
+    // positions could not be read.
+    bool SettlePause();
     // The panel's STOP button.
     void kstopClick();
     // The end of a jog: "Y", the wait for the machine to stand, and the
@@ -109,6 +120,8 @@ private:
     bool HomeAxisGroup(uint8_t mask);
     void HomeGroups(bool returnVariant);
     void HeaterOffManualSlot();
+    // PausePositions and PausedWireSet from the positions just read.
+    void RecordPause();
     void Hook(const std::function<void(bool)>& hook, bool on)
     {
         if (hook)

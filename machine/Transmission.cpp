@@ -33,33 +33,68 @@ bool Transmission::Start(const QString& path)
         m_machine.Clock().Cancel(m_timerId);
     m_timerId = 0;
     m_running = false;
+    m_pausing = false;
     m_file.reset();
     ++m_generation;
 
     m_path = path;
-    auto file = std::make_unique<QFile>(path);
-    if (!file->open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+    QString error;
+    if (!Open(0, error)) {
         if (wasRunning)
             SetMainStatusText(kEnded);
-        ShowMessageBox(Tr("Universal", "zbioruNieMoznaOtworzyc") + path + "\r\n" + file->errorString(), true);
+        ShowMessageBox(Tr("Universal", "zbioruNieMoznaOtworzyc") + path + "\r\n" + error, true);
+        return false;
+    }
+    m_sentCount = 0;
+    m_delivered = 0;
+    m_deliveredAt = 0;
+    m_interrupted = false;
+    m_goSent = false;
+    // A STOP of an earlier job says nothing about this one.
+    JobStopped = false;
+    Run();
+    return true;
+}
+
+bool Transmission::Resume()
+{
+    if (!m_interrupted || m_pausing || m_running)
+        return false;
+    // The file is the one the cut wrote; the commands before the first one
+    // not delivered are in the controller already.
+    QString error;
+    if (!Open(m_deliveredAt, error))
+        return false;
+    m_sentCount = m_delivered;
+    m_interrupted = false;
+    ++m_generation;
+    Run();
+    return true;
+}
+
+bool Transmission::Open(int64_t at, QString& error)
+{
+    auto file = std::make_unique<QFile>(m_path);
+    if (!file->open(QIODevice::ReadOnly | QIODevice::Unbuffered) || !file->seek(at)) {
+        error = file->errorString();
         return false;
     }
     m_file = std::move(file);
     m_fileSize = m_file->size();
     m_buffer.resize(kBufferBytes);
     m_bufferAt = m_bufferEnd = 0;
-    m_consumed = 0;
+    m_consumed = at;
     m_eof = false;
-    m_sentCount = 0;
-    m_goSent = false;
+    return true;
+}
+
+void Transmission::Run()
+{
     m_interval = kNextBurstMs;
     m_running = true;
-    // A STOP of an earlier job says nothing about this one.
-    JobStopped = false;
     // Inside a tick the tick schedules the next one when it returns.
     if (!m_inTick)
         ScheduleNext(m_interval);
-    return true;
 }
 
 void Transmission::Stop()
@@ -139,23 +174,63 @@ void Transmission::FileError()
     ShowMessageBox(Tr("Control", "plikRozkazowUszkodzony") + "\r\n" + path, true);
 }
 
-void Transmission::WriteFailed()
+void Transmission::SendPause()
 {
-    // SendCommand has told the failure; nothing more of the file may go, and
-    // the part of the job the controller holds must not run on unwatched.
-    Stop();
-    if (m_pauseJob)
-        m_pauseJob();
+    // "Q" needs no status: sent blind, it is the one command that can only
+    // stop the machine. A failure is told by the box that follows the pause.
+    (void)WriteCommand(m_machine, "Q");
 }
 
-void Transmission::LinkLost()
+void Transmission::LinkLost(int code)
 {
     Stop();
-    // The part of the job the controller holds must not run on unwatched
-    // while the box waits for the operator.
-    if (m_pauseJob)
-        m_pauseJob();
-    ShowMessageBox(Tr("Control", "ploterBrakLacznosci"), true);
+    // The controller runs on through what it holds: the pause goes first,
+    // the operator is told after it.
+    m_interrupted = true;
+    m_pausing = true;
+    m_boxShown = false;
+    m_failCode = code;
+    m_pauseSinceMs = m_machine.Clock().NowMs();
+    JobRunning = false;
+    m_machine.ArmSideCut(false);
+    SendPause();
+    m_timerId = m_machine.Clock().Schedule(kPauseRetryMs, [this] {
+        m_timerId = 0;
+        PauseTick();
+    });
+}
+
+void Transmission::PauseTick()
+{
+    if (!m_pausing)
+        return;
+    bool settled = false;
+    if (m_machine.TicksHeldOff()) {
+        // Another tick's box must not hold the pause back; a wait in the
+        // middle of its exchange is not broken into.
+        if (!m_machine.WaitHoldsTicks())
+            SendPause();
+    } else {
+        const Machine::TickMark mark(m_machine);
+        if (ReadStatus(m_machine) && m_machine.Connected() &&
+            (PlotState.Paused() || !PlotState.JobWorking() || PlotState.WaitsForGo()))
+            settled = !m_settlePause || m_settlePause();
+        else
+            SendPause();
+    }
+    if (settled)
+        m_pausing = false;
+    else
+        m_timerId = m_machine.Clock().Schedule(kPauseRetryMs, [this] {
+            m_timerId = 0;
+            PauseTick();
+        });
+    if (!m_boxShown && (settled || m_machine.Clock().NowMs() - m_pauseSinceMs >= kLostLinkBoxMs)) {
+        // Outside any tick: while the box waits, "Q" goes on until it is heard.
+        m_boxShown = true;
+        ShowMessageBox(Tr("Control", "ploterBrakLacznosci"), true,
+                       m_failCode ? QString::number(m_failCode) : QString());
+    }
 }
 
 void Transmission::Tick()
@@ -178,11 +253,11 @@ void Transmission::Tick()
     // leaves the transfer as it found it from then on.
     const auto changed = [&] { return generation != m_generation; };
     const auto sendGo = [&] {
-        const bool ok = SendCommand(m_machine, "G");
+        const int code = WriteCommand(m_machine, "G");
         if (changed())
             return false;
-        if (!ok) {
-            WriteFailed();
+        if (code != 0) {
+            LinkLost(code);
             return false;
         }
         m_goSent = true;
@@ -207,7 +282,7 @@ void Transmission::Tick()
         // A status that was not read says nothing of the buffer: a burst on
         // its zeros would go into a full controller and be lost.
         if (!ReadStatus(m_machine) || !m_machine.Connected()) {
-            LinkLost();
+            LinkLost(0);
             return;
         }
         if (PlotState.BufferFull()) {
@@ -227,13 +302,17 @@ void Transmission::Tick()
                 return;
             }
             ++m_sentCount;
-            const bool ok = SendCommand(m_machine, command);
+            const int code = WriteCommand(m_machine, command);
             if (changed())
                 return;
-            if (!ok) {
-                WriteFailed();
+            if (code != 0) {
+                // Not in the controller: the rest starts with this one.
+                --m_sentCount;
+                LinkLost(code);
                 return;
             }
+            m_delivered = m_sentCount;
+            m_deliveredAt = m_consumed;
             if (m_sentCount == kGoAfterCommands && !m_goSent && !sendGo())
                 return;
         }

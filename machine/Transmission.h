@@ -36,9 +36,16 @@ public:
     Transmission(const Transmission&) = delete;
     Transmission& operator=(const Transmission&) = delete;
 
-    // Pauses the running job (heater off); called once when a write of the
-    // transfer failed or the link was lost.
-    void SetPauseJob(std::function<void()> pauseJob) { m_pauseJob = std::move(pauseJob); }
+    // A lost link (a status that could not be read, a write that failed)
+    // cuts the transfer: nothing more of the file goes, "Q" goes out at once
+    // and again every kPauseRetryMs until a status read shows the job paused
+    // or ended. Then this completes the pause (the positions it stopped at,
+    // the heater off); false when it could not yet, and it is asked again at
+    // the next retry. One lost-link box follows the pause, or comes after
+    // kLostLinkBoxMs if the machine does not answer; "Q" goes on meanwhile.
+    void SetSettlePause(std::function<bool()> settle) { m_settlePause = std::move(settle); }
+    static constexpr int kPauseRetryMs = 50;
+    static constexpr int kLostLinkBoxMs = 1000;
 
     // Opens `path` and starts a new transfer from its beginning (a running one
     // is given up). A file that can't be opened or sized is told in an error
@@ -47,6 +54,11 @@ public:
     // Ends a running transfer: "Transmisja zakonczona", the timer off, the file
     // closed. Nothing when no transfer runs.
     void Stop();
+    // Takes up a transfer a lost link cut, from the first command that did
+    // not reach the controller. Only for a job the controller holds paused;
+    // false (nothing runs, nothing told) when no cut transfer waits or the
+    // file can't be opened again.
+    bool Resume();
     // One tick of the timer (the clock calls it; tests may call it directly).
     void Tick();
 
@@ -55,20 +67,33 @@ public:
     int Interval() const { return m_interval; }
     int64_t SentCount() const { return m_sentCount; }
     bool GoSent() const { return m_goSent; }
+    // Commands of the file that reached the controller.
+    int64_t DeliveredCount() const { return m_delivered; }
+    // A lost link cut the transfer; its rest waits for Resume.
+    bool Interrupted() const { return m_interrupted; }
+    // "Q" is still being sent after a lost link.
+    bool Pausing() const { return m_pausing; }
 
 private:
     enum class Read { Command, End, FileError };
+    // Opens the file of the transfer at byte `at`; the reason in `error`.
+    bool Open(int64_t at, QString& error);
+    // The timer on from the next burst.
+    void Run();
     Read NextCommand(QByteArray& command);
     bool Fill();
     int64_t Position() const { return m_consumed; }
     QString Progress() const;
     void FileError();
-    void WriteFailed();
-    void LinkLost();
+    // The link lost in the transfer: `code` of the failed write, 0 for a
+    // status that could not be read.
+    void LinkLost(int code);
+    void SendPause();
+    void PauseTick();
     void ScheduleNext(int ms);
 
     Machine& m_machine;
-    std::function<void()> m_pauseJob;
+    std::function<bool()> m_settlePause;
     std::unique_ptr<QFile> m_file;
     QString m_path;
     int64_t m_fileSize = 0;
@@ -77,6 +102,14 @@ private:
     int64_t m_consumed = 0;  // bytes of the file taken as commands
     bool m_eof = false;
     int64_t m_sentCount = 0;
+    // Commands that reached the controller, and the file position after them.
+    int64_t m_delivered = 0;
+    int64_t m_deliveredAt = 0;
+    bool m_interrupted = false;
+    bool m_pausing = false;
+    bool m_boxShown = true;
+    int m_failCode = 0;
+    int64_t m_pauseSinceMs = 0;
     bool m_goSent = false;
     uint8_t m_spinner = 0;
     int m_interval = kNextBurstMs;

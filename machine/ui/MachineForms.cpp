@@ -128,7 +128,7 @@ Tster::Tster(QWidget* parent, Machine& machine, Transmission& transfer, AxisOffs
             m_basePoints->ShowModalOk();
     };
     m_input->SetWindow(std::move(window));
-    transfer.SetPauseJob([this] { m_panel->Operations().wstrzymaj(); });
+    transfer.SetSettlePause([this] { return m_panel->Operations().SettlePause(); });
     m_panel->Create();
     m_panel->SetCurrentScale();
     ApplyLayout();

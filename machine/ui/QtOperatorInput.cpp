@@ -6,6 +6,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QThread>
+#include <QWindow>
 
 #include <algorithm>
 
@@ -43,6 +44,17 @@ void QtOperatorInput::LetWindowsPaint()
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents | QEventLoop::X11ExcludeTimers |
                                     QEventLoop::ExcludeSocketNotifiers);
     m_painting = false;
+    m_opened.clear();
+}
+
+bool QtOperatorInput::OpenedWhilePainting(QObject* receiver) const
+{
+    // Input and closes come to the widgets or to their window-system window.
+    const auto* widget = qobject_cast<QWidget*>(receiver);
+    const QObject* window = widget ? widget->window() : receiver;
+    return std::any_of(m_opened.begin(), m_opened.end(), [window](const QPointer<QWidget>& w) {
+        return w && (w == window || w->windowHandle() == window);
+    });
 }
 
 void QtOperatorInput::DeliverHeld()
@@ -77,7 +89,13 @@ bool IsInput(QEvent::Type type)
 
 bool QtOperatorInput::eventFilter(QObject* watched, QEvent* event)
 {
-    if (m_painting && !m_taking && IsInput(event->type())) {
+    if (m_painting && !m_taking && event->type() == QEvent::Show) {
+        // A box of a queued call runs its own loop inside the painting: the
+        // operator must be able to answer it.
+        if (auto* widget = qobject_cast<QWidget*>(watched); widget && widget->isWindow())
+            m_opened.emplace_back(widget);
+    }
+    if (m_painting && !m_taking && IsInput(event->type()) && !OpenedWhilePainting(watched)) {
         // A close asked for meanwhile is refused: the window stays for the
         // wait's end, and the operator asks again.
         if (event->type() == QEvent::Close) {

@@ -6,6 +6,7 @@
 #include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
+#include <QWidget>
 #include <deque>
 #include <memory>
 #include <vector>
@@ -21,7 +22,9 @@ public:
     // A wait is taking input off the queue right now.
     bool Taking() const { return m_taking || m_painting; }
     // Lets the windows repaint in the middle of a wait: the operator's input
-    // stays queued for afterwards, and no timer runs.
+    // stays queued for afterwards, and no timer runs. Queued calls run: a
+    // window one of them opens takes its input as usual, while the machine's
+    // ticks stay held off (Taking) until the wait ends.
     void LetWindowsPaint();
     // The input held back while the windows painted goes to its windows now.
     void DeliverHeld();
@@ -30,8 +33,13 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // A window opened while the windows paint (a box of a queued call):
+    // its own input reaches it.
+    bool OpenedWhilePainting(QObject* receiver) const;
+
     bool m_taking = false;
     bool m_painting = false;
+    std::vector<QPointer<QWidget>> m_opened;
     std::deque<PendingInput> m_taken;
     std::vector<std::pair<QPointer<QObject>, std::unique_ptr<QEvent>>> m_held;
 };

@@ -114,7 +114,7 @@ protected:
 TEST_F(CutStartTest, MainRoadStartStopGoAwayContinueToTheEnd)
 {
     Load(Polygon(600, 4000, 4000, 1600));
-    tx.SetPauseJob([this] { ops.wstrzymaj(); });
+    tx.SetSettlePause([this] { return ops.SettlePause(); });
     // START while the wires still travel to their place, the back one higher:
     // the controller is told the front wire's place once it stands there.
     ASSERT_TRUE(ops.gotopoint(true, 2, 300, 300, 50, 60, 0, 0));

@@ -11,6 +11,7 @@
 #include "tests/ui/TestApp.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QKeyEvent>
 #include <QTest>
 #include <QTimer>
@@ -131,5 +132,36 @@ TEST_F(ControlPanelWindowTest, ALongSleepRepaintsTheWindowsAndHoldsTheKeys)
     QCoreApplication::processEvents();
     EXPECT_EQ(window.keys, 1) << "the key is handled after the sleep, not lost";
     EXPECT_TRUE(ticked);
+}
+
+// A reader's "finished" handler, queued, may open a box in the middle of a
+// sleep's painting: the box takes the operator's keys at once, while the
+// machine's ticks stay held off until the sleep ends.
+TEST_F(ControlPanelWindowTest, ABoxOpenedWhileASleepPaintsTakesItsKeys)
+{
+    QtOperatorInput input;
+    PaintingClock clock(input);
+    int result = -1;
+    bool heldOff = false;
+    QMetaObject::invokeMethod(
+        qApp,
+        [&] {
+            QDialog box;
+            // Only so that a box deaf to its keys can't hang the test.
+            QTimer::singleShot(2000, &box, [&box] {
+                box.setResult(42);
+                box.hide();
+            });
+            QTimer::singleShot(0, &box, [&] {
+                heldOff = input.Taking();
+                QTest::keyClick(&box, Qt::Key_Escape);
+            });
+            result = box.exec();
+        },
+        Qt::QueuedConnection);
+    clock.Sleep(100);
+    EXPECT_EQ(result, QDialog::Rejected) << "Escape answered the box";
+    EXPECT_TRUE(heldOff) << "no machine tick inside the sleep";
+    EXPECT_FALSE(input.Taking());
 }
 }  // namespace
