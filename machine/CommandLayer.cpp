@@ -89,11 +89,17 @@ int WriteCommand(Machine& machine, const QByteArray& command)
 bool SendCommand(Machine& machine, const QByteArray& command)
 {
     const int result = WriteCommand(machine, command);
-    if (result != 0) {
+    if (result == 0)
+        return true;
+    // The wire may be hot (a return move after the heat-up): it goes off
+    // before the box waits for the operator, unless switching it off is
+    // what failed.
+    const bool heaterOff = command.size() >= 2 && command[0] == 'R' && command[1] == 0;
+    if (heaterOff)
         ShowMessageBox(Tr("Control", "ploterBrakLacznosci"), true, QString::number(result));
-        return false;
-    }
-    return true;
+    else
+        RefuseLostLink(machine, QString::number(result));
+    return false;
 }
 
 void SetJogSpeed(Machine& machine, uint16_t v)

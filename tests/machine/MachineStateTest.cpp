@@ -104,7 +104,8 @@ TEST_F(MachineStateTest, MovesGoOutOneRecordPerReportAndFailuresAreToldOnce)
     link.writes.clear();
     link.failAtWrite = 2;
     EXPECT_FALSE(SendCommand(m, move));
-    EXPECT_EQ(link.writes.size(), 2u) << "no further pieces after a failed one";
+    ASSERT_EQ(link.writes.size(), 3u) << "no further pieces after a failed one";
+    EXPECT_EQ(link.writes[2].left(2), QByteArray("R\x00", 2)) << "the wire goes off before the box waits";
     ASSERT_EQ(boxes.shown.size(), 1u);
     EXPECT_EQ(boxes.shown[0].caption, "31");
 
