@@ -33,11 +33,12 @@ void CentreTree::NearestRanked(Query& q, int64_t x, int64_t y, size_t k, const F
     out.assign(q.best.begin(), q.best.end());
 }
 
-bool CentreTree::Outside(const Node& n, const Filter& f) { return n.maxDepth < f.lo || n.minDepth > f.hi; }
+// The small tests of a node are inline: every search runs them at every node.
+inline bool CentreTree::Outside(const Node& n, const Filter& f) { return n.maxDepth < f.lo || n.minDepth > f.hi; }
 
 // The squared distance of (x, y) from the node's box, as the rounding
 // sees it (in doubles).
-double CentreTree::BoxSquare(const Node& n, int64_t x, int64_t y)
+inline double CentreTree::BoxSquare(const Node& n, int64_t x, int64_t y)
 {
     const int64_t bx = x < n.minX ? n.minX : x > n.maxX ? n.maxX : x;
     const int64_t by = y < n.minY ? n.minY : y > n.maxY ? n.maxY : y;
@@ -82,7 +83,7 @@ int32_t CentreTree::Build(size_t begin, size_t end, int depth, const std::functi
 // is full, a squared distance above q.far rounds to more than the worst
 // (a margin of two steps keeps the doubles' error out), so no square
 // root is taken for it.
-bool CentreTree::Loses(const Query& q, double square, int32_t minId, size_t k)
+inline bool CentreTree::Loses(const Query& q, double square, int32_t minId, size_t k)
 {
     if (q.best.size() < k)
         return false;

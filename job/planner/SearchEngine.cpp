@@ -93,7 +93,9 @@ int32_t SearchEngine::BuildNode(Tree& t, size_t begin, size_t end, int32_t paren
     return index;
 }
 
-void SearchEngine::Deactivate(Tree& t, int32_t leaf)
+// The small steps marked inline run for every pair and every node a search
+// looks at.
+inline void SearchEngine::Deactivate(Tree& t, int32_t leaf)
 {
     for (int32_t ni = leaf; ni >= 0; ni = t.nodes[static_cast<size_t>(ni)].parent)
         --t.nodes[static_cast<size_t>(ni)].active;
@@ -117,7 +119,7 @@ int32_t SearchEngine::MinKind(int32_t i)
 
 // No pair of figures in the boxes a and b, with the lightest weights ka and
 // kb, can weigh less than this.
-int64_t SearchEngine::LowerBound(const Box& a, int32_t ka, const Box& b, int32_t kb) const
+inline int64_t SearchEngine::LowerBound(const Box& a, int32_t ka, const Box& b, int32_t kb) const
 {
     switch (m_kind) {
     case SearchKind::Nearest:
@@ -154,7 +156,7 @@ void SearchEngine::Gather(int32_t i, bool isX, std::vector<Vertex>& out) const
 // The weight of a pair. Plain: no product can pass 2^63, so plain
 // arithmetic gives what the saturating one does.
 template <SearchKind K, bool Plain>
-int64_t SearchEngine::Weigh(const Vertex& a, const Vertex& b)
+inline int64_t SearchEngine::Weigh(const Vertex& a, const Vertex& b)
 {
     constexpr auto product = [](int64_t p, int64_t q) { return Plain ? p * q : MulSat(p, q); };
     int64_t d2;
@@ -173,7 +175,7 @@ int64_t SearchEngine::Weigh(const Vertex& a, const Vertex& b)
 }
 
 template <SearchKind K, bool Plain>
-SearchEngine::Pair SearchEngine::BestOf(int32_t xi, int32_t yi) const
+inline SearchEngine::Pair SearchEngine::BestOf(int32_t xi, int32_t yi) const
 {
     Pair best;
     for (const Vertex& a : m_xVertices)
@@ -184,7 +186,7 @@ SearchEngine::Pair SearchEngine::BestOf(int32_t xi, int32_t yi) const
 }
 
 template <SearchKind K>
-SearchEngine::Pair SearchEngine::BestOf(int32_t xi, int32_t yi, bool plain) const
+inline SearchEngine::Pair SearchEngine::BestOf(int32_t xi, int32_t yi, bool plain) const
 {
     return plain ? BestOf<K, true>(xi, yi) : BestOf<K, false>(xi, yi);
 }
@@ -224,7 +226,7 @@ SearchEngine::Pair SearchEngine::Eval(int32_t xi, int32_t yi) const
 }
 
 // Whether X is still to be entered; an X found entered leaves the trees.
-bool SearchEngine::StillOpen(int32_t x)
+inline bool SearchEngine::StillOpen(int32_t x)
 {
     const size_t slot = Slot(x);
     if (!m_active[slot])
@@ -307,14 +309,14 @@ void SearchEngine::Push(int32_t yi)
 }
 
 // Where the engine keeps what it knows of figure x (one of its xs).
-size_t SearchEngine::Slot(int32_t x) const
+inline size_t SearchEngine::Slot(int32_t x) const
 {
     if (m_everyFigure)
         return static_cast<size_t>(x);
     return static_cast<size_t>(std::lower_bound(m_xs.begin(), m_xs.end(), x) - m_xs.begin());
 }
 
-bool SearchEngine::IsX(int32_t x) const
+inline bool SearchEngine::IsX(int32_t x) const
 {
     if (m_everyFigure)
         return static_cast<size_t>(x) < m_isX.size() && m_isX[static_cast<size_t>(x)];
@@ -324,7 +326,7 @@ bool SearchEngine::IsX(int32_t x) const
 
 // Work done, told to the planner a few thousand units at a time; false
 // once the planning is cancelled.
-bool SearchEngine::Spend(int64_t units, bool flush)
+inline bool SearchEngine::Spend(int64_t units, bool flush)
 {
     m_pending += units;
     if ((m_pending >= 4096 || (flush && m_pending > 0)) && !m_stopped) {
