@@ -168,6 +168,9 @@ protected:
     bool m_useNearest = false;
 
 private:
+    // The containment analysis's steps and the state they share.
+    struct Containment;
+
     bool ConnectStart();
     bool ConnectChildren(int32_t c);
     bool ConnectChildrenNearest(int32_t c);

@@ -294,6 +294,9 @@ TEST(PlannerEquivalence, NestedSquaresInAnyOrderAgree)
         const int32_t h = 40 * (k + 1);
         figures.push_back(Rect(-h, -h, h, h));
     }
+    // Listed innermost first, it comes between the two smallest squares: its
+    // box holds them, but it does not, and nothing listed before them does.
+    figures.insert(figures.begin() + 1, CShape(-110, -110, 220, 220, 20));
     // Both hold the six smallest squares and lie inside the thirteenth.
     figures.push_back(Rect(-500, -260, 500, 260));
     figures.push_back(Rect(-260, -500, 260, 500));
