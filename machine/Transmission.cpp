@@ -4,6 +4,7 @@
 #include "app/MathUtil.h"
 #include "app/MessageBoxes.h"
 #include "app/Translator.h"
+#include "app/WholeFile.h"
 #include "machine/CommandLayer.h"
 #include "machine/JobState.h"
 #include "machine/MachineState.h"
@@ -37,7 +38,7 @@ bool Transmission::Start(const QString& path)
     ++m_generation;
 
     m_path = path;
-    auto file = std::make_unique<QFile>(path);
+    auto file = std::make_unique<InputFile>(path);
     if (!file->open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
         if (wasRunning)
             SetMainStatusText(kEnded);
