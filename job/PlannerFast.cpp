@@ -11,9 +11,11 @@
 #include <cmath>
 #include <functional>
 #include <map>
+#include <memory>
 #include <queue>
 #include <set>
 #include <unordered_map>
+#include <utility>
 
 namespace {
 using Pair = PlainPlanner::Pair;
@@ -1450,12 +1452,69 @@ void PlainPlanner::LinkTouchingFigures()
             ++at;
         return at;
     };
+    // A figure of many vertices asked again after it linked one (the
+    // connector of a duplicated grid runs past every copy) keeps the runs it
+    // touches in a queue by their first open figure, and its own vertices in a
+    // grid of their own: each later question costs the runs whose figure got
+    // connected meanwhile, not all its vertices again. Its vertices never move
+    // (the planner's own figures are not kept so); the queue goes when the
+    // figure leaves the walk.
+    constexpr size_t kQueuedFrom = 64;
+    struct Run {
+        int32_t figure;
+        size_t begin, end;
+        bool operator>(const Run& o) const { return figure > o.figure; }
+    };
+    struct Queued {
+        std::vector<Run> runs;  // a heap, smallest figure first
+        std::unique_ptr<VertexGrid> own;
+    };
+    std::unordered_map<int32_t, Queued> queued;
+    std::vector<uint8_t> asked(static_cast<size_t>(n), 0);
     // The first figure not connected yet that touches i, by index (i itself
     // is connected).
-    int64_t runs = 0;  // the work done: runs of vertices looked at
+    int64_t runs = 0;  // the work done: vertices and runs of vertices looked at
     auto firstTouching = [&](int32_t i) {
         int32_t best = INT32_MAX;
-        for (const TFigPoint& p : Fig(i).Points) {
+        const tfigura& f = Fig(i);
+        const bool again = std::exchange(asked[static_cast<size_t>(i)], 1) != 0;
+        if (again && f.Points.size() > kQueuedFrom && f.Origin != 3) {
+            auto [at, fresh] = queued.try_emplace(i);
+            Queued& q = at->second;
+            if (fresh) {
+                runs += static_cast<int64_t>(f.Points.size());
+                for (const TFigPoint& p : f.Points)
+                    grid.Runs(p, [&](size_t b, size_t e) {
+                        ++runs;
+                        if (const size_t k = firstOpenIn(b, e); k < e)
+                            q.runs.push_back({grid.At(k).figure, b, e});
+                        return false;
+                    });
+                std::make_heap(q.runs.begin(), q.runs.end(), std::greater<>());
+                q.own = std::make_unique<VertexGrid>(Reach(PointTolerance), 1,
+                                                     [&f](int32_t) -> const std::vector<TFigPoint>& { return f.Points; });
+            }
+            while (!q.runs.empty() && Connected(q.runs.front().figure)) {
+                std::pop_heap(q.runs.begin(), q.runs.end(), std::greater<>());
+                Run& r = q.runs.back();
+                ++runs;
+                if (const size_t k = firstOpenIn(r.begin, r.end); k < r.end) {
+                    r.figure = grid.At(k).figure;
+                    std::push_heap(q.runs.begin(), q.runs.end(), std::greater<>());
+                } else {
+                    q.runs.pop_back();
+                }
+            }
+            if (!q.runs.empty())
+                best = q.runs.front().figure;
+            for (const VertexGrid::Entry& e : grid.Added())
+                if (e.figure < best && !Connected(e.figure) &&
+                    q.own->Runs(e.p, [](size_t, size_t) { return true; }))
+                    best = e.figure;
+            return best == INT32_MAX ? -1 : best;
+        }
+        runs += static_cast<int64_t>(f.Points.size());
+        for (const TFigPoint& p : f.Points) {
             grid.Runs(p, [&](size_t b, size_t e) {
                 ++runs;
                 const size_t k = firstOpenIn(b, e);
@@ -1534,7 +1593,7 @@ void PlainPlanner::LinkTouchingFigures()
             const int32_t i = *it;
             runs = 0;
             const int32_t j = firstTouching(i);
-            if (!Work(1 + runs + static_cast<int64_t>(Fig(i).Points.size())))
+            if (!Work(1 + runs))
                 break;
             if (j >= 0) {
                 int32_t vi = 0, vj = 0;
@@ -1550,6 +1609,7 @@ void PlainPlanner::LinkTouchingFigures()
                 continue;
             }
             active[static_cast<size_t>(i)] = 0;
+            queued.erase(i);
             it = walk.erase(it);
         }
     }
