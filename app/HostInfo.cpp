@@ -4,6 +4,7 @@
 #include "app/Globals.h"
 #include "app/MathUtil.h"
 #include "app/Translator.h"
+#include "app/WholeFile.h"
 
 #include <QDir>
 #include <QFile>
@@ -140,7 +141,7 @@ QString FileSizeTextForBytes(int64_t size)
 
 QString FileSizeText(const QString& path)
 {
-    QFile file(path);
+    InputFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         throw std::runtime_error(("Cannot read file: " + path).toStdString());
     return FileSizeTextForBytes(file.size());

@@ -126,7 +126,7 @@ bool DefaultGcf()
 
 void LoadGcf()
 {
-    QFile file(GcfPath());
+    InputFile file(GcfPath());
     QByteArray bytes;
     gcfUnread = false;
     if (file.open(QIODevice::ReadOnly))
@@ -266,7 +266,7 @@ bool ReadSettingsText(const QString& path, QByteArray& text, QString& reason)
         reason = Tr("Configuration", "konfigNieTekst");
         return false;
     }
-    QFile file(path);
+    InputFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         reason = file.errorString();
         return false;

@@ -4,6 +4,7 @@
 #include "app/CommandLine.h"
 #include "app/Globals.h"
 #include "app/MessageBoxes.h"
+#include "app/WholeFile.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -144,7 +145,7 @@ bool tInterfejs::LoadLanguageFile(const QString& code)
         }
     }
 
-    QFile file(path);
+    InputFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         ShowMessageBox("Application could't work without file: \r\n" + path, true, kConfigError);
         return false;

@@ -8,22 +8,45 @@
 #include <QSaveFile>
 #include <QStorageInfo>
 #include <cerrno>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <utility>
 
 namespace {
-// The program's words for the reasons an operator can act on; Qt words every
-// system error as the C library does, so the reasons are known by that text.
+// The program's words for the reasons an operator can act on, by the system's
+// error code; empty for any other.
+QString KnownReason(int code)
+{
+    switch (code) {
+    case ENOSPC:
+    case EDQUOT:
+        return Tr("Universal", "zapisBrakMiejsca");
+    case EFBIG:
+        return Tr("Universal", "zapisZaDuzy");
+    case EACCES:
+    case EPERM:
+        return Tr("Universal", "zapisBrakDostepu");
+    case EROFS:
+        return Tr("Universal", "zapisTylkoOdczyt");
+    default:
+        return QString();
+    }
+}
+
 QString Reason(const QFileDevice& file, const QString& path, qint64 written)
 {
+    // An existing file that may not be written is refused before the system is
+    // asked, in Qt's own untranslated words; the system says why.
+    const QByteArray native = QFile::encodeName(path);
+    if (::access(native.constData(), F_OK) == 0 && ::access(native.constData(), W_OK) != 0)
+        if (QString known = KnownReason(errno); !known.isEmpty())
+            return known;
+    // Qt words every system error as the C library does, so the reasons are
+    // known by that text.
     const QString system = file.errorString();
-    const std::pair<int, QString> known[] = {
-        {ENOSPC, Tr("Universal", "zapisBrakMiejsca")}, {EDQUOT, Tr("Universal", "zapisBrakMiejsca")},
-        {EFBIG, Tr("Universal", "zapisZaDuzy")},       {EACCES, Tr("Universal", "zapisBrakDostepu")},
-        {EPERM, Tr("Universal", "zapisBrakDostepu")},  {EROFS, Tr("Universal", "zapisTylkoOdczyt")},
-    };
-    for (const auto& [code, text] : known)
+    for (int code : {ENOSPC, EDQUOT, EFBIG, EACCES, EPERM, EROFS})
         if (system == qt_error_string(code))
-            return text == QLatin1String("error") ? system : text;
+            return KnownReason(code);
     if (!system.isEmpty() && system != QLatin1String("Unknown error"))
         return system;
     // Fewer bytes reached the disk than were written, and the system said
@@ -33,11 +56,46 @@ QString Reason(const QFileDevice& file, const QString& path, qint64 written)
         return Tr("Universal", "zapisBrakMiejsca");
     return Tr("Universal", "zapisNiepelny");
 }
+
+bool IsPlain(const struct stat& st) { return S_ISREG(st.st_mode); }
 }  // namespace
 
-WholeFileWriter::WholeFileWriter(const QString& path) : m_file(std::make_unique<QSaveFile>(path))
+QString NotPlainFileReason(const QString& path)
+{
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0 || IsPlain(st))
+        return QString();
+    return Tr("Universal", "plikNieZwykly");
+}
+
+bool InputFile::open(OpenMode mode)
+{
+    if (const QString reason = NotPlainFileReason(fileName()); !reason.isEmpty()) {
+        setErrorString(reason);
+        return false;
+    }
+    if (!QFile::open(mode))
+        return false;
+    // Something else put in its place since: not read either.
+    struct stat st {};
+    if (::fstat(handle(), &st) != 0 || !IsPlain(st)) {
+        close();
+        setErrorString(Tr("Universal", "plikNieZwykly"));
+        return false;
+    }
+    return true;
+}
+
+WholeFileWriter::WholeFileWriter(const QString& path, FailedWrite onFailure)
+    : m_file(std::make_unique<QSaveFile>(path)), m_onFailure(onFailure)
 {
     m_result.path = path;
+    if (const QString reason = NotPlainFileReason(path); !reason.isEmpty()) {
+        // Not written, and not replaced either: it is no file of ours.
+        m_result = WriteResult::Failed(path, reason);
+        m_file.reset();
+        return;
+    }
     if (!m_file->open(QIODevice::WriteOnly))
         Fail();
 }
@@ -51,6 +109,8 @@ void WholeFileWriter::Fail()
     m_result.ok = false;
     m_result.reason = Reason(*m_file, m_result.path, m_written);
     Cancel();
+    if (m_onFailure == FailedWrite::RemovesOld)
+        m_result.removed = QFile::remove(m_result.path) || !QFileInfo::exists(m_result.path);
 }
 
 void WholeFileWriter::Cancel()
@@ -95,16 +155,17 @@ WriteResult WriteWholeFile(const QString& path, const QByteArray& bytes)
 
 WriteResult WriteWholeFileIfChanged(const QString& path, const QByteArray& bytes)
 {
-    QFile old(path);
+    InputFile old(path);
     if (old.open(QIODevice::ReadOnly) && old.size() == bytes.size() && old.readAll() == bytes)
-        return {true, path, QString()};
+        return {true, path, QString(), false};
     old.close();
     return WriteWholeFile(path, bytes);
 }
 
 QString WriteFailureText(const WriteResult& result)
 {
-    return Tr("Universal", "zapisNieudany") + "\r\n" + result.path + "\r\n" + result.reason;
+    return Tr("Universal", result.removed ? "zapisNieudanyUsuniety" : "zapisNieudany") + "\r\n" + result.path +
+           "\r\n" + result.reason;
 }
 
 bool ReportWrite(const WriteResult& result)

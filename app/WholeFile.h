@@ -1,5 +1,6 @@
 #pragma once
 #include <QByteArray>
+#include <QFile>
 #include <QString>
 #include <memory>
 
@@ -12,9 +13,31 @@ struct WriteResult {
     // Why it failed: the program's own words for the reasons it knows (a full
     // disk, no access), the system's text for any other.
     QString reason;
+    // Whether no file of that name is left (it had to go with the failure).
+    bool removed = false;
 
     explicit operator bool() const { return ok; }
-    static WriteResult Failed(const QString& path, const QString& reason) { return {false, path, reason}; }
+    static WriteResult Failed(const QString& path, const QString& reason) { return {false, path, reason, false}; }
+};
+
+// A file the program reads: only a plain file, or a link to one, is opened. A
+// folder, a device or a pipe in its place is refused with the program's own
+// reason (a pipe would hold the open until something wrote to it).
+class InputFile : public QFile {
+public:
+    explicit InputFile(const QString& path) : QFile(path) {}
+    bool open(OpenMode mode) override;
+    using QFile::open;
+};
+
+// Why a file that exists at `path` is no file the program may read or write,
+// or an empty text when it is one (or does not exist).
+QString NotPlainFileReason(const QString& path);
+
+// What a failed write does with the older file of the same name.
+enum class FailedWrite {
+    KeepsOld,    // it stays exactly as it was
+    RemovesOld,  // it goes too, so that it can never be taken for the new one
 };
 
 // The one way the program writes a file. The bytes go to a new file beside the
@@ -26,7 +49,7 @@ struct WriteResult {
 class WholeFileWriter {
 public:
     // Opens the new file beside `path`; a failure shows in Result().
-    explicit WholeFileWriter(const QString& path);
+    explicit WholeFileWriter(const QString& path, FailedWrite onFailure = FailedWrite::KeepsOld);
     // An unfinished file is dropped.
     ~WholeFileWriter();
     WholeFileWriter(const WholeFileWriter&) = delete;
@@ -46,6 +69,7 @@ public:
 private:
     void Fail();
     std::unique_ptr<QSaveFile> m_file;
+    FailedWrite m_onFailure;
     WriteResult m_result;
     qint64 m_written = 0;
 };
@@ -58,8 +82,8 @@ WriteResult WriteWholeFile(const QString& path, const QByteArray& bytes);
 // nothing.
 WriteResult WriteWholeFileIfChanged(const QString& path, const QByteArray& bytes);
 
-// What the operator is told of a failed write: that it failed and the older
-// file stayed, the path, the reason.
+// What the operator is told of a failed write: that it failed and whether the
+// older file stayed or no file is left, the path, the reason.
 QString WriteFailureText(const WriteResult& result);
 // Tells the operator of a failed write in one error box; true when it went well.
 bool ReportWrite(const WriteResult& result);

@@ -4,11 +4,12 @@
 // drawings that once froze the window: 30 MB of random bytes read as HPGL,
 // 8000 wedges meeting at one point, 200000 random overlapping contours; and
 // squares nested in each other, listed innermost first, outermost first or
-// shuffled.
+// shuffled; and a duplicated row of copies, whose connector touches every copy.
 //
 //   bench_planner [figures ...]      (default: 1000 10000 50000)
 //   bench_planner drawings [1-3]
 //   bench_planner nested [squares ...] (default: 5000 20000 40000)
+//   bench_planner row [copies ...]   (default: 99999)
 #include "bench/BenchMemory.h"
 #include "app/MessageBoxes.h"
 #include "app/Settings.h"
@@ -16,6 +17,7 @@
 #include "job/Geometry.h"
 #include "job/Job.h"
 #include "job/Planner.h"
+#include "production/Duplication.h"
 #include "tests/job/PlannerTestSupport.h"
 #include "tests/job/ReferencePlanner.h"
 
@@ -257,7 +259,7 @@ private:
     int m_phase = 0;
 };
 
-enum class Drawing { RandomBytes, Wedges, Overlapping, NestedInnerFirst, NestedOuterFirst, NestedShuffled };
+enum class Drawing { RandomBytes, Wedges, Overlapping, NestedInnerFirst, NestedOuterFirst, NestedShuffled, DuplicatedRow };
 
 void PlanDrawing(Drawing d, int nested = 0)
 {
@@ -278,6 +280,21 @@ void PlanDrawing(Drawing d, int nested = 0)
         LoadRandomBytes(job, readSeconds);
         name = "30 MB of random bytes";
         break;
+    case Drawing::DuplicatedRow: {
+        // The duplication tool's grid of one row, planned once as the tool
+        // does before the clock starts.
+        TJob pattern;
+        Add(pattern, Rect(0, 0, 2000, 1200));
+        Finish(pattern);
+        pattern.ciecie();
+        DuplicationParams params;
+        params.ElementsPerRow = nested;
+        SetDefaultSpacing(params, 50, 30);
+        BuildDuplicate(pattern, ConfirmDuplication(params), job);
+        std::snprintf(nestedName, sizeof nestedName, "row of %d duplicates", nested);
+        name = nestedName;
+        break;
+    }
     case Drawing::Wedges:
         MakeWedges(job, 8000);
         name = "8000 wedges at one point";
@@ -328,6 +345,16 @@ int main(int argc, char** argv)
                 int status = 0;
                 waitpid(child, &status, 0);
             }
+        return 0;
+    }
+    if (argc >= 2 && std::string(argv[1]) == "row") {
+        std::vector<int> copies;
+        for (int i = 2; i < argc; ++i)
+            copies.push_back(std::atoi(argv[i]));
+        if (copies.empty())
+            copies = {99999};
+        for (int n : copies)
+            PlanDrawing(Drawing::DuplicatedRow, n);
         return 0;
     }
     const bool drawingsOnly = argc >= 2 && std::string(argv[1]) == "drawings";

@@ -163,8 +163,12 @@ bool Thpgl::BeginOutput(const QString& fileName)
         AxisPositions[BackY] = Target(BackY, entry);
     }
     CornerHistory.fill(AxisPositions);
+    // What the machine lets each axis carry, once for the whole file.
+    m_axisRule = AxisRule::Current();
+    m_turnsOnTable = UsesRemappedSideAxes();
 
-    m_out = std::make_unique<WholeFileWriter>(fileName);
+    // No older file of that name may be sent in place of this job.
+    m_out = std::make_unique<WholeFileWriter>(fileName, FailedWrite::RemovesOld);
     m_outBuffer.clear();
     m_outBuffer.reserve(kFlushAt + 4096);
 
@@ -218,8 +222,6 @@ bool Thpgl::BeginOutput(const QString& fileName)
     if (m_out->Failed()) {
         ReportWrite(m_out->Result());
         m_out.reset();
-        // No older file of that name may be sent in place of this job.
-        QFile::remove(fileName);
         return false;
     }
     return true;
@@ -277,15 +279,15 @@ bool Thpgl::MoveInto(QByteArray& out, double frontX, double backX, double frontY
     delta[TableTurn] = RoundMul(tableTurn, StepsPerTurn2);
     delta[SpindleTurn] = RoundMul(spindleTurn, StepsPerTurn1);
     delta[ThirdTurn] = RoundMul(thirdTurn, StepsPerTurn3);
-    if (UsesRemappedSideAxes()) {
+    if (m_turnsOnTable) {
         delta[SpindleTurn] = 0;
         delta[TableTurn] = RoundMul(spindleTurn != 0 ? spindleTurn : tableTurn, StepsPerTurn2);
     }
     int64_t length = 0;
     char records[kMaxMoveBytes];
-    const int used = BuildMove10Into(records, 'a', SpeedDivisor, delta[FrontX], delta[BackX], delta[FrontY], delta[BackY],
-                                     delta[TableTurn], delta[SpindleTurn], delta[AxisZ], delta[ThirdTurn], delta[SideX],
-                                     delta[SideY], length);
+    const int used = BuildMove10Into(records, m_axisRule, 'a', SpeedDivisor, delta[FrontX], delta[BackX],
+                                     delta[FrontY], delta[BackY], delta[TableTurn], delta[SpindleTurn], delta[AxisZ],
+                                     delta[ThirdTurn], delta[SideX], delta[SideY], length);
     if (length < 1 || used == 0)
         return false;
     for (size_t s = 0; s < 10; ++s)
@@ -439,12 +441,7 @@ bool Thpgl::EndOutput()
     m_outBuffer.clear();
     const WriteResult result = m_out->Commit();
     m_out.reset();
-    if (!result.ok) {
-        // An older file of the same name must not be sent in place of this job.
-        QFile::remove(result.path);
-        ReportWrite(result);
-    }
-    return result.ok;
+    return ReportWrite(result);
 }
 
 // One figure of a turning (30, 301) or rotary (31, 311) job: the wire follows
@@ -456,7 +453,7 @@ void Thpgl::WritePath(const tfigura& f, int direction, double& endFraction, doub
     const bool spindle = type == 30 || type == 31;  // horizontal axis: feed along X, radius in Y
     // The turn slot: the spindle's, or the table's (also for the spindle on the
     // model whose side wire uses the back carriage's axes).
-    const bool tableSlot = !spindle || UsesRemappedSideAxes();
+    const bool tableSlot = !spindle || m_turnsOnTable;
     const int slot = tableSlot ? TableTurn : SpindleTurn;
     const int32_t perTurn = tableSlot ? StepsPerTurn2 : StepsPerTurn1;
     if (f.Points.size() < 2)

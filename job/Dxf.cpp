@@ -57,6 +57,16 @@ double FlatteningChord(double length) { return std::clamp(length / 192.0, 0.25, 
 // equal angles, or ends a whole number of turns apart, make a full turn. The
 // turn is full also when the ends miss it by what the rounding of 2 pi to a
 // few decimals leaves (6.28318530718 is a whole ellipse, not a sliver).
+// An entity keeps the first value of each of its group codes: a group that
+// comes again later (a writer's repeat, a header variable among the entities)
+// changes nothing. True the first time `bit` is marked.
+bool FirstOf(unsigned& seen, unsigned bit)
+{
+    const bool first = (seen & bit) == 0;
+    seen |= bit;
+    return first;
+}
+
 double Anticlockwise(double start, double end)
 {
     double sweep = std::fmod(end - start, kTwoPi);
@@ -80,6 +90,7 @@ void Thpgl::StartDxf()
     m_dxfLine.clear();
     m_dxfSkipLf = false;
     m_dxfHeld = false;
+    m_dxfNextScale.reset();
     m_dxfSectionLines = 0;
     m_dxfSegmentsLeft = std::max(kMinDrawingSegments, kDrawingSegmentsPerByte * static_cast<double>(InputBytes()));
     m_dxfCode = 0;
@@ -217,12 +228,41 @@ void Thpgl::DxfNextGroup()
 // that starts the next entity is held for the main loop.
 bool Thpgl::DxfEntityGroup()
 {
-    DxfNextGroup();
-    if (m_dxfCode == 0) {
-        m_dxfHeld = true;
-        return false;
-    }
+    do {
+        DxfNextGroup();
+        if (m_dxfCode == 0) {
+            m_dxfHeld = true;
+            return false;
+        }
+    } while (DxfScaleGroup());
     return true;
+}
+
+// The drawing scale ("$LTSCALE" and its number) is a header variable that some
+// writers put among the entities. It belongs to no entity: it changes what
+// follows, never the entity it stands in, whose groups it would otherwise
+// pass for. True when the current group was the scale (now read).
+bool Thpgl::DxfScaleGroup()
+{
+    if (m_dxfCode != 9 || m_dxfValue != "$LTSCALE")
+        return false;
+    DxfNextGroup();
+    double scale = m_dxfNextScale.value_or(DrawingScale);
+    if (m_dxfCode != 40)
+        m_dxfHeld = true;
+    else if (DxfNumber(scale))
+        m_dxfNextScale = scale;
+    return true;
+}
+
+// A scale met while an entity was read applies from the next entity on.
+void Thpgl::DxfTakeScale()
+{
+    if (!m_dxfNextScale)
+        return;
+    DrawingScale = *m_dxfNextScale;
+    m_dxfNextScale.reset();
+    DxfUpdateScale();
 }
 
 void Thpgl::DxfSkipEntity()
@@ -432,15 +472,8 @@ void Thpgl::ReadDxfFigure(tfigura& fig)
         DxfNextGroup();
         if (m_dxfCode != 0) {
             // Between entities only the drawing scale means anything.
-            if (m_dxfCode == 9 && m_dxfValue == "$LTSCALE") {
-                DxfNextGroup();
-                if (m_dxfCode == 40) {
-                    DxfNumber(DrawingScale);
-                    DxfUpdateScale();
-                } else {
-                    m_dxfHeld = true;
-                }
-            }
+            DxfScaleGroup();
+            DxfTakeScale();
             continue;
         }
         m_dxfEntitySegments = 0;
@@ -482,6 +515,7 @@ void Thpgl::ReadDxfFigure(tfigura& fig)
             DxfSkipEntity();
             break;
         }
+        DxfTakeScale();
         if (!m_points.Empty())
             FigureDone = true;
     }
@@ -496,20 +530,20 @@ void Thpgl::DxfLine(tfigura& fig)
     while (DxfEntityGroup()) {
         switch (m_dxfCode) {
         case 10:
-            DxfCoordinate(a.x);
-            seen |= 1;
+            if (FirstOf(seen, 1))
+                DxfCoordinate(a.x);
             break;
         case 20:
-            DxfCoordinate(a.y);
-            seen |= 2;
+            if (FirstOf(seen, 2))
+                DxfCoordinate(a.y);
             break;
         case 11:
-            DxfCoordinate(b.x);
-            seen |= 4;
+            if (FirstOf(seen, 4))
+                DxfCoordinate(b.x);
             break;
         case 21:
-            DxfCoordinate(b.y);
-            seen |= 8;
+            if (FirstOf(seen, 8))
+                DxfCoordinate(b.y);
             break;
         case 62:
             DxfColour(fig);
@@ -530,16 +564,16 @@ void Thpgl::DxfCircle(tfigura& fig)
     while (DxfEntityGroup()) {
         switch (m_dxfCode) {
         case 10:
-            DxfCoordinate(c.x);
-            seen |= 1;
+            if (FirstOf(seen, 1))
+                DxfCoordinate(c.x);
             break;
         case 20:
-            DxfCoordinate(c.y);
-            seen |= 2;
+            if (FirstOf(seen, 2))
+                DxfCoordinate(c.y);
             break;
         case 40:
-            DxfCoordinate(r);
-            seen |= 4;
+            if (FirstOf(seen, 4))
+                DxfCoordinate(r);
             break;
         case 62:
             DxfColour(fig);
@@ -564,24 +598,24 @@ void Thpgl::DxfArc(tfigura& fig)
     while (DxfEntityGroup()) {
         switch (m_dxfCode) {
         case 10:
-            DxfCoordinate(c.x);
-            seen |= 1;
+            if (FirstOf(seen, 1))
+                DxfCoordinate(c.x);
             break;
         case 20:
-            DxfCoordinate(c.y);
-            seen |= 2;
+            if (FirstOf(seen, 2))
+                DxfCoordinate(c.y);
             break;
         case 40:
-            DxfCoordinate(r);
-            seen |= 4;
+            if (FirstOf(seen, 4))
+                DxfCoordinate(r);
             break;
         case 50:
-            DxfNumber(start);
-            seen |= 8;
+            if (FirstOf(seen, 8))
+                DxfNumber(start);
             break;
         case 51:
-            DxfNumber(end);
-            seen |= 16;
+            if (FirstOf(seen, 16))
+                DxfNumber(end);
             break;
         case 62:
             DxfColour(fig);
@@ -602,37 +636,39 @@ void Thpgl::DxfEllipse(tfigura& fig)
     while (DxfEntityGroup()) {
         switch (m_dxfCode) {
         case 10:
-            DxfCoordinate(c.x);
-            seen |= 1;
+            if (FirstOf(seen, 1))
+                DxfCoordinate(c.x);
             break;
         case 20:
-            DxfCoordinate(c.y);
-            seen |= 2;
+            if (FirstOf(seen, 2))
+                DxfCoordinate(c.y);
             break;
         case 11:
-            DxfCoordinate(major.x);
-            seen |= 4;
+            if (FirstOf(seen, 4))
+                DxfCoordinate(major.x);
             break;
         case 21:
-            DxfCoordinate(major.y);
-            seen |= 8;
+            if (FirstOf(seen, 8))
+                DxfCoordinate(major.y);
             break;
         case 40:
-            DxfNumber(ratio);
-            seen |= 16;
+            if (FirstOf(seen, 16))
+                DxfNumber(ratio);
             break;
         case 41:
-            DxfNumber(start);
+            if (FirstOf(seen, 32))
+                DxfNumber(start);
             break;
         case 42:
-            DxfNumber(end);
+            if (FirstOf(seen, 64))
+                DxfNumber(end);
             break;
         case 62:
             DxfColour(fig);
             break;
         }
     }
-    if (seen != 31)
+    if ((seen & 31) != 31)
         DxfFail(ReaderError::Reason::EntityIncomplete, "ELLIPSE");
     const double a = std::hypot(major.x, major.y);
     const double b = ratio * a;
@@ -657,21 +693,24 @@ void Thpgl::DxfPolyline(tfigura& fig, bool lightweight)
     std::vector<DxfVertex>& v = m_dxfVertices;
     v.clear();
     int32_t flags = 0;
+    unsigned seenFlags = 0;
     auto vertexGroup = [&](DxfVertex* vertex) {
         switch (m_dxfCode) {
         case 20:
-            DxfCoordinate(vertex->p.y);
-            vertex->seen |= 2;
+            if (FirstOf(vertex->seen, 2))
+                DxfCoordinate(vertex->p.y);
             break;
         case 42:
-            DxfNumber(vertex->bulge);
+            if (FirstOf(vertex->seen, 4))
+                DxfNumber(vertex->bulge);
             break;
         }
     };
     while (DxfEntityGroup()) {
         switch (m_dxfCode) {
         case 70:
-            flags = DxfInteger();
+            if (FirstOf(seenFlags, 1))
+                flags = DxfInteger();
             break;
         case 62:
             DxfColour(fig);
@@ -708,10 +747,11 @@ void Thpgl::DxfPolyline(tfigura& fig, bool lightweight)
             DxfVertex& vertex = v.emplace_back();
             while (DxfEntityGroup()) {
                 if (m_dxfCode == 10) {
-                    DxfCoordinate(vertex.p.x);
-                    vertex.seen |= 1;
+                    if (FirstOf(vertex.seen, 1))
+                        DxfCoordinate(vertex.p.x);
                 } else if (m_dxfCode == 70) {
-                    vertex.flags = DxfInteger();
+                    if (FirstOf(vertex.seen, 8))
+                        vertex.flags = DxfInteger();
                 } else {
                     vertexGroup(&vertex);
                 }
@@ -719,7 +759,7 @@ void Thpgl::DxfPolyline(tfigura& fig, bool lightweight)
         }
     }
     for (const DxfVertex& vertex : v)
-        if (vertex.seen != 3)
+        if ((vertex.seen & 3) != 3)
             DxfFail(ReaderError::Reason::EntityIncomplete, lightweight ? "LWPOLYLINE" : "VERTEX");
     // Meshes and polyface meshes describe surfaces, not contours.
     if (!lightweight && (flags & (16 | 64)))
@@ -816,16 +856,20 @@ void Thpgl::DxfSpline(tfigura& fig)
     m_dxfWeights.clear();
     int32_t degree = -1, knotCount = -1, controlCount = -1;
     size_t withY = 0;
+    unsigned seen = 0;
     while (DxfEntityGroup()) {
         switch (m_dxfCode) {
         case 71:
-            degree = DxfInteger();
+            if (FirstOf(seen, 1))
+                degree = DxfInteger();
             break;
         case 72:
-            knotCount = DxfInteger();
+            if (FirstOf(seen, 2))
+                knotCount = DxfInteger();
             break;
         case 73:
-            controlCount = DxfInteger();
+            if (FirstOf(seen, 4))
+                controlCount = DxfInteger();
             break;
         case 40:
             DxfNumber(m_dxfKnots.emplace_back(0.0));

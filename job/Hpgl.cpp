@@ -112,7 +112,7 @@ int Thpgl::OpenInput(const QString& fileName, int32_t type, int32_t lengthUnit)
     InputType = type;
     if (type != 1 && type != 2)
         return 2;  // no reader for this kind of file
-    auto file = std::make_unique<QFile>(fileName);
+    auto file = std::make_unique<InputFile>(fileName);
     if (!file->open(QIODevice::ReadOnly)) {
         // A DXF drawing that can't be opened is reported by the loader with the
         // code: 2 no such file, 5 no access.

@@ -1,12 +1,14 @@
 #pragma once
 #include "job/Curves.h"
 #include "job/Figure.h"
+#include "machine/MoveCommands.h"
 
 #include <QByteArray>
 #include <QString>
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -229,6 +231,10 @@ private:
 
     std::unique_ptr<WholeFileWriter> m_out;
     QByteArray m_outBuffer;
+    // What the machine lets each axis carry, and whether the spindle's turns go
+    // on the table's axis: taken when the output begins.
+    AxisRule m_axisRule = AxisRule::Current();
+    bool m_turnsOnTable = false;
 
     std::unique_ptr<QFile> m_file;
     std::unique_ptr<char[]> m_buffer;
@@ -254,7 +260,7 @@ private:
         CurvePoint p;  // mm
         double bulge = 0.0;
         int32_t flags = 0;
-        unsigned seen = 0;  // 1 x, 2 y read
+        unsigned seen = 0;  // read so far: 1 x, 2 y, 4 bulge, 8 flags
     };
     void StartDxf();
     void ReadDxfFigure(tfigura& figure);
@@ -262,6 +268,8 @@ private:
     bool DxfFindEntities();
     void DxfNextGroup();
     bool DxfEntityGroup();
+    bool DxfScaleGroup();
+    void DxfTakeScale();
     [[noreturn]] void DxfFail(ReaderError::Reason reason, const char* entity = nullptr) const;
     bool DxfNumber(double& value) const;
     int32_t DxfInteger() const;
@@ -291,6 +299,8 @@ private:
     std::string_view m_dxfValue;  // for code 0, the kind of entity it starts
     DxfKind m_dxfKind = DxfKind::Other;
     bool m_dxfHeld = false;  // the current group is to be read again
+    // A drawing scale met inside an entity, taken once that entity is read.
+    std::optional<double> m_dxfNextScale;
     // Outside ENTITIES, how much of a section start ("SECTION", "2") the last
     // lines were: only after both does a name start a section.
     int m_dxfSectionLines = 0;

@@ -7,6 +7,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
+#include <memory>
 #include <set>
 #include <unordered_map>
 #include <utility>
@@ -25,8 +27,13 @@ public:
     // is connected).
     int32_t FirstTouching(int32_t i)
     {
+        const tfigura& f = *m_figures[static_cast<size_t>(i)];
+        const bool again = std::exchange(m_asked[static_cast<size_t>(i)], 1) != 0;
+        if (again && f.Points.size() > kQueuedFrom && f.Origin != 3)
+            return FirstTouchingAgain(i, f);
         int32_t best = INT32_MAX;
-        for (const TFigPoint& p : m_figures[static_cast<size_t>(i)]->Points) {
+        m_runs += static_cast<int64_t>(f.Points.size());
+        for (const TFigPoint& p : f.Points) {
             m_grid.Runs(p, [&](size_t b, size_t e) {
                 ++m_runs;
                 const size_t k = FirstOpenIn(b, e);
@@ -40,6 +47,9 @@ public:
         }
         return best == INT32_MAX ? -1 : best;
     }
+
+    // Figure i has left the walk: it is asked no more.
+    void Forget(int32_t i) { m_queued.erase(i); }
 
     // The last vertex of figure f within reach of p, or -1.
     int32_t LastVertexNear(int32_t f, const TFigPoint& p)
@@ -65,10 +75,63 @@ public:
         return found;
     }
 
-    // The work done since last asked: runs of vertices looked at.
+    // The work done since last asked: vertices and runs of vertices looked at.
     int64_t TakeRuns() { return std::exchange(m_runs, 0); }
 
 private:
+    // A figure of many vertices asked again after it linked one (the
+    // connector of a duplicated grid runs past every copy) keeps the runs it
+    // touches in a queue by their first open figure, and its own vertices in a
+    // grid of their own: each later question costs the runs whose figure got
+    // connected meanwhile, not all its vertices again. Its vertices never move
+    // (the planner's own figures are not kept so); the queue goes when the
+    // figure leaves the walk.
+    static constexpr size_t kQueuedFrom = 64;
+    struct Run {
+        int32_t figure;
+        size_t begin, end;
+        bool operator>(const Run& o) const { return figure > o.figure; }
+    };
+    struct Queued {
+        std::vector<Run> runs;  // a heap, smallest figure first
+        std::unique_ptr<VertexGrid> own;
+    };
+
+    int32_t FirstTouchingAgain(int32_t i, const tfigura& f)
+    {
+        auto [at, fresh] = m_queued.try_emplace(i);
+        Queued& q = at->second;
+        if (fresh) {
+            m_runs += static_cast<int64_t>(f.Points.size());
+            for (const TFigPoint& p : f.Points)
+                m_grid.Runs(p, [&](size_t b, size_t e) {
+                    ++m_runs;
+                    if (const size_t k = FirstOpenIn(b, e); k < e)
+                        q.runs.push_back({m_grid.At(k).figure, b, e});
+                    return false;
+                });
+            std::make_heap(q.runs.begin(), q.runs.end(), std::greater<>());
+            q.own = std::make_unique<VertexGrid>(Reach(PointTolerance), 1,
+                                                 [&f](int32_t) -> const std::vector<TFigPoint>& { return f.Points; });
+        }
+        while (!q.runs.empty() && Connected(q.runs.front().figure)) {
+            std::pop_heap(q.runs.begin(), q.runs.end(), std::greater<>());
+            Run& r = q.runs.back();
+            ++m_runs;
+            if (const size_t k = FirstOpenIn(r.begin, r.end); k < r.end) {
+                r.figure = m_grid.At(k).figure;
+                std::push_heap(q.runs.begin(), q.runs.end(), std::greater<>());
+            } else {
+                q.runs.pop_back();
+            }
+        }
+        int32_t best = q.runs.empty() ? INT32_MAX : q.runs.front().figure;
+        for (const VertexGrid::Entry& e : m_grid.Added())
+            if (e.figure < best && !Connected(e.figure) && q.own->Runs(e.p, [](size_t, size_t) { return true; }))
+                best = e.figure;
+        return best == INT32_MAX ? -1 : best;
+    }
+
     bool Connected(int32_t i) const { return m_figures[static_cast<size_t>(i)]->NotConnected == 0; }
 
     // Where a long run of vertices at one point has its first figure not
@@ -92,6 +155,8 @@ private:
     const VertexGrid& m_grid;
     const Figures& m_figures;
     std::unordered_map<size_t, size_t> m_firstOpen;
+    std::unordered_map<int32_t, Queued> m_queued;
+    std::vector<uint8_t> m_asked = std::vector<uint8_t>(m_figures.size(), 0);
     int64_t m_runs = 0;
 };
 }  // namespace
@@ -248,7 +313,7 @@ void PlainPlanner::LinkTouchingFigures()
         while (it != walk.end()) {
             const int32_t i = *it;
             const int32_t j = lookup.FirstTouching(i);
-            if (!Work(1 + lookup.TakeRuns() + static_cast<int64_t>(Fig(i).Points.size())))
+            if (!Work(1 + lookup.TakeRuns()))
                 break;
             if (j >= 0) {
                 int32_t vi = 0, vj = 0;
@@ -263,6 +328,7 @@ void PlainPlanner::LinkTouchingFigures()
                 continue;
             }
             active[static_cast<size_t>(i)] = 0;
+            lookup.Forget(i);
             it = walk.erase(it);
         }
     }

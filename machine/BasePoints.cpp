@@ -108,7 +108,7 @@ void BasePoints::Load()
         return;
     QString reason;
     std::optional<QString> text;
-    QFile f(m_file);
+    InputFile f(m_file);
     if (!info.isFile()) {
         reason = Tr("Base_points", "plikNieTekst");
     } else if (info.size() > kMaxBaseFileBytes) {

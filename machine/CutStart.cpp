@@ -364,7 +364,7 @@ bool CutStart::JobClearOfSideWire(std::optional<double> entryY)
     if (!ReadPositionsForMove(m_machine))
         return false;
     const tplotstate& p = PlotState;
-    QFile file(OutFile());
+    InputFile file(OutFile());
     if (!file.open(QIODevice::ReadOnly)) {
         ShowMessageBox(file.errorString() + "\r\n" + OutFile(), true);
         return false;
@@ -511,7 +511,7 @@ bool CutStart::tnij(TJob& job, int32_t, int32_t, int32_t direction, int jobWindo
     if (job.ShowControlPanel && m_hooks.showControlPanel)
         m_hooks.showControlPanel();
     {
-        QFile file(OutFile());
+        InputFile file(OutFile());
         if (!file.open(QIODevice::ReadOnly)) {
             ShowMessageBox(file.errorString() + "\r\n" + OutFile(), true);
             return false;
@@ -685,7 +685,7 @@ bool CutStart::JoinSerialFiles(const std::vector<TJob*>& windows, TJob*& active)
     const int32_t lastIndex = order.empty() ? -1 : order.back()->SerialIndex;
 
     // The joined file takes the place of the last piece's only when whole.
-    WholeFileWriter joined(outName);
+    WholeFileWriter joined(outName, FailedWrite::RemovesOld);
     // A piece that was refused or not written ends the whole start: half a
     // series must not be cut, nor a piece of it stand in for the series.
     auto giveUp = [&] {
@@ -715,7 +715,7 @@ bool CutStart::JoinSerialFiles(const std::vector<TJob*>& windows, TJob*& active)
         if (!tnij(*w, 0, static_cast<int32_t>(w->FigureList.size()) - 1, reverse ? -1 : 1,
                   static_cast<int>(windows.size()), lastIndex))
             return giveUp();
-        QFile piece(outName);
+        InputFile piece(outName);
         if (!piece.open(QIODevice::ReadOnly)) {
             ShowFileError(piece);
             return giveUp();
@@ -735,9 +735,7 @@ bool CutStart::JoinSerialFiles(const std::vector<TJob*>& windows, TJob*& active)
         if (s.CatDir() == 2)
             reverse = !reverse;
     }
-    if (!ReportWrite(joined.Commit()))
-        return giveUp();
-    return true;
+    return ReportWrite(joined.Commit());
 }
 
 bool CutStart::StartSerial(const std::vector<TJob*>& windows, TJob* active)

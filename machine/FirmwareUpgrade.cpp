@@ -37,7 +37,7 @@ QString RomFilePath(const QString& programDir, const QString& modelCode, uint16_
 FirmwareFile ReadFirmwareFile(const QString& path)
 {
     FirmwareFile result;
-    QFile f(path);
+    InputFile f(path);
     if (f.size() != kFirmwareFileBytes || !f.open(QIODevice::ReadOnly))
         return result;
     const QByteArray bytes = f.readAll();

@@ -4,6 +4,7 @@
 #include "app/MathUtil.h"
 #include "app/MessageBoxes.h"
 #include "app/Translator.h"
+#include "app/WholeFile.h"
 #include "machine/Bytes.h"
 #include "machine/CommandLayer.h"
 #include "machine/JobState.h"
@@ -509,7 +510,7 @@ bool MachineOperations::MoznaRuszac()
 bool MachineOperations::btnRestoreEPROMClick(const QString& programDir)
 {
     const QString name = programDir + "eprom.bin";
-    QFile file(name);
+    InputFile file(name);
     if (!file.exists() || !file.open(QIODevice::ReadOnly)) {
         ShowMessageBox(Tr("Universal", "zbioruNieMoznaOtworzyc") + name, true);
         return false;

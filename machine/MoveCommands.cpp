@@ -70,19 +70,17 @@ int64_t MoveLength6(int32_t step0, int32_t step4, int32_t step1, int32_t step5, 
     return std::max(MoveLength4(step0, step4, step1, step5, step2, step6), Term(sideX, sideY, step2));
 }
 
-bool AxisIdMayMove(uint8_t id, bool sideValue)
-{
-    if (sideValue || !IsTwoWireModel())
-        return true;
-    return id != SideAxisA && id != SideAxisB;
-}
+AxisRule AxisRule::Current() { return {IsTwoWireModel(), SideAxesRemapped, SideAxisA, SideAxisB}; }
+
+bool AxisIdMayMove(uint8_t id, bool sideValue) { return AxisRule::Current().MayMove(id, sideValue); }
 
 QByteArray BuildMove4(char letter, int32_t scale, int32_t step0, int32_t step4, int32_t step1, int32_t step5,
                       int32_t step2, int32_t step6, int32_t step3, int32_t step7, int64_t& length)
 {
+    const AxisRule rule = AxisRule::Current();
     for (auto [value, id] : {std::pair<int32_t*, uint8_t>{&step0, 0}, {&step4, 4}, {&step1, 1}, {&step5, 5},
                              {&step2, 2}, {&step6, 6}, {&step3, 3}, {&step7, 7}})
-        if (!AxisIdMayMove(id, false))
+        if (!rule.MayMove(id, false))
             *value = 0;
     length = MoveLength4(step0, step4, step1, step5, step2, step6) * scale;
     QByteArray out;
@@ -98,20 +96,20 @@ QByteArray BuildMove4(char letter, int32_t scale, int32_t step0, int32_t step4, 
     return out;
 }
 
-int BuildMove10Into(char* out, char letter, int32_t scale, int32_t step0, int32_t step4, int32_t step1, int32_t step5,
-                    int32_t step2, int32_t step6, int32_t stepU, int32_t step7, int32_t sideX, int32_t sideY,
-                    int64_t& length)
+int BuildMove10Into(char* out, const AxisRule& rule, char letter, int32_t scale, int32_t step0, int32_t step4,
+                    int32_t step1, int32_t step5, int32_t step2, int32_t step6, int32_t stepU, int32_t step7,
+                    int32_t sideX, int32_t sideY, int64_t& length)
 {
     (void)stepU;
     // The side carriage's own values go on its ids; nothing else may.
     for (auto [value, id] : {std::pair<int32_t*, uint8_t>{&step0, 0}, {&step1, 1}, {&step2, 2}, {&step7, 7}})
-        if (!AxisIdMayMove(id, false))
+        if (!rule.MayMove(id, false))
             *value = 0;
-    if (!SideAxesRemapped) {
+    if (!rule.remapped) {
         for (auto [value, id] : {std::pair<int32_t*, uint8_t>{&step4, 4}, {&step5, 5}})
-            if (!AxisIdMayMove(id, false))
+            if (!rule.MayMove(id, false))
                 *value = 0;
-    } else if (!AxisIdMayMove(6, false)) {
+    } else if (!rule.MayMove(6, false)) {
         step6 = 0;
     }
     length = MoveLength6(step0, step4, step1, step5, step2, step6, sideX, sideY) * scale;
@@ -119,10 +117,10 @@ int BuildMove10Into(char* out, char letter, int32_t scale, int32_t step0, int32_
         return 0;
     std::pair<int32_t, uint8_t> axes[8];
     int count = 0;
-    if (!SideAxesRemapped) {
+    if (!rule.remapped) {
         const std::pair<int32_t, uint8_t> usual[] = {{step0, 0}, {step4, 4}, {step1, 1}, {step5, 5}, {step2, 2},
-                                                     {sideX, static_cast<uint8_t>(SideAxisA)},
-                                                     {sideY, static_cast<uint8_t>(SideAxisB)}, {step7, 7}};
+                                                     {sideX, static_cast<uint8_t>(rule.sideA)},
+                                                     {sideY, static_cast<uint8_t>(rule.sideB)}, {step7, 7}};
         for (const auto& a : usual)
             axes[count++] = a;
     } else {
@@ -148,8 +146,8 @@ QByteArray BuildMove10(char letter, int32_t scale, int32_t step0, int32_t step4,
                        int64_t& length)
 {
     char buffer[kMaxMoveBytes];
-    const int used = BuildMove10Into(buffer, letter, scale, step0, step4, step1, step5, step2, step6, stepU, step7,
-                                     sideX, sideY, length);
+    const int used = BuildMove10Into(buffer, AxisRule::Current(), letter, scale, step0, step4, step1, step5, step2,
+                                     step6, stepU, step7, sideX, sideY, length);
     return QByteArray(buffer, used);
 }
 

@@ -4,6 +4,7 @@
 #include "app/MathUtil.h"
 #include "app/MessageBoxes.h"
 #include "app/Translator.h"
+#include "app/WholeFile.h"
 #include "machine/CommandLayer.h"
 #include "machine/JobState.h"
 #include "machine/MachineState.h"
@@ -74,7 +75,7 @@ bool Transmission::Resume()
 
 bool Transmission::Open(int64_t at, QString& error)
 {
-    auto file = std::make_unique<QFile>(m_path);
+    auto file = std::make_unique<InputFile>(m_path);
     if (!file->open(QIODevice::ReadOnly | QIODevice::Unbuffered) || !file->seek(at)) {
         error = file->errorString();
         return false;

@@ -1,5 +1,7 @@
 #include "production/Dxf3D.h"
 
+#include "app/WholeFile.h"
+
 #include <QFile>
 #include <charconv>
 #include <cmath>
@@ -30,7 +32,7 @@ bool ParseModelNumber(std::string_view text, double& value)
 
 TDxfReader::TDxfReader(const QString& fileName, const StopTest& stop)
 {
-    QFile file(fileName);
+    InputFile file(fileName);
     if (!file.open(QIODevice::ReadOnly))
         return;
     m_text = file.readAll();

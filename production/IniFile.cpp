@@ -1,5 +1,7 @@
 #include "production/IniFile.h"
 
+#include "app/WholeFile.h"
+
 #include <QFile>
 #include <QStringDecoder>
 #include <QStringEncoder>
@@ -48,7 +50,7 @@ bool TIniFile::Load(const QString& path, QString* error)
     m_sections.clear();
     m_encoding = Encoding::Utf8;
     m_bom = false;
-    QFile file(path);
+    InputFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         if (error)
             *error = file.errorString();

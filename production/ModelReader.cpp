@@ -1,6 +1,7 @@
 #include "production/ModelReader.h"
 
 #include "app/Units.h"
+#include "app/WholeFile.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -69,7 +70,7 @@ bool ParseRawLine(std::string_view line, int32_t unit, TRawTriangle& t, ModelBou
 TriangleList ReadRawText(const QString& fileName, int32_t unit, ModelBounds& bounds, const StopTest& stop)
 {
     TriangleList list;
-    QFile file(fileName);
+    InputFile file(fileName);
     if (!file.open(QIODevice::ReadOnly))
         return list;
     ModelBounds read = bounds;

@@ -8,6 +8,7 @@
 #include "app/Settings.h"
 #include "app/Translator.h"
 #include "app/Units.h"
+#include "app/WholeFile.h"
 #include "app/ui/Forms.h"
 #include "app/ui/MainForm.h"
 #include "job/ui/MDIChild.h"
@@ -148,7 +149,9 @@ TAboutBox::TAboutBox(QWidget* parent, Machine* machine) : PlainForm("TAboutBox",
     Labelprod->setVisible(m_brand.showMaker);
     prod->setVisible(m_brand.showMaker);
     QPixmap logo;
-    const bool hasLogo = !m_brand.logoFile.isEmpty() && logo.load(m_brand.logoFile);
+    // Only a plain file: a pipe in its place would hold the window's opening.
+    const bool hasLogo = !m_brand.logoFile.isEmpty() && NotPlainFileReason(m_brand.logoFile).isEmpty() &&
+                         logo.load(m_brand.logoFile);
     if (hasLogo)
         dealer->setPixmap(logo);
     pLogo->setVisible(hasLogo);

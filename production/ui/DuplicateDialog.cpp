@@ -273,7 +273,13 @@ void TfParDup::btnZatwierdzClick()
     Grid = ConfirmDuplication(params);
     TargetWindow->SetCaption(DplFileName);
     TargetWindow->Job().InputFileType = PatternWindow->Job().InputFileType;
-    BuildDuplicate(PatternWindow->Job(), Grid, TargetWindow->Job());
+    if (BuildDuplicate(PatternWindow->Job(), Grid, TargetWindow->Job()) == PlainPlanner::Result::Cancelled) {
+        // Half a grid is no job: the operator is back in the dialog.
+        if (TargetWindow)
+            TargetWindow->CloseWindow();
+        TargetWindow = nullptr;
+        return;
+    }
     if (TargetWindow)
         TargetWindow->View()->update();
     // The grid stands whatever happens to its parameters file.

@@ -68,14 +68,15 @@ TEST(LanguageFiles, EveryShippedFileHoldsTheSameCompleteKeySet)
     // the base points file that can't be read, the generator's step that
     // leaves no open profile, a start position past the controller's range,
     // START on a paused cut, a pause the machine did not make, closing while
-    // the machine may still cut, a number a field cannot read, and a cut the
-    // lost link left that can't be continued.
-    EXPECT_EQ(us.size(), 381);
+    // the machine may still cut, a number a field cannot read, a cut the
+    // lost link left that can't be continued, the failed write that left no
+    // file, and a file that is no plain file.
+    EXPECT_EQ(us.size(), 383);
     EXPECT_EQ(perSection.size(), 19u);
     const std::map<QString, int> expected = {
         {"Configuration", 74}, {"Main_window", 64}, {"Control", 46}, {"Duplication_parameters", 27},
         {"Upgrade_firmware", 22}, {"MemoryInfo", 17}, {"About", 11}, {"SerialCutFrom3D", 14},
-        {"Independent_start_dialog", 12}, {"Project_window", 25}, {"Universal", 18}, {"Arch_cutting", 9},
+        {"Independent_start_dialog", 12}, {"Project_window", 25}, {"Universal", 20}, {"Arch_cutting", 9},
         {"Serial_cut", 8}, {"SelectFolder", 7}, {"Info", 6}, {"Move_wire", 5}, {"ModelInfo", 5},
         {"Base_points", 8}, {"Perpendicular_start_dialog", 3}};
     EXPECT_EQ(perSection, expected);

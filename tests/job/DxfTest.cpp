@@ -366,6 +366,35 @@ TEST(DxfReader, TheInchScaleAppliesToEveryEntityOfItsFileOnly)
     EXPECT_EQ(figs[0].Points.back(), (TFigPoint{40, 0}));
 }
 
+// A scale among the entities changes what follows it, never the entity it
+// stands in; a group code that comes again in one entity changes nothing.
+TEST(DxfReader, AScaleAmongTheEntitiesChangesOnlyWhatFollows)
+{
+    Dxf d;
+    d.Circle("0", "0", "10")(9, "$LTSCALE")(40, "0.000394");
+    d.Line("0", "0", "1", "0");
+    d.Ellipse("0.5", "0", "0")(9, "$LTSCALE")(40, "1");
+    d.Line("0", "0", "1", "0");
+    d(0, "POLYLINE")(70, "0")(0, "VERTEX")(10, "0")(20, "0")(0, "VERTEX")(10, "1")(20, "0");
+    d(0, "SEQEND")(9, "$LTSCALE")(40, "0.000394");
+    d.Line("0", "0", "1", "0");
+    d(0, "TEXT")(1, "a note")(9, "$LTSCALE")(40, "1");
+    d.Line("0", "0", "1", "0");
+    d.Circle("0", "0", "10")(40, "20");
+    const auto figs = ReadAll(d.Text());
+    ASSERT_EQ(figs.size(), 8u);
+    EXPECT_EQ(figs[0].MaxX, 400) << "the circle keeps its radius";
+    EXPECT_EQ(figs[0].Points.size(), 193u);
+    EXPECT_EQ(figs[1].Points.back(), (TFigPoint{1016, 0})) << "the scale reaches the next entity";
+    EXPECT_EQ(figs[2].MaxX, 20320);
+    EXPECT_EQ(figs[2].MaxY, 10160) << "the ellipse keeps its ratio";
+    EXPECT_EQ(figs[3].Points.back(), (TFigPoint{40, 0}));
+    EXPECT_EQ(figs[4].Points.back(), (TFigPoint{40, 0}));
+    EXPECT_EQ(figs[5].Points.back(), (TFigPoint{1016, 0})) << "a scale after SEQEND";
+    EXPECT_EQ(figs[6].Points.back(), (TFigPoint{40, 0})) << "a scale inside a skipped entity";
+    EXPECT_EQ(figs[7].MaxX, 400) << "the first radius holds";
+}
+
 TEST(DxfReader, FittedPolylinesFollowTheirFitVerticesOnly)
 {
     // Spline-fit vertices on a circle of radius 50 mm, with the frame's control
@@ -480,7 +509,7 @@ TEST(DxfReader, CurvesHaveAnUpperLimitOfSegments)
     auto figs = ReadAll(Dxf().Circle("0", "0", "1000000").Text());
     ASSERT_EQ(figs.size(), 1u);
     EXPECT_EQ(figs[0].Points.size(), 100001u);
-    figs = ReadAll(Dxf().Ellipse("1", "0", "1")(11, "900000").Text());
+    figs = ReadAll(Dxf()(0, "ELLIPSE")(10, "0")(20, "0")(11, "900000")(21, "0")(40, "1")(41, "0")(42, "1").Text());
     ASSERT_EQ(figs.size(), 1u);
     EXPECT_EQ(figs[0].Points.size(), 100001u);
     figs = ReadAll(Dxf().LwPolyline(0, {{"0", "0", "1"}, {"1000000", "0", "0"}}).Text());

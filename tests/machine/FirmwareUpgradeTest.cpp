@@ -166,7 +166,7 @@ TEST_F(FirmwareUpgradeTest, AFullUpgradeWritesTheFileIntoTheFlashAndVerifiesIt)
     EXPECT_TRUE(boxes.asked.empty());
 }
 
-TEST_F(FirmwareUpgradeTest, AStuckWordFailsTheVerificationAndAShortFileIsRefusedBeforeTheErase)
+TEST_F(FirmwareUpgradeTest, AStuckWordFailsTheVerificationAndAShortOrLongFileIsRefusedBeforeTheErase)
 {
     Attach(2, 2);
     // The first word reads erased, the second is stuck at 0: no erase before
@@ -183,12 +183,15 @@ TEST_F(FirmwareUpgradeTest, AStuckWordFailsTheVerificationAndAShortFileIsRefused
     EXPECT_FALSE(up->UpgradeOk);
     EXPECT_TRUE(boxes.shown.empty());
 
-    PlaceFile(Image(2, 3, kFirmwareProgramWords - 1));
-    const int erases = Count('S', 9), writes = Count('S', 10);
-    up->WrtieProgramClick(true);
-    EXPECT_EQ(Count('S', 9), erases);
-    EXPECT_EQ(Count('S', 10), writes);
-    EXPECT_FALSE(up->UpgradeOk);
+    for (int words : {kFirmwareProgramWords - 1, kFirmwareProgramWords + 1}) {
+        SCOPED_TRACE(words);
+        PlaceFile(Image(2, 3, words));
+        const int erases = Count('S', 9), writes = Count('S', 10);
+        up->WrtieProgramClick(true);
+        EXPECT_EQ(Count('S', 9), erases);
+        EXPECT_EQ(Count('S', 10), writes);
+        EXPECT_FALSE(up->UpgradeOk);
+    }
 }
 
 TEST_F(FirmwareUpgradeTest, ALostLinkEndsWriteAndDumpWithOneMessageAndKeepsTheFile)

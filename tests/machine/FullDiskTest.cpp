@@ -27,6 +27,8 @@
 #include <gtest/gtest.h>
 #include <memory>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 QByteArray ReadFile(const QString& path)
@@ -207,10 +209,66 @@ TEST_F(FullDiskTest, EveryWriterThatFailsPartWayKeepsTheOlderFileAndSaysSoOnce)
             EXPECT_EQ(ReadFile(path), older);
         EXPECT_EQ(MessagesNaming(path), 1);
         EXPECT_EQ(boxes.shown.size(), 1u);
+        // It says what became of the older file.
+        const QString said = Tr("Universal", w.olderJobRemoved ? "zapisNieudanyUsuniety" : "zapisNieudany");
         for (const MessageRequest& r : boxes.shown)
-            EXPECT_TRUE(r.text.startsWith(Tr("Universal", "zapisNieudany"))) << r.text.toStdString();
+            EXPECT_TRUE(r.text.startsWith(said + "\r\n")) << r.text.toStdString();
         // Nothing of the new file is left beside the old one.
         const QStringList left = QFileInfo(path).dir().entryList({QFileInfo(path).fileName() + "?*"}, QDir::Files);
         EXPECT_TRUE(left.isEmpty()) << left.join(' ').toStdString();
     }
+}
+
+// A file the program may not write is refused in the program's words, the
+// path said once; something that is no plain file in place of one of the
+// program's files is refused as well, never opened: a pipe would hold the open
+// (the start, the quitting) until something wrote to it.
+TEST_F(FullDiskTest, AFileThatMayNotBeWrittenOrIsNoPlainFileIsRefusedInTheProgramsWords)
+{
+    alarm(120);  // a pipe that is opened ends the run rather than hanging it
+    for (const char* name : {"Pelvartonix.gcf", "base.txt", "pipe.plt"})
+        ASSERT_EQ(mkfifo(QFile::encodeName(dir.File(name)).constData(), 0666), 0);
+    const QString notPlain = Tr("Universal", "plikNieZwykly");
+    LoadGcf();
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_TRUE(boxes.shown[0].text.endsWith(notPlain)) << boxes.shown[0].text.toStdString();
+    boxes.shown.clear();
+    BasePoints points(dir.File("base.txt"));
+    EXPECT_FALSE(points.Save());
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(boxes.shown[0].text,
+              Tr("Universal", "zapisNieudany") + "\r\n" + dir.File("base.txt") + "\r\n" + notPlain);
+    boxes.shown.clear();
+    TJob piped;
+    EXPECT_FALSE(piped.Load(dir.File("pipe.plt"), 255));
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_TRUE(boxes.shown[0].text.contains(notPlain)) << boxes.shown[0].text.toStdString();
+    alarm(0);
+
+    // A file only to be read, written by an operator who is not root.
+    TJob job;
+    LoadJob(job, "job.plt", 3);
+    const QString locked = dir.Write("locked.txt", "kept"), out = ProgramDir + "out.cn";
+    dir.Write("out.cn", "an older job");
+    for (const QString& path : {locked, out})
+        ASSERT_EQ(chmod(QFile::encodeName(path).constData(), 0444), 0);
+    ASSERT_EQ(chmod(QFile::encodeName(dir.Path()).constData(), 0777), 0);
+    const bool root = geteuid() == 0;
+    if (root) {
+        ASSERT_EQ(setresuid(65534, 65534, 0), 0);
+    }
+    boxes.shown.clear();
+    const WriteResult refused = WriteWholeFile(locked, "new");
+    const bool cut = job.save_ciecie(out, 0.0);
+    if (root) {
+        ASSERT_EQ(setresuid(0, 0, 0), 0);
+    }
+    EXPECT_FALSE(refused.ok);
+    EXPECT_EQ(refused.reason, Tr("Universal", "zapisBrakDostepu"));
+    EXPECT_EQ(ReadFile(locked), "kept");
+    EXPECT_FALSE(cut);
+    EXPECT_FALSE(QFile::exists(out)) << "no older job may be sent in its place";
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(boxes.shown[0].text, Tr("Universal", "zapisNieudanyUsuniety") + "\r\n" + out + "\r\n" +
+                                       Tr("Universal", "zapisBrakDostepu"));
 }

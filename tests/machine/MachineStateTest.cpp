@@ -32,6 +32,7 @@ TEST_F(MachineStateTest, StatusAndPositionsComeFromTheStatusReply)
     link.Put32(10, 2, 0x00040003);  // moving, job working, homed
     link.Put32(10, 6 + 0, 12345);
     link.Put32(10, 6 + 4, -250);
+    link.Put32(10, 6 + 4 * 3, 777);
     link.Put32(10, 6 + 4 * 6, -100);  // spindle
     StepsPerUnitX = 2.0;
     ASSERT_TRUE(ReadStatus(m));
@@ -45,6 +46,7 @@ TEST_F(MachineStateTest, StatusAndPositionsComeFromTheStatusReply)
     EXPECT_EQ(PlotState.SpindleTurnSteps, -100);
     EXPECT_DOUBLE_EQ(PlotState.SpindleAngle, -4.5);
     EXPECT_EQ(PlotState.AxisCounters[7], -100) << "counters are kept in the order 0 1 3 2 4 5 7 6";
+    EXPECT_EQ(PlotState.AxisCounters[2], 777) << "axis 3";
 
     // Without an answer the values last read stay, marked unknown: zeros
     // would read as a machine standing idle at 0,0.

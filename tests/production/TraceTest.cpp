@@ -110,3 +110,21 @@ TEST(TraceSilhouette, ASolidOnItsBaseGivesOneOpenProfileOverTheTop)
     for (const TFigPoint& p : f.Points)
         EXPECT_TRUE(p.x == 8 * left || p.x == 8 * right || p.y == 8 * GridRows) << p.x << ", " << p.y;
 }
+
+// Four free neighbours alike in score and distance: the first one the scan
+// meets wins, and the scan starts three directions back from the last free
+// neighbour counted (left, 6): at 3, so the cell below (4) comes first.
+TEST(TraceNextCell, WithThreeOrMoreWaysTheScanStartsThreeDirectionsBackFromTheLastFreeOne)
+{
+    PixelGrid.Allocate(5, 5);
+    PixelGrid.Fill(CellEmpty);
+    PixelGrid(2, 2) = CellCovered | CellVisited;
+    for (const TGridCell c : {TGridCell{2, 3}, TGridCell{3, 2}, TGridCell{2, 1}, TGridCell{1, 2}})
+        PixelGrid(c.col, c.row) = CellCovered;
+    TContourTracer tracer;
+    tracer.TraceCell = {2, 2};
+    tracer.TracePoint = {16, 16};
+    ASSERT_TRUE(tracer.TraceNextCell());
+    EXPECT_EQ(tracer.TraceCell, (TGridCell{2, 1}));
+    EXPECT_EQ(tracer.LastDir, 4);
+}

@@ -15,6 +15,7 @@
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QProgressDialog>
 #include <QTest>
 #include <QTimer>
 #include <functional>
@@ -135,4 +136,30 @@ TEST_F(DuplicateDialogTest, TheGridStandsWhereItsParametersFileCanNotBeWritten)
     EXPECT_FALSE(MainForm->JobWindows()[3]->Job().FigureList.empty());
     ASSERT_EQ(boxes.shown.size(), 1u);
     EXPECT_TRUE(boxes.shown[0].text.startsWith(Tr("Universal", "zapisNieudany") + "\r\n" + dir.File("wing.dpl")));
+}
+
+// Cancel while a long row is planned: no half-built grid window stays, no
+// parameters file is written, and the operator is back in the dialog.
+TEST_F(DuplicateDialogTest, CancelWhileTheGridIsPlannedLeavesNoWindow)
+{
+    const QString path = dir.Write("part.plt", kPattern);
+    TMDIChild* pattern = Open(path, path);
+    bool cancelled = false;
+    Duplicate(pattern, [&](TfParDup& d) {
+        d.feIloscElemWWierszu->SetText("3000");
+        QTimer cancel;
+        QObject::connect(&cancel, &QTimer::timeout, [&] {
+            for (QProgressDialog* p : MainForm->findChildren<QProgressDialog*>()) {
+                p->cancel();
+                cancelled = true;
+            }
+        });
+        cancel.start(0);
+        d.btnZatwierdzClick();
+        EXPECT_TRUE(d.isVisible());
+    });
+    EXPECT_TRUE(cancelled);
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(MainForm->JobWindows().size(), 1);
+    EXPECT_FALSE(QFile::exists(dir.File("part.dpl")));
 }
