@@ -11,6 +11,7 @@
 #include <QHeaderView>
 #include <QInputDialog>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QStorageInfo>
 #include <QTimer>
 #include <QTreeView>
@@ -88,6 +89,11 @@ TfDlgDir::TfDlgDir(QWidget* parent) : PlainForm("TfDlgDir", parent)
         if (m_wentTo == loaded || m_wentTo.startsWith(parent))
             QTimer::singleShot(0, this, &TfDlgDir::KeepInSight);
     });
+    // The model sorts what it read a little later and the view lays the rows
+    // out later still: whenever the rows' height changes, the folder may have
+    // moved out of sight again.
+    connect(ShellTreeView1->verticalScrollBar(), &QScrollBar::rangeChanged, this,
+            [this] { QTimer::singleShot(0, this, &TfDlgDir::KeepInSight); });
     connect(btnZapisz, &QPushButton::clicked, this, &TfDlgDir::btnZapiszClick);
     connect(btnNewFolder, &QPushButton::clicked, this, &TfDlgDir::btnNewFolderClick);
     connect(btnAnuluj, &QPushButton::clicked, this, &TfDlgDir::btnAnulujClick);
