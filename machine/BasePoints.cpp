@@ -211,6 +211,6 @@ BasePoints::Go BasePoints::ustawClick(Machine& machine, MachineOperations& opera
     WaitHeatUp(machine);
     if (!operations.gotopoint(false, 2, point->first, point->first, point->second, point->second,
                               PlotState.TableTurnSteps, PlotState.SpindleTurnSteps))
-        SendCommand(machine, Bytes({'R', 0, 2}));  // no move: the wire does not stand hot
+        (void)WriteCommand(machine, Bytes({'R', 0, 2}));  // no move: the wire does not stand hot; told once
     return Go::Close;
 }

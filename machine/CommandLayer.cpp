@@ -5,6 +5,7 @@
 #include "app/Settings.h"
 #include "app/Translator.h"
 #include "machine/Bytes.h"
+#include "machine/JobState.h"
 #include "machine/MachineConstants.h"
 #include "machine/MachineState.h"
 #include "machine/MoveCommands.h"
@@ -93,9 +94,10 @@ bool SendCommand(Machine& machine, const QByteArray& command)
         return true;
     // The wire may be hot (a return move after the heat-up): it goes off
     // before the box waits for the operator, unless switching it off is
-    // what failed.
+    // what failed, or a job is cutting (a cold wire would be dragged
+    // through the material; the transfer pauses a job whose link is lost).
     const bool heaterOff = command.size() >= 2 && command[0] == 'R' && command[1] == 0;
-    if (heaterOff)
+    if (heaterOff || JobRunning)
         ShowMessageBox(Tr("Control", "ploterBrakLacznosci"), true, QString::number(result));
     else
         RefuseLostLink(machine, QString::number(result));
@@ -114,6 +116,12 @@ void SetJogSpeed(Machine& machine, uint16_t v)
 }
 
 bool StopMotion(Machine& machine) { return SendCommand(machine, "Y"); }
+
+void StopJogUnread(Machine& machine)
+{
+    if (!JobRunning)
+        (void)WriteCommand(machine, "Y");
+}
 
 bool WaitWhileBusy(Machine& machine)
 {

@@ -27,6 +27,10 @@ int WriteCommand(Machine& machine, const QByteArray& command);
 void SetJogSpeed(Machine& machine, uint16_t v);
 // "Y": the machine stops moving.
 bool StopMotion(Machine& machine);
+// A jog let go while the status could not be read may still run: "Y" only
+// stops motion, so it goes out unread and quietly, unless a cut of the
+// program's runs (it would halt the cut).
+void StopJogUnread(Machine& machine);
 // Polls the status every millisecond until no motion is reported. Input that
 // comes meanwhile is taken off the queue and dropped: nothing acts on it.
 // False when a read failed: whether the machine stands is not known.

@@ -370,13 +370,12 @@ void ControlPanel::MachineKeys()
     else if (!paused)
         m_continueIgnored = true;
     const bool staleContinue = (keys & kContinueKey) && paused && m_continueIgnored;
-    if (staleContinue) {
-        // The press ignored while the cut ran is still latched: "Y" clears
-        // it, so the operator's own press after the pause is a new one.
+    // The press ignored while the cut ran is still latched: "Y" clears it,
+    // so the operator's own press after the pause is a new one. Until the
+    // "Y" has gone out, the latched press is no press: it is tried again,
+    // quietly, at the next tick.
+    if (staleContinue && WriteCommand(m_machine, "Y") == 0)
         m_continueIgnored = false;
-        StopMotion(m_machine);
-        m_keysSeen &= ~kContinueKey;
-    }
     if (pressed & kStartKey) {
         StopMotion(m_machine);
         if (m_hooks.Start1Click)
@@ -498,11 +497,14 @@ void ControlPanel::SerialRepetition()
         SerialRepeatActive = false;
         return;
     }
-    SendCommand(m_machine, CuttingSpeedCommand());
-    SendCommand(m_machine, Bytes({'F', 1}));
-    // A refused go-to leaves the wires elsewhere: the job is not run from there.
-    if (m_operations->gotopoint(true, 1, *m_offsets.x, *m_offsets.x, *m_offsets.y, *m_offsets.y, RepeatReturnX, 0))
-        SendCommand(m_machine, "G");
+    // A refused go-to leaves the wires elsewhere: the job is not run from
+    // there, and the series ends, told once.
+    if (!SendCommand(m_machine, CuttingSpeedCommand()) || !SendCommand(m_machine, Bytes({'F', 1})) ||
+        !m_operations->gotopoint(true, 1, *m_offsets.x, *m_offsets.x, *m_offsets.y, *m_offsets.y, RepeatReturnX, 0)) {
+        SerialRepeatActive = false;
+        return;
+    }
+    (void)SendCommand(m_machine, "G");
 }
 
 // ---- the operator's controls ----
@@ -634,7 +636,11 @@ void ControlPanel::EndJoystickJog()
         return;
     m_joyLastDirection = m_joyDirection = 0;
     // A job started meanwhile stopped the jog already; "Y" would halt the job.
-    if (!ReadStatus(m_machine) || PlotState.JobWorking())
+    if (!ReadStatus(m_machine)) {
+        StopJogUnread(m_machine);
+        return;
+    }
+    if (PlotState.JobWorking())
         return;
     StopMotion(m_machine);
     // Unread, the positions stay marked unknown and a jog reads them afresh.
@@ -682,8 +688,11 @@ void ControlPanel::ReadJoystick()
     // The jog's travel is measured from where the wires are read to stand.
     // Refused once for this stick position, not at every tick.
     m_joyLastDirection = code;
-    if (!ReadStatusOrRefuse(m_machine))
+    if (!ReadStatus(m_machine)) {
+        StopJogUnread(m_machine);
+        RefuseLostLink(m_machine);
         return;
+    }
     if (PlotState.Moving() || code == 0) {
         StopMotion(m_machine);
         if (!WaitWhileBusyOrRefuse(m_machine))

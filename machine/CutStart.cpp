@@ -209,15 +209,18 @@ bool CutStart::WireTest()
     for (;;) {
         if (!ReadStatusOrRefuse(m_machine))
             return false;
-        SendCommand(m_machine, Bytes({'T', 1, TestCurrentByte(power)}));
-        SendCommand(m_machine, Bytes({'R', 1, 1}));
+        // A command that did not arrive switched the wire off and said so.
+        if (!SendCommand(m_machine, Bytes({'T', 1, TestCurrentByte(power)})) ||
+            !SendCommand(m_machine, Bytes({'R', 1, 1})))
+            return false;
         m_machine.Clock().Sleep(300);
         // Unread, the wire may be broken: no cut starts on a guess.
         if (!ReadStatus(m_machine)) {
             RefuseLostLink(m_machine, QString(), 1);
             return false;
         }
-        SendCommand(m_machine, Bytes({'R', 0, 1}));
+        if (!SendCommand(m_machine, Bytes({'R', 0, 1})))
+            return false;
         if (!PlotState.WireBroken())
             return true;
         if (Ask(Tr("Control", "zerwanyDrut"), MessageButtons::OkCancelRetry) == mrCancel)
@@ -228,7 +231,8 @@ bool CutStart::WireTest()
 bool CutStart::StartFigureQuestion(TJob& job)
 {
     if (job.StartOutline && job.FrameAdded) {
-        HeaterOffForOperator();
+        if (!HeaterOffForOperator())
+            return false;
         const int answer = Ask(Tr("Main_window", "czyRysowacObrys"), MessageButtons::YesNoCancel);
         if (answer != mrYes && answer != mrNo)
             return false;
@@ -261,14 +265,16 @@ bool CutStart::Save(TJob& job, int32_t direction, int jobWindows, int32_t lastSe
     case 0:
         return plain();
     case 4:
-        HeaterOffForOperator();
+        if (!HeaterOffForOperator())
+            return false;
         if (!m_hooks.twoPlaneDialog || !m_hooks.twoPlaneDialog())
             return false;
         m_twoPlaneConfirmed = true;
         return plain();
     case 5:
         if (m_wires.KeyFront) {
-            HeaterOffForOperator();
+            if (!HeaterOffForOperator())
+                return false;
             if (!m_hooks.startPointsDialog || !m_hooks.startPointsDialog())
                 return false;
             if (!FrontClearOfParkedSideWire(job))
@@ -279,7 +285,8 @@ bool CutStart::Save(TJob& job, int32_t direction, int jobWindows, int32_t lastSe
                 return false;
             // The parking moves heat the wires; the operator places the
             // material by a cold one.
-            HeaterOffForOperator();
+            if (!HeaterOffForOperator())
+                return false;
             if (Ask(Tr("Main_window", "VeUmiescMaterial"), MessageButtons::OkCancel) != mrOk)
                 return false;
         }
@@ -550,8 +557,8 @@ bool CutStart::Start1Click(const std::vector<TJob*>& windows, TJob* active, Star
     if (!started)
         SerialRepeatActive = false;
     // A start that cuts nothing leaves no wire hot, whichever way it ended.
-    if (!started && !m_jobGoesOn)
-        HeaterOffForOperator();
+    if (!started && !m_jobGoesOn && PlotState.StatusKnown)
+        (void)HeaterOffForOperator();
     return started;
 }
 
@@ -567,17 +574,21 @@ bool CutStart::PausedCutMayGo()
     }
     if (!PlotState.Paused())
         return true;
-    HeaterOffForOperator();
+    if (!HeaterOffForOperator())
+        return false;
     return AskBeforeDiscarding(Tr("Main_window", "przerwaneCiecieStracone"), MessageButtons::YesNo) == mrYes;
 }
 
-void CutStart::HeaterOffForOperator()
+bool CutStart::HeaterOffForOperator()
 {
-    // Unread: the refusal that lost the link asked for the heater off already.
-    if (!ReadStatus(m_machine) || !PlotState.HeaterOn())
-        return;
-    ReadHeaterState(m_machine);
-    SendCommand(m_machine, Bytes({'R', 0, PlotState.HeaterChannel}));
+    // Unread, the wire may be hot: it goes off unread before the one box,
+    // and nothing more of the start is asked.
+    if (!ReadStatusOrRefuse(m_machine))
+        return false;
+    if (!PlotState.HeaterOn())
+        return true;
+    (void)ReadHeaterState(m_machine);
+    return SendCommand(m_machine, Bytes({'R', 0, PlotState.HeaterChannel}));
 }
 
 bool CutStart::StartOne(const std::vector<TJob*>& windows, TJob* active, StartSource source)
@@ -750,7 +761,8 @@ bool CutStart::StartSerial(const std::vector<TJob*>& windows, TJob* active)
     if (windows.empty() || !active)
         return false;
     if (s.ItemIndex("rgKatObrotu") == 1) {
-        HeaterOffForOperator();
+        if (!HeaterOffForOperator())
+            return false;
         SerialRepeatActive = m_hooks.serialCutDialog && m_hooks.serialCutDialog();
         if (!SerialRepeatActive)
             return false;

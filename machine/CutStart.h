@@ -111,7 +111,7 @@ private:
     // No paused cut, or the operator gave it up for a new start.
     bool PausedCutMayGo();
     // The heater off (when it is on) before the operator is asked anything.
-    void HeaterOffForOperator();
+    [[nodiscard]] bool HeaterOffForOperator();
     void Busy(bool on)
     {
         if (m_hooks.busyCursor)

@@ -220,16 +220,6 @@ void MachineOperations::kontynuuj(Transmission* transfer)
     }
     if (!ReadStatusOrRefuse(m_machine, kGotoCaption) || !ReadPositionsForMove(m_machine, kGotoCaption))
         return;
-    SendCommand(m_machine, Bytes({'F', 1}));
-    const TsterModel& wires = WireSelection();
-    if (PausedWireSet == 5 && !wires.KeySide)
-        SetWireBox(OperationHooks::WireBox::Side, true);
-    if (PausedWireSet == 0 && wires.KeySide) {
-        SetWireBox(OperationHooks::WireBox::Front, true);
-        SetWireBox(OperationHooks::WireBox::Back, true);
-    }
-    SendCommand(m_machine, Bytes({'R', 1, 1}));
-    WaitHeatUp(m_machine);
     const tplotstate& p = PlotState;
     Target t{p.FrontX / 100.0, p.BackX / 100.0, p.SideX / 100.0, p.FrontY / 100.0,
              p.BackY / 100.0,  p.SideY / 100.0, double(p.TableTurnSteps), double(p.SpindleTurnSteps)};
@@ -245,11 +235,28 @@ void MachineOperations::kontynuuj(Transmission* transfer)
     // The controller goes on only from the paused position of every axis.
     t.table = PausePositions[3];
     t.spindle = PausePositions[7];
+    // A way back onto the side wire is refused while the wire is still cold.
+    if (!WiresStayAboveSideWire(t.frontY, t.backY, t.sideY, kGotoCaption))
+        return;
+    // A command that did not arrive has switched the wire off and said so.
+    if (!SendCommand(m_machine, Bytes({'F', 1})))
+        return;
+    const TsterModel& wires = WireSelection();
+    if (PausedWireSet == 5 && !wires.KeySide)
+        SetWireBox(OperationHooks::WireBox::Side, true);
+    if (PausedWireSet == 0 && wires.KeySide) {
+        SetWireBox(OperationHooks::WireBox::Front, true);
+        SetWireBox(OperationHooks::WireBox::Back, true);
+    }
+    if (!SendCommand(m_machine, Bytes({'R', 1, 1})))
+        return;
+    WaitHeatUp(m_machine);
     if (!GoTo(true, 1, t, true)) {
         // Not back at the pause point: the job stays paused, the wire cold
-        // (a lost link's refusal switched it off already).
+        // (a lost link's refusal switched it off already; the refusal was
+        // told once).
         if (PlotState.StatusKnown)
-            SendCommand(m_machine, Bytes({'R', 0, 1}));
+            (void)WriteCommand(m_machine, Bytes({'R', 0, 1}));
         return;
     }
     if (!WaitWhileBusy(m_machine) || !SendCommand(m_machine, Bytes({'F', 1})) || !WaitWhileBusy(m_machine)) {
@@ -257,17 +264,20 @@ void MachineOperations::kontynuuj(Transmission* transfer)
             RefuseLostLink(m_machine);
         return;
     }
-    SendCommand(m_machine, Bytes({'R', 1, 1}));
+    if (!SendCommand(m_machine, Bytes({'R', 1, 1})))
+        return;
     if (rest && !transfer->Resume()) {
         // The rest can't be sent: no "K", and the wire cold before the box.
-        SendCommand(m_machine, Bytes({'R', 0, 1}));
+        (void)WriteCommand(m_machine, Bytes({'R', 0, 1}));
         ShowMessageBox(Tr("Control", "ciecieOdNowa"), true);
         return;
     }
-    const bool resumed = SendCommand(m_machine, "K");
-    SendCommand(m_machine, Bytes({'R', 1, 1}));
-    if (resumed)
-        JobRunning = true;
+    if (!SendCommand(m_machine, "K"))
+        return;
+    // That pause is over: a later one is driven back to only once it is read.
+    PausePositionsRead = false;
+    JobRunning = true;
+    (void)SendCommand(m_machine, Bytes({'R', 1, 1}));
 }
 
 void MachineOperations::kstopClick()

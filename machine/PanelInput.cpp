@@ -267,7 +267,12 @@ void PanelInput::EndJog()
     m_checkTimer = 0;
     // A job that took the machine over meanwhile was started after its own
     // stop of the motion; a "Y" now would stop the job.
-    if (!ReadStatusOrRefuse(m_machine) || PlotState.JobWorking())
+    if (!ReadStatus(m_machine)) {
+        StopJogUnread(m_machine);
+        RefuseLostLink(m_machine);
+        return;
+    }
+    if (PlotState.JobWorking())
         return;
     static_cast<void>(m_panel.Operations().StopJog());
 }

@@ -6,7 +6,7 @@
 #include "machine/Machine.h"
 #include "machine/MachineState.h"
 
-bool ProgramMayClose(Machine& machine, bool sending)
+bool ProgramMayClose(Machine& machine, bool sending, bool pausing)
 {
     const QString caption = Tr("Universal", "uwaga");
     if (sending && !JobStopped) {
@@ -14,10 +14,10 @@ bool ProgramMayClose(Machine& machine, bool sending)
         return false;
     }
     // Without a machine nothing is left running.
-    if (!machine.Connected())
+    if (!pausing && !machine.Connected())
         return true;
     // A read that failed says nothing of the job.
-    if (ReadStatus(machine) && !PlotState.JobWorking())
+    if (!pausing && ReadStatus(machine) && !PlotState.JobWorking())
         return true;
     return AskBeforeDiscarding(Tr("Main_window", "wyjscieMaszynaTnie"), MessageButtons::YesNo, caption) == mrYes;
 }

@@ -754,7 +754,7 @@ void TMainForm::ContinueSideCut()
 void TMainForm::closeEvent(QCloseEvent* event)
 {
     const bool sending = TransArm && TransArm->Running();
-    if (!ProgramMayClose(AttachedMachine(), sending)) {
+    if (!ProgramMayClose(AttachedMachine(), sending, TransArm && TransArm->Transfer().Pausing())) {
         event->ignore();
         return;
     }

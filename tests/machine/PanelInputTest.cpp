@@ -77,7 +77,7 @@ protected:
 
 TEST_F(PanelInputTest, AHeldKeyJogsOnceAndEveryEndOfItStopsItOnce)
 {
-    const int moves = Sent('A'), stops = Sent('Y');
+    int moves = Sent('A'), stops = Sent('Y');
     EXPECT_TRUE(keys->KeyDown(Left, {}, false));
     const int jog = Sent('A') - moves;
     EXPECT_GT(jog, 0);
@@ -103,6 +103,19 @@ TEST_F(PanelInputTest, AHeldKeyJogsOnceAndEveryEndOfItStopsItOnce)
     EXPECT_EQ(Sent('Y'), stops + 2);
     keys->KeyUp(Pad1 + 7, {}, false);
     EXPECT_EQ(Sent('Y'), stops + 2);
+
+    // A release whose status can't be read still stops the wire, unread.
+    {
+        ScriptedPresenter boxes;
+        keys->KeyDown(Left, {}, false);
+        clock.Advance(200);
+        link->Bus().FailReads(link->Bus().MachineId(), 10);
+        keys->KeyUp(Left, {}, false);
+        EXPECT_EQ(Sent('Y'), stops + 3);
+        EXPECT_EQ(boxes.shown.size(), 1u);
+        EXPECT_FALSE(Moving());
+    }
+    stops += 1;
 
     // A wait that drops input took the release of a running button jog: the
     // next look stops it.
