@@ -267,6 +267,10 @@ void ControlPanel::Tick()
     } else {
         m_interval = kNoLinkIntervalMs;
         m_keysSeen = 0;
+        // The whole file may be in the controller already: nothing else
+        // would pause the cut.
+        if (JobRunning)
+            static_cast<void>(m_operations->CutLinkLost());
     }
     const bool active = m_window.active && m_window.active();
     if (active && !(m_window.inputPending && m_window.inputPending()))
@@ -299,8 +303,10 @@ void ControlPanel::LinkPart()
 
     if (JobRunning) {
         // Unread, the job is not known to have ended, nor a key pressed.
-        if (!ReadStatus(m_machine))
+        if (!ReadStatus(m_machine)) {
+            static_cast<void>(m_operations->CutLinkLost());
             return;
+        }
         if (!PlotState.JobWorking())
             EndOfJob();
     }

@@ -79,8 +79,14 @@ bool MachineOperations::wstrzymaj()
         return false;
     bool stopped = false;
     if (PlotState.JobWorking()) {
-        if (!SendCommand(m_machine, "Q")) {
-            JobRunning = false;
+        if (const int failed = WriteCommand(m_machine, "Q"); failed != 0) {
+            // A cut whose "Q" did not go out runs on: it is paused as a lost
+            // link's, never left cutting behind a box. The wire stays hot
+            // while the job may still be cutting.
+            if (!JobRunning || !CutLinkLost()) {
+                JobRunning = false;
+                ShowMessageBox(Tr("Control", "ploterBrakLacznosci"), true, QString::number(failed));
+            }
             return false;
         }
         bool read = WaitWhileBusy(m_machine);

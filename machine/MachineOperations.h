@@ -63,6 +63,19 @@ public:
     // the heater off, the manual speed slot. False (nothing sent) when the
     // positions could not be read.
     bool SettlePause();
+    // A link lost while a cut of the program's runs, seen outside the
+    // transfer (a "Q" of STOP that did not go out, the panel's poll after the
+    // whole file was sent): the transfer's lost-link pause takes it over, "Q"
+    // at once and again until heard, one box after it. False when nothing
+    // takes it (no transfer attached).
+    void SetCutLinkLost(std::function<void()> pause) { m_cutLinkLost = std::move(pause); }
+    bool CutLinkLost()
+    {
+        if (!m_cutLinkLost)
+            return false;
+        m_cutLinkLost();
+        return true;
+    }
     // The panel's STOP button.
     void kstopClick();
     // The end of a jog: "Y", the wait for the machine to stand, and the
@@ -132,4 +145,5 @@ private:
     const TDlgkonfigModel& m_settings;
     bool m_noXSide;
     OperationHooks m_hooks;
+    std::function<void()> m_cutLinkLost;
 };

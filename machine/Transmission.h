@@ -59,6 +59,13 @@ public:
     // false (nothing runs, nothing told) when no cut transfer waits or the
     // file can't be opened again.
     bool Resume();
+    // A lost link seen outside the transfer while a cut runs: paused as
+    // above, once (nothing when the pause is being sent already).
+    void PauseLostCut()
+    {
+        if (!m_pausing)
+            LinkLost(0);
+    }
     // One tick of the timer (the clock calls it; tests may call it directly).
     void Tick();
 

@@ -129,6 +129,7 @@ Tster::Tster(QWidget* parent, Machine& machine, Transmission& transfer, AxisOffs
     };
     m_input->SetWindow(std::move(window));
     transfer.SetSettlePause([this] { return m_panel->Operations().SettlePause(); });
+    m_panel->Operations().SetCutLinkLost([&transfer] { transfer.PauseLostCut(); });
     m_panel->Create();
     m_panel->SetCurrentScale();
     ApplyLayout();

@@ -477,6 +477,25 @@ TEST_F(TransmissionTest, ContinueAfterALostLinkSendsExactlyTheRestOrRefusesACutT
         EXPECT_FALSE(r.tx.Running());
         EXPECT_EQ(r.sim->Reports().size(), reports);
     }
+    boxes.shown.clear();
+    {
+        // The whole file is in the controller when STOP's "Q" is lost: the
+        // cut is paused as a lost link's, not left running behind a box.
+        CutRig r(4000);
+        r.ops->SetCutLinkLost([&r] { r.tx.PauseLostCut(); });
+        ASSERT_TRUE(r.tx.Start(path));
+        for (int step = 0; step < 100 && r.tx.Running(); ++step)
+            r.clock.Advance(10);
+        ASSERT_FALSE(r.tx.Running());
+        ASSERT_TRUE(JobRunning);
+        r.link->Bus().LoseWrites(r.Id(), 2);
+        EXPECT_FALSE(r.ops->wstrzymaj());
+        EXPECT_TRUE(boxes.shown.empty()) << "the pause goes first";
+        r.clock.Advance(3000);
+        EXPECT_EQ(r.sim->Status() & 0x43u, 0x40u) << "paused";
+        EXPECT_EQ(boxes.shown.size(), 1u);
+        EXPECT_FALSE(JobRunning);
+    }
 }
 
 // Seeded faults on the way to a simulated controller, through the program's
