@@ -204,7 +204,7 @@ BasePoints::Go BasePoints::ustawClick(Machine& machine, MachineOperations& opera
     if (!ReadPositionsForMove(machine, QStringLiteral("Goto point")))
         return Go::Close;
     // Nor for a point that would take the wires onto the side wire.
-    if (!WiresStayAboveSideWire(point->second, point->second, std::nullopt, QStringLiteral("Goto point")))
+    if (!WiresStayAboveSideWire(machine, point->second, point->second, std::nullopt, QStringLiteral("Goto point")))
         return Go::Close;
     if (!SendCommand(machine, Bytes({'R', 1, 2})))
         return Go::Close;

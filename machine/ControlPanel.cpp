@@ -499,7 +499,7 @@ void ControlPanel::SerialRepetition()
     *m_offsets.y -= SerialShiftDown;
     // A repetition that would lower the wires onto the side wire ends the
     // series: told once, nothing sent. So does a position that can't be read.
-    if (!ReadPositionsForMove(m_machine) || !WiresStayAboveSideWire(*m_offsets.y, *m_offsets.y, std::nullopt)) {
+    if (!ReadPositionsForMove(m_machine) || !WiresStayAboveSideWire(m_machine, *m_offsets.y, *m_offsets.y, std::nullopt)) {
         SerialRepeatActive = false;
         return;
     }

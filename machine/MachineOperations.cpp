@@ -242,7 +242,7 @@ void MachineOperations::kontynuuj(Transmission* transfer)
     t.table = PausePositions[3];
     t.spindle = PausePositions[7];
     // A way back onto the side wire is refused while the wire is still cold.
-    if (!WiresStayAboveSideWire(t.frontY, t.backY, t.sideY, kGotoCaption))
+    if (!WiresStayAboveSideWire(m_machine, t.frontY, t.backY, t.sideY, kGotoCaption))
         return;
     // A command that did not arrive has switched the wire off and said so.
     if (!SendCommand(m_machine, Bytes({'F', 1})))
@@ -320,7 +320,8 @@ bool MachineOperations::GoToAllowed()
     return true;
 }
 
-bool WiresStayAboveSideWire(double frontY, double backY, std::optional<double> sideY, const QString& caption)
+bool WiresStayAboveSideWire(Machine& machine, double frontY, double backY, std::optional<double> sideY,
+                            const QString& caption)
 {
     if (!IsTwoWireModel() || !WiresCrashChecking)
         return true;
@@ -335,6 +336,10 @@ bool WiresStayAboveSideWire(double frontY, double backY, std::optional<double> s
     // Where the side wire runs on the back carriage's ids there is no back wire.
     if (clear(frontY, p.FrontY) && (SideAxesRemapped || clear(backY, p.BackY)))
         return true;
+    // A wire left hot by an earlier move does not stand in the material
+    // while the box waits.
+    if (!p.StatusKnown || p.HeaterOn())
+        (void)WriteCommand(machine, Bytes({'R', 0, p.HeaterChannel}));
     ShowMessageBox(Tr("Main_window", "VeKolizjaDrutow") + "\r\n" + Tr("Main_window", "VePrzesunBocznyDrut"), false,
                    caption);
     return false;
@@ -348,7 +353,7 @@ bool MachineOperations::GoTo(bool wait, uint8_t speedSlot, const Target& t, bool
     // failed read the move would go anywhere.
     if (!ReadPositionsForMove(m_machine, kGotoCaption))
         return false;
-    if (!WiresStayAboveSideWire(t.frontY, t.backY, withSide ? std::optional<double>(t.sideY) : std::nullopt,
+    if (!WiresStayAboveSideWire(m_machine, t.frontY, t.backY, withSide ? std::optional<double>(t.sideY) : std::nullopt,
                                 kGotoCaption))
         return false;
     if (!SendCommand(m_machine, Bytes({'F', speedSlot})))

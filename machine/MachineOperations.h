@@ -30,8 +30,9 @@ struct OperationHooks {
 // On two-wire machines with crash checking, whether the front and back wires
 // driven to these heights (mm; no side height: the side wire stays) end at
 // least 10 mm above the side wire, or no closer to it than they stand. Taken
-// from the positions last read; a refusal is told (with `caption` when given).
-bool WiresStayAboveSideWire(double frontY, double backY, std::optional<double> sideY,
+// from the positions last read; a refusal is told (with `caption` when given),
+// the heater of `machine` switched off before it.
+bool WiresStayAboveSideWire(Machine& machine, double frontY, double backY, std::optional<double> sideY,
                             const QString& caption = QString());
 
 // The machine operations of the manual control panel: pause and continue,

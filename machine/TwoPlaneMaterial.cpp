@@ -155,7 +155,7 @@ void TwoPlaneMaterial::PreMoveWires(double x, double y)
     if (dfx == 0 && dfy == 0 && dbx == 0 && dby == 0)
         return;
     // The wires come down to the material's corner: not onto the side wire.
-    if (!WiresStayAboveSideWire(y, y, std::nullopt))
+    if (!WiresStayAboveSideWire(m_machine, y, y, std::nullopt))
         return;
     if (m_busy)
         m_busy(true);

@@ -159,9 +159,11 @@ TPunkty_bazowe::TPunkty_bazowe(QWidget* parent, Machine& machine, std::function<
     usun->setEnabled(false);
     ustaw->setEnabled(false);
 
+    // The list is left as it is: refilled, it would forget the item of the
+    // first click, and a double click would never come.
     connect(lista, &QListWidget::itemClicked, this, [this](QListWidgetItem* item) {
         m_points.listaClick(lista->row(item));
-        ShowList();
+        ShowButtons();
     });
     connect(lista, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem* item) {
         m_points.listaClick(lista->row(item));
@@ -201,6 +203,11 @@ void TPunkty_bazowe::ShowList()
     lista->setMinimumWidth(lista->sizeHintForColumn(0) + 2 * lista->frameWidth() +
                            lista->verticalScrollBar()->sizeHint().width());
     lista->setCurrentRow(m_points.ItemIndex);
+    ShowButtons();
+}
+
+void TPunkty_bazowe::ShowButtons()
+{
     usun->setEnabled(m_points.usunEnabled);
     ustaw->setEnabled(m_points.ustawEnabled);
 }

@@ -63,6 +63,7 @@ protected:
 
 private:
     void ShowList();
+    void ShowButtons();
     void Go();
 
     Machine& m_machine;

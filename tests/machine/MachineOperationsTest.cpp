@@ -484,9 +484,17 @@ TEST_F(MachineOperationsTest, OnJyAGoToOntoTheSideWireIsRefusedColdAndUnsent)
     BasePoints points(dir.File("base.txt"));
     points.lista = {BasePointLine(100, 1, 0)};
     points.listaClick(0);
-    const size_t before = sim->Reports().size();
+    // A wire left hot by an earlier move goes off before the box; nothing else is sent.
+    ASSERT_TRUE(SendCommand(m, Bytes({'R', 1, 2})));
+    ASSERT_TRUE(ReadStatus(m));
+    ASSERT_TRUE(sim->Status() & 0x4u);
+    const size_t hot = sim->Reports().size();
     EXPECT_EQ(points.ustawClick(m, *ops, 0), BasePoints::Go::Close);
-    EXPECT_EQ(sim->Reports().size(), before) << "no heat, no move";
+    ASSERT_EQ(sim->Reports().size(), hot + 1);
+    EXPECT_EQ(sim->Reports().back()[0], 'R');
+    EXPECT_FALSE(sim->Status() & 0x4u);
+    ASSERT_TRUE(ReadStatus(m));
+    const size_t before = sim->Reports().size();
     EXPECT_FALSE(ops->gotopoint(true, 2, 0, 0, 59.99, 59.99, 0, 0));
     EXPECT_EQ(sim->Reports().size(), before);
     ASSERT_EQ(boxes.shown.size(), 2u);

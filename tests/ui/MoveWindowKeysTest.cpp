@@ -4,6 +4,7 @@
 #include "tests/support/TestSupport.h"
 #include "tests/ui/TestApp.h"
 
+#include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
@@ -53,3 +54,26 @@ TEST_F(MoveWindowKeysTest, PolishTextsAreShownWhole)
     EXPECT_GE(move.findChild<QPushButton*>("test")->y(), move.height()) << "the service tests stay out of sight";
 }
 }  // namespace
+
+// A double click on a base point goes to it, as its button does: the first
+// click must not refill the list under the mouse.
+TEST_F(MoveWindowKeysTest, ADoubleClickOnABasePointGoesToIt)
+{
+    App();
+    ScopedTranslator translator;
+    ScriptedLink link;
+    TestMachine t{link};
+    int asked = 0;
+    TPunkty_bazowe window(nullptr, t.machine, [&asked]() -> MachineOperations* {
+        ++asked;
+        return nullptr;
+    });
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    ASSERT_GT(window.lista->count(), 0);
+    const QPoint at = window.lista->visualItemRect(window.lista->item(0)).center();
+    QTest::mouseClick(window.lista->viewport(), Qt::LeftButton, {}, at);
+    EXPECT_TRUE(window.ustaw->isEnabled());
+    QTest::mouseDClick(window.lista->viewport(), Qt::LeftButton, {}, at);
+    EXPECT_EQ(asked, 1);
+}
