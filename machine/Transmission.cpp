@@ -195,6 +195,11 @@ void Transmission::LinkLost(int code)
     JobRunning = false;
     m_machine.ArmSideCut(false);
     SendPause();
+    SchedulePauseTick();
+}
+
+void Transmission::SchedulePauseTick()
+{
     m_timerId = m_machine.Clock().Schedule(kPauseRetryMs, [this] {
         m_timerId = 0;
         PauseTick();
@@ -222,10 +227,7 @@ void Transmission::PauseTick()
     if (settled)
         m_pausing = false;
     else
-        m_timerId = m_machine.Clock().Schedule(kPauseRetryMs, [this] {
-            m_timerId = 0;
-            PauseTick();
-        });
+        SchedulePauseTick();
     if (!m_boxShown && (settled || m_machine.Clock().NowMs() - m_pauseSinceMs >= kLostLinkBoxMs)) {
         // Outside any tick: while the box waits, "Q" goes on until it is heard.
         m_boxShown = true;

@@ -97,6 +97,7 @@ private:
     void LinkLost(int code);
     void SendPause();
     void PauseTick();
+    void SchedulePauseTick();
     void ScheduleNext(int ms);
 
     Machine& m_machine;
