@@ -17,7 +17,7 @@ bool ProgramMayClose(Machine& machine, bool sending, bool pausing)
     if (!pausing && !machine.Connected())
         return true;
     // A read that failed says nothing of the job.
-    if (!pausing && ReadStatus(machine) && !PlotState.JobWorking())
+    if (!pausing && ReadStatus(machine) && !PlotState.JobWorking() && !PlotState.Paused())
         return true;
     return AskBeforeDiscarding(Tr("Main_window", "wyjscieMaszynaTnie"), MessageButtons::YesNo, caption) == mrYes;
 }

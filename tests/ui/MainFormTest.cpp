@@ -603,11 +603,20 @@ TEST_F(MainFormTest, ClosingWhileTheMachineCutsOrCantBeReadAsksWithNoAsTheDefaul
     EXPECT_EQ(boxes.asked[0].buttons, MessageButtons::YesNo);
     EXPECT_TRUE(boxes.asked[0].keepsWorkByDefault);
     EXPECT_NE(fUsb, nullptr);
+    // A paused cut can't be continued once the program is gone.
+    Machine& machine = MainForm->AttachedMachine();
+    ASSERT_TRUE(SendCommand(machine, "Q"));
+    for (int i = 0; i < 300 && !(ReadStatus(machine) && PlotState.Paused()); ++i)
+        QTest::qWait(10);
+    ASSERT_TRUE(PlotState.Paused());
+    boxes.answers = {mrNo};
+    EXPECT_FALSE(MainForm->close());
+    EXPECT_EQ(boxes.asked.size(), 2u);
     // A status that can't be read is no sign that the cut ended.
     simBus->FailReads(simBus->MachineId(), SimulatedBus::kForever);
     boxes.answers = {mrYes};
     EXPECT_TRUE(MainForm->close());
-    EXPECT_EQ(boxes.asked.size(), 2u);
+    EXPECT_EQ(boxes.asked.size(), 3u);
     EXPECT_TRUE(boxes.shown.empty());
 }
 
