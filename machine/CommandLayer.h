@@ -34,7 +34,7 @@ void StopJogUnread(Machine& machine);
 // Polls the status every millisecond until no motion is reported. Input that
 // comes meanwhile is taken off the queue and dropped: nothing acts on it.
 // False when a read failed: whether the machine stands is not known.
-bool WaitWhileBusy(Machine& machine);
+[[nodiscard]] bool WaitWhileBusy(Machine& machine);
 // The same wait for what must go on from a machine known to stand: false,
 // refused with the lost-link box (the heater off first), when a read failed.
 [[nodiscard]] bool WaitWhileBusyOrRefuse(Machine& machine, const QString& caption = QString());

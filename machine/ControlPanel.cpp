@@ -129,9 +129,11 @@ void ControlPanel::Activate()
     IdentifyMachine(m_machine);
     if (!PlotState.JobWorking() && !PlotState.Moving()) {
         SendPowerOutput(m_machine, m_settings.ItemIndex("PowerOutput"));
-        ReadHeaterState(m_machine);
+        // Off on the channel the controller heats now, not on one read long ago.
+        if (!ReadHeaterState(m_machine))
+            return;  // the timer watches for the machine at its slow pace
         SendCommand(m_machine, Bytes({'R', 0, PlotState.HeaterChannel}));
-        ReadHeaterState(m_machine);
+        (void)ReadHeaterState(m_machine);  // for the display only
     }
     m_view.PScrollPosition = PlotState.HeaterPower;
     ReadSpeedSlots(m_machine);
@@ -409,7 +411,7 @@ void ControlPanel::DisplayPart()
         return;
     }
     ReadSpeedSlots(m_machine);
-    ReadHeaterState(m_machine);
+    (void)ReadHeaterState(m_machine);  // for the display only
     const tplotstate& s = PlotState;
     m_view.heaterOn = s.HeaterOn();
     m_view.stan_drutu = s.WireBroken() ? Tr("Control", "zerwanyDrut") : QString();
@@ -568,9 +570,10 @@ void ControlPanel::PScrollChange(int position)
     m_view.PScrollPosition = std::clamp(position, 0, m_view.PScrollMax);
     m_view.PowerLabel = Fixed(m_view.PScrollPosition / 10.0, 15, 1);
     Changed();
-    if (!m_machine.Connected())
+    // The power goes to the channel the controller heats now; unread, nothing
+    // is sent (the panel's poll tells a lost link).
+    if (!m_machine.Connected() || !ReadHeaterState(m_machine))
         return;
-    ReadHeaterState(m_machine);
     PlotState.HeaterPower = static_cast<uint16_t>(m_view.PScrollPosition);
     SendHeaterPower(m_machine);
 }

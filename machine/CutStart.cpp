@@ -658,7 +658,10 @@ bool CutStart::PositionSerialTable(const TJob& active)
         return false;
     // The entry into the material is cut hot; the heater goes off after it
     // even when the move was refused.
-    ReadHeaterState(m_machine);
+    if (!ReadHeaterState(m_machine)) {
+        RefuseLostLink(m_machine);
+        return false;
+    }
     SetHeater(m_machine, true);
     WaitHeatUp(m_machine);
     SendCommand(m_machine, CuttingSpeedCommand());

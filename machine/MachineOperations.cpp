@@ -66,8 +66,9 @@ void MachineOperations::SetWireBox(OperationHooks::WireBox box, bool checked)
 void MachineOperations::HeaterOffManualSlot()
 {
     // The channel as the controller has it now: switching off a channel read
-    // long ago could leave the heating one on.
-    ReadHeaterState(m_machine);
+    // long ago could leave the heating one on. Unread, the one read last is
+    // still switched off rather than none.
+    (void)ReadHeaterState(m_machine);
     SendCommand(m_machine, Bytes({'R', 0, PlotState.HeaterChannel}));
     SendCommand(m_machine, Bytes({'F', 2}));
 }

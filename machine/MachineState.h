@@ -79,7 +79,7 @@ void RefuseLostLink(Machine& machine, const QString& caption = QString(), int ch
 [[nodiscard]] bool ReadPositionsForMove(Machine& machine, const QString& caption = QString());
 // Heater channel, its power and the measured current; nothing changes
 // without an answer.
-bool ReadHeaterState(Machine& machine);
+[[nodiscard]] bool ReadHeaterState(Machine& machine);
 // The speed slot in use and the speeds of the slots.
 void ReadSpeedSlots(Machine& machine);
 // Resolutions, steps per turn and machine width, then the command-line

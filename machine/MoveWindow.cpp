@@ -126,7 +126,10 @@ void LinkTest(Machine& machine, int32_t unit, double x, double y, double angle,
 
 void HeaterTest(Machine& machine)
 {
-    ReadHeaterState(machine);
+    if (!ReadHeaterState(machine)) {
+        RefuseLostLink(machine);
+        return;
+    }
     // The channel switched on is the one switched off again.
     const uint8_t channel = PlotState.HeaterChannel;
     for (bool stop = false;;) {

@@ -313,7 +313,7 @@ TEST_F(CutStartTest, RotaryOriginsAndTheirRefusal)
         });
         EXPECT_EQ(refused, y < 299.95) << y;
         StopMotion(m);
-        WaitWhileBusy(m);
+        EXPECT_TRUE(WaitWhileBusy(m));
     }
 }
 
@@ -594,7 +594,7 @@ TEST_F(CutStartTest, ModelsModesHomingAndTheSideWiresClearanceRefuseTheStart)
 TEST_F(CutStartTest, SideWireButtonsAndParkingKeepTheSideWireUnderTheFrontWire)
 {
     auto at = [this](double fx, double fy, double sx, double sy) {
-        WaitWhileBusy(m);
+        EXPECT_TRUE(WaitWhileBusy(m));
         EXPECT_TRUE(ReadPositions(m));
         const tplotstate& p = PlotState;
         return p.FrontX == fx * 100 && p.FrontY == fy * 100 && p.SideX == sx * 100 && p.SideY == sy * 100;
@@ -645,7 +645,7 @@ TEST_F(CutStartTest, ATransverseJobCutsTheFrontThenTheSideDrawing)
     ASSERT_TRUE(side.Load(dir.Write("side.plt", "PU0,0;PD800,0,800,800;PU;"), 255));
     using Where = std::array<int32_t, 4>;  // front X, Y, side X, Y in 0.01 mm
     auto where = [this] {
-        WaitWhileBusy(m);
+        EXPECT_TRUE(WaitWhileBusy(m));
         EXPECT_TRUE(ReadPositions(m));
         return Where{PlotState.FrontX, PlotState.FrontY, PlotState.SideX, PlotState.SideY};
     };
@@ -793,7 +793,7 @@ TEST_F(CutStartTest, TurningStartsEnterTheMaterialFromTheToolOffsets)
         StopMotion(m);
         tx.Stop();
         JobRunning = false;
-        WaitWhileBusy(m);
+        EXPECT_TRUE(WaitWhileBusy(m));
     }
 
     // The side wire 5 mm under the spindle entry's height: refused before

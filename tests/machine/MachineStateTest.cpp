@@ -179,7 +179,7 @@ TEST_F(MachineStateTest, RepliesDecodeByteForByte)
     EXPECT_EQ(PlotState.HeaterPower, 0xD805);
     EXPECT_EQ(PlotState.MeasuredCurrent, 0xDC00);
     link.replies[13][0] = 9;
-    ReadHeaterState(m);
+    EXPECT_TRUE(ReadHeaterState(m));
     EXPECT_EQ(PlotState.HeaterPower, 0xD805) << "no such channel: the power stays";
 
     // Resolution words that are 0x0000 and lone surrogates are plain numbers.

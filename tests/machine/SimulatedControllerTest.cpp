@@ -146,15 +146,15 @@ TEST_F(SimulatedControllerTest, PauseResumesOnlyFromThePausedPosition)
 
     // Away and not quite back: the controller stays paused.
     Send({MoveX('A', -1000)});
-    WaitWhileBusy(m);
+    EXPECT_TRUE(WaitWhileBusy(m));
     Send({MoveX('A', 998)});
-    WaitWhileBusy(m);
+    EXPECT_TRUE(WaitWhileBusy(m));
     Send({"K"});
     EXPECT_EQ(sim->Count(SimEvent::ResumeRefused), 1);
     EXPECT_TRUE(Status() & 0x40u);
 
     Send({MoveX('A', 2)});
-    WaitWhileBusy(m);
+    EXPECT_TRUE(WaitWhileBusy(m));
     const int64_t resumedAt = clock.NowMs();
     Send({"K"});
     EXPECT_EQ(Status() & 0x43u, 0x03u);
@@ -256,7 +256,7 @@ TEST_F(SimulatedControllerTest, WaitWhileBusyEndsWithTheMoveOrTheLink)
 {
     Send({kSlot0Speed, MoveX('A', 5000)});
     input.queue = {PendingInput::Abort, PendingInput::Other};
-    WaitWhileBusy(m);
+    EXPECT_TRUE(WaitWhileBusy(m));
     EXPECT_GE(clock.NowMs(), 30000);
     EXPECT_LE(clock.NowMs(), 30002);
     EXPECT_EQ(sim->Counter(0), 5000);
@@ -265,8 +265,8 @@ TEST_F(SimulatedControllerTest, WaitWhileBusyEndsWithTheMoveOrTheLink)
 
     Send({MoveX('A', 5000)});
     clock.Schedule(1000, [&] { link->SetPresent(false); });
-    WaitWhileBusy(m);
-    EXPECT_LE(clock.NowMs(), 30002 + 1002) << "a lost link reads as no motion";
+    EXPECT_FALSE(WaitWhileBusy(m)) << "a lost link ends the wait, unread";
+    EXPECT_LE(clock.NowMs(), 30002 + 1002);
 }
 
 TEST_F(SimulatedControllerTest, EachIdentificationTakesOnlyTheAttachedModel)
