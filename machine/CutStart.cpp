@@ -702,9 +702,15 @@ bool CutStart::JoinSerialFiles(const std::vector<TJob*>& windows, TJob*& active)
     WholeFileWriter joined(outName, FailedWrite::RemovesOld);
     // A piece that was refused or not written ends the whole start: half a
     // series must not be cut, nor a piece of it stand in for the series.
+    // A pipe or folder in the file's place is no file of ours: it stays, and
+    // the writer's box said so.
+    auto removeOut = [&] {
+        if (NotPlainFileReason(outName).isEmpty())
+            QFile::remove(outName);
+    };
     auto giveUp = [&] {
         joined.Cancel();
-        QFile::remove(outName);
+        removeOut();
         return false;
     };
     if (joined.Failed()) {
@@ -725,7 +731,7 @@ bool CutStart::JoinSerialFiles(const std::vector<TJob*>& windows, TJob*& active)
         }
         // Only the file this piece writes may be joined, never the one left
         // by an earlier piece or an earlier start.
-        QFile::remove(outName);
+        removeOut();
         if (!tnij(*w, 0, static_cast<int32_t>(w->FigureList.size()) - 1, reverse ? -1 : 1,
                   static_cast<int>(windows.size()), lastIndex))
             return giveUp();
