@@ -503,4 +503,22 @@ TEST_F(MachineOperationsTest, OnJyAGoToOntoTheSideWireIsRefusedColdAndUnsent)
     EXPECT_TRUE(ops->gotopointKreuz(true, 2, 0, 0, 0, 1, 1, -9, 0, 0));
     EXPECT_EQ(sim->Counter(1), 100);
     EXPECT_EQ(boxes.shown.size(), 2u);
+
+    // A cut paused at Y 100 mm; meanwhile the side wire went up to 105 mm
+    // with the front wire above it. The way back down onto it is refused
+    // before the wire is heated.
+    ASSERT_TRUE(ops->gotopointKreuz(true, 2, 0, 0, 0, 100, 100, 50, 0, 0));
+    RunJob(10000);
+    clock.Advance(30000);
+    ASSERT_TRUE(ops->wstrzymaj());
+    ASSERT_TRUE(ops->gotopointKreuz(true, 2, 50, 50, 0, 120, 120, 105, 0, 0));
+    const size_t paused = sim->Reports().size();
+    ops->kontynuuj();
+    ASSERT_EQ(boxes.shown.size(), 3u);
+    EXPECT_TRUE(boxes.shown[2].text.startsWith(Tr("Main_window", "VeKolizjaDrutow")));
+    for (const auto& r : Sent('R', paused))
+        EXPECT_EQ(r[1], 0) << "no heat";
+    EXPECT_TRUE(Sent('A', paused).empty());
+    EXPECT_TRUE(Sent('K', paused).empty());
+    EXPECT_FALSE(JobRunning);
 }
